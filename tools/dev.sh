@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian 12 machine.
+#   tools/dev.sh run    install what is missing, build, run the program
+#   tools/dev.sh test   install what is missing, build, run the whole test suite headless
+set -euo pipefail
+
+mode=${1:-run}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+
+packages=(build-essential cmake pkg-config
+          libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libglew-dev
+          libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev)
+[ "$mode" = test ] && packages+=(libgtest-dev xvfb xauth)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "Installing: ${missing[*]}"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+tests=ON
+[ "$mode" = test ] || tests=OFF
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAPIZ_TESTS=$tests
+cmake --build "$build" -j "$(nproc)"
+
+case "$mode" in
+run)
+    program="$build/bin/demo"
+    [ -x "$program" ] || program="$build/bin/smoke"
+    exec "$program"
+    ;;
+test)
+    export SDL_AUDIODRIVER=dummy LP_NUM_THREADS=2
+    # Always the same virtual screen, so pixel read-backs see one renderer and one size.
+    exec xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
+        ctest --test-dir "$build" --output-on-failure --timeout 300 -j "$(nproc)"
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
