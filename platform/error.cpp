@@ -18,9 +18,13 @@ ExitHook& exitHook() {
 }
 } // namespace
 
-void SetExitHook(ExitHook hook) { exitHook() = std::move(hook); }
+void SetExitHook(ExitHook hook) {
+    exitHook() = std::move(hook);
+}
 
-void End() { finish(0, {}); }
+void End() {
+    finish(0, {});
+}
 
 void RuntimeError(std::string_view message) {
     if (!exitHook()) std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());

@@ -1,6 +1,7 @@
 // Pixel maps: decoded images in memory, and the image decoders.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,7 +17,13 @@ enum PixelFormat : int {
     PF_RGBA8888 = 6, // bytes R, G, B, A
 };
 
+// Bytes per pixel of a format; 0 for an unknown format.
 int BytesPerPixel(int format);
+
+// Largest side and pixel count that CreatePixmap and the decoders accept. Decoders reject
+// anything larger before allocating, so a corrupt header cannot ask for absurd amounts of memory.
+inline constexpr int kMaxPixmapSide = 16384;
+inline constexpr std::int64_t kMaxPixmapPixels = std::int64_t(1) << 26;
 
 class TPixmap;
 using PixmapRef = std::shared_ptr<TPixmap>;
@@ -35,12 +42,17 @@ class TPixmap {
     // an empty intersection yields null.
     PixmapRef Window(int x, int y, int w, int h) const;
     // A new pixmap with the same pixels in another format (a copy even when the format
-    // is already the one asked for). Null for an unknown format.
+    // is already the one asked for), rows aligned to 4 bytes. Null for an unknown format.
+    // Conversions: to intensity by luma (0.299 R + 0.587 G + 0.114 B), to alpha-only by the
+    // alpha; from intensity to grey, opaque; from alpha-only to white with that alpha; from
+    // formats without alpha to alpha 255.
     PixmapRef Convert(int format) const;
     // A new pixmap holding a tight copy of these pixels (pitch = width * bytes per pixel).
     PixmapRef Copy() const;
 
-    std::uint8_t* PixelPtr(int x, int y) const { return pixels + y * pitch + x * BytesPerPixel(format); }
+    std::uint8_t* PixelPtr(int x, int y) const {
+        return pixels + std::ptrdiff_t(y) * pitch + std::ptrdiff_t(x) * BytesPerPixel(format);
+    }
     // Reads and writes a pixel as 0xAARRGGBB whatever the format; out-of-range is a no-op / 0.
     std::uint32_t ReadPixel(int x, int y) const;
     void WritePixel(int x, int y, std::uint32_t argb);
@@ -48,20 +60,31 @@ class TPixmap {
     std::shared_ptr<std::vector<std::uint8_t>> store; // owner of the pixel memory
 };
 
-// A new pixmap of the given size and format, rows aligned to `align` bytes (1, 2, 4 or 8).
-// The pixels are not cleared. Null for a non-positive size or an unknown format.
+// A new pixmap of the given size and format, rows aligned to `align` bytes (a power of two up
+// to 64; 1, 2, 4 and 8 are the usual ones). The pixels start as zero bytes. Null for a
+// non-positive or too large size (kMaxPixmapSide, kMaxPixmapPixels), an unknown format or a
+// bad alignment.
 PixmapRef CreatePixmap(int width, int height, int format, int align = 4);
 
-// Decodes a PNG, JPEG, BMP or TGA file (chosen by its content, not its name). PNG and
-// images with alpha come back as PF_RGBA8888, the others as PF_RGB888 or PF_I8 as they are
-// stored. A missing, unreadable or corrupt file yields null; nothing is printed.
+// Decodes a PNG, JPEG, BMP or TGA file (chosen by its content, not its name). PNG images
+// always come back as PF_RGBA8888 (palette, grey, low and 16-bit depths and tRNS expanded);
+// other images with an alpha channel as PF_RGBA8888, colour images without one as PF_RGB888
+// and grey JPEG and TGA images as PF_I8. Supported beyond PNG: baseline and progressive JPEG
+// (grey or colour; CMYK is refused), BMP (uncompressed 1, 4 and 8-bit palettised, 16, 24 and
+// 32-bit, BI_BITFIELDS, bottom-up and top-down) and TGA (uncompressed and RLE, true colour of
+// 16, 24 or 32 bits, 8-bit grey, 8-bit colour-mapped; origin bits honoured). A missing,
+// unreadable, truncated or corrupt file yields null; nothing is printed.
 PixmapRef LoadPixmap(const std::string& path);
 // The same from memory.
 PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size);
 
-// A new pixmap of the given size, resampled from the source (bilinear filtering over the
-// source area). Null for a null source or a non-positive size.
+// A new pixmap of the given size in the source's format, resampled from the source: an area
+// average where a side shrinks, bilinear interpolation where it grows, an exact copy at the
+// same size. Colours are weighted by their alpha, so fully transparent pixels do not darken
+// their neighbours. Null for a null source or a non-positive or too large size.
 PixmapRef ResizePixmap(const PixmapRef& src, int width, int height);
 
-// Writes the pixmap as an 8-bit RGBA PNG. Returns false when the file cannot be written.
+// Writes the pixmap as an 8-bit RGBA PNG (converted from its format). The bytes depend only
+// on the pixels: no time stamp, fixed compression settings. Returns false when the pixmap is
+// null or the file cannot be written (no partial file is left behind).
 bool SavePixmapPNG(const PixmapRef& pixmap, const std::string& path);

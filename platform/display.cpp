@@ -1,0 +1,477 @@
+#include "platform/display.h"
+
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/image2d.h"
+#include "platform/input.h"
+#include "platform/pixmap.h"
+#include "platform/testing.h"
+
+#include <GL/glew.h>
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// A copy of the colour buffer that outlives the buffer swap.
+struct FrameKeeper {
+    GLuint fbo = 0;
+    GLuint colour = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct Display {
+    GraphicsDriver driver = GraphicsDriver::GL2D;
+    int defaultFlags = GRAPHICS_BACKBUFFER;
+
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    unsigned contextId = 0;
+    unsigned lastContextId = 0;
+    int width = 0;
+    int height = 0;
+    int depth = 0;
+    int hertz = 0;
+    bool vsyncConfirmed = false;
+    int swapInterval = -1;   // as last set, -1 unknown
+    double paceBase = 0.0;   // time of the last re-base of the frame deadlines
+    long long paceFrame = 0; // deadlines since then
+    bool cursorHidden = false;
+    bool unpaced = false;        // test seam
+    bool loseBackBuffer = false; // test seam
+    bool exitHookSet = false;
+    FrameKeeper keeper;
+};
+
+Display& display() {
+    static Display d;
+    return d;
+}
+
+[[noreturn]] void failOpen(const std::string& cause) {
+    RuntimeError("Unable to open the display: " + cause);
+}
+
+struct Attempt {
+    bool accum;
+    bool stencil;
+};
+
+void setAttributes(int flags, const Attempt& a) {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, (flags & GRAPHICS_ALPHABUFFER) ? 8 : 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (flags & GRAPHICS_BACKBUFFER) ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, (flags & GRAPHICS_DEPTHBUFFER) ? 24 : 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, a.stencil ? 8 : 0);
+    const int accumBits = a.accum ? 16 : 0;
+    SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, accumBits);
+    SDL_GL_SetAttribute(SDL_GL_ACCUM_GREEN_SIZE, accumBits);
+    SDL_GL_SetAttribute(SDL_GL_ACCUM_BLUE_SIZE, accumBits);
+    SDL_GL_SetAttribute(SDL_GL_ACCUM_ALPHA_SIZE, accumBits);
+}
+
+// Switches the window to a full-screen mode of exactly its size, at the asked refresh rate when
+// there is one; false (and still a window) when there is no such mode.
+bool goFullScreen(Display& d) {
+    SDL_DisplayMode want{};
+    want.w = d.width;
+    want.h = d.height;
+    want.refresh_rate = d.hertz > 0 ? d.hertz : 0;
+    SDL_DisplayMode mode{};
+    const int index = std::max(0, SDL_GetWindowDisplayIndex(d.window));
+    if (!SDL_GetClosestDisplayMode(index, &want, &mode) || mode.w != d.width || mode.h != d.height)
+        return false;
+    if (SDL_SetWindowDisplayMode(d.window, &mode) != 0 ||
+        SDL_SetWindowFullscreen(d.window, SDL_WINDOW_FULLSCREEN) != 0)
+        return false;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(d.window, &w, &h);
+    if (w == d.width && h == d.height) return true;
+    SDL_SetWindowFullscreen(d.window, 0);
+    SDL_SetWindowSize(d.window, d.width, d.height);
+    return false;
+}
+
+// Opens the window and its context with the first set of buffers that the system grants.
+bool openWindow(Display& d, int flags, std::string& cause) {
+    std::vector<Attempt> attempts;
+    const bool accum = flags & GRAPHICS_ACCUMBUFFER;
+    const bool stencil = flags & GRAPHICS_STENCILBUFFER;
+    attempts.push_back({accum, stencil});
+    if (accum) attempts.push_back({false, stencil});
+
+    for (const Attempt& a : attempts) {
+        setAttributes(flags, a);
+        d.window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, d.width,
+                                    d.height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (!d.window) {
+            cause = SDL_GetError();
+            continue;
+        }
+        if (d.depth != 0 && !goFullScreen(d)) {
+            // Without a display mode of exactly the asked size the frame would not fill the
+            // screen as the program expects: a window of that size instead.
+            DebugLog("Display: no " + std::to_string(d.width) + "x" + std::to_string(d.height) +
+                     " full-screen mode; opening a window");
+            d.depth = 0;
+        }
+        d.context = SDL_GL_CreateContext(d.window);
+        if (!d.context) {
+            cause = SDL_GetError();
+            SDL_DestroyWindow(d.window);
+            d.window = nullptr;
+            continue;
+        }
+        return true;
+    }
+    return false;
+}
+
+// GLEW reports "no GLX display" when the context is not a GLX one (EGL under Wayland), yet it
+// has loaded the core and extension entry points; that counts as success.
+void initGlew() {
+    glewExperimental = GL_TRUE;
+    const GLenum result = glewInit();
+    if (result == GLEW_OK) return;
+    if (result == GLEW_ERROR_NO_GLX_DISPLAY && glGetString(GL_VERSION) && glActiveTexture &&
+        glBlendFuncSeparate)
+        return;
+    failOpen(std::string("GL extension loader: ") +
+             reinterpret_cast<const char*>(glewGetErrorString(result)));
+}
+
+bool vsyncAtRefreshRate(Display& d) {
+    if (d.hertz <= 0 || SDL_GL_SetSwapInterval(1) != 0) return false;
+    d.swapInterval = 1;
+    SDL_DisplayMode mode{};
+    if (SDL_GetWindowDisplayMode(d.window, &mode) != 0) return false;
+    if (d.depth == 0) {
+        const int index = SDL_GetWindowDisplayIndex(d.window);
+        if (SDL_GetCurrentDisplayMode(index < 0 ? 0 : index, &mode) != 0) return false;
+    }
+    return mode.refresh_rate == d.hertz;
+}
+
+void setSwapInterval(Display& d, int interval) {
+    if (d.swapInterval == interval) return;
+    SDL_GL_SetSwapInterval(interval);
+    d.swapInterval = interval;
+}
+
+// Bindings and buffers that the copies between the frame keeper and the back buffer change.
+struct SavedFramebufferState {
+    GLint readFbo = 0, drawFbo = 0, readBuffer = GL_BACK, drawBuffer = GL_BACK;
+    GLboolean scissor = GL_FALSE;
+
+    SavedFramebufferState() {
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFbo);
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFbo);
+        glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+        glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+        scissor = glIsEnabled(GL_SCISSOR_TEST);
+        glDisable(GL_SCISSOR_TEST);
+    }
+    ~SavedFramebufferState() {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFbo);
+        glReadBuffer(readBuffer);
+        glDrawBuffer(drawBuffer);
+        if (scissor) glEnable(GL_SCISSOR_TEST);
+    }
+};
+
+void createKeeper(Display& d) {
+    FrameKeeper& k = d.keeper;
+    if (!glGenFramebuffers || !glBlitFramebuffer) {
+        DebugLog("Display: no framebuffer blits; frames are not kept across Flip");
+        return;
+    }
+    SDL_GL_GetDrawableSize(d.window, &k.width, &k.height);
+    GLint previous = 0;
+    glGetIntegerv(GL_RENDERBUFFER_BINDING, &previous);
+    glGenRenderbuffers(1, &k.colour);
+    glBindRenderbuffer(GL_RENDERBUFFER, k.colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, k.width, k.height);
+    glBindRenderbuffer(GL_RENDERBUFFER, previous);
+
+    SavedFramebufferState saved;
+    glGenFramebuffers(1, &k.fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, k.fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, k.colour);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        DebugLog("Display: frame keeper incomplete; frames are not kept across Flip");
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteFramebuffers(1, &k.fbo);
+        glDeleteRenderbuffers(1, &k.colour);
+        k = FrameKeeper{};
+    }
+}
+
+void destroyKeeper(Display& d) {
+    FrameKeeper& k = d.keeper;
+    if (k.fbo) glDeleteFramebuffers(1, &k.fbo);
+    if (k.colour) glDeleteRenderbuffers(1, &k.colour);
+    k = FrameKeeper{};
+}
+
+enum class Copy { BackToKeeper, KeeperToBack };
+
+void copyFrame(const FrameKeeper& k, Copy direction) {
+    if (!k.fbo) return;
+    SavedFramebufferState saved;
+    if (direction == Copy::BackToKeeper) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, k.fbo);
+    } else {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, k.fbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glDrawBuffer(GL_BACK);
+    }
+    glBlitFramebuffer(0, 0, k.width, k.height, 0, 0, k.width, k.height, GL_COLOR_BUFFER_BIT,
+                      GL_NEAREST);
+}
+
+void closeAtExit() {
+    EndGraphics();
+}
+
+// Test seam: fills the back buffer with magenta, as a swap that leaves it undefined may.
+void spoilBackBuffer() {
+    SavedFramebufferState saved;
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDrawBuffer(GL_BACK);
+    glPushAttrib(GL_COLOR_BUFFER_BIT);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(1, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+}
+
+// Holds the frame to its deadline: the previous deadline plus one frame period, re-based on the
+// present when the program has fallen more than a frame behind it. Deadlines count whole frames
+// from the last re-base, so they do not drift with rounding.
+void paceFrame(Display& d) {
+    const double hz = d.hertz > 0 ? d.hertz : 60;
+    const double now = ClockNowMs();
+    auto deadlineOf = [&](long long frame) { return d.paceBase + frame * 1000.0 / hz; };
+    if (now - deadlineOf(d.paceFrame + 1) > 1000.0 / hz) {
+        d.paceBase = now;
+        d.paceFrame = 0;
+    } else {
+        ++d.paceFrame;
+        ClockWaitUntil(deadlineOf(d.paceFrame));
+    }
+}
+} // namespace
+
+void PlatformInit() {
+    ClockNowMs(); // the clock counts from here at the latest
+    ChangeToExecutableDir();
+}
+
+bool ChangeToExecutableDir() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || !exe.has_parent_path()) return false;
+    return chdir(exe.parent_path().c_str()) == 0;
+}
+
+GraphicsDriver GL2DDriver() {
+    return GraphicsDriver::GL2D;
+}
+
+void SetGraphicsDriver(GraphicsDriver driver, int defaultFlags) {
+    display().driver = driver;
+    display().defaultFlags = defaultFlags;
+}
+
+bool Graphics(int width, int height, int depth, int hertz, int flags) {
+    Display& d = display();
+    if (width <= 0 || height <= 0)
+        failOpen("bad size " + std::to_string(width) + "x" + std::to_string(height));
+    if (d.window) EndGraphics();
+    if (flags == -1) flags = d.defaultFlags;
+
+    // Mesa's software accumulation buffer goes wrong on sRGB-capable visuals; keep those
+    // extensions out unless the user has chosen an override of their own.
+    setenv("MESA_EXTENSION_OVERRIDE", "-GL_EXT_framebuffer_sRGB -GL_ARB_framebuffer_sRGB", 0);
+
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        failOpen(SDL_GetError());
+
+    d.width = width;
+    d.height = height;
+    d.depth = depth;
+    d.hertz = hertz;
+    std::string cause;
+    if (!openWindow(d, flags, cause)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        failOpen(cause);
+    }
+    if (!d.exitHookSet) {
+        std::atexit(closeAtExit);
+        d.exitHookSet = true;
+    }
+    SDL_GL_MakeCurrent(d.window, d.context);
+    d.contextId = ++d.lastContextId;
+    initGlew();
+
+    d.swapInterval = -1;
+    d.vsyncConfirmed = vsyncAtRefreshRate(d);
+    if (!d.vsyncConfirmed) setSwapInterval(d, 0);
+
+    SDL_ShowWindow(d.window);
+    SDL_ShowCursor(d.cursorHidden ? SDL_DISABLE : SDL_ENABLE);
+    ResetInputState();
+
+    Init2DState(width, height);
+    // Start from black in both buffers and in the kept frame.
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    SDL_GL_SwapWindow(d.window);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    createKeeper(d);
+    copyFrame(d.keeper, Copy::BackToKeeper);
+
+    d.paceBase = ClockNowMs();
+    d.paceFrame = 0;
+    return true;
+}
+
+void EndGraphics() {
+    Display& d = display();
+    if (!d.window) return;
+    if (d.context) {
+        SDL_GL_MakeCurrent(d.window, d.context);
+        destroyKeeper(d);
+        SDL_GL_DeleteContext(d.context);
+    }
+    SDL_DestroyWindow(d.window);
+    d.window = nullptr;
+    d.context = nullptr;
+    d.contextId = 0;
+    d.vsyncConfirmed = false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    ResetInputState();
+}
+
+bool GraphicsOpen() {
+    return display().window != nullptr;
+}
+int GraphicsWidth() {
+    return display().window ? display().width : 0;
+}
+int GraphicsHeight() {
+    return display().window ? display().height : 0;
+}
+int GraphicsDepth() {
+    return display().window ? display().depth : 0;
+}
+int GraphicsHertz() {
+    return display().window ? display().hertz : 0;
+}
+unsigned GraphicsContextId() {
+    return display().contextId;
+}
+
+void Flip(int sync) {
+    Display& d = display();
+    PumpInputEvents();
+    if (!d.window) return;
+    const bool paced = sync != 0 && !d.unpaced;
+    setSwapInterval(d, paced && d.vsyncConfirmed ? 1 : 0);
+    if (paced) paceFrame(d);
+    copyFrame(d.keeper, Copy::BackToKeeper);
+    SDL_GL_SwapWindow(d.window);
+    if (d.loseBackBuffer) spoilBackBuffer();
+    copyFrame(d.keeper, Copy::KeeperToBack);
+    PumpInputEvents();
+}
+
+void HideMouse() {
+    display().cursorHidden = true;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(SDL_DISABLE);
+}
+
+void ShowMouse() {
+    display().cursorHidden = false;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(SDL_ENABLE);
+}
+
+namespace testseam {
+void SetUnpacedFlip(bool on) {
+    display().unpaced = on;
+}
+
+void SetLoseBackBufferOnSwap(bool on) {
+    display().loseBackBuffer = on;
+}
+
+bool VSyncConfirmed() {
+    return display().vsyncConfirmed;
+}
+
+std::uint32_t FrameCapture::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+    const std::uint8_t* p = &rgba[(std::size_t(y) * width + x) * 4];
+    return std::uint32_t(p[3]) << 24 | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+}
+
+FrameCapture CaptureFrame() {
+    FrameCapture frame;
+    Display& d = display();
+    if (!d.window) return frame;
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(d.window, &w, &h);
+    if (w <= 0 || h <= 0) return frame;
+    std::vector<std::uint8_t> bottomUp(std::size_t(w) * h * 4);
+    {
+        SavedFramebufferState saved;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+        GLint packBuffer = 0;
+        glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer);
+        if (packBuffer) glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+        if (packBuffer) glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffer);
+        glPopClientAttrib();
+    }
+    frame.width = w;
+    frame.height = h;
+    frame.rgba.resize(bottomUp.size());
+    const std::size_t row = std::size_t(w) * 4;
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&frame.rgba[y * row], &bottomUp[(h - 1 - y) * row], row);
+    return frame;
+}
+
+bool CaptureFramePNG(const std::string& path) {
+    const FrameCapture frame = CaptureFrame();
+    if (frame.rgba.empty()) return false;
+    PixmapRef pixmap = CreatePixmap(frame.width, frame.height, PF_RGBA8888, 1);
+    if (!pixmap) return false;
+    const std::size_t row = std::size_t(frame.width) * 4;
+    for (int y = 0; y < frame.height; ++y)
+        std::memcpy(pixmap->pixels + std::size_t(y) * pixmap->pitch, &frame.rgba[y * row], row);
+    return SavePixmapPNG(pixmap, path);
+}
+} // namespace testseam

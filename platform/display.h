@@ -1,0 +1,63 @@
+// The display: one OpenGL window or full-screen display, its page flip and frame pacing.
+//
+// Start-up: a program's main calls PlatformInit first, which makes the folder that holds the
+// executable the working directory, so that relative paths such as "media/fondo.png" resolve
+// beside the program wherever it was started from.
+//
+// The colour buffer keeps its content across Flip: what was on screen is the starting point of
+// the next frame (the back buffer is copied aside before the swap and back after it), so a
+// program may draw each frame over the last one without clearing.
+#pragma once
+
+// Platform start-up; see above. Call it first in main.
+void PlatformInit();
+// Makes the folder that holds the running executable the working directory; false when it
+// cannot be found or entered (the working directory is then unchanged).
+bool ChangeToExecutableDir();
+
+// Graphics drivers. There is one: OpenGL with the 2D image layer over it.
+enum class GraphicsDriver { GL2D };
+GraphicsDriver GL2DDriver();
+// Selects the driver for the next Graphics call; defaultFlags are the buffer flags that
+// Graphics uses when it is given flags -1.
+void SetGraphicsDriver(GraphicsDriver driver, int defaultFlags = 2);
+
+// Buffer flags of Graphics.
+enum GraphicsFlags : int {
+    GRAPHICS_BACKBUFFER = 2,     // double buffered
+    GRAPHICS_ALPHABUFFER = 4,    // 8 bits of destination alpha
+    GRAPHICS_DEPTHBUFFER = 8,    // 24-bit depth buffer
+    GRAPHICS_STENCILBUFFER = 16, // 8-bit stencil buffer
+    GRAPHICS_ACCUMBUFFER = 32,   // accumulation buffer, 16 bits per channel
+};
+
+// Opens the display with an OpenGL compatibility context: a window of width x height for
+// depth 0, a full-screen display at that size for any other depth, with hertz as the refresh
+// rate asked of a full-screen mode and as the frame rate of Flip's pacing. An accumulation
+// buffer that cannot be had is dropped (the display opens without one). A display already open
+// is closed first. The 2D layer's GL state is set up (see image2d.h). A display that cannot be
+// opened ends the program through RuntimeError with the cause. Returns true.
+bool Graphics(int width, int height, int depth = 0, int hertz = 60, int flags = -1);
+// Closes the display (and restores the desktop's display mode after full screen). GL objects
+// made for it are gone: images loaded before are drawn as nothing afterwards.
+void EndGraphics();
+bool GraphicsOpen();
+int GraphicsWidth();
+int GraphicsHeight();
+int GraphicsDepth();
+int GraphicsHertz();
+
+// Shows the frame drawn and starts the next one from it. sync -1 (or any positive value):
+// holds the frame rate to the display's hertz: each frame is shown no earlier than a deadline
+// 1000/hertz ms after the previous one (re-based when the program has fallen more than a frame
+// behind), and, when vertical sync was confirmed at the display's refresh rate on opening, in
+// step with the refresh. sync 0: shows the frame at once. Also pumps the input events.
+void Flip(int sync = -1);
+
+void HideMouse();
+void ShowMouse();
+
+// Inside the platform layer: a number that changes each time a display (and with it a GL
+// context) opens; 0 while none is open. GL objects are valid only with the number they were
+// made under.
+unsigned GraphicsContextId();

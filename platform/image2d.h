@@ -1,0 +1,150 @@
+// The 2D image layer: images in GL textures, drawn in window pixels with a sticky drawing state.
+//
+// Coordinates are window pixels, (0, 0) at the top left, y downward. Each image has a handle, a
+// point in image pixels ((0, 0) at its top left) that lands on the position given to DrawImage;
+// scale and rotation turn about it. Rotation is in degrees, clockwise on screen.
+//
+// Image flags: 1 masked, 2 filtered, 4 mipmapped.
+//  - Masked: every pixel whose red, green and blue equal the mask colour (SetMaskColor, black
+//    by default) becomes fully transparent when the image is made; other pixels keep their
+//    alpha. Images are held as RGBA.
+//  - Filtered: linear sampling; without it the texels are sampled nearest, so an image drawn
+//    scaled shows sharp blocks.
+//  - Mipmapped: mipmaps for drawing smaller than the image.
+//
+// Drawing state, kept until changed: colour (SetColor, 0-255 per channel, white at start),
+// alpha (SetAlpha, 0..1, 1 at start), blend mode (SetBlend, MASKBLEND at start), rotation
+// (SetRotation, 0) and scale (SetScale, 1, 1). The colour and alpha tint every draw.
+//
+// GL state: Graphics sets the layer's state (viewport over the window, orthographic projection
+// in window pixels with y down, identity model-view and texture matrices, depth test, lighting,
+// fog and culling off). The projection, model-view and viewport are kept in GL state: code that
+// changes them in between (a 3D renderer) saves and restores them around its own drawing, as
+// the engine's Begin2D/End2D do with the whole GL attribute and matrix stacks. Everything else
+// a draw depends on is set again by each draw: texture unit 0 with only its 2D texture enabled
+// and bound, the other units' texturing off, texture coordinate generation off, identity
+// texture matrix, modulating texture environment, blend and alpha test as the blend mode says,
+// lighting, fog, depth, stencil, scissor test and culling off, filled polygons, and the colour.
+// The changes are left in GL state after the draw. Vertices go through immediate mode, so
+// client arrays left enabled do not matter.
+#pragma once
+
+#include "platform/pixmap.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum ImageFlags : int {
+    MASKEDIMAGE = 1,
+    FILTEREDIMAGE = 2,
+    MIPMAPPEDIMAGE = 4,
+};
+
+enum BlendMode : int {
+    MASKBLEND = 1,  // alpha test (alpha >= 0.5 drawn), no blending
+    SOLIDBLEND = 2, // no blending
+    ALPHABLEND = 3, // source alpha, one minus source alpha
+    LIGHTBLEND = 4, // source alpha, one (additive)
+    SHADEBLEND = 5, // destination colour, zero (multiply)
+};
+
+class TImage;
+using ImageRef = std::shared_ptr<TImage>;
+
+// An image of one or more frames (cells) of the same size.
+class TImage {
+  public:
+    // Inside the layer: a GL texture (a page holding one or more frames) and where a frame lies
+    // in its page.
+    struct Texture {
+        PixmapRef pixels;     // the page's pixels until uploaded; dropped afterwards
+        unsigned id = 0;      // GL texture name
+        unsigned context = 0; // GraphicsContextId of the display it was made under
+        int width = 0;
+        int height = 0;
+    };
+    struct Frame {
+        int texture = 0;
+        float u0 = 0, v0 = 0, u1 = 1, v1 = 1;
+    };
+
+    TImage() = default;
+    ~TImage();
+    TImage(const TImage&) = delete;
+    TImage& operator=(const TImage&) = delete;
+
+    int width = 0; // size of one frame in pixels
+    int height = 0;
+    int flags = 0;
+    float handle_x = 0.0f;
+    float handle_y = 0.0f;
+
+    int FrameCount() const { return int(frames.size()); }
+
+    std::vector<Texture> textures;
+    std::vector<Frame> frames;
+};
+
+// Loads an image file (PNG, JPEG, BMP, TGA) as one frame. Null when the file cannot be read or
+// decoded.
+ImageRef LoadImage(const std::string& path, int flags);
+// The same from a pixmap in memory (copied; the pixmap is not changed). Null for a null pixmap.
+ImageRef LoadImage(const PixmapRef& pixmap, int flags);
+// Loads an image file cut into count frames of cellWidth x cellHeight pixels, taken from the
+// grid of cells row by row, left to right and top to bottom, beginning at cell first. Null when
+// the file cannot be read, a size or count is not positive, first is negative, or the image
+// holds fewer than first + count whole cells.
+ImageRef LoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first, int count,
+                       int flags);
+ImageRef LoadAnimImage(const PixmapRef& pixmap, int cellWidth, int cellHeight, int first, int count,
+                       int flags);
+
+// The mask colour applied by later loads with the masked flag.
+void SetMaskColor(int r, int g, int b);
+
+int ImageWidth(const ImageRef& image);  // 0 for null
+int ImageHeight(const ImageRef& image); // 0 for null
+int ImageFrames(const ImageRef& image); // 0 for null
+void SetImageHandle(const ImageRef& image, float x, float y);
+void MidHandleImage(const ImageRef& image);
+
+// Draws a frame of the image with its handle at (x, y), scaled and rotated about the handle.
+// A null image or a frame out of range draws nothing.
+void DrawImage(const ImageRef& image, float x, float y, int frame = 0);
+// Draws a frame stretched to w x h pixels: the image's rectangle maps onto (x, y)-(x+w, y+h),
+// its handle (scaled along with the image) landing on (x, y), then scale and rotation turn
+// about (x, y) as for DrawImage. A null image or a frame out of range draws nothing.
+void DrawImageRect(const ImageRef& image, float x, float y, float w, float h, int frame = 0);
+// A filled rectangle in the colour, alpha and blend mode, untextured, its top-left corner at
+// (x, y); scale and rotation turn about (x, y).
+void DrawRect(float x, float y, float w, float h);
+// A line from (x1, y1) to (x2, y2), one pixel wide; scale and rotation turn about (x1, y1).
+void DrawLine(float x1, float y1, float x2, float y2);
+
+void SetColor(int r, int g, int b); // each clamped to 0..255
+void SetAlpha(float alpha);         // clamped to 0..1
+void SetBlend(int mode);            // a BlendMode; other values are ignored
+void SetRotation(float degrees);
+void SetScale(float sx, float sy);
+void SetClsColor(int r, int g, int b);
+// Clears the whole window (colour to the Cls colour, and depth) whatever the viewport and
+// scissor box.
+void Cls();
+
+int GetBlend();
+float GetAlpha();
+float GetRotation();
+void GetColor(int& r, int& g, int& b);
+void GetScale(float& sx, float& sy);
+
+// Inside the platform layer: a new GL 2D texture of 8-bit RGBA pixels (rowPixels pixels from the
+// start of one row to the next), clamped at its edges, sampled linearly when filtered else
+// nearest, with mipmaps when asked. Texture bindings and pixel-store state are kept as they were.
+// Returns the GL texture name.
+unsigned CreateTextureRGBA(const std::uint8_t* rgba, int width, int height, int rowPixels,
+                           bool filtered, bool mipmapped);
+// Inside the platform layer: called by Graphics with the new display's size, to set the layer's
+// GL state.
+void Init2DState(int width, int height);

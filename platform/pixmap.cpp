@@ -1,0 +1,751 @@
+#include "platform/pixmap.h"
+
+#include "platform/stream.h"
+
+// jpeglib.h needs size_t and FILE declared before it, and jerror.h comes after it.
+#include <cstdio>
+
+#include <jpeglib.h>
+
+#include <jerror.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Pixel formats
+
+std::uint32_t argb(unsigned a, unsigned r, unsigned g, unsigned b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+unsigned luma(std::uint32_t c) {
+    const unsigned r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
+    return (r * 299 + g * 587 + b * 114 + 500) / 1000;
+}
+
+std::uint32_t decodePixel(const std::uint8_t* p, int format) {
+    switch (format) {
+    case PF_I8:
+        return argb(255, p[0], p[0], p[0]);
+    case PF_A8:
+        return argb(p[0], 255, 255, 255);
+    case PF_BGR888:
+        return argb(255, p[2], p[1], p[0]);
+    case PF_RGB888:
+        return argb(255, p[0], p[1], p[2]);
+    case PF_BGRA8888:
+        return argb(p[3], p[2], p[1], p[0]);
+    case PF_RGBA8888:
+        return argb(p[3], p[0], p[1], p[2]);
+    default:
+        return 0;
+    }
+}
+
+void encodePixel(std::uint8_t* p, int format, std::uint32_t c) {
+    const auto a = std::uint8_t(c >> 24), r = std::uint8_t(c >> 16), g = std::uint8_t(c >> 8),
+               b = std::uint8_t(c);
+    switch (format) {
+    case PF_I8:
+        p[0] = std::uint8_t(luma(c));
+        break;
+    case PF_A8:
+        p[0] = a;
+        break;
+    case PF_BGR888:
+        p[0] = b, p[1] = g, p[2] = r;
+        break;
+    case PF_RGB888:
+        p[0] = r, p[1] = g, p[2] = b;
+        break;
+    case PF_BGRA8888:
+        p[0] = b, p[1] = g, p[2] = r, p[3] = a;
+        break;
+    case PF_RGBA8888:
+        p[0] = r, p[1] = g, p[2] = b, p[3] = a;
+        break;
+    default:
+        break;
+    }
+}
+
+// Copies every row of src into dst (same size), converting the format where they differ.
+void blit(const TPixmap& src, TPixmap& dst) {
+    const std::size_t rowBytes = std::size_t(src.width) * std::size_t(BytesPerPixel(src.format));
+    const int sb = BytesPerPixel(src.format), db = BytesPerPixel(dst.format);
+    for (int y = 0; y < src.height; ++y) {
+        const std::uint8_t* s = src.PixelPtr(0, y);
+        std::uint8_t* d = dst.PixelPtr(0, y);
+        if (src.format == dst.format) {
+            std::memcpy(d, s, rowBytes);
+            continue;
+        }
+        for (int x = 0; x < src.width; ++x, s += sb, d += db) {
+            encodePixel(d, dst.format, decodePixel(s, src.format));
+        }
+    }
+}
+
+bool sizeAllowed(std::int64_t w, std::int64_t h) {
+    return w > 0 && h > 0 && w <= kMaxPixmapSide && h <= kMaxPixmapSide &&
+           w * h <= kMaxPixmapPixels;
+}
+
+// An RGBA image whose alpha bytes are all 0 carries no alpha (a common way of writing 32-bit
+// BMP and TGA files); such an image becomes opaque RGB. Otherwise it stays RGBA.
+PixmapRef settleAlpha(const PixmapRef& rgba) {
+    for (int y = 0; y < rgba->height; ++y) {
+        const std::uint8_t* p = rgba->PixelPtr(0, y);
+        for (int x = 0; x < rgba->width; ++x) {
+            if (p[4 * x + 3] != 0) return rgba;
+        }
+    }
+    return rgba->Convert(PF_RGB888);
+}
+
+// Little-endian field readers over a bounds-checked byte range.
+struct Bytes {
+    const std::uint8_t* data;
+    std::size_t size;
+
+    bool has(std::size_t off, std::size_t n) const { return off <= size && n <= size - off; }
+    unsigned u8(std::size_t off) const { return off < size ? data[off] : 0; }
+    unsigned u16(std::size_t off) const { return u8(off) | (u8(off + 1) << 8); }
+    std::uint32_t u32(std::size_t off) const {
+        return std::uint32_t(u16(off)) | (std::uint32_t(u16(off + 2)) << 16);
+    }
+    std::int32_t i32(std::size_t off) const { return std::int32_t(u32(off)); }
+};
+
+// ---------------------------------------------------------------------------------------------
+// PNG (libpng). libpng reports errors by longjmp; the functions that call it keep no objects
+// with destructors of their own, and the pixmap is allocated between the two calls.
+
+struct PngSource {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos;
+};
+
+void pngReadData(png_structp png, png_bytep out, png_size_t n) {
+    auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (n > src->size - src->pos) png_error(png, "truncated");
+    std::memcpy(out, src->data + src->pos, n);
+    src->pos += n;
+}
+
+void pngFail(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void pngQuiet(png_structp, png_const_charp) {}
+
+// Reads the header and sets the transforms to 8-bit RGBA. Fails for sizes beyond the limits or
+// for dimensions that the compressed data cannot possibly fill (deflate expands at most about
+// 1032:1), so that a corrupt header cannot cause a huge allocation.
+bool pngReadHeader(png_structp png, png_infop info, std::size_t fileSize, png_uint_32* w,
+                   png_uint_32* h) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_user_limits(png, kMaxPixmapSide, kMaxPixmapSide);
+    png_read_info(png, info);
+    *w = png_get_image_width(png, info);
+    *h = png_get_image_height(png, info);
+    const int depth = png_get_bit_depth(png, info);
+    const int type = png_get_color_type(png, info);
+    const std::uint64_t rawRow = (std::uint64_t(*w) * png_get_channels(png, info) * depth + 7) / 8;
+    if (!sizeAllowed(*w, *h) || (rawRow + 1) * *h > std::uint64_t(fileSize) * 1100 + 4096) {
+        return false;
+    }
+    if (depth == 16) png_set_strip_16(png);
+    if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return png_get_rowbytes(png, info) == std::size_t(*w) * 4;
+}
+
+bool pngReadRows(png_structp png, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_image(png, rows);
+    return true;
+}
+
+PixmapRef loadPng(const std::uint8_t* data, std::size_t size) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngQuiet);
+    if (!png) return nullptr;
+    png_infop info = png_create_info_struct(png);
+    PngSource src{data, size, 0};
+    PixmapRef pm;
+    png_uint_32 w = 0, h = 0;
+    if (info) {
+        png_set_read_fn(png, &src, pngReadData);
+        if (pngReadHeader(png, info, size, &w, &h)) {
+            pm = CreatePixmap(int(w), int(h), PF_RGBA8888, 4);
+            if (pm) {
+                std::vector<png_bytep> rows(h);
+                for (png_uint_32 y = 0; y < h; ++y) rows[y] = pm->PixelPtr(0, int(y));
+                if (!pngReadRows(png, rows.data())) pm.reset();
+            }
+        }
+    }
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    return pm;
+}
+
+// ---------------------------------------------------------------------------------------------
+// JPEG (libjpeg). Errors longjmp out of the library as for PNG; warnings are silent, except
+// a premature end of data, which would otherwise give a grey-filled image: that one fails.
+
+struct JpegError {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+};
+
+void jpegFail(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
+}
+
+void jpegMessage(j_common_ptr cinfo, int level) {
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) jpegFail(cinfo);
+}
+
+void jpegQuiet(j_common_ptr) {}
+
+bool jpegReadHeader(jpeg_decompress_struct* cinfo, JpegError* err, const std::uint8_t* data,
+                    std::size_t size) {
+    if (setjmp(err->jump)) return false;
+    jpeg_create_decompress(cinfo);
+    jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
+    if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) return false;
+    cinfo->out_color_space = cinfo->num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_calc_output_dimensions(cinfo);
+    const std::int64_t pixels = std::int64_t(cinfo->output_width) * cinfo->output_height;
+    // Every 8x8 block costs at least a bit or so of entropy-coded data; dimensions far beyond
+    // what the file could hold are a corrupt header.
+    if (!sizeAllowed(cinfo->output_width, cinfo->output_height) ||
+        pixels > std::max<std::int64_t>(std::int64_t(1) << 20, std::int64_t(size) * 1024)) {
+        return false;
+    }
+    return cinfo->output_components == (cinfo->out_color_space == JCS_GRAYSCALE ? 1 : 3);
+}
+
+bool jpegReadRows(jpeg_decompress_struct* cinfo, JpegError* err, const TPixmap* pm) {
+    if (setjmp(err->jump)) return false;
+    jpeg_start_decompress(cinfo);
+    while (cinfo->output_scanline < cinfo->output_height) {
+        JSAMPROW row = pm->PixelPtr(0, int(cinfo->output_scanline));
+        if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return false;
+    }
+    return true;
+}
+
+PixmapRef loadJpeg(const std::uint8_t* data, std::size_t size) {
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    JpegError err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jpegFail;
+    err.mgr.emit_message = jpegMessage;
+    err.mgr.output_message = jpegQuiet;
+    PixmapRef pm;
+    if (jpegReadHeader(&cinfo, &err, data, size)) {
+        const int format = cinfo.output_components == 1 ? PF_I8 : PF_RGB888;
+        pm = CreatePixmap(int(cinfo.output_width), int(cinfo.output_height), format, 4);
+        if (pm && !jpegReadRows(&cinfo, &err, pm.get())) pm.reset();
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return pm;
+}
+
+// ---------------------------------------------------------------------------------------------
+// BMP
+
+// A colour channel described by a bit mask, scaled to 8 bits.
+struct MaskChannel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::uint32_t max = 0;
+
+    explicit MaskChannel(std::uint32_t m = 0) : mask(m) {
+        if (!m) return;
+        while (!((m >> shift) & 1)) ++shift;
+        max = m >> shift;
+    }
+    unsigned get(std::uint32_t v, unsigned absent) const {
+        if (!max) return absent;
+        const std::uint32_t x = (v & mask) >> shift;
+        return max == 255 ? x : unsigned((std::uint64_t(x) * 255 + max / 2) / max);
+    }
+};
+
+PixmapRef loadBmp(const std::uint8_t* data, std::size_t size) {
+    const Bytes f{data, size};
+    if (!f.has(0, 26)) return nullptr;
+    const std::uint32_t offBits = f.u32(10);
+    const std::uint32_t hdr = f.u32(14);
+    std::int64_t w, h;
+    unsigned bpp, compression = 0, clrUsed = 0;
+    std::size_t paletteEntry = 4;
+    if (hdr == 12) { // OS/2 core header
+        w = f.u16(18);
+        h = std::int16_t(f.u16(20));
+        if (f.u16(22) != 1) return nullptr;
+        bpp = f.u16(24);
+        paletteEntry = 3;
+    } else if (hdr >= 40 && hdr <= 256) {
+        if (!f.has(0, 14 + std::size_t(hdr))) return nullptr;
+        w = f.i32(18);
+        h = f.i32(22);
+        if (f.u16(26) != 1) return nullptr;
+        bpp = f.u16(28);
+        compression = f.u32(30);
+        clrUsed = f.u32(46);
+    } else {
+        return nullptr;
+    }
+    const bool topDown = h < 0;
+    if (topDown) h = -h;
+    if (!sizeAllowed(w, h)) return nullptr;
+
+    // Channel masks: fixed for BI_RGB; for BI_BITFIELDS (3) and BI_ALPHABITFIELDS (6) inside
+    // a long header or, after a 40-byte header, right behind it.
+    MaskChannel red, green, blue, alpha;
+    std::size_t paletteAt = 14 + hdr;
+    if (compression == 3 || compression == 6) {
+        if (bpp != 16 && bpp != 32) return nullptr;
+        const std::size_t maskCount = compression == 6 || hdr >= 56 ? 4 : 3;
+        if (!f.has(54, 4 * maskCount)) return nullptr;
+        red = MaskChannel(f.u32(54));
+        green = MaskChannel(f.u32(58));
+        blue = MaskChannel(f.u32(62));
+        if (maskCount == 4) alpha = MaskChannel(f.u32(66));
+        if (hdr == 40) paletteAt += 4 * maskCount;
+    } else if (compression == 0) {
+        // 16 bits: 5-5-5 with the top bit unused; 32 bits: B, G, R and a fourth byte, which is
+        // taken for alpha unless it is zero everywhere (settleAlpha).
+        const bool wide = bpp == 32;
+        red = MaskChannel(wide ? 0x00FF0000 : 0x7C00);
+        green = MaskChannel(wide ? 0x0000FF00 : 0x03E0);
+        blue = MaskChannel(wide ? 0x000000FF : 0x001F);
+        if (wide) alpha = MaskChannel(0xFF000000);
+        if (hdr >= 56 && f.u32(66) == 0) alpha = MaskChannel(); // explicitly no alpha
+    } else {
+        return nullptr; // RLE and embedded JPEG/PNG are not supported
+    }
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return nullptr;
+
+    std::vector<std::uint32_t> palette;
+    if (bpp <= 8) {
+        std::size_t count = clrUsed ? clrUsed : (1u << bpp);
+        if (count > (1u << bpp)) return nullptr;
+        // Palettes cut short by the pixel data are tolerated: missing entries read as black.
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t at = paletteAt + i * paletteEntry;
+            if (!f.has(at, 3) || at + 3 > offBits) break;
+            palette.push_back(argb(255, f.u8(at + 2), f.u8(at + 1), f.u8(at)));
+        }
+    }
+
+    const std::uint64_t stride = ((std::uint64_t(w) * bpp + 31) / 32) * 4;
+    if (offBits > size || stride * std::uint64_t(h) > size - offBits) return nullptr;
+
+    PixmapRef pm = CreatePixmap(int(w), int(h), PF_RGBA8888, 4);
+    if (!pm) return nullptr;
+    for (int y = 0; y < int(h); ++y) {
+        const std::uint8_t* row = data + offBits + stride * std::uint64_t(topDown ? y : h - 1 - y);
+        std::uint8_t* out = pm->PixelPtr(0, y);
+        for (int x = 0; x < int(w); ++x, out += 4) {
+            std::uint32_t c;
+            if (bpp <= 8) {
+                const unsigned bitPos = unsigned(x) * bpp;
+                const unsigned index =
+                    (row[bitPos / 8] >> (8 - bpp - bitPos % 8)) & ((1u << bpp) - 1);
+                c = index < palette.size() ? palette[index] : argb(255, 0, 0, 0);
+            } else if (bpp == 24) {
+                const std::uint8_t* p = row + 3 * x;
+                c = argb(255, p[2], p[1], p[0]);
+            } else {
+                const std::uint8_t* p = row + x * int(bpp / 8);
+                const std::uint32_t v =
+                    bpp == 16 ? std::uint32_t(p[0] | (p[1] << 8))
+                              : std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                                    (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+                c = argb(alpha.get(v, 255), red.get(v, 0), green.get(v, 0), blue.get(v, 0));
+            }
+            encodePixel(out, PF_RGBA8888, c);
+        }
+    }
+    if (bpp <= 24 || !alpha.max) return pm->Convert(PF_RGB888);
+    return settleAlpha(pm);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TGA. The format has no signature, so the header is checked strictly before anything else.
+
+PixmapRef loadTga(const std::uint8_t* data, std::size_t size) {
+    const Bytes f{data, size};
+    if (!f.has(0, 18)) return nullptr;
+    const unsigned idLength = f.u8(0), mapType = f.u8(1), type = f.u8(2);
+    const unsigned mapFirst = f.u16(3), mapLength = f.u16(5), mapEntryBits = f.u8(7);
+    const int w = int(f.u16(12)), h = int(f.u16(14));
+    const unsigned bpp = f.u8(16), descriptor = f.u8(17);
+    if (mapType > 1 || (descriptor & 0xC0) || !sizeAllowed(w, h)) return nullptr;
+    const bool rle = type >= 9;
+    const unsigned base = rle ? type - 8 : type;
+    if (base == 1) {
+        if (mapType != 1 || bpp != 8 || (mapEntryBits != 24 && mapEntryBits != 32)) return nullptr;
+    } else if (base == 2) {
+        if (bpp != 16 && bpp != 24 && bpp != 32) return nullptr;
+    } else if (base == 3) {
+        if (bpp != 8) return nullptr;
+    } else {
+        return nullptr;
+    }
+
+    const std::size_t mapBytes = mapType ? std::size_t(mapLength) * ((mapEntryBits + 7) / 8) : 0;
+    const std::size_t mapAt = 18 + idLength;
+    std::size_t at = mapAt + mapBytes;
+    if (!f.has(mapAt, mapBytes)) return nullptr;
+    std::vector<std::uint32_t> map;
+    if (base == 1) {
+        const std::size_t eb = mapEntryBits / 8;
+        for (std::size_t i = 0; i < mapLength; ++i) {
+            const std::uint8_t* p = data + mapAt + i * eb;
+            map.push_back(argb(eb == 4 ? p[3] : 255, p[2], p[1], p[0]));
+        }
+    }
+
+    const std::size_t pb = bpp / 8;
+    const std::uint64_t pixels = std::uint64_t(w) * std::uint64_t(h);
+    // Uncompressed data must all be there; an RLE packet of 1 + pb bytes covers at most 128
+    // pixels, which bounds the size that the data can describe.
+    if (!rle && !f.has(at, pixels * pb)) return nullptr;
+    if (rle && pixels > std::uint64_t(size - std::min(size, at)) / (1 + pb) * 128) return nullptr;
+
+    const bool alphaOut = base == 2 ? bpp == 32 : base == 1 && mapEntryBits == 32;
+    const int format = base == 3 ? PF_I8 : PF_RGBA8888;
+    PixmapRef pm = CreatePixmap(w, h, format, 4);
+    if (!pm) return nullptr;
+    const bool topOrigin = descriptor & 0x20, rightOrigin = descriptor & 0x10;
+
+    auto colourOf = [&](const std::uint8_t* p) -> std::uint32_t {
+        switch (base) {
+        case 1: {
+            const unsigned i = p[0];
+            return i >= mapFirst && i - mapFirst < map.size() ? map[i - mapFirst]
+                                                              : argb(255, 0, 0, 0);
+        }
+        case 3:
+            return argb(255, p[0], p[0], p[0]);
+        default:
+            if (bpp == 16) {
+                const unsigned v = p[0] | (p[1] << 8);
+                const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+                return argb(255, (r * 255 + 15) / 31, (g * 255 + 15) / 31, (b * 255 + 15) / 31);
+            }
+            return argb(bpp == 32 ? p[3] : 255, p[2], p[1], p[0]);
+        }
+    };
+    auto put = [&](std::uint64_t n, std::uint32_t c) {
+        const int x = int(n % std::uint64_t(w)), y = int(n / std::uint64_t(w));
+        const int ox = rightOrigin ? w - 1 - x : x, oy = topOrigin ? y : h - 1 - y;
+        encodePixel(pm->PixelPtr(ox, oy), format, c);
+    };
+
+    std::uint64_t n = 0;
+    while (n < pixels) {
+        if (!rle) {
+            put(n++, colourOf(data + at));
+            at += pb;
+            continue;
+        }
+        if (!f.has(at, 1)) return nullptr;
+        const unsigned packet = data[at++];
+        const std::uint64_t count = std::min<std::uint64_t>((packet & 0x7F) + 1, pixels - n);
+        if (packet & 0x80) {
+            if (!f.has(at, pb)) return nullptr;
+            const std::uint32_t c = colourOf(data + at);
+            at += pb;
+            for (std::uint64_t i = 0; i < count; ++i) put(n++, c);
+        } else {
+            if (!f.has(at, count * pb)) return nullptr;
+            for (std::uint64_t i = 0; i < count; ++i, at += pb) put(n++, colourOf(data + at));
+        }
+    }
+    if (format == PF_I8) return pm;
+    return alphaOut ? settleAlpha(pm) : pm->Convert(PF_RGB888);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Resampling
+
+// Weights of the source samples that make up each destination sample along one axis.
+struct Axis {
+    std::vector<int> first;    // per destination sample: index into taps
+    std::vector<int> count;    // per destination sample: number of taps
+    std::vector<int> index;    // source sample of each tap
+    std::vector<float> weight; // weight of each tap (a sample's weights sum to 1)
+};
+
+Axis makeAxis(int srcN, int dstN) {
+    Axis a;
+    const double scale = double(srcN) / dstN;
+    for (int j = 0; j < dstN; ++j) {
+        a.first.push_back(int(a.index.size()));
+        if (dstN >= srcN) {
+            // Growing (or the same size): bilinear between the two nearest sample centres.
+            const double x = (j + 0.5) * scale - 0.5;
+            const double x0 = std::floor(x);
+            const double frac = x - x0;
+            const int i0 = std::clamp(int(x0), 0, srcN - 1),
+                      i1 = std::clamp(int(x0) + 1, 0, srcN - 1);
+            a.index.push_back(i0);
+            a.weight.push_back(float(1.0 - frac));
+            if (frac > 0) {
+                a.index.push_back(i1);
+                a.weight.push_back(float(frac));
+            }
+        } else {
+            // Shrinking: the average over the source span that the destination sample covers.
+            const double lo = j * scale, hi = (j + 1) * scale;
+            for (int i = int(std::floor(lo)); i < int(std::ceil(hi)) && i < srcN; ++i) {
+                const double cover = std::min<double>(i + 1, hi) - std::max<double>(i, lo);
+                if (cover <= 0) continue;
+                a.index.push_back(i);
+                a.weight.push_back(float(cover / scale));
+            }
+        }
+        a.count.push_back(int(a.index.size()) - a.first.back());
+    }
+    return a;
+}
+
+// Resamples src into dst (same format, BPP bytes per pixel; ALPHA: byte 3 is alpha). Each pixel
+// accumulates its plain channels and, with alpha, the colour channels weighted by alpha; a
+// colour comes out as (sum of a * c) / (sum of a) where any alpha is present, else as the plain
+// average.
+template <int BPP, bool ALPHA> void resample(const TPixmap& src, TPixmap& dst) {
+    constexpr int kLanes = ALPHA ? BPP + 3 : BPP;
+    const int width = dst.width, height = dst.height;
+    const Axis ax = makeAxis(src.width, width), ay = makeAxis(src.height, height);
+
+    // Source rows resampled horizontally, made on demand and dropped once passed.
+    std::vector<std::vector<float>> rows(std::size_t(src.height));
+    auto rowAt = [&](int sy) -> const std::vector<float>& {
+        std::vector<float>& row = rows[std::size_t(sy)];
+        if (!row.empty()) return row;
+        row.assign(std::size_t(width) * kLanes, 0.0f);
+        const std::uint8_t* in = src.PixelPtr(0, sy);
+        for (int x = 0; x < width; ++x) {
+            float* acc = &row[std::size_t(x) * kLanes];
+            for (int t = ax.first[x]; t < ax.first[x] + ax.count[x]; ++t) {
+                const std::uint8_t* p = in + std::ptrdiff_t(ax.index[t]) * BPP;
+                const float wt = ax.weight[t];
+                for (int c = 0; c < BPP; ++c) acc[c] += wt * p[c];
+                if constexpr (ALPHA) {
+                    const float wa = wt * p[3];
+                    for (int c = 0; c < 3; ++c) acc[BPP + c] += wa * p[c];
+                }
+            }
+        }
+        return row;
+    };
+
+    std::vector<float> acc(std::size_t(width) * kLanes);
+    int released = 0;
+    for (int y = 0; y < height; ++y) {
+        std::fill(acc.begin(), acc.end(), 0.0f);
+        for (int t = ay.first[y]; t < ay.first[y] + ay.count[y]; ++t) {
+            const float* row = rowAt(ay.index[t]).data();
+            const float wt = ay.weight[t];
+            for (std::size_t i = 0; i < acc.size(); ++i) acc[i] += wt * row[i];
+        }
+        // Rows above the first one this output row used are not needed again.
+        for (; released < ay.index[ay.first[y]]; ++released) {
+            std::vector<float>().swap(rows[std::size_t(released)]);
+        }
+
+        std::uint8_t* out = dst.PixelPtr(0, y);
+        for (int x = 0; x < width; ++x, out += BPP) {
+            const float* a = &acc[std::size_t(x) * kLanes];
+            for (int c = 0; c < BPP; ++c) {
+                float v = a[c];
+                if constexpr (ALPHA) {
+                    if (c < 3 && a[3] > 1e-3f) v = a[BPP + c] / a[3];
+                }
+                out[c] = std::uint8_t(std::min(255, int(v + 0.5f))); // v is never negative
+            }
+        }
+    }
+}
+
+} // namespace
+
+// -------------------------------------------------------------------------------------------------
+
+int BytesPerPixel(int format) {
+    switch (format) {
+    case PF_I8:
+    case PF_A8:
+        return 1;
+    case PF_BGR888:
+    case PF_RGB888:
+        return 3;
+    case PF_BGRA8888:
+    case PF_RGBA8888:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+PixmapRef CreatePixmap(int width, int height, int format, int align) {
+    const int bpp = BytesPerPixel(format);
+    if (!bpp || !sizeAllowed(width, height) || align <= 0 || align > 64 || (align & (align - 1))) {
+        return nullptr;
+    }
+    const std::int64_t pitch = (std::int64_t(width) * bpp + align - 1) / align * align;
+    auto pm = std::make_shared<TPixmap>();
+    pm->width = width;
+    pm->height = height;
+    pm->pitch = int(pitch);
+    pm->format = format;
+    pm->store = std::make_shared<std::vector<std::uint8_t>>(std::size_t(pitch * height));
+    pm->pixels = pm->store->data();
+    return pm;
+}
+
+PixmapRef TPixmap::Window(int x, int y, int w, int h) const {
+    if (!pixels) return nullptr;
+    const std::int64_t x0 = std::max<std::int64_t>(x, 0), y0 = std::max<std::int64_t>(y, 0);
+    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t(x) + w, width);
+    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t(y) + h, height);
+    if (x1 <= x0 || y1 <= y0) return nullptr;
+    auto pm = std::make_shared<TPixmap>();
+    pm->width = int(x1 - x0);
+    pm->height = int(y1 - y0);
+    pm->pitch = pitch;
+    pm->format = format;
+    pm->store = store;
+    pm->pixels = PixelPtr(int(x0), int(y0));
+    return pm;
+}
+
+PixmapRef TPixmap::Convert(int toFormat) const {
+    if (!pixels) return nullptr;
+    PixmapRef pm = CreatePixmap(width, height, toFormat, 4);
+    if (pm) blit(*this, *pm);
+    return pm;
+}
+
+PixmapRef TPixmap::Copy() const {
+    if (!pixels) return nullptr;
+    PixmapRef pm = CreatePixmap(width, height, format, 1);
+    if (pm) blit(*this, *pm);
+    return pm;
+}
+
+std::uint32_t TPixmap::ReadPixel(int x, int y) const {
+    if (!pixels || x < 0 || y < 0 || x >= width || y >= height) return 0;
+    return decodePixel(PixelPtr(x, y), format);
+}
+
+void TPixmap::WritePixel(int x, int y, std::uint32_t c) {
+    if (!pixels || x < 0 || y < 0 || x >= width || y >= height) return;
+    encodePixel(PixelPtr(x, y), format, c);
+}
+
+PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size) {
+    if (!data || size < 4) return nullptr;
+    static const std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size >= 8 && std::memcmp(data, kPngSignature, 8) == 0) return loadPng(data, size);
+    if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return loadJpeg(data, size);
+    if (data[0] == 'B' && data[1] == 'M') return loadBmp(data, size);
+    return loadTga(data, size);
+}
+
+PixmapRef LoadPixmap(const std::string& path) {
+    // Image files beyond this size are refused rather than read into memory.
+    constexpr long kMaxFileBytes = 256L << 20;
+    if (FileType(path) != 1) return nullptr;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return nullptr;
+    std::vector<std::uint8_t> bytes;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    if (size > 0 && size <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0) {
+        bytes.resize(std::size_t(size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    }
+    std::fclose(file);
+    return LoadPixmapFromMemory(bytes.data(), bytes.size());
+}
+
+PixmapRef ResizePixmap(const PixmapRef& src, int width, int height) {
+    if (!src || !src->pixels || !sizeAllowed(width, height)) return nullptr;
+    if (width == src->width && height == src->height) return src->Copy();
+    PixmapRef dst = CreatePixmap(width, height, src->format, 4);
+    if (!dst) return nullptr;
+    switch (src->format) {
+    case PF_I8:
+    case PF_A8:
+        resample<1, false>(*src, *dst);
+        break;
+    case PF_BGR888:
+    case PF_RGB888:
+        resample<3, false>(*src, *dst);
+        break;
+    default:
+        resample<4, true>(*src, *dst);
+        break;
+    }
+    return dst;
+}
+
+namespace {
+bool pngWriteAll(png_structp png, png_infop info, std::FILE* file, const TPixmap& pm,
+                 png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_init_io(png, file);
+    png_set_compression_level(png, 6);
+    png_set_IHDR(png, info, png_uint_32(pm.width), png_uint_32(pm.height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    return true;
+}
+} // namespace
+
+bool SavePixmapPNG(const PixmapRef& pixmap, const std::string& path) {
+    if (!pixmap || !pixmap->pixels) return false;
+    PixmapRef rgba = pixmap->format == PF_RGBA8888 ? pixmap : pixmap->Convert(PF_RGBA8888);
+    if (!rgba) return false;
+    std::vector<png_bytep> rows(std::size_t(rgba->height));
+    for (int y = 0; y < rgba->height; ++y) rows[std::size_t(y)] = rgba->PixelPtr(0, y);
+
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool ok = false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngQuiet);
+    if (png) {
+        png_infop info = png_create_info_struct(png);
+        if (info) ok = pngWriteAll(png, info, file, *rgba, rows.data());
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+    }
+    if (std::fflush(file) != 0 || std::ferror(file)) ok = false;
+    if (std::fclose(file) != 0) ok = false;
+    if (!ok) std::remove(path.c_str());
+    return ok;
+}

@@ -1,0 +1,46 @@
+// Test seams of the platform layer. They are for tests in the same process only: the program
+// itself never calls them, takes no options and reads no environment to switch them on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testseam {
+
+// Clock: while on, Millisecs, Delay and the frame pacing of Flip use a virtual time that only
+// the calls below (and the waits of Delay and Flip, which set it forward instead of sleeping)
+// move. Switching it on sets the virtual time to startMs.
+void UseVirtualClock(bool on, double startMs = 0.0);
+void SetVirtualClock(double ms);
+void AdvanceVirtualClock(double ms);
+
+// Display: while on, Flip never waits (no frame pacing, no vertical sync) whatever its argument.
+void SetUnpacedFlip(bool on);
+// Display: while on, Flip spoils the back buffer right after each swap (fills it with magenta),
+// as systems may leave it undefined, to show that the frame is carried over by Flip itself.
+void SetLoseBackBufferOnSwap(bool on);
+// True when the display confirmed vertical sync at its refresh rate when it was opened.
+bool VSyncConfirmed();
+
+// Input: queues a press (and release) of a key by its key code. The next event pump (KeyHit,
+// KeyDown, MouseX/MouseY and Flip pump events) delivers queued presses in order, as the
+// keyboard would: each counts once for KeyHit.
+void PushKeyPress(int keyCode);
+
+// Frame capture: the current back buffer of the display, which right after Flip holds the frame
+// just shown (Flip copies it back), and otherwise what has been drawn since. RGBA bytes, the
+// top row first, width * 4 bytes per row. Empty when no display is open.
+struct FrameCapture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgba;
+
+    // 0xAARRGGBB of one pixel, (0, 0) at the top left; 0 outside the frame.
+    std::uint32_t Pixel(int x, int y) const;
+};
+FrameCapture CaptureFrame();
+// The same written as an RGBA PNG; false when there is no display or the file cannot be written.
+bool CaptureFramePNG(const std::string& path);
+
+} // namespace testseam
