@@ -1,0 +1,439 @@
+#include "platform/audio.h"
+
+#include "platform/error.h"
+
+#include <SDL.h>
+
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+// Mixer state of one channel. The sound data and the fields above `pos` are fixed once the
+// voice is published to the mixer. `pos` and `passes` belong to whichever thread mixes (the
+// audio callback, or the caller of AudioAdvanceFrames on the virtual device; the two never
+// run at the same time). The atomics are how the main thread and the mixer talk.
+struct TChannel::Voice {
+    std::shared_ptr<const std::vector<std::int16_t>> pcm;
+    int length = 0;
+    int channels = 1;
+    bool loop = false;
+    std::uint64_t step = std::uint64_t(1) << 32; // source frames per output frame, 32.32
+
+    std::uint64_t pos = 0;   // place in the sound, 32.32 fixed point
+    std::int64_t passes = 0; // completed passes of a repeating sound
+
+    std::atomic<std::int64_t> played{0}; // whole source frames consumed, all passes
+    std::atomic<bool> active{true};      // false once stopped or ended
+    std::atomic<bool> paused{false};
+    std::atomic<float> volume{1.0f};
+};
+
+using Voice = TChannel::Voice;
+
+int BytesPerSample(int format) {
+    switch (format) {
+    case SF_MONO8:
+        return 1;
+    case SF_MONO16LE:
+    case SF_MONO16BE:
+    case SF_STEREO8:
+        return 2;
+    case SF_STEREO16LE:
+    case SF_STEREO16BE:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int ChannelsPerSample(int format) {
+    switch (format) {
+    case SF_MONO8:
+    case SF_MONO16LE:
+    case SF_MONO16BE:
+        return 1;
+    case SF_STEREO8:
+    case SF_STEREO16LE:
+    case SF_STEREO16BE:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+bool validShape(int length, int hertz, int format) {
+    return length >= 0 && hertz > 0 && BytesPerSample(format) > 0;
+}
+
+// One sample value of the format as signed 16-bit.
+std::int16_t readValue(const std::uint8_t* p, int format) {
+    switch (format) {
+    case SF_MONO8:
+    case SF_STEREO8:
+        return std::int16_t((int(p[0]) - 128) * 256);
+    case SF_MONO16BE:
+    case SF_STEREO16BE:
+        return std::int16_t(std::uint16_t(p[0] << 8 | p[1]));
+    default:
+        return std::int16_t(std::uint16_t(p[1] << 8 | p[0]));
+    }
+}
+
+class Mixer {
+  public:
+    // Main-thread side.
+    bool virtualDevice = false;
+    bool openFailed = false; // the last attempt to open a device failed; retried after a reset
+    SDL_AudioDeviceID device = 0;
+    bool holdsSubsystem = false; // this mixer holds a reference on SDL's audio subsystem
+    int bufferFrames = 0;
+    std::string driver;
+
+    // Drops stopped and finished voices from the mix list, then adds `voice` if given.
+    void prune(std::shared_ptr<Voice> voice = nullptr) {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::erase_if(voices_, [](const auto& v) { return !v->active.load(); });
+        if (voice) voices_.push_back(std::move(voice));
+    }
+
+    void stopAll() {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (auto& v : voices_) v->active.store(false);
+        voices_.clear();
+    }
+
+    // Mixing side: fills `frames` interleaved stereo frames.
+    void mix(std::int16_t* out, int frames) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            snapshot_.assign(voices_.begin(), voices_.end());
+        }
+        accum_.assign(std::size_t(frames) * 2, 0.0f);
+        for (auto& v : snapshot_) {
+            if (v->active.load(std::memory_order_acquire) && !v->paused.load())
+                mixVoice(*v, frames);
+        }
+        snapshot_.clear();
+        for (std::size_t i = 0; i < accum_.size(); ++i) {
+            float s = std::nearbyint(accum_[i]);
+            out[i] = std::int16_t(std::clamp(s, -32768.0f, 32767.0f));
+        }
+    }
+
+    bool openDevice();
+    void closeDevice();
+
+  private:
+    std::mutex lock_; // guards voices_ only, held for short copies
+    std::vector<std::shared_ptr<Voice>> voices_;
+    std::vector<std::shared_ptr<Voice>> snapshot_; // mixing side only
+    std::vector<float> accum_;                     // mixing side only
+
+    bool openWithCurrentDriver();
+
+    void mixVoice(Voice& v, int frames) {
+        const std::int16_t* d = v.pcm->data();
+        const int len = v.length;
+        const std::uint64_t end = std::uint64_t(len) << 32;
+        const float vol = v.volume.load(std::memory_order_relaxed);
+        bool finished = false;
+        float* acc = accum_.data();
+        for (int i = 0; i < frames; ++i) {
+            if (v.pos >= end) {
+                if (!v.loop || len == 0) {
+                    finished = true;
+                    break;
+                }
+                v.passes += std::int64_t(v.pos / end);
+                v.pos %= end;
+            }
+            const std::uint32_t idx = std::uint32_t(v.pos >> 32);
+            const float frac = float(v.pos & 0xffffffffu) * (1.0f / 4294967296.0f);
+            std::uint32_t next = idx + 1;
+            if (next >= std::uint32_t(len)) next = v.loop ? 0 : idx;
+            float l, r;
+            if (v.channels == 1) {
+                const float a = d[idx], b = d[next];
+                l = r = a + (b - a) * frac;
+            } else {
+                const float al = d[2 * idx], bl = d[2 * next];
+                const float ar = d[2 * idx + 1], br = d[2 * next + 1];
+                l = al + (bl - al) * frac;
+                r = ar + (br - ar) * frac;
+            }
+            acc[2 * i] += l * vol;
+            acc[2 * i + 1] += r * vol;
+            v.pos += v.step;
+        }
+        if (v.pos >= end) {
+            if (v.loop && len > 0) {
+                v.passes += std::int64_t(v.pos / end);
+                v.pos %= end;
+            } else {
+                v.pos = end;
+                finished = true;
+            }
+        }
+        v.played.store(v.passes * len + std::int64_t(v.pos >> 32), std::memory_order_relaxed);
+        if (finished) v.active.store(false, std::memory_order_release);
+    }
+};
+
+Mixer& mixer() {
+    // Never destroyed: the audio thread may still call in while the program exits.
+    static Mixer* m = new Mixer;
+    return *m;
+}
+
+void audioCallback(void* user, Uint8* stream, int len) {
+    static_cast<Mixer*>(user)->mix(reinterpret_cast<std::int16_t*>(stream), len / 4);
+}
+
+bool Mixer::openWithCurrentDriver() {
+    SDL_AudioSpec want{}, have{};
+    want.freq = kMixerHertz;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024; // about 23 ms: the music clock leads what is heard by at most this
+    want.callback = audioCallback;
+    want.userdata = this;
+    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0) return false;
+    bufferFrames = have.samples;
+    const char* name = SDL_GetCurrentAudioDriver();
+    driver = name ? name : "";
+    SDL_PauseAudioDevice(device, 0);
+    return true;
+}
+
+bool Mixer::openDevice() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        holdsSubsystem = true;
+        if (openWithCurrentDriver()) return true;
+        DebugLog(std::string("Audio: no output device (") + SDL_GetError() +
+                 "), using the dummy driver");
+    } else {
+        DebugLog(std::string("Audio: cannot start audio (") + SDL_GetError() +
+                 "), using the dummy driver");
+    }
+    // Fall back to the dummy driver, which consumes frames in real time without a device.
+    if (SDL_WasInit(SDL_INIT_AUDIO)) {
+        if (SDL_AudioInit("dummy") != 0) return false;
+    } else {
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        const bool ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        if (!ok) return false;
+        holdsSubsystem = true;
+    }
+    return openWithCurrentDriver();
+}
+
+void Mixer::closeDevice() {
+    if (device != 0) SDL_CloseAudioDevice(device); // waits for a running callback to return
+    if (holdsSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    device = 0;
+    holdsSubsystem = false;
+    bufferFrames = 0;
+    driver.clear();
+}
+
+} // namespace
+
+AudioSampleRef CreateAudioSample(int length, int hertz, int format) {
+    if (!validShape(length, hertz, format)) return nullptr;
+    auto sample = std::make_shared<TAudioSample>();
+    sample->store = std::make_shared<std::vector<std::uint8_t>>(
+        std::size_t(length) * std::size_t(BytesPerSample(format)));
+    sample->samples = sample->store->data();
+    sample->length = length;
+    sample->hertz = hertz;
+    sample->format = format;
+    return sample;
+}
+
+AudioSampleRef CreateStaticAudioSample(void* samples, int length, int hertz, int format) {
+    if (!validShape(length, hertz, format) || (!samples && length > 0)) return nullptr;
+    auto sample = std::make_shared<TAudioSample>();
+    sample->samples = static_cast<std::uint8_t*>(samples);
+    sample->length = length;
+    sample->hertz = hertz;
+    sample->format = format;
+    return sample;
+}
+
+AudioSampleRef LoadAudioSample(const std::string& path) {
+    OggVorbis_File vf;
+    if (ov_fopen(path.c_str(), &vf) != 0) return nullptr;
+    struct Closer {
+        OggVorbis_File* vf;
+        ~Closer() { ov_clear(vf); }
+    } closer{&vf};
+
+    const vorbis_info* info = ov_info(&vf, -1);
+    if (!info || (info->channels != 1 && info->channels != 2) || info->rate <= 0 ||
+        info->rate > INT_MAX)
+        return nullptr;
+    const int channels = info->channels;
+    const int frameBytes = 2 * channels;
+
+    auto store = std::make_shared<std::vector<std::uint8_t>>();
+    const ogg_int64_t total = ov_pcm_total(&vf, -1);
+    if (total > 0 && total < INT_MAX / frameBytes) store->reserve(std::size_t(total) * frameBytes);
+
+    char buffer[16384];
+    for (;;) {
+        int link = 0;
+        const long got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &link);
+        if (got == 0) break;
+        if (got == OV_HOLE) continue; // a gap in the data: skip it and go on
+        if (got < 0) return nullptr;
+        const vorbis_info* li = ov_info(&vf, link);
+        if (!li || li->channels != channels) return nullptr; // a chained stream that changes shape
+        if (store->size() + std::size_t(got) > std::size_t(INT_MAX)) return nullptr;
+        store->insert(store->end(), buffer, buffer + got);
+    }
+
+    auto sample = std::make_shared<TAudioSample>();
+    sample->store = std::move(store);
+    sample->samples = sample->store->data();
+    sample->length = int(sample->store->size() / frameBytes);
+    sample->hertz = int(info->rate);
+    sample->format = channels == 1 ? SF_MONO16LE : SF_STEREO16LE;
+    return sample;
+}
+
+SoundRef LoadSound(const AudioSampleRef& sample, int flags) {
+    if (!sample || !validShape(sample->length, sample->hertz, sample->format) ||
+        (!sample->samples && sample->length > 0))
+        return nullptr;
+    const int channels = ChannelsPerSample(sample->format);
+    const int bytes = BytesPerSample(sample->format) / channels;
+    const std::size_t values = std::size_t(sample->length) * channels;
+    auto pcm = std::make_shared<std::vector<std::int16_t>>(values);
+    const bool native = std::endian::native == std::endian::little &&
+                        (sample->format == SF_MONO16LE || sample->format == SF_STEREO16LE);
+    if (native && values > 0) {
+        std::memcpy(pcm->data(), sample->samples, values * sizeof(std::int16_t));
+    } else {
+        for (std::size_t i = 0; i < values; ++i)
+            (*pcm)[i] = readValue(sample->samples + i * bytes, sample->format);
+    }
+
+    auto sound = std::make_shared<TSound>();
+    sound->length = sample->length;
+    sound->hertz = sample->hertz;
+    sound->channels = channels;
+    sound->flags = flags;
+    sound->pcm = std::move(pcm);
+    return sound;
+}
+
+SoundRef LoadSound(const std::string& path, int flags) {
+    return LoadSound(LoadAudioSample(path), flags);
+}
+
+ChannelRef PlaySound(const SoundRef& sound, const ChannelRef& channel) {
+    if (!sound || !sound->pcm || sound->hertz <= 0 || sound->length < 0 ||
+        (sound->channels != 1 && sound->channels != 2) ||
+        sound->pcm->size() < std::size_t(sound->length) * sound->channels)
+        return nullptr;
+
+    Mixer& m = mixer();
+    if (!m.virtualDevice && m.device == 0 && !m.openFailed) {
+        m.openFailed = !m.openDevice();
+        if (m.openFailed) {
+            DebugLog("Audio: no audio driver could be started; sounds will not advance");
+            m.closeDevice();
+        }
+    }
+
+    auto voice = std::make_shared<Voice>();
+    voice->pcm = sound->pcm;
+    voice->length = sound->length;
+    voice->channels = sound->channels;
+    voice->loop = (sound->flags & kSoundLoop) != 0;
+    voice->step = std::max<std::uint64_t>(
+        1, std::uint64_t(std::llround(double(sound->hertz) / kMixerHertz * 4294967296.0)));
+    voice->active.store(sound->length > 0);
+
+    ChannelRef result = channel ? channel : std::make_shared<TChannel>();
+    if (result->voice) {
+        voice->volume.store(result->voice->volume.load());
+        result->voice->active.store(false);
+    }
+    result->voice = voice;
+    m.prune(std::move(voice));
+    return result;
+}
+
+int ChannelPlaying(const ChannelRef& channel) {
+    if (!channel || !channel->voice) return 0;
+    const Voice& v = *channel->voice;
+    if (!v.active.load(std::memory_order_acquire)) return 0;
+    const std::int64_t played = v.played.load(std::memory_order_relaxed);
+    return played >= INT_MAX ? INT_MAX : int(played + 1);
+}
+
+void StopChannel(const ChannelRef& channel) {
+    if (!channel || !channel->voice) return;
+    channel->voice->active.store(false);
+    mixer().prune();
+}
+
+void SetChannelVolume(const ChannelRef& channel, float volume) {
+    if (!channel || !channel->voice) return;
+    if (!(volume > 0.0f)) volume = 0.0f; // negative and NaN
+    channel->voice->volume.store(volume);
+}
+
+void PauseChannel(const ChannelRef& channel) {
+    if (channel && channel->voice) channel->voice->paused.store(true);
+}
+
+void ResumeChannel(const ChannelRef& channel) {
+    if (channel && channel->voice) channel->voice->paused.store(false);
+}
+
+void AudioUseVirtualDevice() {
+    Mixer& m = mixer();
+    m.closeDevice();
+    m.stopAll();
+    m.virtualDevice = true;
+    m.openFailed = false;
+}
+
+void AudioUseOutputDevice() {
+    Mixer& m = mixer();
+    m.closeDevice();
+    m.stopAll();
+    m.virtualDevice = false;
+    m.openFailed = false;
+}
+
+std::vector<std::int16_t> AudioAdvanceFrames(int frames) {
+    Mixer& m = mixer();
+    if (!m.virtualDevice || frames <= 0) return {};
+    std::vector<std::int16_t> out(std::size_t(frames) * 2);
+    m.mix(out.data(), frames);
+    return out;
+}
+
+std::string AudioDriverName() {
+    const Mixer& m = mixer();
+    if (m.virtualDevice) return "virtual";
+    return m.device != 0 ? m.driver : std::string();
+}
+
+int AudioDeviceBufferFrames() {
+    return mixer().bufferFrames;
+}

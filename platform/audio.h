@@ -1,0 +1,135 @@
+// Audio: decoded samples, sounds, channels and the software mixer that plays them.
+//
+// The mixer runs at 44,100 frames per second, 16-bit stereo. It sums every playing channel
+// (with clipping), loops sounds that repeat and resamples sounds of any other rate linearly.
+// Its output goes to the sound device through SDL's audio callback; when no device opens it
+// falls back to SDL's dummy driver, which still consumes frames in real time. For tests and
+// tools it can instead be driven by hand, a given number of frames per step (the virtual
+// device).
+//
+// All calls are made from one thread (the main thread); the mixer itself runs on the audio
+// thread. Null handles are accepted everywhere and do nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Sample formats, numbered as the rest of the program expects them. 8-bit samples are
+// unsigned (silence is 128); 16-bit samples are signed.
+enum AudioFormat : int {
+    SF_MONO8 = 1,      // one channel, 1 byte per frame
+    SF_MONO16LE = 2,   // one channel, 2 bytes per frame, little-endian
+    SF_MONO16BE = 3,   // one channel, 2 bytes per frame, big-endian
+    SF_STEREO8 = 4,    // two channels, 2 bytes per frame
+    SF_STEREO16LE = 5, // two channels, 4 bytes per frame, little-endian
+    SF_STEREO16BE = 6, // two channels, 4 bytes per frame, big-endian
+};
+
+// Bytes in one sample frame of the format (all its channels), and its number of channels;
+// 0 for an unknown format.
+int BytesPerSample(int format);
+int ChannelsPerSample(int format);
+
+// The mixer's output rate in frames per second.
+constexpr int kMixerHertz = 44100;
+
+class TAudioSample;
+class TSound;
+class TChannel;
+using AudioSampleRef = std::shared_ptr<TAudioSample>;
+using SoundRef = std::shared_ptr<TSound>;
+using ChannelRef = std::shared_ptr<TChannel>;
+
+// Sample frames in memory: `length` frames of `format` at `hertz` frames per second,
+// starting at `samples`. The memory is either owned (held by `store`) or borrowed from the
+// caller (a static sample, `store` null), in which case the caller keeps it alive.
+class TAudioSample {
+  public:
+    std::uint8_t* samples = nullptr;
+    int length = 0; // frames
+    int hertz = 0;
+    int format = 0;
+    std::shared_ptr<std::vector<std::uint8_t>> store;
+};
+
+// A new sample of the given size with its own zeroed memory. Null for a negative length,
+// a non-positive rate or an unknown format.
+AudioSampleRef CreateAudioSample(int length, int hertz, int format);
+
+// A sample over existing memory, which is not copied. Null for null memory (unless the
+// length is 0), a negative length, a non-positive rate or an unknown format.
+AudioSampleRef CreateStaticAudioSample(void* samples, int length, int hertz, int format);
+
+// Decodes a whole Ogg Vorbis file into 16-bit PCM in memory: SF_MONO16LE or SF_STEREO16LE
+// at the file's rate. Null for a missing, unreadable or corrupt file, or one with more than
+// two channels; nothing is printed.
+AudioSampleRef LoadAudioSample(const std::string& path);
+
+// Sound flags.
+constexpr int kSoundLoop = 1; // the sound repeats until its channel is stopped
+
+// A sound ready for the mixer: its own copy of the sample frames as signed 16-bit PCM
+// (interleaved when stereo), with the rate and channel count of the sample it was made of.
+class TSound {
+  public:
+    int length = 0; // frames
+    int hertz = 0;
+    int channels = 0; // 1 or 2
+    int flags = 0;
+    std::shared_ptr<const std::vector<std::int16_t>> pcm;
+};
+
+// A sound made of a copy of the sample's frames; later changes to the sample's memory do
+// not reach it. Null for a null or invalid sample.
+SoundRef LoadSound(const AudioSampleRef& sample, int flags = 0);
+// The same from an Ogg Vorbis file; null when the file cannot be decoded.
+SoundRef LoadSound(const std::string& path, int flags = 0);
+
+// One playing sound. A channel stops when StopChannel is called or when a sound that does
+// not repeat reaches its end.
+class TChannel {
+  public:
+    struct Voice;
+    std::shared_ptr<Voice> voice; // mixer state, shared with the audio thread
+};
+
+// Starts the sound from its first frame and returns its channel: a new channel when
+// `channel` is null, else the given channel, whose previous sound stops. Opens the sound
+// device on first use. Null (and nothing plays) for a null sound.
+ChannelRef PlaySound(const SoundRef& sound, const ChannelRef& channel = nullptr);
+
+// While the channel plays (also while paused): the number of the sound's frames played so
+// far plus 1, counted as frames are handed to the device (for a repeating sound, all passes
+// together; saturates at the largest int). 0 once the channel has stopped or ended, and for
+// a null channel.
+int ChannelPlaying(const ChannelRef& channel);
+
+void StopChannel(const ChannelRef& channel);
+
+// Scales the channel's samples: 1 plays them as they are, 0 silences them. Negative or
+// non-numeric volumes count as 0; volumes above 1 amplify (the mix is clipped).
+void SetChannelVolume(const ChannelRef& channel, float volume);
+
+// A paused channel keeps its place and still counts as playing but does not advance.
+void PauseChannel(const ChannelRef& channel);
+void ResumeChannel(const ChannelRef& channel);
+
+// Device control. Both stop every channel and close the sound device if one is open.
+// After AudioUseVirtualDevice the mixer runs only when AudioAdvanceFrames is called; after
+// AudioUseOutputDevice (the default) it opens the sound device on the next PlaySound.
+void AudioUseVirtualDevice();
+void AudioUseOutputDevice();
+
+// Virtual device: mixes the next `frames` frames (as the device callback would) and returns
+// them as interleaved 16-bit stereo. Empty when the virtual device is not in use or
+// `frames` is not positive.
+std::vector<std::int16_t> AudioAdvanceFrames(int frames);
+
+// Name of the driver in use: "virtual", the SDL audio driver of an open device (for
+// example "pulseaudio", or "dummy" after the fallback), or "" when no device is open.
+std::string AudioDriverName();
+
+// Frames per callback of the open sound device (0 when none is open).
+int AudioDeviceBufferFrames();

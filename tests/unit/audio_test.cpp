@@ -1,0 +1,369 @@
+#include "platform/audio.h"
+
+#include "audio_fixture.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <thread>
+
+namespace {
+
+// Every test but the real-time one drives the mixer by hand.
+class AudioTest : public testing::Test {
+  protected:
+    void SetUp() override { AudioUseVirtualDevice(); }
+    void TearDown() override { AudioUseVirtualDevice(); }
+};
+
+// A sound made of 16-bit values, mono or interleaved stereo.
+SoundRef MakeSound(std::vector<std::int16_t> values, int channels, int hertz, int flags = 0) {
+    auto sample = CreateStaticAudioSample(values.data(), int(values.size()) / channels, hertz,
+                                          channels == 1 ? SF_MONO16LE : SF_STEREO16LE);
+    return LoadSound(sample, flags);
+}
+
+SoundRef Constant(std::int16_t value, int frames = 64) {
+    return MakeSound(std::vector<std::int16_t>(frames, value), 1, kMixerHertz);
+}
+
+// Encodes the PCM as an Ogg file and decodes it back. The decoded sample must come back as
+// 16-bit PCM with the channels, rate and length of the original.
+AudioSampleRef EncodeAndDecode(const std::vector<std::int16_t>& pcm, int channels, int hertz) {
+    TempFile file("roundtrip.ogg");
+    if (!EncodeOgg(file.path(), pcm, channels, hertz)) {
+        ADD_FAILURE() << "cannot encode the fixture";
+        return nullptr;
+    }
+    AudioSampleRef sample = LoadAudioSample(file.path());
+    if (!sample) {
+        ADD_FAILURE() << "cannot decode the fixture";
+        return nullptr;
+    }
+    EXPECT_EQ(sample->format, channels == 1 ? SF_MONO16LE : SF_STEREO16LE);
+    EXPECT_EQ(sample->hertz, hertz);
+    EXPECT_EQ(sample->length, int(pcm.size()) / channels);
+    return sample;
+}
+
+std::vector<std::int16_t> Ramp(int frames, int step) {
+    std::vector<std::int16_t> v(frames);
+    for (int i = 0; i < frames; ++i) v[i] = std::int16_t(i * step);
+    return v;
+}
+
+} // namespace
+
+TEST_F(AudioTest, EveryFormatMixesAsSigned16BitStereo) {
+    struct Case {
+        int format;
+        std::vector<std::uint8_t> bytes; // two frames
+        std::int16_t l0, r0, l1, r1;
+    };
+    const Case cases[] = {
+        {SF_MONO8, {192, 64}, 16384, 16384, -16384, -16384},
+        {SF_MONO16LE, {0x00, 0x40, 0x00, 0xC0}, 16384, 16384, -16384, -16384},
+        {SF_MONO16BE, {0x40, 0x00, 0xC0, 0x00}, 16384, 16384, -16384, -16384},
+        {SF_STEREO8, {192, 64, 64, 192}, 16384, -16384, -16384, 16384},
+        {SF_STEREO16LE,
+         {0x00, 0x40, 0x00, 0xC0, 0x00, 0xC0, 0x00, 0x40},
+         16384,
+         -16384,
+         -16384,
+         16384},
+        {SF_STEREO16BE,
+         {0x40, 0x00, 0xC0, 0x00, 0xC0, 0x00, 0x40, 0x00},
+         16384,
+         -16384,
+         -16384,
+         16384},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        std::vector<std::uint8_t> bytes = c.bytes;
+        const int frames = int(bytes.size()) / BytesPerSample(c.format);
+        ASSERT_EQ(frames, 2);
+        SoundRef sound =
+            LoadSound(CreateStaticAudioSample(bytes.data(), frames, kMixerHertz, c.format));
+        ASSERT_TRUE(sound);
+        EXPECT_EQ(sound->length, 2);
+        EXPECT_EQ(sound->channels, ChannelsPerSample(c.format));
+        ASSERT_TRUE(PlaySound(sound));
+        const auto out = AudioAdvanceFrames(3);
+        EXPECT_EQ(out, (std::vector<std::int16_t>{c.l0, c.r0, c.l1, c.r1, 0, 0}));
+    }
+    EXPECT_EQ(BytesPerSample(0), 0);
+    EXPECT_EQ(BytesPerSample(7), 0);
+}
+
+TEST_F(AudioTest, InvalidSamplesAndNullHandlesAreRejectedOrIgnored) {
+    std::vector<std::uint8_t> mem(64);
+    EXPECT_FALSE(CreateStaticAudioSample(nullptr, 10, 44100, SF_STEREO16LE));
+    EXPECT_FALSE(CreateStaticAudioSample(mem.data(), -1, 44100, SF_STEREO16LE));
+    EXPECT_FALSE(CreateStaticAudioSample(mem.data(), 10, 0, SF_STEREO16LE));
+    EXPECT_FALSE(CreateStaticAudioSample(mem.data(), 10, 44100, 0));
+    EXPECT_FALSE(CreateStaticAudioSample(mem.data(), 10, 44100, 7));
+    EXPECT_FALSE(CreateAudioSample(10, -5, SF_MONO8));
+    EXPECT_FALSE(LoadSound(AudioSampleRef()));
+    EXPECT_FALSE(PlaySound(nullptr));
+
+    // A sound whose fields were changed to claim more frames than it holds does not play.
+    SoundRef tampered = Constant(100, 4);
+    tampered->length = 1000;
+    EXPECT_FALSE(PlaySound(tampered));
+
+    // An empty sample is valid; its sound ends at once.
+    AudioSampleRef empty = CreateStaticAudioSample(nullptr, 0, 44100, SF_MONO16LE);
+    ASSERT_TRUE(empty);
+    ChannelRef silent = PlaySound(LoadSound(empty));
+    ASSERT_TRUE(silent);
+    EXPECT_EQ(ChannelPlaying(silent), 0);
+
+    EXPECT_EQ(ChannelPlaying(nullptr), 0);
+    StopChannel(nullptr);
+    SetChannelVolume(nullptr, 0.5f);
+    PauseChannel(nullptr);
+    ResumeChannel(nullptr);
+    EXPECT_EQ(ChannelPlaying(std::make_shared<TChannel>()), 0);
+    EXPECT_EQ(AudioAdvanceFrames(0).size(), 0u);
+}
+
+TEST_F(AudioTest, StaticSampleBorrowsMemoryAndTheSoundCopiesIt) {
+    std::vector<std::int16_t> values = {1000, 2000, 3000};
+    AudioSampleRef sample = CreateStaticAudioSample(values.data(), 3, 44100, SF_MONO16LE);
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(sample->samples, reinterpret_cast<std::uint8_t*>(values.data()));
+    EXPECT_FALSE(sample->store);
+
+    SoundRef sound = LoadSound(sample);
+    values.assign({-1, -1, -1}); // the sound no longer depends on this memory
+    PlaySound(sound);
+    EXPECT_EQ(AudioAdvanceFrames(3),
+              (std::vector<std::int16_t>{1000, 1000, 2000, 2000, 3000, 3000}));
+}
+
+TEST_F(AudioTest, DecodesAnOggToneAndMixesItBackUnchanged) {
+    const int frames = 11025;
+    const auto tone = Tone(frames, 44100, {440.0, 660.0}, 8000.0);
+    AudioSampleRef sample = EncodeAndDecode(tone, 2, 44100);
+    ASSERT_TRUE(sample && sample->length == frames);
+    const auto* decoded = reinterpret_cast<const std::int16_t*>(sample->samples);
+
+    // Lossy, but close to the tone on each channel (channels not swapped).
+    double err[2] = {0, 0};
+    for (int i = 0; i < frames * 2; ++i) err[i % 2] += std::pow(decoded[i] - tone[i], 2.0);
+    for (double e : err) EXPECT_LT(std::sqrt(e / frames), 0.02 * 8000);
+
+    // The mixer hands the decoded frames on exactly, and the channel ends with them.
+    ChannelRef channel = PlaySound(LoadSound(sample));
+    std::vector<std::int16_t> mixed;
+    for (int done = 0; done < frames + 1000; done += 1024) {
+        const auto chunk = AudioAdvanceFrames(1024);
+        mixed.insert(mixed.end(), chunk.begin(), chunk.end());
+    }
+    ASSERT_TRUE(std::equal(decoded, decoded + frames * 2, mixed.begin()));
+    EXPECT_TRUE(
+        std::all_of(mixed.begin() + frames * 2, mixed.end(), [](auto v) { return v == 0; }));
+    EXPECT_EQ(ChannelPlaying(channel), 0);
+}
+
+TEST_F(AudioTest, DecodesMonoAtItsOwnRateAndResamplesItLinearly) {
+    const int frames = 4410;
+    const auto tone = Tone(frames, 22050, {300.0}, 10000.0);
+    AudioSampleRef sample = EncodeAndDecode(tone, 1, 22050);
+    ASSERT_TRUE(sample && sample->length == frames);
+    const auto* d = reinterpret_cast<const std::int16_t*>(sample->samples);
+
+    PlaySound(LoadSound(sample));
+    const auto out = AudioAdvanceFrames(2 * frames - 2);
+    for (int k = 0; k + 1 < frames; ++k) {
+        ASSERT_EQ(out[4 * k], d[k]) << k;
+        ASSERT_EQ(out[4 * k + 1], d[k]) << k;
+        ASSERT_NEAR(out[4 * k + 2], (d[k] + d[k + 1]) / 2.0, 0.5) << k;
+    }
+}
+
+TEST_F(AudioTest, MissingOrCorruptFilesLoadAsNull) {
+    TempFile good("good.ogg"), garbage("garbage.ogg"), truncated("truncated.ogg"),
+        emptyFile("empty.ogg");
+    ASSERT_TRUE(EncodeOgg(good.path(), Tone(4410, 44100, {440.0, 440.0}, 5000.0), 2, 44100));
+    std::vector<std::uint8_t> bytes = good.read();
+    ASSERT_GT(bytes.size(), 200u);
+    truncated.write({bytes.begin(), bytes.begin() + 64});
+    std::vector<std::uint8_t> noise(4096);
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = std::uint8_t(i * 7919 >> 3);
+    garbage.write(noise);
+    emptyFile.write({});
+
+    for (const std::string& path :
+         {std::string("/nonexistent/song.ogg"), std::filesystem::temp_directory_path().string(),
+          garbage.path(), truncated.path(), emptyFile.path()}) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(LoadAudioSample(path));
+        EXPECT_FALSE(LoadSound(path, kSoundLoop));
+    }
+    EXPECT_TRUE(LoadSound(good.path()));
+}
+
+TEST_F(AudioTest, PlayingCountsFramesPlusOneUntilTheEndOrWrapsWhenLooping) {
+    const auto ramp = Ramp(100, 100);
+    for (int flags : {0, kSoundLoop}) {
+        SCOPED_TRACE(flags);
+        AudioUseVirtualDevice();
+        ChannelRef channel = PlaySound(MakeSound(ramp, 1, kMixerHertz, flags));
+        EXPECT_EQ(ChannelPlaying(channel), 1);
+        std::vector<std::int16_t> out;
+        // Uneven steps, so the wrap and the end fall inside a step.
+        for (int step : {70, 29}) {
+            const auto chunk = AudioAdvanceFrames(step);
+            out.insert(out.end(), chunk.begin(), chunk.end());
+        }
+        EXPECT_EQ(ChannelPlaying(channel), 100);
+        for (int step : {1, 150}) {
+            const auto chunk = AudioAdvanceFrames(step);
+            out.insert(out.end(), chunk.begin(), chunk.end());
+        }
+        for (int i = 0; i < 250; ++i) {
+            const int expected = flags ? ramp[i % 100] : (i < 100 ? ramp[i] : 0);
+            ASSERT_EQ(out[2 * i], expected) << i;
+            ASSERT_EQ(out[2 * i + 1], expected) << i;
+        }
+        EXPECT_EQ(ChannelPlaying(channel), flags ? 251 : 0);
+    }
+}
+
+TEST_F(AudioTest, ChannelsSumAndClip) {
+    struct Case {
+        std::int16_t a, b, out;
+    };
+    for (const Case& c : {Case{1000, 2000, 3000}, Case{20000, 20000, 32767},
+                          Case{-20000, -20000, -32768}, Case{30000, -30000, 0}}) {
+        SCOPED_TRACE(testing::Message() << c.a << " + " << c.b);
+        AudioUseVirtualDevice();
+        PlaySound(Constant(c.a));
+        PlaySound(Constant(c.b));
+        const auto out = AudioAdvanceFrames(4);
+        EXPECT_TRUE(std::all_of(out.begin(), out.end(), [&](auto v) { return v == c.out; }));
+    }
+}
+
+TEST_F(AudioTest, VolumeScalesTheChannel) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        float volume;
+        int scaled; // the channel's value, before the other channel is added and clipping
+    };
+    for (const Case& c : {Case{1.0f, 10000}, Case{0.5f, 5000}, Case{0.25f, 2500}, Case{0.0f, 0},
+                          Case{-1.0f, 0}, Case{nan, 0}, Case{2.0f, 20000}, Case{4.0f, 40000}}) {
+        SCOPED_TRACE(c.volume);
+        AudioUseVirtualDevice();
+        ChannelRef channel = PlaySound(Constant(10000));
+        PlaySound(Constant(-3000)); // another channel keeps its own volume
+        SetChannelVolume(channel, c.volume);
+        const auto out = AudioAdvanceFrames(2);
+        EXPECT_EQ(out[0], std::clamp(c.scaled - 3000, -32768, 32767));
+    }
+
+    // A channel that plays a new sound keeps its volume.
+    AudioUseVirtualDevice();
+    ChannelRef channel = PlaySound(Constant(1000));
+    SetChannelVolume(channel, 0.5f);
+    EXPECT_EQ(PlaySound(Constant(4000), channel), channel);
+    EXPECT_EQ(AudioAdvanceFrames(1)[0], 2000);
+}
+
+TEST_F(AudioTest, OtherRatesAreResampledAndCountedInTheSoundsFrames) {
+    struct Case {
+        int hertz;
+        std::vector<std::int16_t> first; // first output frames of the ramp 0, 1000, 2000, ...
+        int playingAfter10;              // ChannelPlaying after 10 output frames
+    };
+    const Case cases[] = {
+        {44100, {0, 1000, 2000, 3000}, 11},
+        {22050, {0, 500, 1000, 1500}, 6},
+        {88200, {0, 2000, 4000, 6000}, 21},
+        {11025, {0, 250, 500, 750}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hertz);
+        AudioUseVirtualDevice();
+        ChannelRef channel = PlaySound(MakeSound(Ramp(30, 1000), 1, c.hertz));
+        const auto out = AudioAdvanceFrames(10);
+        for (std::size_t i = 0; i < c.first.size(); ++i) EXPECT_EQ(out[2 * i], c.first[i]) << i;
+        EXPECT_EQ(ChannelPlaying(channel), c.playingAfter10);
+    }
+}
+
+TEST_F(AudioTest, StopPauseAndReplayOnTheSameChannel) {
+    const auto ramp = Ramp(50, 10);
+    ChannelRef channel = PlaySound(MakeSound(ramp, 1, kMixerHertz));
+    AudioAdvanceFrames(10);
+
+    PauseChannel(channel);
+    EXPECT_EQ(AudioAdvanceFrames(5), std::vector<std::int16_t>(10, 0));
+    EXPECT_EQ(ChannelPlaying(channel), 11);
+    ResumeChannel(channel);
+    EXPECT_EQ(AudioAdvanceFrames(1)[0], ramp[10]);
+
+    StopChannel(channel);
+    EXPECT_EQ(ChannelPlaying(channel), 0);
+    EXPECT_EQ(AudioAdvanceFrames(5), std::vector<std::int16_t>(10, 0));
+    StopChannel(channel); // stopping twice is harmless
+
+    // Playing on an existing channel starts the new sound from its first frame there.
+    ChannelRef again = PlaySound(MakeSound(ramp, 1, kMixerHertz), channel);
+    EXPECT_EQ(again, channel);
+    EXPECT_EQ(ChannelPlaying(channel), 1);
+    EXPECT_EQ(AudioAdvanceFrames(2), (std::vector<std::int16_t>{0, 0, 10, 10}));
+}
+
+// The one real-time test: with no usable device (here forced by asking for a driver that
+// does not exist) the mixer falls back to SDL's dummy driver, and the clock still advances
+// at the mix rate. Channels are started, changed and stopped meanwhile, so a thread
+// sanitizer build sees the main thread and the audio thread share channel state.
+TEST(AudioRealTimeTest, DummyDriverFallbackRunsTheClockAtTheMixRate) {
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "no-such-driver", SDL_HINT_OVERRIDE);
+    AudioUseOutputDevice();
+    ChannelRef clock =
+        PlaySound(MakeSound(std::vector<std::int16_t>(4096, 0), 1, kMixerHertz, kSoundLoop));
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    ASSERT_TRUE(clock);
+    EXPECT_EQ(AudioDriverName(), "dummy");
+    EXPECT_GT(AudioDeviceBufferFrames(), 0);
+    EXPECT_LE(AudioDeviceBufferFrames(), 4096);
+
+    using Clock = std::chrono::steady_clock;
+    SoundRef blip = Constant(100, 300);
+    ChannelRef other;
+    int churn = 0;
+    // Waits for the next step of the play position (a buffer handed to the device).
+    auto nextStep = [&](int from) {
+        const auto limit = Clock::now() + std::chrono::seconds(2);
+        int now = ChannelPlaying(clock);
+        while (now == from && Clock::now() < limit) {
+            if (++churn % 3 == 0)
+                StopChannel(other);
+            else
+                other = PlaySound(blip);
+            SetChannelVolume(other, float(churn % 5) / 4);
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            now = ChannelPlaying(clock);
+        }
+        return std::pair{now, Clock::now()};
+    };
+    auto [p0, t0] = nextStep(ChannelPlaying(clock));
+    ASSERT_GT(p0, 0);
+    auto [p1, t1] = nextStep(p0);
+    while (t1 - t0 < std::chrono::milliseconds(600)) std::tie(p1, t1) = nextStep(p1);
+
+    const double seconds = std::chrono::duration<double>(t1 - t0).count();
+    const double rate = (p1 - p0) / seconds;
+    RecordProperty("frames_per_second", std::to_string(rate));
+    EXPECT_NEAR(rate, 44100.0, 44100.0 * 0.1);
+    AudioUseVirtualDevice();
+    EXPECT_EQ(ChannelPlaying(clock), 0);
+}
