@@ -1,0 +1,13 @@
+// The engine's procedural command layer: one free function per command, named after the
+// operation it performs. Each command forwards its arguments unchanged to that operation on its
+// first argument (the receiver, dispatched by its own kind) or to the type function of that
+// name. Commands that act return nothing; commands that query return the operation's result.
+// A null receiver makes a command a no-op that returns 0, 0.0, an empty string or null.
+//
+// The engine's own code calls some commands back (PositionEntity, RotateEntity, ScaleEntity,
+// TFormPoint, TFormVector, TFormNormal, TFormedX/Y/Z, ...), so this layer is part of the engine.
+#pragma once
+
+#include "engine/commands_entity.h"
+#include "engine/commands_texture.h"
+#include "engine/commands_world.h"

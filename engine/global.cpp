@@ -1,0 +1,337 @@
+#include "engine/global.h"
+
+#include "engine/entity.h"
+#include "engine/texture.h"
+#include "engine/texture_filter.h"
+#include "platform/display.h"
+#include "platform/error.h"
+
+#include <GL/glew.h>
+
+#include <string>
+#include <string_view>
+
+int TGlobal::width = 0;
+int TGlobal::height = 0;
+int TGlobal::depth = 0;
+int TGlobal::mode = 0;
+int TGlobal::rate = 0;
+float TGlobal::ambient_red = 0.5f;
+float TGlobal::ambient_green = 0.5f;
+float TGlobal::ambient_blue = 0.5f;
+int TGlobal::aa = 0;
+int TGlobal::ACSIZE = 0;
+int TGlobal::jitter = 0;
+float TGlobal::j[16][2] = {};
+bool TGlobal::accum_buffer = false;
+bool TGlobal::colour_matrix = false;
+
+namespace {
+
+// Sample-jittering offsets in pixels, (x, y) pairs: the tables for 2, 3, 4, 5, 6, 8, 9, 12 and
+// 16 samples one after another.
+constexpr float kJitter[65][2] = {
+    // 2
+    {0.25f, 0.75f},
+    {0.75f, 0.25f},
+    // 3
+    {0.5033923f, 0.8317967f},
+    {0.7806016f, 0.2504381f},
+    {0.2261829f, 0.41315535f},
+    // 4
+    {0.375f, 0.25f},
+    {0.125f, 0.75f},
+    {0.875f, 0.25f},
+    {0.625f, 0.75f},
+    // 5
+    {0.5f, 0.5f},
+    {0.3f, 0.1f},
+    {0.7f, 0.9f},
+    {0.9f, 0.3f},
+    {0.1f, 0.7f},
+    // 6
+    {0.46464646f, 0.46464646f},
+    {0.13131313f, 0.7979798f},
+    {0.53535354f, 0.86868685f},
+    {0.86868685f, 0.53535354f},
+    {0.7979798f, 0.13131313f},
+    {0.2020202f, 0.2020202f},
+    // 8
+    {0.5625f, 0.4375f},
+    {0.0625f, 0.9375f},
+    {0.3125f, 0.6875f},
+    {0.6875f, 0.8125f},
+    {0.8125f, 0.1875f},
+    {0.9375f, 0.5625f},
+    {0.4375f, 0.0625f},
+    {0.1875f, 0.3125f},
+    // 9
+    {0.5f, 0.5f},
+    {0.16666667f, 0.9444444f},
+    {0.5f, 0.16666667f},
+    {0.5f, 0.8333333f},
+    {0.16666667f, 0.2777778f},
+    {0.8333333f, 0.3888889f},
+    {0.16666667f, 0.6111111f},
+    {0.8333333f, 0.7222222f},
+    {0.8333333f, 0.055555556f},
+    // 12
+    {0.41666666f, 0.625f},
+    {0.9166667f, 0.875f},
+    {0.25f, 0.375f},
+    {0.41666666f, 0.125f},
+    {0.75f, 0.125f},
+    {0.083333336f, 0.125f},
+    {0.75f, 0.625f},
+    {0.25f, 0.875f},
+    {0.5833333f, 0.375f},
+    {0.9166667f, 0.375f},
+    {0.083333336f, 0.625f},
+    {0.5833333f, 0.875f},
+    // 16
+    {0.375f, 0.4375f},
+    {0.625f, 0.0625f},
+    {0.875f, 0.1875f},
+    {0.125f, 0.0625f},
+    {0.375f, 0.6875f},
+    {0.875f, 0.4375f},
+    {0.625f, 0.5625f},
+    {0.375f, 0.9375f},
+    {0.625f, 0.3125f},
+    {0.125f, 0.5625f},
+    {0.125f, 0.8125f},
+    {0.375f, 0.1875f},
+    {0.875f, 0.9375f},
+    {0.875f, 0.6875f},
+    {0.125f, 0.3125f},
+    {0.625f, 0.8125f},
+};
+
+// Where each sample count's table starts in kJitter; -1 for counts without a table.
+int jitterTableStart(int samples) {
+    switch (samples) {
+    case 2:
+        return 0;
+    case 3:
+        return 2;
+    case 4:
+        return 5;
+    case 5:
+        return 9;
+    case 6:
+        return 14;
+    case 8:
+        return 20;
+    case 9:
+        return 28;
+    case 12:
+        return 37;
+    case 16:
+        return 49;
+    default:
+        return -1;
+    }
+}
+
+bool moduleReady = false;
+// The display context whose GL stacks hold the 2D layer's saved state; 0 while none does.
+unsigned savedContext = 0;
+
+bool stateSaved() {
+    return savedContext != 0 && savedContext == GraphicsContextId();
+}
+
+// The matrix stacks that the hand-over saves, in order; the colour-matrix stack only where the
+// imaging subset provides it (selecting it elsewhere is an error, and the push meant for it
+// would land on the texture stack a second time).
+int handOverMatrixModes(GLenum (&modes)[4]) {
+    modes[0] = GL_MODELVIEW;
+    modes[1] = GL_PROJECTION;
+    modes[2] = GL_TEXTURE;
+    modes[3] = GL_COLOR;
+    return TGlobal::colour_matrix ? 4 : 3;
+}
+
+void save2DState() {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    GLenum modes[4];
+    const int n = handOverMatrixModes(modes);
+    for (int i = 0; i < n; ++i) {
+        glMatrixMode(modes[i]);
+        glPushMatrix();
+    }
+    savedContext = GraphicsContextId();
+}
+
+void restore2DState() {
+    glPopClientAttrib();
+    glPopAttrib();
+    GLenum modes[4];
+    const int n = handOverMatrixModes(modes);
+    for (int i = 0; i < n; ++i) {
+        glMatrixMode(modes[i]);
+        glPopMatrix();
+    }
+    savedContext = 0;
+}
+
+// Items 2 to 7 of the engine's 3D state (item 1 is EnableStates).
+void applyEngineSettings() {
+    glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glAlphaFunc(GL_GEQUAL, 0.5f);
+}
+
+// GLEW reports "no GLX display" for a context that is not a GLX one, yet it has loaded the
+// entry points; anything else means the extension loader failed.
+void initExtensionLoader() {
+    glewExperimental = GL_TRUE;
+    const GLenum result = glewInit();
+    if (result == GLEW_OK || result == GLEW_ERROR_NO_GLX_DISPLAY) return;
+    RuntimeError(std::string("Unable to initialise the GL extension loader: ") +
+                 reinterpret_cast<const char*>(glewGetErrorString(result)));
+}
+
+// True when the context names the extension. The loader's own flag is not enough: it may mark
+// an extension as present because its entry points exist while the context refuses its enums.
+// The display's context is a compatibility one, where the extension string is available.
+bool hasExtension(std::string_view name) {
+    const auto* all = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (!all) return false;
+    for (std::string_view rest = all; !rest.empty();) {
+        const std::size_t end = rest.find(' ');
+        if (rest.substr(0, end) == name) return true;
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+} // namespace
+
+int InitEngineModule() {
+    if (moduleReady) return 0;
+    moduleReady = true;
+    // The runtime modules the engine needs (display driver, extension loader, image decoders,
+    // strings) are set up by the platform layer on first use. The jitter table TGlobal::j is a
+    // zero-filled static array. Each list below is made only if it is not there yet.
+    if (!TEntity::entity_list) TEntity::entity_list = CreateList<EntityRef>();
+    // Cameras (TCamera::cam_list), the GL light ids (TLight::gl_light) and lights
+    // (TLight::light_list) come here, in that order, with their classes.
+    if (!TTexture::tex_list) TTexture::tex_list = CreateList<TextureRef>();
+    if (!TTextureFilter::filter_list) TTextureFilter::filter_list = CreateList<TextureFilterRef>();
+    // The collision rule list (TCollision::list) comes last, with the collision pass.
+    return 0;
+}
+
+bool EngineModuleReady() {
+    return moduleReady;
+}
+
+int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
+    InitEngineModule(); // a no-op once the program has run it, as it should have
+    TGlobal::width = width;
+    TGlobal::height = height;
+    TGlobal::depth = depth;
+    TGlobal::mode = mode;
+    TGlobal::rate = rate;
+    if (mode != 1) TGlobal::depth = 0;
+    SetGraphicsDriver(GL2DDriver(), GRAPHICS_BACKBUFFER);
+    // A display that cannot be opened ends the program inside Graphics, naming the cause.
+    if (!Graphics(width, height, TGlobal::depth, rate,
+                  GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER | GRAPHICS_ACCUMBUFFER))
+        RuntimeError("Unable to open the display");
+    GraphicsInit();
+    return 0;
+}
+
+int TGlobal::GraphicsInit() {
+    TTexture::TextureFilter("", 9);
+    if (!GraphicsOpen()) return 0;
+    initExtensionLoader();
+    GLint accumBits = 0;
+    glGetIntegerv(GL_ACCUM_RED_BITS, &accumBits);
+    accum_buffer = accumBits > 0;
+    colour_matrix = hasExtension("GL_ARB_imaging");
+    save2DState();
+    EnableStates();
+    applyEngineSettings();
+    return 0;
+}
+
+int TGlobal::Begin2D() {
+    // Only a saved level can be restored: a Begin2D out of turn (or before Graphics3D) would
+    // underflow the GL stacks.
+    if (!stateSaved()) return 0;
+    restore2DState();
+    return 0;
+}
+
+int TGlobal::End2D() {
+    // The stacks hold at most one engine level: an End2D out of turn does nothing.
+    if (stateSaved() || !GraphicsOpen()) return 0;
+    save2DState();
+    EnableStates();
+    glDisable(GL_TEXTURE_2D);
+    applyEngineSettings();
+    return 0;
+}
+
+int TGlobal::EnableStates() {
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_FOG);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_SCISSOR_TEST);
+    glEnable(GL_NORMALIZE);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    return 0;
+}
+
+int TGlobal::AntiAlias(int samples) {
+    aa = 1;
+    if (samples == 0) {
+        aa = 0;
+        return 0;
+    }
+    const int size = samples == 1 ? 2 : samples;
+    const int start = jitterTableStart(size);
+    if (start < 0) {
+        aa = 0;
+        ACSIZE = 0;
+        return 0;
+    }
+    ACSIZE = size;
+    for (int i = 0; i < ACSIZE; ++i) {
+        j[i][0] = kJitter[start + i][0];
+        j[i][1] = kJitter[start + i][1];
+    }
+    return 0;
+}
+
+bool TGlobal::AntiAliasing() {
+    return aa != 0 && ACSIZE > 0 && accum_buffer;
+}
+
+bool TGlobal::StateSaved() {
+    return stateSaved();
+}
+
+int TGlobal::Wireframe(int enable) {
+    if (!GraphicsOpen()) return 0;
+    glPolygonMode(GL_FRONT_AND_BACK, enable != 0 ? GL_LINE : GL_FILL);
+    return 0;
+}
+
+int TGlobal::AmbientLight(float red, float green, float blue) {
+    ambient_red = red / 255.0f;
+    ambient_green = green / 255.0f;
+    ambient_blue = blue / 255.0f;
+    return 0;
+}

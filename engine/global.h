@@ -1,0 +1,78 @@
+// TGlobal: the engine's world-level settings and type functions, and the engine module's
+// initialiser.
+//
+// TGlobal has no instances. Graphics3D opens the display and sets the engine's GL state; from
+// then on the GL attribute, client-attribute and matrix stacks hold one saved level of the 2D
+// layer's state. Begin2D hands the GL state back to the 2D layer (pops that level) and End2D
+// takes it again (pushes it and re-applies the engine's state). The two calls alternate,
+// starting with Begin2D; every engine drawing call runs outside a Begin2D/End2D bracket.
+#pragma once
+
+// The engine module's initialiser: creates the engine's type-level lists (entities, cameras,
+// lights, textures, texture filters, collision rules) and the jitter table. Runs once per
+// process; later calls return at once. Returns 0.
+int InitEngineModule();
+// True once InitEngineModule has run.
+bool EngineModuleReady();
+
+class TGlobal {
+  public:
+    TGlobal() = delete;
+
+    // Display settings given to Graphics3D.
+    static int width;
+    static int height;
+    static int depth; // forced to 0 (a window) unless mode is 1
+    static int mode;
+    static int rate;
+
+    // Ambient light colour, 0..1 per channel; applied per surface when meshes are drawn.
+    static float ambient_red;
+    static float ambient_green;
+    static float ambient_blue;
+
+    // Accumulation-buffer anti-aliasing: aa is 1 while it is on, ACSIZE the number of jitter
+    // samples per frame, jitter the sample being rendered (0 outside the anti-aliased render)
+    // and j the active jitter table in pixels: j[i][0] is the x offset of sample i, j[i][1]
+    // its y offset.
+    static int aa;
+    static int ACSIZE;
+    static int jitter;
+    static float j[16][2];
+
+    // What the open display offers, found by GraphicsInit: an accumulation buffer (without one,
+    // anti-aliasing is a no-op: see AntiAliasing) and the imaging subset's colour-matrix stack
+    // (without one, the hand-over saves and restores the other three matrix stacks only).
+    static bool accum_buffer;
+    static bool colour_matrix;
+
+    // Opens the display (depth kept only for mode 1, else a window) with back, depth and
+    // accumulation buffers and sets the engine's GL state. Returns 0.
+    static int Graphics3D(int width, int height, int depth, int mode, int rate);
+    // Switches anti-aliasing on with 2 (for 1 or 2), 3, 4, 5, 6, 8, 9, 12 or 16 jitter samples;
+    // 0 switches it off keeping the sample table; any other value switches it off and sets
+    // ACSIZE to 0. Returns 0.
+    static int AntiAlias(int samples);
+    // Non-zero draws polygons as lines, 0 filled; acts on the current GL state at once.
+    static int Wireframe(int enable);
+    // Ambient colour, 0..255 per channel; stored divided by 255. Returns 0.
+    static int AmbientLight(float red, float green, float blue);
+
+    // Registers the default texture filter, initialises the GL extension loader, saves the 2D
+    // layer's state and applies the engine's. Called by Graphics3D. Returns 0.
+    static int GraphicsInit();
+    // Restores the 2D layer's saved GL state. Returns 0.
+    static int Begin2D();
+    // Saves the 2D layer's GL state and re-applies the engine's, texturing off. Returns 0.
+    static int End2D();
+    // Lighting, depth test, fog, culling, scissor test and normalisation on; vertex, colour and
+    // normal arrays on. Returns 0.
+    static int EnableStates();
+
+    // True when a frame is to be rendered anti-aliased: aa is on with a sample table and the
+    // display has an accumulation buffer.
+    static bool AntiAliasing();
+    // True while the 2D layer's state is saved on the GL stacks (between End2D, or Graphics3D,
+    // and the next Begin2D).
+    static bool StateSaved();
+};

@@ -1,0 +1,483 @@
+#include "engine/texture.h"
+
+#include "engine/brush.h"
+#include "engine/global.h"
+#include "engine/texture_filter.h"
+#include "platform/display.h"
+#include "platform/error.h"
+#include "platform/stream.h"
+#include "platform/strings.h"
+
+#include <GL/glew.h>
+
+#include <climits>
+#include <cstdint>
+
+std::shared_ptr<TList<TextureRef>> TTexture::tex_list = CreateList<TextureRef>();
+
+namespace {
+
+// Cube-map face targets by face number: the order in which the faces of an image strip (or a
+// blank cube map) are uploaded, and the order in which BackBufferToCubeTex writes them. The two
+// differ for faces 4 and 5.
+constexpr GLenum kCubeUploadTarget[6] = {
+    GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_X,
+    GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_Y, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y,
+};
+constexpr GLenum kCubeCopyTarget[6] = {
+    GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_X,
+    GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, GL_TEXTURE_CUBE_MAP_POSITIVE_Y,
+};
+
+constexpr int kMipmapped = 8;
+constexpr int kCubeMap = 128;
+
+// The pixel-unpack settings an upload relies on, set for its duration and restored after it.
+class UnpackState {
+  public:
+    UnpackState() {
+        glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength_);
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment_);
+        glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &skipPixels_);
+        glGetIntegerv(GL_UNPACK_SKIP_ROWS, &skipRows_);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+        glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    }
+    ~UnpackState() {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength_);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment_);
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels_);
+        glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows_);
+    }
+    UnpackState(const UnpackState&) = delete;
+    UnpackState& operator=(const UnpackState&) = delete;
+
+  private:
+    GLint rowLength_ = 0, alignment_ = 4, skipPixels_ = 0, skipRows_ = 0;
+};
+
+// Uploads the pixmap (RGBA bytes, already at an accepted power-of-two size) to the target as
+// level 0 and, with the mipmapped flag, every smaller level down to 1 x 1, each resampled from
+// the one before. A frame or face is a window into a wider strip: the row length given to GL is
+// the strip's until a resize makes a pixmap of its own.
+void uploadLevels(TTexture& t, PixmapRef pixmap, GLenum target) {
+    t.width = pixmap->width;
+    t.height = pixmap->height;
+    UnpackState unpack;
+    int level = 0;
+    int w = t.width;
+    int h = t.height;
+    while (pixmap) {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, pixmap->pitch / BytesPerPixel(pixmap->format));
+        glTexImage2D(target, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixmap->pixels);
+        if (!(t.flags & kMipmapped) || (w == 1 && h == 1)) break;
+        if (w > 1) w /= 2;
+        if (h > 1) h /= 2;
+        pixmap = ResizePixmap(pixmap, w, h);
+        ++level;
+    }
+    t.no_mipmaps = level;
+}
+
+// A new GL 2D texture holding the window of the source at (x, y), w x h, sized for the GL.
+unsigned uploadFrame(TTexture& t, const PixmapRef& source, int x, int y, int w, int h) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    uploadLevels(t, TTexture::AdjustPixmap(source->Window(x, y, w, h)), GL_TEXTURE_2D);
+    return name;
+}
+
+// A new GL cube-map texture whose six faces are the windows of the source at (face * w, 0),
+// w x h, in upload order.
+unsigned uploadCubeFaces(TTexture& t, const PixmapRef& source, int w, int h) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, name);
+    for (int face = 0; face < 6; ++face)
+        uploadLevels(t, TTexture::AdjustPixmap(source->Window(w * face, 0, w, h)),
+                     kCubeUploadTarget[face]);
+    return name;
+}
+
+// The GL names of the texture still usable: made under the display that is open now.
+bool namesLive(const TTexture& t) {
+    return t.gl_context != 0 && t.gl_context == GraphicsContextId();
+}
+
+void deleteNames(TTexture& t) {
+    if (namesLive(t)) {
+        for (unsigned name : t.gltex) {
+            const GLuint n = name;
+            if (n != 0) glDeleteTextures(1, &n);
+        }
+    }
+    t.gltex.clear();
+}
+
+bool displayReady(const std::string& what) {
+    if (GraphicsOpen()) return true;
+    DebugLog("ERROR: No display for texture: " + what);
+    return false;
+}
+
+// The first steps of every load: find the file, name it, apply the filters and look for the
+// same texture already loaded. `reused` is that texture; otherwise `texture` is a new one with
+// its image decoded to RGBA bytes in `pixmap`. Both are null when the file cannot be found or
+// decoded.
+struct LoadStart {
+    TextureRef reused;
+    TextureRef texture;
+};
+
+LoadStart startLoad(std::string file, int flags) {
+    LoadStart result;
+    auto tex = std::make_shared<TTexture>();
+    if (!TTexture::FileFind(file)) return result;
+    tex->file = file;
+    tex->file_abs = TTexture::FileAbs(file);
+    tex->flags = flags;
+    tex->FilterFlags();
+    if (TextureRef existing = tex->TexInList()) {
+        result.reused = existing;
+        return result;
+    }
+    if (!displayReady(file)) return result;
+    PixmapRef pixmap = LoadPixmap(file);
+    if (pixmap && pixmap->format != PF_RGBA8888) pixmap = pixmap->Convert(PF_RGBA8888);
+    if (!pixmap) {
+        DebugLog("ERROR: Cannot load texture: " + file);
+        return result;
+    }
+    tex->pixmap = pixmap;
+    result.texture = tex;
+    return result;
+}
+
+// GL takes only square cube-map faces; sides that become equal powers of two are stretched to
+// them like any other image.
+bool squareFaces(int w, int h) {
+    return TTexture::Pow2Size(w) == TTexture::Pow2Size(h);
+}
+
+void badFrames(const std::string& file) {
+    DebugLog("ERROR: Texture frames do not fit the image: " + file);
+}
+
+} // namespace
+
+TTexture::~TTexture() {
+    deleteNames(*this);
+}
+
+int TTexture::FreeTexture() {
+    if (tex_list) {
+        for (auto link = tex_list->FirstLink(); link; link = link->NextLink()) {
+            if (link->Value().get() == this) {
+                link->Remove();
+                break;
+            }
+        }
+    }
+    pixmap = nullptr;
+    deleteNames(*this);
+    return 0;
+}
+
+TextureRef TTexture::CreateTexture(int width, int height, int flags, int frames) {
+    if (flags & kCubeMap) return CreateCubeMapTexture(width, height, flags);
+    if (width <= 0 || height <= 0 || frames <= 0) return nullptr;
+    if (std::int64_t(width) * frames > INT_MAX) return nullptr;
+    if (!displayReady("created texture")) return nullptr;
+    auto tex = std::make_shared<TTexture>();
+    tex->pixmap = CreatePixmap(width * frames, height, PF_RGBA8888, 4); // zero-filled
+    if (!tex->pixmap) return nullptr;
+    tex->flags = flags;
+    tex->FilterFlags();
+    tex->no_frames = frames;
+    tex->gltex.assign(std::size_t(frames), 0);
+    tex->gl_context = GraphicsContextId();
+    for (int i = 0; i < frames; ++i)
+        tex->gltex[std::size_t(i)] = uploadFrame(*tex, tex->pixmap, i * width, 0, width, height);
+    ListAddLast(tex_list, tex);
+    return tex;
+}
+
+TextureRef TTexture::LoadTexture(const std::string& file, int flags) {
+    return LoadAnimTexture(file, flags, 0, 0, 0, 1);
+}
+
+TextureRef TTexture::LoadAnimTexture(const std::string& file, int flags, int frame_width,
+                                     int frame_height, int first_frame, int frame_count) {
+    if (flags & kCubeMap) return LoadCubeMapTexture(file, flags);
+    LoadStart start = startLoad(file, flags);
+    if (start.reused) return start.reused;
+    TextureRef tex = start.texture;
+    if (!tex) return nullptr;
+
+    const int imageW = tex->pixmap->width;
+    const int imageH = tex->pixmap->height;
+    if (frame_width == 0 && frame_height == 0) {
+        frame_width = imageW;
+        frame_height = imageH;
+    }
+    // Frames are numbered row by row; every frame taken must lie inside the image.
+    if (frame_width <= 0 || frame_height <= 0 || frame_width > imageW || frame_height > imageH ||
+        first_frame < 0 || frame_count < 1) {
+        badFrames(tex->file);
+        return nullptr;
+    }
+    const int perRow = imageW / frame_width;
+    const int perColumn = imageH / frame_height;
+    int x = first_frame % perRow;
+    int y = (first_frame / perRow) % perColumn;
+    if (std::int64_t(y) * perRow + x + frame_count > std::int64_t(perRow) * perColumn) {
+        badFrames(tex->file);
+        return nullptr;
+    }
+
+    tex->no_frames = frame_count;
+    tex->gltex.assign(std::size_t(frame_count), 0);
+    tex->gl_context = GraphicsContextId();
+    for (int i = 0; i < frame_count; ++i) {
+        tex->gltex[std::size_t(i)] = uploadFrame(*tex, tex->pixmap, x * frame_width,
+                                                 y * frame_height, frame_width, frame_height);
+        if (++x == perRow) {
+            x = 0;
+            ++y;
+        }
+    }
+    ListAddLast(tex_list, tex);
+    return tex;
+}
+
+TextureRef TTexture::CreateCubeMapTexture(int width, int height, int flags) {
+    if (width <= 0 || height <= 0 || std::int64_t(width) * 6 > INT_MAX) return nullptr;
+    if (!squareFaces(width, height)) {
+        DebugLog("ERROR: Cube map faces are not square");
+        return nullptr;
+    }
+    if (!displayReady("created cube map")) return nullptr;
+    auto tex = std::make_shared<TTexture>();
+    tex->pixmap = CreatePixmap(width * 6, height, PF_RGBA8888, 4); // zero-filled
+    if (!tex->pixmap) return nullptr;
+    tex->flags = flags; // no filter applies to a created cube map
+    tex->no_frames = 1;
+    tex->cube_map = true;
+    tex->gl_context = GraphicsContextId();
+    tex->gltex[0] = uploadCubeFaces(*tex, tex->pixmap, width, height);
+    ListAddLast(tex_list, tex);
+    return tex;
+}
+
+TextureRef TTexture::LoadCubeMapTexture(const std::string& file, int flags) {
+    LoadStart start = startLoad(file, flags);
+    if (start.reused) return start.reused;
+    TextureRef tex = start.texture;
+    if (!tex) return nullptr;
+    const int faceW = tex->pixmap->width / 6;
+    const int faceH = tex->pixmap->height;
+    if (faceW < 1) {
+        badFrames(tex->file);
+        return nullptr;
+    }
+    if (!squareFaces(faceW, faceH)) {
+        DebugLog("ERROR: Cube map faces are not square: " + tex->file);
+        return nullptr;
+    }
+    tex->no_frames = 1;
+    tex->cube_map = true;
+    tex->gl_context = GraphicsContextId();
+    tex->gltex[0] = uploadCubeFaces(*tex, tex->pixmap, faceW, faceH);
+    ListAddLast(tex_list, tex);
+    return tex;
+}
+
+int TTexture::TextureBlend(int blend) {
+    this->blend = blend;
+    return 0;
+}
+
+int TTexture::TextureCoords(int coords) {
+    this->coords = coords;
+    return 0;
+}
+
+int TTexture::ScaleTexture(float u_scale, float v_scale) {
+    this->u_scale = 1.0f / u_scale;
+    this->v_scale = 1.0f / v_scale;
+    return 0;
+}
+
+int TTexture::PositionTexture(float u_pos, float v_pos) {
+    this->u_pos = -u_pos;
+    this->v_pos = -v_pos;
+    return 0;
+}
+
+int TTexture::RotateTexture(float angle) {
+    this->angle = angle;
+    return 0;
+}
+
+int TTexture::TextureWidth() const {
+    return width;
+}
+
+int TTexture::TextureHeight() const {
+    return height;
+}
+
+std::string TTexture::TextureName() const {
+    return file_abs;
+}
+
+int TTexture::ClearTextureFilters() {
+    ClearList(TTextureFilter::filter_list);
+    return 0;
+}
+
+int TTexture::TextureFilter(const std::string& match_text, int flags) {
+    auto filter = std::make_shared<TTextureFilter>();
+    filter->text = match_text;
+    filter->flags = flags;
+    ListAddLast(TTextureFilter::filter_list, filter);
+    return 0;
+}
+
+int TTexture::SetCubeFace(int face) {
+    cube_face = face;
+    return 0;
+}
+
+int TTexture::SetCubeMode(int mode) {
+    cube_mode = mode;
+    return 0;
+}
+
+namespace {
+
+// Copies the width x height rectangle at the top left of the read buffer into a frame of a 2D
+// texture; GL's window origin is the bottom left.
+int copyToFrame(TTexture& t, int mipmap_level, int frame, GLenum internalFormat) {
+    if (t.cube_map || !namesLive(t) || mipmap_level < 0 || frame < 0 ||
+        std::size_t(frame) >= t.gltex.size())
+        return 0;
+    glBindTexture(GL_TEXTURE_2D, t.gltex[std::size_t(frame)]);
+    glCopyTexImage2D(GL_TEXTURE_2D, mipmap_level, internalFormat, 0, TGlobal::height - t.height,
+                     t.width, t.height, 0);
+    return 0;
+}
+
+} // namespace
+
+int TTexture::BackBufferToTex(int mipmap_level, int frame) {
+    return copyToFrame(*this, mipmap_level, frame, GL_RGBA8);
+}
+
+int TTexture::DepthBufferToTex(int mipmap_level, int frame) {
+    return copyToFrame(*this, mipmap_level, frame, GL_DEPTH_COMPONENT);
+}
+
+int TTexture::BackBufferToCubeTex(int mipmap_level) {
+    if (!cube_map || !namesLive(*this) || gltex.empty() || mipmap_level < 0) return 0;
+    glBindTexture(GL_TEXTURE_CUBE_MAP, gltex[0]);
+    if (cube_face < 0 || cube_face > 5) return 0;
+    glCopyTexImage2D(kCubeCopyTarget[cube_face], mipmap_level, GL_RGBA8, 0,
+                     TGlobal::height - height, width, height, 0);
+    return 0;
+}
+
+int TTexture::CountMipmaps() const {
+    return no_mipmaps;
+}
+
+namespace {
+int mipmapSide(int side, int level, int last) {
+    if (level < 0 || level > last) return 0;
+    for (int i = 0; i < level && side > 1; ++i) side /= 2;
+    return side < 1 ? 1 : side;
+}
+} // namespace
+
+int TTexture::MipmapWidth(int level) const {
+    return mipmapSide(width, level, no_mipmaps);
+}
+
+int TTexture::MipmapHeight(int level) const {
+    return mipmapSide(height, level, no_mipmaps);
+}
+
+int TTexture::FileFind(std::string& file) {
+    if (FileType(file) != 0) return 1;
+    for (const char* separator : {"\\", "/"}) {
+        int at;
+        while ((at = Instr(file, separator)) != 0) file = Right(file, int(file.size()) - at);
+    }
+    if (FileType(file) != 0) return 1;
+    DebugLog("ERROR: Cannot find texture: " + file);
+    return 0;
+}
+
+std::string TTexture::FileAbs(const std::string& file) {
+    std::string path = file;
+    if (Instr(file, ":") == 0 && Left(file, 1) != "/") {
+        std::string dir = CurrentDir();
+        if (dir.empty() || dir.back() != '/') dir += '/';
+        path = dir + file;
+    }
+    return Replace(path, "\\", "/");
+}
+
+TextureRef TTexture::TexInList() const {
+    if (!tex_list) return nullptr;
+    for (const TextureRef& t : *tex_list) {
+        if (t && t->file_abs == file_abs && t->flags == flags) return t;
+    }
+    return nullptr;
+}
+
+int TTexture::FilterFlags() {
+    if (!TTextureFilter::filter_list) return 0;
+    for (const TextureFilterRef& filter : *TTextureFilter::filter_list) {
+        if (filter && filter->Matches(file)) flags |= filter->flags;
+    }
+    return 0;
+}
+
+void TTexture::AcceptedSize(int& w, int& h, const SizeTest& accepts) {
+    for (;;) {
+        if (accepts(w, h)) return;
+        if (w == 1 && h == 1) RuntimeError("Unable to calculate tex size");
+        if (w > 1) w /= 2;
+        if (h > 1) h /= 2;
+    }
+}
+
+PixmapRef TTexture::AdjustPixmap(const PixmapRef& pixmap) {
+    if (!pixmap) return nullptr;
+    int w = Pow2Size(pixmap->width);
+    int h = Pow2Size(pixmap->height);
+    AcceptedSize(w, h, [](int tw, int th) {
+        // The stretched copy must also be one that a pixmap can hold.
+        if (std::int64_t(tw) * th > kMaxPixmapPixels) return false;
+        glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        GLint accepted = 0;
+        glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &accepted);
+        return accepted != 0;
+    });
+    if (w != pixmap->width || h != pixmap->height) return ResizePixmap(pixmap, w, h);
+    return pixmap;
+}
+
+int TTexture::Pow2Size(int n) {
+    int p = 1;
+    while (p < n && p < (1 << 30)) p *= 2;
+    return p;
+}
+
+TextureRef TTexture::GetBrushTexture(const BrushRef& brush, int index) {
+    if (!brush || index < 0 || index >= TBrush::kMaxLayers) return nullptr;
+    return brush->tex[std::size_t(index)];
+}
