@@ -97,9 +97,15 @@ bool goFullScreen(Display& d) {
     if (SDL_SetWindowDisplayMode(d.window, &mode) != 0 ||
         SDL_SetWindowFullscreen(d.window, SDL_WINDOW_FULLSCREEN) != 0)
         return false;
+    // The X server resizes the window asynchronously: give it up to a second to report the
+    // mode's size before deciding that the switch did not take.
     int w = 0, h = 0;
-    SDL_GetWindowSize(d.window, &w, &h);
-    if (w == d.width && h == d.height) return true;
+    for (int waited = 0; waited <= 1000; waited += 5) {
+        SDL_PumpEvents();
+        SDL_GetWindowSize(d.window, &w, &h);
+        if (w == d.width && h == d.height) return true;
+        SDL_Delay(5);
+    }
     SDL_SetWindowFullscreen(d.window, 0);
     SDL_SetWindowSize(d.window, d.width, d.height);
     return false;
