@@ -2,6 +2,7 @@
 # One entry point for a fresh Debian 12 machine.
 #   tools/dev.sh run    install what is missing, build, run the program
 #   tools/dev.sh test   install what is missing, build, run the whole test suite headless
+#   tools/dev.sh sanitize   the same suite built with AddressSanitizer and UBSan (build-asan/)
 set -euo pipefail
 
 mode=${1:-run}
@@ -10,8 +11,9 @@ build=${BUILD_DIR:-$root/build}
 
 packages=(build-essential cmake pkg-config
           libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libglew-dev
-          libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev)
-[ "$mode" = test ] && packages+=(libgtest-dev xvfb xauth)
+          libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev
+          libfreetype-dev fonts-dejavu-core hershey-fonts-data)
+[ "$mode" = run ] || packages+=(libgtest-dev xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,8 +28,14 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 tests=ON
-[ "$mode" = test ] || tests=OFF
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAPIZ_TESTS=$tests
+sanitize=OFF
+[ "$mode" = run ] && tests=OFF
+if [ "$mode" = sanitize ]; then
+    sanitize=ON
+    build=${BUILD_DIR:-$root/build-asan}
+fi
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAPIZ_TESTS=$tests \
+    -DLAPIZ_SANITIZE=$sanitize
 cmake --build "$build" -j "$(nproc)"
 
 case "$mode" in
@@ -36,14 +44,16 @@ run)
     [ -x "$program" ] || program="$build/bin/smoke"
     exec "$program"
     ;;
-test)
+test | sanitize)
     export SDL_AUDIODRIVER=dummy LP_NUM_THREADS=2
+    export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     # Always the same virtual screen, so pixel read-backs see one renderer and one size.
     exec xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
         ctest --test-dir "$build" --output-on-failure --timeout 300 -j "$(nproc)"
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|sanitize" >&2
     exit 2
     ;;
 esac
