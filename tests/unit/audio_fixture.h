@@ -1,7 +1,7 @@
 // Helpers for the audio tests: temporary files and Ogg Vorbis files encoded on the spot.
 #pragma once
 
-#include <vorbis/vorbisenc.h>
+#include "platform/vorbis_encode.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,67 +56,13 @@ inline std::vector<std::int16_t> Tone(int frames, int hertz, const std::vector<d
 // Encodes interleaved 16-bit PCM as an Ogg Vorbis file. Returns false on any failure.
 inline bool EncodeOgg(const std::string& path, const std::vector<std::int16_t>& pcm, int channels,
                       int hertz, float quality = 0.6f) {
+    std::vector<float> samples(pcm.size());
+    for (std::size_t i = 0; i < pcm.size(); ++i) samples[i] = pcm[i] / 32768.0f;
+    const std::vector<std::uint8_t> bytes = EncodeOggVorbis(
+        samples.data(), pcm.size() / std::size_t(channels), channels, hertz, quality, 20240601);
+    if (bytes.empty()) return false;
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return false;
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, channels, hertz, quality) != 0) {
-        vorbis_info_clear(&vi);
-        std::fclose(out);
-        return false;
-    }
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    vorbis_dsp_state vd;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block vb;
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, 20240601);
-
-    bool ok = true;
-    ogg_page og;
-    auto writePage = [&] {
-        ok = ok && std::fwrite(og.header, 1, og.header_len, out) == std::size_t(og.header_len);
-        ok = ok && std::fwrite(og.body, 1, og.body_len, out) == std::size_t(og.body_len);
-    };
-    ogg_packet header, comments, codebooks;
-    vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
-    ogg_stream_packetin(&os, &header);
-    ogg_stream_packetin(&os, &comments);
-    ogg_stream_packetin(&os, &codebooks);
-    while (ogg_stream_flush(&os, &og)) writePage();
-
-    auto drain = [&] {
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet op;
-            while (vorbis_bitrate_flushpacket(&vd, &op)) {
-                ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og)) writePage();
-            }
-        }
-    };
-    const long frames = long(pcm.size() / channels);
-    for (long done = 0; done < frames;) {
-        const long n = std::min<long>(1024, frames - done);
-        float** buffer = vorbis_analysis_buffer(&vd, int(n));
-        for (long i = 0; i < n; ++i)
-            for (int c = 0; c < channels; ++c)
-                buffer[c][i] = pcm[std::size_t(done + i) * channels + c] / 32768.0f;
-        vorbis_analysis_wrote(&vd, int(n));
-        drain();
-        done += n;
-    }
-    vorbis_analysis_wrote(&vd, 0);
-    drain();
-    while (ogg_stream_flush(&os, &og)) writePage();
-
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     return std::fclose(out) == 0 && ok;
 }
