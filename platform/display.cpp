@@ -32,6 +32,7 @@ struct FrameKeeper {
 struct Display {
     GraphicsDriver driver = GraphicsDriver::GL2D;
     int defaultFlags = GRAPHICS_BACKBUFFER;
+    int flags = 0; // buffer flags of the open display
 
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
@@ -309,8 +310,12 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     Display& d = display();
     if (width <= 0 || height <= 0)
         failOpen("bad size " + std::to_string(width) + "x" + std::to_string(height));
-    if (d.window) EndGraphics();
     if (flags == -1) flags = d.defaultFlags;
+    // A display asked for again with the same buffers keeps its window and context: a new
+    // window made right after another was destroyed can, on some X servers, get a drawable
+    // without the buffers asked for.
+    const bool reuse = d.window && d.context && flags == d.flags;
+    if (d.window && !reuse) EndGraphics();
 
     // Mesa's software accumulation buffer goes wrong on sRGB-capable visuals; keep those
     // extensions out unless the user has chosen an override of their own.
@@ -323,18 +328,29 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     d.height = height;
     d.depth = depth;
     d.hertz = hertz;
-    std::string cause;
-    if (!openWindow(d, flags, cause)) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        failOpen(cause);
+    d.flags = flags;
+    if (reuse) {
+        destroyKeeper(d);
+        if (SDL_GetWindowFlags(d.window) & SDL_WINDOW_FULLSCREEN)
+            SDL_SetWindowFullscreen(d.window, 0);
+        SDL_SetWindowSize(d.window, width, height);
+        if (d.depth != 0 && !goFullScreen(d)) d.depth = 0;
+    } else {
+        std::string cause;
+        if (!openWindow(d, flags, cause)) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            failOpen(cause);
+        }
     }
     if (!d.exitHookSet) {
         std::atexit(closeAtExit);
         d.exitHookSet = true;
     }
     SDL_GL_MakeCurrent(d.window, d.context);
-    d.contextId = ++d.lastContextId;
-    initGlew();
+    if (!reuse) {
+        d.contextId = ++d.lastContextId;
+        initGlew();
+    }
 
     d.swapInterval = -1;
     d.vsyncConfirmed = vsyncAtRefreshRate(d);
