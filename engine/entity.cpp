@@ -434,7 +434,11 @@ float TEntity::EntityPitch(int global) const {
 
 float TEntity::EntityYaw(int global) const {
     if (global == 0) return ry;
-    return atan2Deg(snapSmall(mat.grid[2][0]), snapSmall(mat.grid[2][2]));
+    const float a = snapSmall(mat.grid[2][0]), b = snapSmall(mat.grid[2][2]);
+    // Pitched straight up or down, the z axis holds no yaw: yaw and roll then turn about the
+    // same axis, and the roll query reads 0, so the whole turn is read from the x axis.
+    if (a == 0.0f && b == 0.0f) return atan2Deg(-mat.grid[0][2], mat.grid[0][0]);
+    return atan2Deg(a, b);
 }
 
 float TEntity::EntityRoll(int global) const {

@@ -277,6 +277,33 @@ TEST_F(TransformTest, GlobalRotationUnderATurnedParentIsNotARoll) {
     EXPECT_NEAR(EntityYaw(c, 0), -90.0f, 1e-3f);
 }
 
+// Pitched straight up or down, yaw and roll turn about one axis: the world queries read the
+// whole turn as yaw with roll 0, so a global rotation under a parent keeps the orientation.
+TEST_F(TransformTest, GlobalRotationPitchedStraightUpOrDownKeepsItsTurn) {
+    struct Case {
+        float pitch, yaw, roll, world_yaw;
+    };
+    // At pitch 90 the turn is yaw + roll, at pitch -90 yaw - roll.
+    const std::vector<Case> cases = {
+        {90, 30, 0, 30}, {-90, 30, 0, 30}, {90, 50, 20, 70}, {-90, 50, 20, 30}, {90, 0, 0, 0}};
+    for (const ParentSetup& s : parentSetups()) {
+        EntityRef p = buildChain(s);
+        for (const Case& c : cases) {
+            const std::string what = s.what + " angles " + std::to_string(c.pitch) + "," +
+                                     std::to_string(c.yaw) + "," + std::to_string(c.roll);
+            EntityRef root = CreatePivot(nullptr);
+            RotateEntity(root, c.pitch, c.yaw, c.roll, 0);
+            EXPECT_NEAR(EntityPitch(root, 1), c.pitch, 2e-3f) << what;
+            EXPECT_NEAR(EntityYaw(root, 1), c.world_yaw, 2e-3f) << what;
+            EXPECT_EQ(EntityRoll(root, 1), 0.0f) << what;
+
+            EntityRef child = CreatePivot(p);
+            RotateEntity(child, c.pitch, c.yaw, c.roll, 1);
+            expectMatrixNear(rotationOf(child->mat), rotationOf(root->mat), 1e-4f, what);
+        }
+    }
+}
+
 TEST_F(TransformTest, GlobalRotationUnderAnUnturnedParentIsTheLocalRotation) {
     EntityRef p = placed(nullptr, {10, 5, 0, 0, 0, 0, 2});
     EntityRef c = CreatePivot(p);
