@@ -1,6 +1,7 @@
 #include "engine/brush.h"
 
 #include "engine/entity.h"
+#include "engine/surface.h"
 #include "engine/texture.h"
 
 #include <memory>
@@ -57,6 +58,11 @@ int TBrush::BrushFX(int f) {
 BrushRef TBrush::GetEntityBrush(const EntityRef& entity) {
     if (!entity || !entity->brush) return nullptr;
     return entity->brush->Copy();
+}
+
+BrushRef TBrush::GetSurfaceBrush(const SurfaceRef& surface) {
+    if (!surface || !surface->brush) return nullptr;
+    return surface->brush->Copy();
 }
 
 int TBrush::BrushTexture(const TextureRef& texture, int frame, int index) {

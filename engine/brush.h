@@ -69,6 +69,9 @@ class TBrush {
 
     // A copy of the entity's brush; null for a null entity or one that has been freed.
     static BrushRef GetEntityBrush(const EntityRef& entity);
+    // A copy of the surface's brush; null for a null surface or one without a brush (there is
+    // nothing to copy, and FindSurface(mesh, null) finds such a surface again).
+    static BrushRef GetSurfaceBrush(const SurfaceRef& surface);
     // 1 when the two brushes draw identically, else 0: both null, or both set with equal
     // no_texs, colour, alpha, shininess, blend and fx and, on each of the eight layers, either
     // no texture on both or the same texture object on both (same frame names, blend mode and

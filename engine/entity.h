@@ -35,6 +35,7 @@
 
 #include "engine/brush.h"
 #include "engine/handles.h"
+#include "engine/math/geometry.h"
 #include "engine/math/matrix.h"
 #include "platform/collections.h"
 
@@ -232,6 +233,40 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     virtual float DeltaPitch(const EntityRef& other) const;
     // grid[row][col] of `mat` as stored (z-negated); 0 for indices outside 0..3.
     virtual float GetMatElement(int row, int col) const;
+
+    // ---- Appearance and render settings (entity_appearance.cpp) ----
+    // These only store values; the renderer reads them when it draws. The brush setters do
+    // nothing on a freed entity (no brush). Each returns 0.
+
+    // 0-255 per channel, stored divided by 255, unclamped.
+    virtual int EntityColor(float red, float green, float blue);
+    virtual int EntityAlpha(float alpha);
+    virtual int EntityShininess(float shine);
+    // Puts texture on layer index (0..7) of the entity brush, raises no_texs to index + 1 and
+    // sets the brush's one frame number to frame clamped to the texture's frames. A null
+    // texture or an index outside 0..7 changes nothing.
+    virtual int EntityTexture(const TextureRef& texture, int frame, int index);
+    // The entity brush's blend and, on a mesh, that of every surface brush (surfaces without a
+    // brush stay without one).
+    virtual int EntityBlend(int blend);
+    // Replaces all effect bits.
+    virtual int EntityFX(int fx);
+    // Fading between near and far camera distance is switched on for good.
+    virtual int EntityAutoFade(float near_distance, float far_distance);
+    // Copies brush's settings and texture references, not its frame, into the entity's own
+    // brush. A null brush changes nothing.
+    virtual int PaintEntity(const BrushRef& brush);
+    // Sets `order`. A camera still in the camera list takes its place there again by the new
+    // order; no entity moves in entity_list.
+    virtual int EntityOrder(int order);
+    // Fixes the cull radius: stored negated, which keeps the bounds computation from
+    // replacing it (0 stores -0, which does not count as fixed).
+    virtual int MeshCullRadius(float radius);
+    // The bounding sphere in world space: centre at the global position, or for a mesh at the
+    // middle of its bounds (as they stand) carried to the world; radius |cull_radius|, for a
+    // mesh scaled by the global scale chosen by a signed comparison of the three scaled values
+    // (the largest signed one, then made positive).
+    virtual TSphere BoundingSphere() const;
 
   protected:
     // A new entity: every field at its default, a new default brush, no parent, in no list.

@@ -1,6 +1,8 @@
 #include "engine/global.h"
 
+#include "engine/camera.h"
 #include "engine/entity.h"
+#include "engine/light.h"
 #include "engine/texture.h"
 #include "engine/texture_filter.h"
 #include "platform/display.h"
@@ -220,8 +222,12 @@ int InitEngineModule() {
     // strings) are set up by the platform layer on first use. The jitter table TGlobal::j is a
     // zero-filled static array. Each list below is made only if it is not there yet.
     if (!TEntity::entity_list) TEntity::entity_list = CreateList<EntityRef>();
-    // Cameras (TCamera::cam_list), the GL light ids (TLight::gl_light) and lights
-    // (TLight::light_list) come here, in that order, with their classes.
+    if (!TCamera::cam_list) TCamera::cam_list = CreateList<EntityRef>();
+    if (TLight::gl_light.empty()) {
+        TLight::gl_light = {GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHT3,
+                            GL_LIGHT4, GL_LIGHT5, GL_LIGHT6, GL_LIGHT7};
+    }
+    if (!TLight::light_list) TLight::light_list = CreateList<LightRef>();
     if (!TTexture::tex_list) TTexture::tex_list = CreateList<TextureRef>();
     if (!TTextureFilter::filter_list) TTextureFilter::filter_list = CreateList<TextureFilterRef>();
     // The collision rule list (TCollision::list) comes last, with the collision pass.

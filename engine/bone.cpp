@@ -1,0 +1,98 @@
+#include "engine/bone.h"
+
+#include "engine/mesh.h"
+
+#include <memory>
+
+AnimationKeysRef TAnimationKeys::Copy() const {
+    auto k = std::make_shared<TAnimationKeys>();
+    k->frames = frames;
+    k->flags = flags;
+    k->px = px;
+    k->py = py;
+    k->pz = pz;
+    k->sx = sx;
+    k->sy = sy;
+    k->sz = sz;
+    k->qw = qw;
+    k->qx = qx;
+    k->qy = qy;
+    k->qz = qz;
+    return k;
+}
+
+BoneRef TBone::New() {
+    return BoneRef(new TBone());
+}
+
+EntityRef TBone::CopyEntity(const EntityRef& parent) {
+    BoneRef c = New();
+    // Children first, under the new bone.
+    c->CopyChildrenFrom(*this);
+    // Parent, entity list, and mat = parent's mat (identity without one) x this bone's mat.
+    c->PlaceCopy(*this, parent);
+
+    c->px = px;
+    c->py = py;
+    c->pz = pz;
+    c->sx = sx;
+    c->sy = sy;
+    c->sz = sz;
+    c->rx = rx;
+    c->ry = ry;
+    c->rz = rz;
+    c->qw = qw;
+    c->qx = qx;
+    c->qy = qy;
+    c->qz = qz;
+    c->name = name;
+    c->class_name = class_name;
+    c->order = order;
+    c->hide = 0;
+
+    c->rest_px = rest_px;
+    c->rest_py = rest_py;
+    c->rest_pz = rest_pz;
+    c->rest_sx = rest_sx;
+    c->rest_sy = rest_sy;
+    c->rest_sz = rest_sz;
+    c->rest_rx = rest_rx;
+    c->rest_ry = rest_ry;
+    c->rest_rz = rest_rz;
+    c->rest_qw = rest_qw;
+    c->rest_qx = rest_qx;
+    c->rest_qy = rest_qy;
+    c->rest_qz = rest_qz;
+    c->no_verts = no_verts;
+    c->verts_id = verts_id;
+    c->verts_w = verts_w;
+    c->keys = keys ? keys->Copy() : nullptr;
+    c->pose_x = pose_x;
+    c->pose_y = pose_y;
+    c->pose_z = pose_z;
+    c->pose_qw = pose_qw;
+    c->pose_qx = pose_qx;
+    c->pose_qy = pose_qy;
+    c->pose_qz = pose_qz;
+    c->inv_mat = inv_mat.Copy();
+    return c;
+}
+
+namespace {
+
+// Removes entity and every bone below it from list.
+void dropBones(const EntityRef& entity, TMesh::BoneList& list) {
+    if (!entity) return;
+    if (BoneRef b = std::dynamic_pointer_cast<TBone>(entity)) list.Remove(b);
+    for (const EntityRef& c : entity->child_list) dropBones(c, list);
+}
+
+} // namespace
+
+int TBone::FreeEntity() {
+    EntityRef me = self();
+    for (EntityRef up = parent.lock(); up; up = up->parent.lock()) {
+        if (auto mesh = std::dynamic_pointer_cast<TMesh>(up)) dropBones(me, mesh->bones);
+    }
+    return TEntity::FreeEntity();
+}

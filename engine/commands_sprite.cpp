@@ -1,0 +1,25 @@
+#include "engine/commands_sprite.h"
+
+SpriteRef CreateSprite(const EntityRef& parent) {
+    return TSprite::CreateSprite(parent);
+}
+
+SpriteRef LoadSprite(const std::string& file, int flags, const EntityRef& parent) {
+    return TSprite::LoadSprite(file, flags, parent);
+}
+
+void RotateSprite(const SpriteRef& sprite, float angle) {
+    if (sprite) sprite->RotateSprite(angle);
+}
+
+void ScaleSprite(const SpriteRef& sprite, float x_scale, float y_scale) {
+    if (sprite) sprite->ScaleSprite(x_scale, y_scale);
+}
+
+void HandleSprite(const SpriteRef& sprite, float handle_x, float handle_y) {
+    if (sprite) sprite->HandleSprite(handle_x, handle_y);
+}
+
+void SpriteViewMode(const SpriteRef& sprite, int mode) {
+    if (sprite) sprite->SpriteViewMode(mode);
+}

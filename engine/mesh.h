@@ -1,0 +1,149 @@
+// TMesh: the entity that carries geometry.
+//
+// A mesh holds an ordered list of surfaces (engine/surface.h), each with its own vertices,
+// triangles and optional brush, plus the bookkeeping that bounds, animation, sprites and
+// collision need.
+//
+// Sharing
+// - `surf_list` is shared by a mesh and its copies (CopyEntity hands the copy the same list
+//   object): they draw, pick, collide and edit the same surfaces. `no_surfs` counts only the
+//   surfaces created through this mesh object, so CountSurfaces, GetSurface-based counts and
+//   UpdateNormals of a copy ignore surfaces the other side added after the copy was made;
+//   GetSurface and GetBounds see the whole list.
+// - `anim_surf_list` (posed vertex positions written by skinning, one per surface of
+//   `surf_list` in the same order) and `bones` belong to each mesh.
+//
+// Bounds
+// - GetBounds is the one place that recomputes the box (`min_x` .. `max_z`, command-layer
+//   coordinates, z not negated) and the cull radius; every reader calls it first. It recomputes
+//   when the mesh is flagged dirty or when any surface of its list has changed since this mesh
+//   last computed, so a copy's box and radius follow the shared surfaces (see TSurface's
+//   `revision`). A negative cull radius is fixed (MeshCullRadius) and kept.
+//
+// Coordinates follow the surfaces: callers give and get left-handed values.
+#pragma once
+
+#include "engine/entity.h"
+#include "engine/handles.h"
+#include "engine/math/matrix.h"
+#include "engine/surface.h"
+#include "platform/collections.h"
+
+#include <cstdint>
+#include <memory>
+
+class TOctree;
+
+class TMesh : public TEntity {
+  public:
+    using SurfaceList = TList<SurfaceRef>;
+    using SurfaceListRef = std::shared_ptr<SurfaceList>;
+    using BoneList = TList<BoneRef>;
+
+    // ---- Data ----
+
+    // Bounding box in the mesh's own coordinates as the commands give them; kept by GetBounds.
+    float min_x = 0.0f, min_y = 0.0f, min_z = 0.0f;
+    float max_x = 0.0f, max_y = 0.0f, max_z = 0.0f;
+    // Surfaces created through this mesh object; carried over by CopyEntity.
+    int no_surfs = 0;
+    // The surfaces in creation order; shared with copies. Never null.
+    SurfaceListRef surf_list = CreateList<SurfaceRef>();
+    // Animated-vertex surfaces (vertex positions only); filled by the model loader.
+    SurfaceList anim_surf_list;
+    // Bones of an animated hierarchy, each after its parent bone.
+    BoneList bones;
+    // The matrix a sprite is drawn with; all elements 0 until set.
+    TMatrix sprite_mat;
+    // Triangle octree for picking and collisions; shared by copies; null when none.
+    std::shared_ptr<TOctree> octree;
+    // 1 = the box must be recomputed at the next GetBounds.
+    int bounds_dirty = 1;
+    // Newest surface revision the box was computed from (see GetBounds).
+    std::uint64_t bounds_revision = 0;
+
+    // ---- Creation, copying, freeing ----
+
+    // A new empty mesh (class "Mesh") under parent (null: at the top level), in entity_list,
+    // with its matrix built.
+    static MeshRef CreateMesh(const EntityRef& parent);
+    // A copy of the mesh and its descendants under parent: shares the surfaces and the octree,
+    // copies the brush, the placement, fade, animation, collision and pick settings and the box,
+    // gets its own animated surfaces (positions copied) and its own bone list (the copied bones
+    // among its descendants). The copy is shown.
+    EntityRef CopyEntity(const EntityRef& parent) override;
+    // Drawing comes with the render pipeline; until then a mesh has nothing to do per frame.
+    int Update() override { return 0; }
+    // TEntity::FreeEntity, then empties `anim_surf_list` and `bones`. The surfaces and the
+    // octree stay, for any copy that shares them. Returns 0.
+    int FreeEntity() override;
+
+    // ---- Primitives (mesh_primitives.cpp) ----
+
+    // 2x2x2 cube: one surface, 24 vertices with face normals and texture coordinates, 12
+    // triangles.
+    static MeshRef CreateCube(const EntityRef& parent);
+    // Sphere of radius 1 with 2 x segments steps around the y axis; null (nothing created) for
+    // segments outside 2..100. A surface holds at most 65,536 vertices: above 90 segments the
+    // vertices past that limit, and the triangles that use them, are left out.
+    static MeshRef CreateSphere(int segments, const EntityRef& parent);
+    // Cylinder of radius 1 from y = -1 to 1: side surface, plus a cap surface when solid is 1;
+    // null for segments outside 3..100.
+    static MeshRef CreateCylinder(int segments, int solid, const EntityRef& parent);
+    // Cone of radius 1 from y = -1 to its tip at y = 1: side surface, plus a base surface when
+    // solid is 1; null for segments outside 3..100.
+    static MeshRef CreateCone(int segments, int solid, const EntityRef& parent);
+
+    // ---- Normals (mesh_normals.cpp) ----
+
+    // Gives every vertex of the first CountSurfaces() surfaces the normalised, area-weighted sum
+    // of the face normals of the triangles of its surface that have a corner at exactly its
+    // position. A position whose sum has length 0 gets the normal (0, 0, 0). Returns 0.
+    int UpdateNormals();
+    // The same through the surface accessors. Returns 0.
+    int UpdateNormals0();
+
+    // ---- Surfaces and counts ----
+
+    // A new empty surface holding the given brush itself (not a copy; null: none), appended to
+    // `surf_list`; no_surfs + 1.
+    SurfaceRef CreateSurface(const BrushRef& brush);
+    // Extents of the box after GetBounds.
+    float MeshWidth();
+    float MeshHeight();
+    float MeshDepth();
+    int CountSurfaces() const { return no_surfs; }
+    // The index-th surface of `surf_list`, from 1; null outside 1..length of the list.
+    SurfaceRef GetSurface(int index) const;
+    // The first surface whose brush compares equal to brush (TBrush::CompareBrushes); a null
+    // brush finds the first surface without one. Null when none matches.
+    SurfaceRef FindSurface(const BrushRef& brush) const;
+    // Sums over surfaces 1 .. CountSurfaces().
+    int CountVertices() const;
+    int CountTriangles() const;
+    // Appends to list every bone among entity's descendants, depth-first pre-order (a bone
+    // before its own descendants); entity itself is not examined. Returns 0.
+    static int CopyBonesList(const EntityRef& entity, BoneList& list);
+
+    // ---- Bounds and transparency ----
+
+    // Consumes the surfaces' `changed` flags; when the mesh is dirty or a surface changed since
+    // this mesh last computed, recomputes the box over every vertex of `surf_list` and, unless
+    // fixed (negative), the cull radius: sqrt(3) x m / 2 for m the largest extent. Returns 0.
+    int GetBounds();
+    // 1 when the mesh (surf null) or the given surface is drawn blended: an entity or surface
+    // brush with alpha below 1, blend 2 or 3, fx bit 32 or an alpha texture (flag 2) in layer
+    // 0, or a non-zero fade; else 0.
+    int Alpha(const SurfaceRef& surf) const;
+
+  protected:
+    TMesh() = default;
+
+    // The copy steps that every mesh kind shares, on a new mesh made from src: the same surface
+    // list object and src's no_surfs.
+    void ShareSurfacesFrom(const TMesh& src);
+    // The settings every mesh kind's copy takes after CopyPlacementFields: auto-fade and its
+    // distances, its own copy of src's brush (a default one when src was freed), the collision
+    // type, and the shared surfaces (ShareSurfacesFrom).
+    void CopyMeshSettingsFrom(const TMesh& src);
+};

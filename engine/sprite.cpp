@@ -1,0 +1,131 @@
+#include "engine/sprite.h"
+
+#include "engine/surface.h"
+#include "engine/texture.h"
+
+#include <memory>
+
+SpriteRef TSprite::CreateSprite(const EntityRef& parent) {
+    SpriteRef s(new TSprite());
+    s->class_name = "Sprite";
+    s->PlaceNew(parent);
+    SurfaceRef surf = s->CreateSurface(nullptr);
+    surf->AddVertex(-1.0f, -1.0f, 0.0f, 0.0f, 1.0f, 0.0f);
+    surf->AddVertex(-1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    surf->AddVertex(1.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f);
+    surf->AddVertex(1.0f, -1.0f, 0.0f, 1.0f, 1.0f, 0.0f);
+    surf->AddTriangle(0, 1, 2);
+    surf->AddTriangle(0, 2, 3);
+    s->EntityFX(1);
+    return s;
+}
+
+SpriteRef TSprite::LoadSprite(const std::string& file, int flags, const EntityRef& parent) {
+    SpriteRef s = CreateSprite(parent);
+    TextureRef texture = TTexture::LoadTexture(file, flags);
+    s->EntityTexture(texture, 0, 0);
+    if ((flags & 2) == 0) s->EntityBlend(3);
+    return s;
+}
+
+EntityRef TSprite::CopyEntity(const EntityRef& parent) {
+    SpriteRef c(new TSprite());
+    c->CopyChildrenFrom(*this);
+    c->PlaceCopy(*this, parent);
+    // Local transform, quaternion, name, class name, order, cull radius, collision radii and
+    // box, pick mode and obscurer; the copy is shown.
+    c->CopyPlacementFields(*this);
+    c->auto_fade = auto_fade;
+    c->fade_near = fade_near;
+    c->fade_far = fade_far;
+    c->brush = brush ? brush->Copy() : std::make_shared<TBrush>();
+    c->collision_type = collision_type;
+    c->ShareSurfacesFrom(*this);
+    c->sprite_mat = sprite_mat;
+    c->angle = angle;
+    c->scale_x = scale_x;
+    c->scale_y = scale_y;
+    c->handle_x = handle_x;
+    c->handle_y = handle_y;
+    c->view_mode = view_mode;
+    c->FinishCopy();
+    return c;
+}
+
+int TSprite::RotateSprite(float a) {
+    angle = a;
+    return 0;
+}
+
+int TSprite::ScaleSprite(float x, float y) {
+    scale_x = x;
+    scale_y = y;
+    return 0;
+}
+
+int TSprite::HandleSprite(float x, float y) {
+    handle_x = x;
+    handle_y = y;
+    return 0;
+}
+
+int TSprite::SpriteViewMode(int mode) {
+    view_mode = mode;
+    return 0;
+}
+
+int TSprite::UpdateSpriteMat(const EntityRef& cam, float& pitch, float& yaw, float& roll) {
+    if (!cam) return 0;
+    if (view_mode == 2) {
+        sprite_mat = mat;
+        return 0;
+    }
+    switch (view_mode) {
+    case 1:
+        pitch = cam->EntityPitch(1);
+        yaw = cam->EntityYaw(1);
+        roll = 0.0f;
+        break;
+    case 3:
+        pitch = cam->EntityPitch(1);
+        yaw = cam->EntityYaw(1);
+        roll = cam->EntityRoll(1);
+        break;
+    case 4:
+        pitch = 0.0f;
+        yaw = cam->EntityYaw(1);
+        roll = cam->EntityRoll(1);
+        break;
+    default:
+        break; // the angles of the sprite before
+    }
+    float sx = scale_x;
+    float sy = scale_y;
+    if (EntityRef p = parent.lock()) {
+        // Relative to the parent, whose matrix the drawing matrix starts from; its scale is
+        // taken out so the quad keeps its size in the world.
+        pitch -= p->EntityPitch(1);
+        yaw -= p->EntityYaw(1);
+        roll = 0.0f;
+        sx /= p->EntityScaleX(1);
+        sy /= p->EntityScaleY(1);
+        sprite_mat = p->mat;
+    } else {
+        sprite_mat.LoadIdentity();
+    }
+    sprite_mat.Translate(px, py, pz);
+    sprite_mat.RotateYaw(yaw);
+    sprite_mat.RotatePitch(-pitch);
+    sprite_mat.RotateRoll(roll + angle);
+    sprite_mat.Scale(sx, sy, 1.0f);
+    sprite_mat.Translate(-handle_x, -handle_y, 0.0f);
+    return 0;
+}
+
+int TSprite::UpdateSprites(const EntityRef& cam, const TList<MeshRef>& list) {
+    float pitch = 0.0f, yaw = 0.0f, roll = 0.0f;
+    for (const MeshRef& m : list) {
+        if (auto* s = dynamic_cast<TSprite*>(m.get())) s->UpdateSpriteMat(cam, pitch, yaw, roll);
+    }
+    return 0;
+}
