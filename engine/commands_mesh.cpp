@@ -20,6 +20,39 @@ MeshRef CreateCone(int segments, int solid, const EntityRef& parent) {
     return TMesh::CreateCone(segments, solid, parent);
 }
 
+MeshRef CopyMesh(const MeshRef& mesh, const EntityRef& parent) {
+    return mesh ? mesh->CopyMesh(parent) : nullptr;
+}
+
+void AddMesh(const MeshRef& mesh, const MeshRef& dest_mesh) {
+    if (mesh) mesh->AddMesh(dest_mesh);
+}
+
+void FlipMesh(const MeshRef& mesh) {
+    if (mesh) mesh->FlipMesh();
+}
+
+void PaintMesh(const MeshRef& mesh, const BrushRef& brush) {
+    if (mesh) mesh->PaintMesh(brush);
+}
+
+void FitMesh(const MeshRef& mesh, float x, float y, float z, float width, float height, float depth,
+             int uniform) {
+    if (mesh) mesh->FitMesh(x, y, z, width, height, depth, uniform);
+}
+
+void ScaleMesh(const MeshRef& mesh, float x, float y, float z) {
+    if (mesh) mesh->ScaleMesh(x, y, z);
+}
+
+void RotateMesh(const MeshRef& mesh, float pitch, float yaw, float roll) {
+    if (mesh) mesh->RotateMesh(pitch, yaw, roll);
+}
+
+void PositionMesh(const MeshRef& mesh, float x, float y, float z) {
+    if (mesh) mesh->PositionMesh(x, y, z);
+}
+
 void UpdateNormals(const MeshRef& mesh) {
     if (mesh) mesh->UpdateNormals();
 }
@@ -61,7 +94,7 @@ void ClearSurface(const SurfaceRef& surface, int clear_verts, int clear_tris) {
 }
 
 int AddVertex(const SurfaceRef& surface, float x, float y, float z, float u, float v, float w) {
-    return surface ? surface->AddVertex(x, y, z, u, v, w) : -1;
+    return surface ? surface->AddVertex(x, y, z, u, v, w) : 0;
 }
 
 int AddTriangle(const SurfaceRef& surface, int v0, int v1, int v2) {
@@ -159,8 +192,4 @@ float TriangleNY(const SurfaceRef& surface, int tri) {
 
 float TriangleNZ(const SurfaceRef& surface, int tri) {
     return surface ? surface->TriangleNZ(tri) : 0.0f;
-}
-
-BrushRef GetSurfaceBrush(const SurfaceRef& surface) {
-    return TBrush::GetSurfaceBrush(surface);
 }

@@ -1,5 +1,5 @@
-// Mesh and surface commands: creating meshes and primitives, surfaces and their vertices and
-// triangles, mesh sizes and normals, and the brush of a surface.
+// Mesh and surface commands: creating and copying meshes and primitives, editing whole meshes,
+// surfaces and their vertices and triangles, mesh sizes and normals.
 //
 // Each forwards to the TMesh or TSurface operation of the same name with the remaining
 // arguments unchanged. A null mesh or surface makes a command a no-op returning 0, 0.0 or null.
@@ -23,11 +23,33 @@ MeshRef CreateSphere(int segments, const EntityRef& parent);
 // Null for segments outside 3..100; solid 1 adds the end caps (the base for a cone).
 MeshRef CreateCylinder(int segments, int solid, const EntityRef& parent);
 MeshRef CreateCone(int segments, int solid, const EntityRef& parent);
+// A new mesh under parent holding copies of the mesh's surfaces (each with its own copy of the
+// surface brush); null for a null mesh.
+MeshRef CopyMesh(const MeshRef& mesh, const EntityRef& parent);
 
-// ---- Whole meshes ----
+// ---- Editing whole meshes (the vertices of the mesh's own surfaces) ----
 
+// Appends copies of the mesh's surfaces to dest_mesh, merging each into the first surface of
+// dest_mesh with an equal brush.
+void AddMesh(const MeshRef& mesh, const MeshRef& dest_mesh);
+// Reverses the vertex order of every triangle.
+void FlipMesh(const MeshRef& mesh);
+// Copies the brush's settings into the brush of every surface of the mesh.
+void PaintMesh(const MeshRef& mesh, const BrushRef& brush);
+// Scales and moves all vertices into the box at (x, y, z) of the given size; uniform 1 keeps
+// the proportions, set by the axis whose extent is largest relative to the box.
+void FitMesh(const MeshRef& mesh, float x, float y, float z, float width, float height, float depth,
+             int uniform);
+void ScaleMesh(const MeshRef& mesh, float x, float y, float z);
+// Rotates all vertex positions and normals by pitch, yaw and roll in degrees.
+void RotateMesh(const MeshRef& mesh, float pitch, float yaw, float roll);
+// Moves all vertex positions by (x, y, z).
+void PositionMesh(const MeshRef& mesh, float x, float y, float z);
 // Recomputes the vertex normals, smoothed across vertices that share a position.
 void UpdateNormals(const MeshRef& mesh);
+
+// ---- Mesh queries and surfaces ----
+
 float MeshWidth(const MeshRef& mesh);
 float MeshHeight(const MeshRef& mesh);
 float MeshDepth(const MeshRef& mesh);
@@ -43,7 +65,7 @@ SurfaceRef CreateSurface(const MeshRef& mesh, const BrushRef& brush);
 
 void PaintSurface(const SurfaceRef& surface, const BrushRef& brush);
 void ClearSurface(const SurfaceRef& surface, int clear_verts, int clear_tris);
-// The new vertex's index; -1 when the surface is full (65,536 vertices) or null.
+// The new vertex's index; -1 when the surface is full (65,536 vertices); 0 for a null surface.
 int AddVertex(const SurfaceRef& surface, float x, float y, float z, float u, float v, float w);
 // The triangle count after the addition; 0 when a corner index lies outside 0..65535.
 int AddTriangle(const SurfaceRef& surface, int v0, int v1, int v2);
@@ -75,8 +97,3 @@ int TriangleVertex(const SurfaceRef& surface, int tri, int corner);
 float TriangleNX(const SurfaceRef& surface, int tri);
 float TriangleNY(const SurfaceRef& surface, int tri);
 float TriangleNZ(const SurfaceRef& surface, int tri);
-
-// ---- Brush of a surface ----
-
-// A new brush with the settings of the surface's brush; null when the surface has none.
-BrushRef GetSurfaceBrush(const SurfaceRef& surface);

@@ -123,3 +123,7 @@ void BrushFX(const BrushRef& brush, int fx) {
 BrushRef GetEntityBrush(const EntityRef& entity) {
     return TBrush::GetEntityBrush(entity);
 }
+
+BrushRef GetSurfaceBrush(const SurfaceRef& surface) {
+    return TBrush::GetSurfaceBrush(surface);
+}

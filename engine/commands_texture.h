@@ -5,6 +5,7 @@
 
 #include "engine/brush.h"
 #include "engine/handles.h"
+#include "engine/surface.h"
 #include "engine/texture.h"
 #include "engine/texture_filter.h"
 
@@ -48,5 +49,8 @@ void BrushShininess(const BrushRef& brush, float shininess);
 void BrushTexture(const BrushRef& brush, const TextureRef& texture, int frame);
 void BrushBlend(const BrushRef& brush, int blend);
 void BrushFX(const BrushRef& brush, int fx);
-// A new brush with the settings of the entity's brush; null for a null entity.
+// A new brush with the settings of the entity's brush (a copy: changing it leaves the entity
+// as it is); null for a null or freed entity.
 BrushRef GetEntityBrush(const EntityRef& entity);
+// A new brush with the settings of the surface's brush; null when the surface has none.
+BrushRef GetSurfaceBrush(const SurfaceRef& surface);

@@ -17,3 +17,7 @@ void Wireframe(int enable) {
 void AmbientLight(float red, float green, float blue) {
     TGlobal::AmbientLight(red, green, blue);
 }
+
+void RenderWorld() {
+    TGlobal::RenderWorld();
+}

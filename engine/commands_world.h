@@ -7,3 +7,6 @@ void Graphics3D(int width, int height, int depth, int mode, int rate);
 void AntiAlias(int samples);
 void Wireframe(int enable);
 void AmbientLight(float red, float green, float blue);
+// Renders every camera that is not hidden (through the accumulation buffer while
+// anti-aliasing is on).
+void RenderWorld();

@@ -8,6 +8,9 @@
 // starting with Begin2D; every engine drawing call runs outside a Begin2D/End2D bracket.
 #pragma once
 
+#include "engine/handles.h"
+#include "platform/collections.h"
+
 // The engine module's initialiser: creates the engine's type-level lists (entities, cameras,
 // lights, textures, texture filters, collision rules) and the jitter table. Runs once per
 // process; later calls return at once. Returns 0.
@@ -68,6 +71,31 @@ class TGlobal {
     // Lighting, depth test, fog, culling, scissor test and normalisation on; vertex, colour and
     // normal arrays on. Returns 0.
     static int EnableStates();
+
+    // ---- Rendering (render.cpp) ----
+
+    // Renders every camera of the camera list that is not hidden, in list order; through the
+    // accumulation buffer when anti-aliasing is in force (AntiAliasing). Outside the engine's
+    // 3D state (no display, or between Begin2D and End2D) it draws nothing. Returns 0.
+    static int RenderWorld();
+    // The anti-aliased render: every visible camera once per jitter sample, each sample image
+    // added to the accumulation buffer with weight 1 / ACSIZE, the mean returned to the colour
+    // buffer. The accumulation steps cover the whole display, whatever scissor box the camera
+    // passes leave. Returns 0.
+    static int RenderWorldAA();
+    // One camera pass: the camera's Update, every light's Update, the render list of the meshes
+    // that are shown and pass the frustum test (auto-faded, sorted by RenderListAdd), the
+    // sprites turned to the camera, then each mesh drawn in list order. Returns 0.
+    static int RenderCamera(const CameraRef& cam);
+    // fade_alpha of ent from its distance to cam: 0 up to fade_near, rising linearly to 1 at
+    // fade_far, 1 beyond. Returns 0.
+    static int AutoFade(const CameraRef& cam, const EntityRef& ent);
+    // Inserts mesh into the render list at its place: positive orders first (highest first),
+    // then opaque meshes of order 0 (the newest first), then translucent ones far to near, then
+    // negative orders (highest first). Returns 0.
+    static int RenderListAdd(const MeshRef& mesh, TList<MeshRef>& list);
+    // Builds the drawing matrix of every sprite of the list for the camera (TSprite). Returns 0.
+    static int UpdateSprites(const CameraRef& cam, const TList<MeshRef>& list);
 
     // True when a frame is to be rendered anti-aliased: aa is on with a sample table and the
     // display has an accumulation buffer.

@@ -89,6 +89,26 @@ SurfaceRef TMesh::CreateSurface(const BrushRef& b) {
     return s;
 }
 
+int TMesh::PaintMesh(const BrushRef& b) {
+    if (!b) return 0;
+    for (const SurfaceRef& s : *surf_list) {
+        if (!s) continue;
+        if (!s->brush) s->brush = std::make_shared<TBrush>();
+        TBrush& d = *s->brush;
+        d.no_texs = b->no_texs;
+        d.name = b->name;
+        d.red = b->red;
+        d.green = b->green;
+        d.blue = b->blue;
+        d.alpha = b->alpha;
+        d.shine = b->shine;
+        d.blend = b->blend;
+        d.fx = b->fx;
+        d.tex = b->tex;
+    }
+    return 0;
+}
+
 float TMesh::MeshWidth() {
     GetBounds();
     return max_x - min_x;

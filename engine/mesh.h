@@ -72,8 +72,12 @@ class TMesh : public TEntity {
     // gets its own animated surfaces (positions copied) and its own bone list (the copied bones
     // among its descendants). The copy is shown.
     EntityRef CopyEntity(const EntityRef& parent) override;
-    // Drawing comes with the render pipeline; until then a mesh has nothing to do per frame.
-    int Update() override { return 0; }
+    // Draws the mesh for the current camera pass (mesh_draw.cpp): surface by surface, the
+    // entity brush combined with the surface brush, every piece of GL state set again for each
+    // surface. A sprite is drawn with `sprite_mat`, any other mesh with `mat`. A surface whose
+    // triangles name a vertex its arrays do not hold draws nothing. Needs the display and the
+    // engine's 3D state; without a display it does nothing. Returns 0.
+    int Update() override;
     // TEntity::FreeEntity, then empties `anim_surf_list` and `bones`. The surfaces and the
     // octree stay, for any copy that shares them. Returns 0.
     int FreeEntity() override;
@@ -103,6 +107,55 @@ class TMesh : public TEntity {
     // The same through the surface accessors. Returns 0.
     int UpdateNormals0();
 
+    // ---- Editing (mesh_edit.cpp) ----
+    // These work on the mesh's own surfaces only, never on its children or on the entity's
+    // position, rotation or scale. Those that go by surface number visit surfaces 1 ..
+    // CountSurfaces(); FlipMesh and PaintMesh walk the whole of `surf_list`. Positions and
+    // normals are read and written through the surface operations, in command coordinates.
+
+    // CreateMesh(parent), then AddMesh into it: every surface becomes a surface of the new mesh
+    // with its own arrays and its own copy of the surface brush. Nothing of this entity's own
+    // state (brush, transform, children) is copied.
+    virtual MeshRef CopyMesh(const EntityRef& parent);
+    // Appends copies of this mesh's surfaces to dest. Each source surface is merged into the
+    // first surface that dest had when the call began whose brush compares equal
+    // (TBrush::CompareBrushes; two absent brushes are equal): its vertices are appended and its
+    // triangles added with their indices raised by that surface's former vertex count. A
+    // source surface without such a partner becomes a new surface of dest with a copy of the
+    // source brush (none when the source has none). Vertices that would pass a surface's
+    // 65,536-vertex limit, and the triangles that use them, are left out. A null dest changes
+    // nothing. Returns 0.
+    virtual int AddMesh(const MeshRef& dest);
+    // Reverses the winding of every triangle (swaps its first and last stored index); normals,
+    // bounds and changed flags are left alone. Returns 0.
+    virtual int FlipMesh();
+    // Moves and scales the vertices into the box at (x, y, z) of size width x height x depth:
+    // each axis maps the vertices' extent onto the box's. With uniform 1 the axis with the
+    // largest ratio of extent to wanted size sets one scale for all three, and the other axes
+    // are placed relative to its minimum. Each normal is multiplied per axis by those ratios,
+    // not renormalised. Degenerate input is defined rather than divided by zero: on an axis
+    // whose vertices all share one coordinate they go to the box's origin on that axis; a
+    // wanted size of 0 makes that axis's ratio infinite (0 when the extent is 0 too), and a
+    // ratio that is not finite leaves that normal component unscaled. Marks the bounds dirty.
+    // Returns 0.
+    virtual int FitMesh(float x, float y, float z, float width, float height, float depth,
+                        int uniform);
+    // Scale, rotation (pitch, yaw, roll in degrees: yaw, then pitch, then roll) and offset of
+    // every vertex about the mesh origin, through TransformMesh; each marks the bounds dirty.
+    // Return 0.
+    virtual int ScaleMesh(float sx, float sy, float sz);
+    virtual int RotateMesh(float pitch, float yaw, float roll);
+    virtual int PositionMesh(float x, float y, float z);
+    // Carries every vertex of surfaces 1 .. CountSurfaces() through mat (the engine's internal,
+    // z-negated form): positions as points, written with VertexCoords (which marks each surface
+    // changed). A normal is carried by the cofactor of mat's 3x3 part, which turns it exactly as
+    // the triangles' face normals turn (a rotation rotates it, a scale scales it inversely, a
+    // translation leaves it), and keeps its former length. Returns 0.
+    virtual int TransformMesh(const TMatrix& mat);
+    // Carries the stored positions (`vert_coords`, internal form) of surfaces 1 .. no_surfs
+    // through mat directly; normals and flags are left alone. Returns 0.
+    virtual int TransformMesh1(const TMatrix& mat);
+
     // ---- Surfaces and counts ----
 
     // A new empty surface holding the given brush itself (not a copy; null: none), appended to
@@ -118,6 +171,11 @@ class TMesh : public TEntity {
     // The first surface whose brush compares equal to brush (TBrush::CompareBrushes); a null
     // brush finds the first surface without one. Null when none matches.
     SurfaceRef FindSurface(const BrushRef& brush) const;
+    // Copies the brush's settings (texture count, name, colour, alpha, shininess, blend, effect
+    // bits and the eight texture references; not the frame) into the brush of every surface of
+    // `surf_list`, giving a surface without one a new default brush first. The brush itself is
+    // not attached. A null brush changes nothing. Returns 0.
+    int PaintMesh(const BrushRef& brush);
     // Sums over surfaces 1 .. CountSurfaces().
     int CountVertices() const;
     int CountTriangles() const;

@@ -93,7 +93,7 @@ TEST_F(MeshCommandsTest, NullHandlesAreSafeNoOps) {
 
     PaintSurface(s, CreateBrush(1, 2, 3));
     ClearSurface(s, 1, 1);
-    EXPECT_EQ(AddVertex(s, 1, 2, 3, 0, 0, 0), -1);
+    EXPECT_EQ(AddVertex(s, 1, 2, 3, 0, 0, 0), 0);
     EXPECT_EQ(AddTriangle(s, 0, 1, 2), 0);
     EXPECT_EQ(CountVertices(s), 0);
     EXPECT_EQ(CountTriangles(s), 0);

@@ -1,0 +1,143 @@
+// The render pipeline: RenderWorld and its anti-aliased form, one camera pass, distance fading
+// and the ordering of the render list.
+#include "engine/camera.h"
+#include "engine/entity.h"
+#include "engine/global.h"
+#include "engine/light.h"
+#include "engine/mesh.h"
+#include "engine/mesh_draw.h"
+#include "engine/sprite.h"
+#include "platform/display.h"
+
+#include <GL/glew.h>
+
+#include <memory>
+
+namespace {
+
+// Every camera of the camera list that is not hidden gets its pass, in list order.
+void renderCameras() {
+    if (!TCamera::cam_list) return;
+    for (const EntityRef& e : *TCamera::cam_list) {
+        CameraRef cam = std::dynamic_pointer_cast<TCamera>(e);
+        if (!cam || cam->EntityHidden() == 1) continue;
+        TGlobal::RenderCamera(cam);
+    }
+}
+
+// Runs an accumulation-buffer step over the whole display: the camera passes leave the scissor
+// test on with the last camera's viewport, which would limit the step to that rectangle.
+template <class Step> void overWholeDisplay(Step step) {
+    const bool scissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+    if (scissor) glDisable(GL_SCISSOR_TEST);
+    step();
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
+} // namespace
+
+int TGlobal::RenderWorld() {
+    if (!GraphicsOpen() || !StateSaved()) return 0;
+    if (AntiAliasing()) return RenderWorldAA();
+    renderCameras();
+    return 0;
+}
+
+int TGlobal::RenderWorldAA() {
+    if (!GraphicsOpen() || !StateSaved()) return 0;
+    const int samples = ACSIZE;
+    if (samples <= 0 || samples > 16 || !accum_buffer) {
+        renderCameras();
+        return 0;
+    }
+    overWholeDisplay([] { glClear(GL_ACCUM_BUFFER_BIT); });
+    const float weight = 1.0f / float(samples);
+    for (jitter = 0; jitter < samples; ++jitter) {
+        renderCameras();
+        overWholeDisplay([weight] { glAccum(GL_ACCUM, weight); });
+    }
+    jitter = 0;
+    overWholeDisplay([] { glAccum(GL_RETURN, 1.0f); });
+    glFlush();
+    return 0;
+}
+
+int TGlobal::RenderCamera(const CameraRef& cam) {
+    if (!cam) return 0;
+    cam->Update();
+    if (TLight::light_list) {
+        for (const LightRef& light : *TLight::light_list) {
+            if (light) light->Update();
+        }
+    }
+    TList<MeshRef> list;
+    if (TEntity::entity_list) {
+        for (const EntityRef& e : *TEntity::entity_list) {
+            MeshRef mesh = std::dynamic_pointer_cast<TMesh>(e);
+            if (!mesh || mesh->EntityHidden() == 1) continue;
+            mesh->GetBounds();
+            // The frustum value counts as its integer part: below 1 the mesh is culled (a
+            // value that is not a number is culled too).
+            const float in_frustum = cam->EntityInFrustum(mesh);
+            if (!(in_frustum >= 1.0f)) continue;
+            if (mesh->auto_fade == 1) AutoFade(cam, mesh);
+            mesh->alpha_order = mesh->Alpha(nullptr) != 0 ? cam->EntityDistanceSquared(mesh) : 0.0f;
+            RenderListAdd(mesh, list);
+        }
+    }
+    UpdateSprites(cam, list);
+    MeshDrawBatch batch;
+    for (const MeshRef& mesh : list) mesh->Update();
+    return 0;
+}
+
+int TGlobal::AutoFade(const CameraRef& cam, const EntityRef& ent) {
+    if (!cam || !ent) return 0;
+    const float d = cam->EntityDistance(ent);
+    if (d > ent->fade_near && d < ent->fade_far) {
+        ent->fade_alpha = (d - ent->fade_near) / (ent->fade_far - ent->fade_near);
+    } else if (d <= ent->fade_near) {
+        ent->fade_alpha = 0.0f;
+    } else {
+        ent->fade_alpha = 1.0f;
+    }
+    return 0;
+}
+
+int TGlobal::RenderListAdd(const MeshRef& mesh, TList<MeshRef>& list) {
+    if (!mesh) return 0;
+    using LinkRef = TList<MeshRef>::LinkRef;
+    const int order = mesh->order;
+    if (order > 0) {
+        // Before the first entry of an equal or lower order.
+        LinkRef link = list.FirstLink();
+        while (link && link->Value()->order > order) link = link->NextLink();
+        list.InsertBeforeLink(mesh, link);
+    } else if (order < 0) {
+        // After the last entry of an equal or higher order.
+        LinkRef link = list.LastLink();
+        while (link && link->Value()->order < order) link = link->PrevLink();
+        list.InsertAfterLink(mesh, link);
+    } else if (mesh->alpha_order <= 0.0f) {
+        // Opaque: before the first entry of order 0 or below.
+        LinkRef link = list.FirstLink();
+        while (link && link->Value()->order > 0) link = link->NextLink();
+        list.InsertBeforeLink(mesh, link);
+    } else {
+        // Translucent: from the back, past the negative orders, after the first entry that is
+        // opaque or not nearer.
+        LinkRef link = list.LastLink();
+        while (link) {
+            const TMesh& m = *link->Value();
+            if (m.order >= 0 && (m.alpha_order >= mesh->alpha_order || m.alpha_order == 0.0f))
+                break;
+            link = link->PrevLink();
+        }
+        list.InsertAfterLink(mesh, link);
+    }
+    return 0;
+}
+
+int TGlobal::UpdateSprites(const CameraRef& cam, const TList<MeshRef>& list) {
+    return TSprite::UpdateSprites(cam, list);
+}
