@@ -1,0 +1,33 @@
+#include "demo/capture.h"
+
+#include "demo/demo.h"
+#include "demo/globals.h"
+#include "platform/audio.h"
+#include "platform/testing.h"
+
+#include <algorithm>
+
+void UseVirtualClockRun() {
+    AudioUseVirtualDevice();
+    testseam::SetUnpacedFlip(true);
+    testseam::UseVirtualClock(true, 0.0);
+}
+
+std::string RunFramesToTicks(std::vector<int> wanted,
+                             const std::function<bool(int tick, long frame)>& reached) {
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    std::size_t next = 0;
+    for (long frame = 1; next < wanted.size(); ++frame) {
+        DemoFrame();
+        for (; next < wanted.size() && ticks >= float(wanted[next]); ++next)
+            if (!reached(wanted[next], frame))
+                return "stopped at tick " + std::to_string(wanted[next]);
+        if (next == wanted.size()) break;
+        AudioAdvanceFrames(kSampleFramesPerVideoFrame);
+        testseam::AdvanceVirtualClock(1000.0 / 60.0);
+        if (!musica || ChannelPlaying(musica->channel) == 0)
+            return "the music ended before tick " + std::to_string(wanted[next]);
+    }
+    return "";
+}

@@ -1,0 +1,28 @@
+// The demo's main body: start-up, then the frame loop until Escape.
+//
+// The program's main calls PlatformInit and then DemoMain. The frame-capture tool and the
+// tests run the same start-up and frames through DemoStartup and DemoFrame.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+// Start-up, in order: the media check (every file the demo will open must exist; a missing
+// one ends the program naming it, before the display opens), the engine module, the element
+// collections, the 800x600 full-screen display, the mouse pointer hidden, the media with their
+// handles, the beat tables, flash, logo, title words, camera, ambient light and light, the
+// long-lived elements, the opening flash, and the music started last.
+void DemoStartup();
+
+// One pass of the frame loop after the Escape test: reads the music clock into `ticks` once,
+// runs one frame of the current phase (sequencer.h) and flips the page with Flip(-1).
+void DemoFrame();
+
+// Start-up, then the frame loop: Escape is tested before the first frame and after each flip,
+// and ends the program through End (exit status 0). Never returns.
+[[noreturn]] void DemoMain();
+
+// Test seam: called with a step's name after each start-up step, in order (the names are
+// listed in demo.cpp). Null switches it off. The program never sets it.
+using StartupObserver = std::function<void(std::string_view step)>;
+void SetStartupObserver(StartupObserver observer);

@@ -1,0 +1,51 @@
+#include "demo/logo.h"
+
+#include "platform/image2d.h"
+
+#include <memory>
+
+namespace {
+// One easing step toward `target`, formed in double and stored as a float.
+float ease(float value, float target, float rate) {
+    return float(double(value) + (double(target) - double(value)) * double(rate));
+}
+} // namespace
+
+tlogoRef tlogo::crea(const ImageRef& imagen) {
+    auto logo = std::make_shared<tlogo>();
+    logo->imagen = imagen;
+    return logo;
+}
+
+int tlogo::zoomin() {
+    escala = ease(escala, 1.0f, 0.011f);
+    alfa = ease(alfa, 1.0f, 0.011f);
+    dibuja(escala, alfa);
+    return 0;
+}
+
+int tlogo::zoomout() {
+    escala = ease(escala, 0.0f, 0.009f);
+    alfa = ease(alfa, 0.0f, 0.009f);
+    dibuja(escala, alfa);
+    return 0;
+}
+
+int tlogo::rebota() {
+    escala = ease(escala, 1.0f, 0.1f);
+    dibuja(escala, 1.0f);
+    return 0;
+}
+
+int tlogo::pinta() {
+    dibuja(1.0f, 1.0f);
+    return 0;
+}
+
+void tlogo::dibuja(float s, float a) const {
+    SetBlend(ALPHABLEND);
+    SetRotation(0);
+    SetScale(s, s);
+    SetAlpha(a);
+    DrawImage(imagen, float(x), float(y), 0);
+}

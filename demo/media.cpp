@@ -1,0 +1,103 @@
+#include "demo/media.h"
+
+#include "engine/commands.h"
+#include "platform/error.h"
+
+#include <filesystem>
+#include <system_error>
+
+const std::vector<std::string>& DemoMediaFiles() {
+    static const std::vector<std::string> files = [] {
+        std::vector<std::string> f = {
+            // Start-up, in load order.
+            "media/musica.ogg",
+            "media/portada.png",
+            "media/fondo.png",
+            "media/marco.png",
+            "media/txt_theuniverse.png",
+            "media/txt_is.png",
+            "media/txt_fewunsorted.png",
+            "media/txt_blocks.png",
+            "media/lapiz.png",
+            "media/flare.png",
+            "media/kolumo.png",
+            "media/kolumo.ogg",
+            "media/obel.png",
+            "media/varnik.png",
+        };
+        // The scroller's six images, then the sky cube's six faces.
+        for (int i = 0; i <= 5; ++i) f.push_back("media/scroll" + std::to_string(i) + ".png");
+        for (int i = 0; i <= 5; ++i) f.push_back("media/cubo000" + std::to_string(i) + "b.png");
+        for (const char* name :
+             {// The giant piece's texture, then the rest of start-up.
+              "media/piezalinea.png", "media/ticker.png", "media/creditos.png",
+              "media/scrollkolumo.png", "media/halvrenstudios.png",
+              // The block pieces' texture (first piece, phase 2).
+              "media/pieza.png",
+              // Line drawings: phase 4's four drawings, the two trail pens of phases 6 and 9.
+              "media/verde.lap", "media/naranja.lap", "media/rosa.lap", "media/rojo.lap",
+              "media/estela.lap", "media/estela2.lap"})
+            f.push_back(name);
+        // The greetings of phase 8, then the scene file of phase 9.
+        for (int n = 0; n <= 16; ++n) f.push_back("media/saludo" + std::to_string(n) + ".lap");
+        f.push_back("media/escenario1.esc");
+        return f;
+    }();
+    return files;
+}
+
+std::vector<std::string> MissingDemoMedia(const std::string& root) {
+    std::vector<std::string> missing;
+    for (const std::string& file : DemoMediaFiles()) {
+        const std::filesystem::path path =
+            root.empty() ? std::filesystem::path(file) : std::filesystem::path(root) / file;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec)) missing.push_back(file);
+    }
+    return missing;
+}
+
+void CheckDemoMedia() {
+    const std::vector<std::string> missing = MissingDemoMedia();
+    if (missing.empty()) return;
+    std::string message = "Missing media file: " + missing.front();
+    if (missing.size() > 1)
+        message += " (and " + std::to_string(missing.size() - 1) + " more of " +
+                   std::to_string(DemoMediaFiles().size()) + ")";
+    RuntimeError(message);
+}
+
+namespace {
+template <class T> T checked(T loaded, const char* what, const std::string& path) {
+    if (!loaded) RuntimeError(std::string("Cannot load ") + what + ": " + path);
+    return loaded;
+}
+} // namespace
+
+ImageRef MustLoadImage(const std::string& path, int flags) {
+    return checked(LoadImage(path, flags), "image", path);
+}
+
+ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first,
+                           int count, int flags) {
+    return checked(LoadAnimImage(path, cellWidth, cellHeight, first, count, flags), "image strip",
+                   path);
+}
+
+SoundRef MustLoadSound(const std::string& path, int flags) {
+    return checked(LoadSound(path, flags), "sound", path);
+}
+
+TextureRef MustLoadTexture(const std::string& path, int flags) {
+    return checked(LoadTexture(path, flags), "texture", path);
+}
+
+BrushRef MustLoadBrush(const std::string& path, int flags, float u_scale, float v_scale) {
+    BrushRef brush = LoadBrush(path, flags, u_scale, v_scale);
+    if (!brush || !GetBrushTexture(brush, 0)) RuntimeError("Cannot load texture: " + path);
+    return brush;
+}
+
+StreamRef MustOpenFile(const std::string& path) {
+    return checked(OpenFile(path, true, false), "file", path);
+}

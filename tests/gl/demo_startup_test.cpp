@@ -1,0 +1,226 @@
+// The demo's start-up on the real display: its order, what each step leaves, the first frame,
+// Escape before the first frame, and missing or undecodable media.
+#include "demo/demo.h"
+#include "demo/flash.h"
+#include "demo/logo.h"
+#include "demo/media.h"
+#include "demo/titulo.h"
+#include "demo/tpieza.h"
+#include "demo/tscroll.h"
+#include "engine/camera.h"
+#include "engine/commands.h"
+#include "engine/entity.h"
+#include "engine/global.h"
+#include "engine/light.h"
+#include "engine/mesh.h"
+#include "platform/display.h"
+#include "platform/image2d.h"
+#include "platform/testing.h"
+
+#include "../unit/temp_dir.h"
+#include "demo_fixture_gl.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using demogl::DemoRunTest;
+using demogl::Exited;
+
+void ExpectHandle(const ImageRef& image, float x, float y, const char* name) {
+    ASSERT_NE(image, nullptr) << name;
+    EXPECT_EQ(image->handle_x, x) << name;
+    EXPECT_EQ(image->handle_y, y) << name;
+}
+
+TEST_F(DemoRunTest, StartUpRunsInOrderAndEachStepFindsWhatItNeeds) {
+    std::vector<std::string> steps;
+    SetStartupObserver([&](std::string_view step) {
+        steps.emplace_back(step);
+        // Nothing touches the display before Graphics3D; no medium is loaded before it.
+        const bool displayExpected = steps.size() >= 4;
+        EXPECT_EQ(GraphicsOpen(), displayExpected) << step;
+        if (step == "collections") {
+            ASSERT_NE(tpieza::lista_piezas, nullptr);
+            EXPECT_TRUE(tpieza::lista_piezas->IsEmpty());
+            for (const BrushRef& b : tscroll::textura) EXPECT_EQ(b, nullptr);
+        } else if (step == "Graphics3D") {
+            EXPECT_EQ(TGlobal::width, 800);
+            EXPECT_EQ(TGlobal::height, 600);
+            EXPECT_EQ(TGlobal::depth, 32);
+            EXPECT_EQ(TGlobal::mode, 1);
+            EXPECT_EQ(TGlobal::rate, 60);
+            EXPECT_EQ(musica, nullptr);
+        } else if (step == "media") {
+            ASSERT_NE(musica, nullptr);
+            EXPECT_EQ(musica->channel, nullptr) << "the song is not started yet";
+            ExpectHandle(portada, 400, 300, "portada");
+            ExpectHandle(fondo, 400, 300, "fondo");
+            ExpectHandle(marco, 400, 300, "marco");
+            ExpectHandle(txt_blocks, 400, 300, "txt_blocks");
+            ExpectHandle(lapiz, 16, 16, "lapiz");
+            ExpectHandle(flare, 32, 32, "flare");
+            ExpectHandle(obel, 0, 0, "obel");
+            ExpectHandle(varnik, 0, 0, "varnik");
+            EXPECT_EQ(portada->flags, 7);
+            EXPECT_EQ(fondo->flags, 1);
+            EXPECT_EQ(ImageFrames(kolumoimage), 3);
+            EXPECT_EQ(ImageWidth(kolumoimage), 334);
+            EXPECT_EQ(ImageHeight(kolumoimage), 229);
+            ASSERT_NE(kolumomusic, nullptr);
+            EXPECT_EQ(kolumomusic->flags, 1) << "the end-screen song repeats";
+            EXPECT_EQ(ticker, nullptr) << "loaded later, among the elements";
+        } else if (step == "FillBeatTables") {
+            EXPECT_EQ(sincTuntaraTun.size(), 9u);
+            EXPECT_EQ(sincConstructorPow.back(), 100000);
+        } else if (step == "titulo") {
+            ASSERT_NE(logo, nullptr);
+            EXPECT_EQ(logo->imagen, portada);
+            const ImageRef words[4] = {txt_theworld, txt_is, txt_fewordered, txt_blocks};
+            for (int i = 0; i < 4; ++i) {
+                ASSERT_NE(titulo[std::size_t(i)], nullptr);
+                EXPECT_EQ(titulo[std::size_t(i)]->imagen, words[i]) << i;
+            }
+        } else if (step == "camara") {
+            ASSERT_NE(camara, nullptr);
+            EXPECT_EQ(camara->cls_color, 0);
+            EXPECT_EQ(camara->cls_zbuffer, 1);
+            EXPECT_FLOAT_EQ(camara->cls_r, 200.0f / 255);
+            EXPECT_EQ(camara->fog_mode, 1);
+            EXPECT_FLOAT_EQ(camara->fog_r, 165.0f / 255);
+            EXPECT_FLOAT_EQ(camara->fog_g, 0);
+            EXPECT_FLOAT_EQ(camara->fog_b, 210.0f / 255);
+            EXPECT_EQ(camara->fog_range_near, 125.0f);
+            EXPECT_EQ(camara->fog_range_far, 130.0f);
+            EXPECT_EQ(camara->range_near, 0.1f);
+            EXPECT_EQ(camara->range_far, 500.0f);
+            EXPECT_FLOAT_EQ(EntityX(camara, 0), -15);
+            EXPECT_FLOAT_EQ(EntityY(camara, 0), -10);
+            EXPECT_FLOAT_EQ(EntityZ(camara, 0), -15);
+            EXPECT_NEAR(EntityPitch(camara, 0), 5, 1e-4);
+            EXPECT_NEAR(EntityYaw(camara, 0), -8, 1e-4);
+            EXPECT_NEAR(EntityRoll(camara, 0), 0, 1e-4);
+        } else if (step == "AmbientLight") {
+            EXPECT_FLOAT_EQ(TGlobal::ambient_red, 100.0f / 255);
+            EXPECT_EQ(luz, nullptr);
+        } else if (step == "luz") {
+            ASSERT_NE(luz, nullptr);
+            EXPECT_EQ(luz->light_type, 1);
+            EXPECT_NEAR(EntityPitch(luz, 0), 45, 1e-4);
+            EXPECT_NEAR(EntityYaw(luz, 0), -45, 1e-4);
+        } else if (step == "scroll") {
+            ASSERT_NE(scroll, nullptr);
+            for (const MeshRef& m : scroll->mallas) EXPECT_EQ(m->EntityHidden(), 1);
+        } else if (step == "creditos") {
+            EXPECT_EQ(ticker->flags, 1);
+            EXPECT_EQ(ImageFrames(creditos), 2600);
+            ExpectHandle(creditos, 0, 23, "creditos");
+        } else if (step == "halvren") {
+            EXPECT_NE(constructorpivot, nullptr);
+            EXPECT_EQ(ImageFrames(scrollkolumo), 3600);
+            ExpectHandle(scrollkolumo, 0, 0, "scrollkolumo");
+            ExpectHandle(halvren, 169, 38, "halvren");
+        } else if (step == "flash.activa") {
+            EXPECT_EQ(flash->estado, 1);
+            EXPECT_EQ(flash->alfa, 0.0f);
+            EXPECT_EQ(flash->maximo, 1.0f);
+            EXPECT_EQ(musica->channel, nullptr) << "the music starts last";
+        } else if (step == "musica.Play") {
+            EXPECT_EQ(ChannelPlaying(musica->channel), 1) << "playing, nothing played yet";
+            EXPECT_EQ(parte, 1);
+        }
+    });
+    DemoStartup();
+    SetStartupObserver(nullptr);
+    EXPECT_EQ(
+        steps,
+        (std::vector<std::string>{
+            "CheckDemoMedia", "InitEngineModule", "collections", "Graphics3D",   "HideMouse",
+            "media",          "FillBeatTables",   "flash",       "logo",         "titulo",
+            "camara",         "AmbientLight",     "luz",         "scroll",       "cubopiezasang",
+            "creditos",       "constructorpivot", "halvren",     "flash.activa", "musica.Play"}));
+
+    // The first frame: phase 1 at about tick 0, the opening flash drawn rising at 0.1.
+    DemoFrame();
+    EXPECT_EQ(parte, 1);
+    EXPECT_NEAR(ticks, 1.0 / 1470, 1e-6);
+    EXPECT_EQ(flash->estado, 1);
+    EXPECT_FLOAT_EQ(flash->alfa, 0.1f);
+    EXPECT_FLOAT_EQ(logo->escala, 0.011f);
+    EXPECT_EQ(GetBlend(), ALPHABLEND);
+    // It was drawn: the flash's white lightens the centre of the background by a tenth.
+    const testseam::FrameCapture frame = testseam::CaptureFrame();
+    ASSERT_EQ(frame.width, 800);
+    EXPECT_NE(frame.Pixel(400, 300) & 0xffffff, 0u);
+}
+
+// Escape pressed during start-up ends the program before anything is drawn.
+TEST_F(DemoRunTest, EscapeDuringStartUpEndsBeforeTheFirstFrame) {
+    SetStartupObserver([](std::string_view step) {
+        if (step == "musica.Play") testseam::PushKeyPress(27);
+    });
+    try {
+        DemoMain();
+        ADD_FAILURE() << "DemoMain returned";
+    } catch (const Exited& e) {
+        EXPECT_EQ(e.status, 0);
+        EXPECT_EQ(e.message, "");
+    }
+    SetStartupObserver(nullptr);
+    EXPECT_EQ(ticks, 0.0f) << "no frame read the clock";
+    EXPECT_EQ(flash->alfa, 0.0f) << "no frame drew the flash";
+}
+
+// A media folder beside the test whose files link to the generated ones, but for the changes
+// asked: files left out or replaced by bytes that do not decode.
+class BrokenMediaTest : public DemoRunTest {
+  protected:
+    void MakeMedia(const std::vector<std::string>& leaveOut,
+                   const std::vector<std::string>& garble) {
+        const std::filesystem::path real = std::filesystem::current_path();
+        std::filesystem::create_directories(tmp_.dir() / "media");
+        for (const std::string& f : DemoMediaFiles()) {
+            if (std::find(leaveOut.begin(), leaveOut.end(), f) != leaveOut.end()) continue;
+            if (std::find(garble.begin(), garble.end(), f) != garble.end())
+                tmp_.write(f, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+            else
+                std::filesystem::create_symlink(real / f, tmp_.dir() / f);
+        }
+        std::filesystem::current_path(tmp_.dir());
+    }
+    std::string StartUpError() {
+        try {
+            DemoStartup();
+        } catch (const Exited& e) {
+            EXPECT_EQ(e.status, -1);
+            return e.message;
+        }
+        return "(started)";
+    }
+    TempDir tmp_;
+};
+
+TEST_F(BrokenMediaTest, MissingFileEndsBeforeTheDisplayOpens) {
+    MakeMedia({"media/saludo9.lap"}, {});
+    EXPECT_EQ(StartUpError(), "Missing media file: media/saludo9.lap");
+    EXPECT_FALSE(GraphicsOpen());
+}
+
+TEST_F(BrokenMediaTest, UndecodableFileEndsWhenItIsLoaded) {
+    MakeMedia({}, {"media/txt_is.png"});
+    EXPECT_EQ(StartUpError(), "Cannot load image: media/txt_is.png");
+    EXPECT_NE(txt_theworld, nullptr) << "the images before it loaded";
+    EXPECT_EQ(lapiz, nullptr);
+}
+
+TEST_F(BrokenMediaTest, UndecodableTextureOfAnElementEndsNamingIt) {
+    MakeMedia({}, {"media/scroll3.png"});
+    EXPECT_EQ(StartUpError(), "Cannot load texture: media/scroll3.png");
+}
+
+} // namespace
