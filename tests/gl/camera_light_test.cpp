@@ -13,28 +13,8 @@ namespace {
 using namespace gltest;
 
 // Each test starts in the engine's state with empty entity, camera and light lists.
-class PassTest : public EngineTest {
+class PassTest : public EngineSceneTest {
   protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        saved_entities_ = TEntity::entity_list;
-        saved_cams_ = TCamera::cam_list;
-        saved_lights_ = TLight::light_list;
-        saved_no_lights_ = TLight::no_lights;
-        TEntity::entity_list = CreateList<EntityRef>();
-        TCamera::cam_list = CreateList<EntityRef>();
-        TLight::light_list = CreateList<LightRef>();
-        TLight::no_lights = 0;
-    }
-    void TearDown() override {
-        for (GLenum id = GL_LIGHT0; id <= GL_LIGHT7; ++id) glDisable(id);
-        TEntity::entity_list = saved_entities_;
-        TCamera::cam_list = saved_cams_;
-        TLight::light_list = saved_lights_;
-        TLight::no_lights = saved_no_lights_;
-        EngineTest::TearDown();
-    }
-
     // One camera pass as the renderer runs it: the camera, then every light in list order.
     static void pass(const CameraRef& cam) {
         cam->Update();
@@ -67,11 +47,6 @@ class PassTest : public EngineTest {
         }
         return out;
     }
-
-  private:
-    TEntity::EntityListRef saved_entities_, saved_cams_;
-    std::shared_ptr<TList<LightRef>> saved_lights_;
-    int saved_no_lights_ = 0;
 };
 
 TEST_F(PassTest, CameraUpdateSetsViewportScissorProjectionAndView) {
