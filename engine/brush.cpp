@@ -103,3 +103,16 @@ int TBrush::CompareBrushes(const BrushRef& brush1, const BrushRef& brush2) {
     }
     return 1;
 }
+
+void TBrush::PaintFrom(const TBrush& src) {
+    no_texs = src.no_texs;
+    name = src.name;
+    red = src.red;
+    green = src.green;
+    blue = src.blue;
+    alpha = src.alpha;
+    shine = src.shine;
+    blend = src.blend;
+    fx = src.fx;
+    tex = src.tex;
+}

@@ -43,6 +43,9 @@ class TBrush {
 
     // A new brush with the same settings and its own layer array holding the same textures.
     BrushRef Copy() const;
+    // Takes every setting of src but the animation frame, which stays as it was (painting an
+    // entity or a mesh's surfaces).
+    void PaintFrom(const TBrush& src);
     // Does nothing: a brush goes away when its last reference is dropped. Returns 0.
     int FreeBrush() { return 0; }
 

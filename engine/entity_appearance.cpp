@@ -54,16 +54,7 @@ int TEntity::EntityAutoFade(float near_distance, float far_distance) {
 
 int TEntity::PaintEntity(const BrushRef& source) {
     if (!brush || !source) return 0;
-    brush->no_texs = source->no_texs;
-    brush->name = source->name;
-    brush->red = source->red;
-    brush->green = source->green;
-    brush->blue = source->blue;
-    brush->alpha = source->alpha;
-    brush->shine = source->shine;
-    brush->blend = source->blend;
-    brush->fx = source->fx;
-    brush->tex = source->tex;
+    brush->PaintFrom(*source);
     return 0;
 }
 

@@ -94,17 +94,7 @@ int TMesh::PaintMesh(const BrushRef& b) {
     for (const SurfaceRef& s : *surf_list) {
         if (!s) continue;
         if (!s->brush) s->brush = std::make_shared<TBrush>();
-        TBrush& d = *s->brush;
-        d.no_texs = b->no_texs;
-        d.name = b->name;
-        d.red = b->red;
-        d.green = b->green;
-        d.blue = b->blue;
-        d.alpha = b->alpha;
-        d.shine = b->shine;
-        d.blend = b->blend;
-        d.fx = b->fx;
-        d.tex = b->tex;
+        s->brush->PaintFrom(*b);
     }
     return 0;
 }

@@ -35,12 +35,7 @@ EntityRef TSprite::CopyEntity(const EntityRef& parent) {
     // Local transform, quaternion, name, class name, order, cull radius, collision radii and
     // box, pick mode and obscurer; the copy is shown.
     c->CopyPlacementFields(*this);
-    c->auto_fade = auto_fade;
-    c->fade_near = fade_near;
-    c->fade_far = fade_far;
-    c->brush = brush ? brush->Copy() : std::make_shared<TBrush>();
-    c->collision_type = collision_type;
-    c->ShareSurfacesFrom(*this);
+    c->CopyMeshSettingsFrom(*this);
     c->sprite_mat = sprite_mat;
     c->angle = angle;
     c->scale_x = scale_x;
