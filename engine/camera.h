@@ -87,6 +87,8 @@ class TCamera : public TEntity {
     // of the last Update into projected_x/y/z; (0, 0, 0) when the point cannot be projected (a
     // camera never updated projects everything there). Returns 0.
     int CameraProject(float x, float y, float z);
+    // TPick::CameraPick through the display pixel (x, y) with this camera (pick.cpp).
+    EntityRef CameraPick(float x, float y);
     static float ProjectedX() { return projected_x; }
     static float ProjectedY() { return projected_y; }
     static float ProjectedZ() { return projected_z; }

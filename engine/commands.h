@@ -8,10 +8,15 @@
 // TFormPoint, TFormVector, TFormNormal, TFormedX/Y/Z, ...), so this layer is part of the engine.
 #pragma once
 
+#include "engine/commands_anim.h"
 #include "engine/commands_appearance.h"
 #include "engine/commands_camera.h"
+#include "engine/commands_collision.h"
+#include "engine/commands_debug.h"
 #include "engine/commands_entity.h"
+#include "engine/commands_load.h"
 #include "engine/commands_mesh.h"
+#include "engine/commands_pick.h"
 #include "engine/commands_sprite.h"
 #include "engine/commands_texture.h"
 #include "engine/commands_world.h"

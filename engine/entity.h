@@ -96,18 +96,28 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     // 0 not pickable, 1 sphere, 2 polygons, 3 box; obscurer flag set with it.
     int pick_mode = 0;
     int obscurer = 0;
-    // Bone animation state.
+    // Bone animation state (see engine/animation.h).
+    // 1 = an animated mesh (set by the model loader); nothing animates an entity with 0.
     int anim = 0;
+    // 1 once a pose has been computed: drawing then takes the animated surfaces' positions.
     int anim_render = 0;
-    int anim_mode = 0; // 0 stop, 1 loop, 2 ping-pong, 3 one-shot
+    // 0 pose once, 1 loop, 2 ping-pong, 3 one-shot, -1 set by SetAnimTime.
+    int anim_mode = 0;
+    // Current time in frames (absolute frame number); during a transition the blend factor.
     float anim_time = 0.0f;
+    // Frames per update at an UpdateWorld argument of 1.
     float anim_speed = 0.0f;
     int anim_seq = 0;
+    // Remaining transition updates.
     int anim_trans = 0;
+    // Ping-pong direction: 1 forward, -1 backward.
     int anim_dir = 1;
+    // First and last frame of each sequence (both ends included); `no_seqs` + 1 entries each.
+    // Sequence 0 is the whole animation, 1 .. no_seqs were added by ExtractAnimSeq.
     std::vector<int> anim_seqs_first = std::vector<int>(1, 0);
     std::vector<int> anim_seqs_last = std::vector<int>(1, 0);
     int no_seqs = 0;
+    // 1 = UpdateWorld poses and advances this entity.
     int anim_update = 0;
     // Global position at the last collision pass.
     float old_x = 0.0f, old_y = 0.0f, old_z = 0.0f;
@@ -267,6 +277,70 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     // mesh scaled by the global scale chosen by a signed comparison of the three scaled values
     // (the largest signed one, then made positive).
     virtual TSphere BoundingSphere() const;
+
+    // ---- Picking (pick.cpp; see engine/pick.h) ----
+
+    // TPick::EntityPick along this entity's +z axis for range.
+    virtual EntityRef EntityPick(float range);
+    // TPick::LinePick and TPick::EntityVisible; this entity takes no part in either.
+    virtual EntityRef LinePick(float x, float y, float z, float dx, float dy, float dz,
+                               float radius);
+    virtual int EntityVisible(const EntityRef& src_entity, const EntityRef& dest_entity);
+    // Stores the pick mode (0 none, 1 sphere, 2 polygons, 3 box) and the obscurer flag
+    // unchecked. Returns 0.
+    virtual int EntityPickMode(int mode, int obscurer_flag);
+
+    // ---- Collision settings and results (collision.cpp) ----
+    // Impact indices count from 1; an index outside 1..CountCollisions() reads 0, 0.0 or null.
+
+    // Forgets the impacts and takes the current global position as the start of the next
+    // move. Returns 0.
+    virtual int ResetEntity();
+    // Ellipsoid radii; radius_y or radius_z given as 0 takes radius_x. Returns 0.
+    virtual int EntityRadius(float rx, float ry, float rz);
+    // Stores the box unchanged. Returns 0.
+    virtual int EntityBox(float x, float y, float z, float w, float h, float d);
+    // Sets the collision type; recursive exactly 1 gives it to every descendant. Returns 0.
+    virtual int EntityType(int type, int recursive);
+    // The entity of collision type type that this one hit in the last pass, else one of that
+    // type that hit this one; null when none.
+    virtual EntityRef EntityCollided(int type) const;
+    virtual int CountCollisions() const { return no_collisions; }
+    virtual float CollisionX(int index) const;
+    virtual float CollisionY(int index) const;
+    virtual float CollisionZ(int index) const;
+    virtual float CollisionNX(int index) const;
+    virtual float CollisionNY(int index) const;
+    virtual float CollisionNZ(int index) const;
+    virtual float CollisionTime(int index) const;
+    virtual EntityRef CollisionEntity(int index) const;
+    virtual SurfaceRef CollisionSurface(int index) const;
+    virtual int CollisionTriangle(int index) const;
+    virtual int GetEntityType() const { return collision_type; }
+
+    // ---- Keyframe animation (animation.cpp) ----
+    // A sequence number outside 0 .. no_seqs makes each of these a no-op returning 0.
+
+    // Adds a sequence of frames first_frame .. last_frame counted from the first frame of
+    // sequence seq (absolute frames for seq 0). Returns the new sequence's number.
+    virtual int ExtractAnimSeq(int first_frame, int last_frame, int seq);
+    // Starts sequence seq in mode (0 pose once, 1 loop, 2 ping-pong, 3 one-shot) at speed
+    // frames per update, blending in from the last pose over trans updates (trans 0 or 1: no
+    // blend). Nothing is posed until the next UpdateWorld. Returns 0.
+    virtual int Animate(int mode, float speed, int seq, int trans);
+    // Poses the entity at once at time frames into sequence seq (wrapped into the sequence
+    // when outside it) and stops its animation (mode -1). Returns 0.
+    virtual int SetAnimTime(float time, int seq);
+    virtual int AnimSeq() const { return anim_seq; }
+    // Last minus first frame of the current sequence.
+    virtual int AnimLength() const;
+    // The current time relative to the sequence's first frame while running in a mode above 0
+    // or after SetAnimTime; 0 during a transition and when stopped.
+    virtual float AnimTime() const;
+    // 1 while a transition runs or the mode is above 0, else 0.
+    virtual int Animating() const;
+    // True when seq names a sequence of this entity.
+    bool HasAnimSeq(int seq) const;
 
   protected:
     // A new entity: every field at its default, a new default brush, no parent, in no list.

@@ -1,6 +1,7 @@
 #include "engine/global.h"
 
 #include "engine/camera.h"
+#include "engine/collision.h"
 #include "engine/entity.h"
 #include "engine/light.h"
 #include "engine/texture.h"
@@ -230,7 +231,7 @@ int InitEngineModule() {
     if (!TLight::light_list) TLight::light_list = CreateList<LightRef>();
     if (!TTexture::tex_list) TTexture::tex_list = CreateList<TextureRef>();
     if (!TTextureFilter::filter_list) TTextureFilter::filter_list = CreateList<TextureFilterRef>();
-    // The collision rule list (TCollision::list) comes last, with the collision pass.
+    if (!TCollision::list) TCollision::list = CreateList<CollisionRef>();
     return 0;
 }
 

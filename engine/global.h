@@ -60,6 +60,16 @@ class TGlobal {
     static int Wireframe(int enable);
     // Ambient colour, 0..255 per channel; stored divided by 255. Returns 0.
     static int AmbientLight(float red, float green, float blue);
+    // The world step (animation.cpp): the collision pass, then every entity whose animation
+    // runs (anim and anim_update set) is posed at its current time and advanced by its mode and
+    // anim_speed x anim_speed_factor, in entity-list order. Returns 0.
+    static int UpdateWorld(float anim_speed_factor);
+    // Appends the collision rule (source type, destination type, method, response) to
+    // TCollision::list; nothing is validated and a rule may be added twice (collision.cpp).
+    // Returns 0.
+    static int Collisions(int src_type, int dest_type, int method, int response);
+    // Empties TCollision::list. Returns 0.
+    static int ClearCollisions();
 
     // Registers the default texture filter, initialises the GL extension loader, saves the 2D
     // layer's state and applies the engine's. Called by Graphics3D. Returns 0.

@@ -31,6 +31,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class TOctree;
 
@@ -67,6 +68,9 @@ class TMesh : public TEntity {
     // A new empty mesh (class "Mesh") under parent (null: at the top level), in entity_list,
     // with its matrix built.
     static MeshRef CreateMesh(const EntityRef& parent);
+    // A new mesh with every field at its default: no class name, no parent, in no list, matrix
+    // all zero. For the engine's own working meshes (model loading, collapsing).
+    static MeshRef New();
     // A copy of the mesh and its descendants under parent: shares the surfaces and the octree,
     // copies the brush, the placement, fade, animation, collision and pick settings and the box,
     // gets its own animated surfaces (positions copied) and its own bone list (the copied bones
@@ -155,6 +159,24 @@ class TMesh : public TEntity {
     // Carries the stored positions (`vert_coords`, internal form) of surfaces 1 .. no_surfs
     // through mat directly; normals and flags are left alone. Returns 0.
     virtual int TransformMesh1(const TMatrix& mat);
+
+    // ---- Loading and collapsing (mesh_load.cpp, mesh_collapse.cpp) ----
+
+    // Loads a model file as an entity hierarchy under parent: its root mesh, or null when the
+    // file holds no mesh or cannot be read (logged). A name ending ".3ds" has every ".3ds" in
+    // it read as ".b3d"; a file that does not exist gives CreateCube(null) (parent unused).
+    static MeshRef LoadAnimMesh(const std::string& file, const EntityRef& parent);
+    // Loads a model file as one static mesh (class "Mesh") under parent: the loaded hierarchy
+    // collapsed (CollapseAnimMesh) and freed. Null when LoadAnimMesh gives null.
+    static MeshRef LoadMesh(const std::string& file, const EntityRef& parent);
+    // Appends the geometry of this mesh and of every mesh among its descendants, each carried
+    // by its global matrix, to mesh (null: a new mesh made by New(), which the caller places),
+    // depth-first, each entity before its children. Surfaces merge as AddMesh merges them.
+    // The hierarchy is not changed. Returns the destination.
+    virtual MeshRef CollapseAnimMesh(const MeshRef& mesh);
+    // The same for the descendants of entity (of any kind) only; the walk goes through pivots,
+    // bones and other entities without geometry. Returns mesh; a null mesh does nothing.
+    static MeshRef CollapseChildren(const TEntity& entity, const MeshRef& mesh);
 
     // ---- Surfaces and counts ----
 

@@ -10,10 +10,17 @@
 namespace {
 constexpr int kKeyCount = 256;
 
+// A key press (key > 0) or a pointer move to (x, y) (key 0) queued by the test seam.
+struct ScriptedEvent {
+    int key = 0;
+    int x = 0;
+    int y = 0;
+};
+
 struct InputState {
     std::array<int, kKeyCount> hits{};
     std::array<bool, kKeyCount> down{};
-    std::deque<int> scripted; // key codes queued by the test seam
+    std::deque<ScriptedEvent> scripted; // key presses and pointer moves queued by the test seam
     int mouseX = 0;
     int mouseY = 0;
 };
@@ -170,12 +177,18 @@ int KeyCodeFromSDL(SDL_Keycode key) {
 
 void PumpInputEvents() {
     InputState& in = input();
-    // Scripted presses arrive as a press and a release, in the order they were queued.
+    // Scripted presses arrive as a press and a release, and scripted moves as the pointer's new
+    // position, in the order they were queued.
     while (!in.scripted.empty()) {
-        const int code = in.scripted.front();
+        const ScriptedEvent e = in.scripted.front();
         in.scripted.pop_front();
-        press(code);
-        release(code);
+        if (e.key == 0) {
+            in.mouseX = e.x;
+            in.mouseY = e.y;
+            continue;
+        }
+        press(e.key);
+        release(e.key);
     }
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
     SDL_Event e;
@@ -222,6 +235,10 @@ int MouseY() {
 
 namespace testseam {
 void PushKeyPress(int keyCode) {
-    input().scripted.push_back(keyCode);
+    if (keyCode != 0) input().scripted.push_back({keyCode, 0, 0});
+}
+
+void PushMouseMove(int x, int y) {
+    input().scripted.push_back({0, x, y});
 }
 } // namespace testseam

@@ -31,6 +31,13 @@ inline double ATan2(double y, double x) {
     return std::atan2(y, x) * kRadToDeg;
 }
 
+// Conversion to Int by truncation toward zero, as the runtime converts; `fallback` for a value
+// that is not a number or lies outside the Int range (where the plain conversion is undefined).
+inline int TruncToInt(double x, int fallback = 0) {
+    if (!(x > -2147483649.0 && x < 2147483648.0)) return fallback;
+    return int(x);
+}
+
 // Square root (not the square).
 inline double Sqr(double x) {
     return std::sqrt(x);

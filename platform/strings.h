@@ -1,6 +1,7 @@
 // String helpers with 1-based character positions.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -53,4 +54,12 @@ inline std::string Replace(std::string_view text, std::string_view from, std::st
     }
     out.append(text, i);
     return out;
+}
+
+// A Float as text the way the runtime prints numbers: "%#.9g", nine significant digits that
+// keep the point and trailing zeros (2 gives "2.00000000", 1e-6 gives "9.99999997e-07").
+inline std::string FloatToText(float value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%#.9g", double(value));
+    return buf;
 }

@@ -27,6 +27,9 @@ bool VSyncConfirmed();
 // KeyDown, MouseX/MouseY and Flip pump events) delivers queued presses in order, as the
 // keyboard would: each counts once for KeyHit.
 void PushKeyPress(int keyCode);
+// Input: queues a move of the pointer to window pixel (x, y), delivered with the queued presses
+// (in the order of queuing) by the next event pump; MouseX and MouseY then read it.
+void PushMouseMove(int x, int y);
 
 // Frame capture: the current back buffer of the display, which right after Flip holds the frame
 // just shown (Flip copies it back), and otherwise what has been drawn since. RGBA bytes, the

@@ -11,6 +11,25 @@
 #include <string>
 #include <vector>
 
+// Moves the working directory to dir for the object's lifetime (throws when dir cannot be
+// entered), and back afterwards.
+class ScopedWorkingDir {
+  public:
+    explicit ScopedWorkingDir(const std::filesystem::path& dir)
+        : before_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~ScopedWorkingDir() {
+        std::error_code ec;
+        std::filesystem::current_path(before_, ec);
+    }
+    ScopedWorkingDir(const ScopedWorkingDir&) = delete;
+    ScopedWorkingDir& operator=(const ScopedWorkingDir&) = delete;
+
+  private:
+    std::filesystem::path before_;
+};
+
 class TempDir {
   public:
     TempDir() {

@@ -16,16 +16,7 @@
 namespace {
 
 // Runs the body in another working directory and returns to the old one.
-class InDir {
-  public:
-    explicit InDir(const std::string& dir) : before_(CurrentDir()) { EXPECT_TRUE(ChangeDir(dir)); }
-    ~InDir() { ChangeDir(before_); }
-    InDir(const InDir&) = delete;
-    InDir& operator=(const InDir&) = delete;
-
-  private:
-    std::string before_;
-};
+using InDir = ScopedWorkingDir;
 
 // Fresh texture and filter lists for a test, the program's own put back afterwards.
 class TextureListsTest : public ::testing::Test {

@@ -1,0 +1,64 @@
+// TModel: the reader of B3D model files, the engine's one model format.
+//
+// A B3D file is a "BB3D" header (tag, length, version below 100) followed by tagged chunks
+// (four-character tag, int32 content length, content; little-endian throughout). The reader
+// knows nine content tags: "TEXS" (texture list), "BRUS" (brush list), "NODE" (one node of the
+// hierarchy), "ANIM" (frame count), "MESH", "VRTS" (vertices), "TRIS" (triangles), "BONE"
+// (vertex weights) and "KEYS" (key frames).
+//
+// Scanning
+// - Only "NODE" lengths are used: a node that starts before the end of the node one level up
+//   is its child, else a sibling of it or of an ancestor. A node's end is bounded by the end
+//   of its enclosing node and by the end of the file.
+// - Every other chunk ends where its entries stop: a list chunk reads entries until the next
+//   four bytes spell a known tag or the file ends. Bytes that spell no known tag (unknown
+//   chunks, padding) are passed over one at a time.
+//
+// What a load builds
+// - Every node followed by "MESH", "NODE" or "ANIM" becomes a mesh (class "Mesh"; a node without
+//   geometry is a mesh without surfaces), a node with "BONE" a bone (class "Bone") with its
+//   weights, rest pose, inverse rest matrix and key table sized by the latest "ANIM". Positions
+//   and rotations are mirrored into the engine's z-negated form for meshes; bones keep the
+//   file's frame (their keys are stored as read).
+// - Each "TRIS" run over one "VRTS" list makes a surface holding the whole list; consecutive
+//   "TRIS" chunks with the same brush fill one surface. Texture names are looked up relative to
+//   the model's folder: the working directory is changed for the load and always restored.
+//
+// Bad input never ends the program and never reads outside the file or the tables:
+// - Clean failure (null, a debug-log line, everything made so far freed): the file cannot be
+//   opened, no "BB3D" tag ("Invalid b3d file"), a version of 100 or more ("Invalid b3d file
+//   version"), a negative node length, a second top-level node, nesting deeper than 100 levels,
+//   a brush texture count outside 0..8, a negative texture-coordinate count or size, a frame
+//   count outside 0..kMaxFrames.
+// - Safe partial result (logged once per kind and load): a file that ends early keeps what was
+//   read; triangles naming a vertex outside their list, weights naming one outside the mesh's
+//   list, keys for a frame outside the key table, and brush or texture ids outside their
+//   tables are dropped (an id that names nothing means no brush or texture).
+#pragma once
+
+#include "engine/handles.h"
+#include "platform/stream.h"
+
+#include <string>
+
+class TModel {
+  public:
+    // Highest frame count an "ANIM" chunk may give (every bone holds a key table this long).
+    static constexpr int kMaxFrames = 100000;
+    // Deepest node nesting: the root and 99 levels below it.
+    static constexpr int kMaxNodeLevels = 100;
+
+    // Loads file as an entity hierarchy under parent (null: at the top level) and returns its
+    // root mesh. Null when the file cannot be read as a model (see above) or makes no mesh
+    // (a root bone or a file with textures and brushes only; what it made is freed, loaded
+    // textures stay in the texture list).
+    static MeshRef LoadAnimB3D(const std::string& file, const EntityRef& parent);
+
+    // Reads bytes up to a 0 byte (consumed, not kept) or the end of the stream; each byte is
+    // one character.
+    static std::string b3dReadString(const StreamRef& stream);
+    // The next four bytes as four characters (0 past the end); the position does not move.
+    static std::string ReadTag(const StreamRef& stream);
+    // 1 when tag is one of the nine content tags, else 0.
+    static int NewTag(const std::string& tag);
+};

@@ -1,0 +1,9 @@
+#include "engine/commands_load.h"
+
+MeshRef LoadMesh(const std::string& file, const EntityRef& parent) {
+    return TMesh::LoadMesh(file, parent);
+}
+
+MeshRef LoadAnimMesh(const std::string& file, const EntityRef& parent) {
+    return TMesh::LoadAnimMesh(file, parent);
+}

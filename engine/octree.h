@@ -1,0 +1,96 @@
+// TOctree: an optional spatial index over the triangles of one mesh.
+//
+// CreateOctree turns the mesh into tagged triangle polygons (engine/polygon.h) and builds a tree
+// of axis-aligned boxes over the mesh's bounding box. A node that holds at least max_polys
+// distinct source triangles is split at its centre into eight children, the polygons clipped to
+// each octant; every other node is a leaf and keeps its pieces. Polygon picks (engine/pick.h)
+// and sphere-to-mesh collisions against the mesh then test only the pieces of the leaves whose
+// boxes the pick segment or the swept box meets, and report the source triangle of a hit piece.
+//
+// The tree is a snapshot: later edits of the mesh do not reach it until CreateOctree runs again.
+// The mesh holds the root (TMesh::octree, shared with copies of the mesh); each node holds its
+// children and its pieces. Everything is in the mesh's own coordinates, z as the commands give
+// it.
+//
+// Child i of a split node covers the octant 4 x (above on x) + 2 x (above on y) + (above on z).
+#pragma once
+
+#include "engine/handles.h"
+#include "engine/math/geometry.h"
+#include "engine/math/vector.h"
+#include "engine/polygon.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class TOctree;
+using OctreeRef = std::shared_ptr<TOctree>;
+
+class TOctree {
+  public:
+    // Bounds of every build. Small max_polys with max_levels 0 (no limit) would otherwise
+    // subdivide without end: around a point that max_polys or more triangles share (a fan, a
+    // pole, a cone tip), along edges that enough triangles share, and everywhere for max_polys
+    // 1; large explicit limits can ask for billions of nodes. So no build splits more than
+    // kMaxLevels generations below the root (the deepest nodes span 2^-16 of the mesh's
+    // extent), nor makes more than kMaxNodes nodes: once the nodes are spent, the nodes still
+    // to be built become leaves. The tree stays complete either way; only its depth differs.
+    static constexpr int kMaxLevels = 16;
+    static constexpr int kMaxNodes = 1 << 17;
+
+    // Centre of the node's box and its full extents (the box runs from x - w/2 to x + w/2, ...).
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+    float w = 0.0f, h = 0.0f, d = 0.0f;
+    // The eight children of a split node; all null for a leaf.
+    std::array<OctreeRef, 8> child{};
+    // A leaf's pieces (null entries allowed, see engine/polygon.h); empty for a split node and
+    // for a leaf that received nothing.
+    PolygonList polys;
+
+    // Statistics the engine writes and never reads.
+    // Triangle count of the mesh most recently given an octree.
+    static int no_polys_mesh;
+    // Sum over every octree built since start of the lengths of the leaves' lists.
+    static int no_polys_octree;
+    // Set to 0 by the collision pass before each octree walk; each leaf reached adds its length.
+    static int no_polys_active;
+
+    // Builds a new octree for mesh and makes it the mesh's `octree` (replacing any old one).
+    // Negative limits count as 0; both 0 is a fatal error ("Octree cannot be created - max_polys
+    // or max_levels must be greater than 0"). max_polys 0 splits regardless of the triangles,
+    // max_levels 0 means no limit (but see kMaxLevels). A null mesh is a no-op. Returns 0.
+    static int CreateOctree(const MeshRef& mesh, int max_polys, int max_levels);
+
+    // 1 when the list names at least max_polys distinct triangle indices (always for 0), else 0.
+    // Distinctness is by index alone, whatever the surface.
+    int TestTris(const PolygonList& list, int max_polys) const;
+    // The number of distinct triangle indices in the list, counting no further than limit.
+    int CountTris(const PolygonList& list, int limit) const;
+    // Builds this node (its box already set) and its subtree from list, one level below
+    // `level`: a leaf unless TestTris asks for a split, the new level is within max_levels and
+    // the build's node allowance still holds eight more nodes (see kMaxNodes). Returns 0.
+    int Create(PolygonList list, int max_polys, int max_levels, int level);
+
+    // The polygon pick of a mesh (a, b in the mesh's space; callers pass box_t = 1.0): leaves
+    // whose boxes the segment enters before box_t are handed to TPick::PickPolys with best_t; a
+    // leaf that gives a hit lowers box_t to the fraction at which the segment entered it, so
+    // boxes entered at or after that point are skipped. Children in index order. Returns 0.
+    int OctPick(const TVector& a, const TVector& b, const MeshRef& mesh, float& best_t,
+                float& box_t) const;
+    // The collision walk: every leaf whose box overlaps or touches box adds the length of its
+    // list to no_polys_active and is handed to check (the narrow phase of the collision pass,
+    // which keeps the nearest contact in its own packet). Children in index order. Returns 0.
+    int OctCollision(const AABB& box, const std::function<void(const PolygonList&)>& check) const;
+    // Colours the three corners of the source triangle of each of this node's pieces red
+    // (255, 0, 0, alpha 1.0) for inspection. Returns 0.
+    int HighlightTris() const;
+
+    // The node's box as min and max corners.
+    AABB Box() const;
+    bool IsLeaf() const { return !child[0]; }
+
+  private:
+    // Nodes the build in progress may still make; CreateOctree starts it at kMaxNodes.
+    static int nodes_left;
+};

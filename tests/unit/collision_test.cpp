@@ -1,0 +1,828 @@
+// The collision pass: rules, the broad phase, the ellipsoid collide-and-slide against mesh
+// triangles (whole mesh and octree), sphere-to-sphere tests, impacts and their queries, the
+// collision settings of entities, and degenerate input.
+#include "engine/collision.h"
+#include "engine/commands.h"
+
+#include "entity_fixture.h"
+
+#include <cmath>
+#include <limits>
+#include <type_traits>
+
+namespace {
+
+constexpr float kClose = TCollision::veryCloseDistance;
+
+// Each command: its name, result and argument list, all arguments required.
+#define COMMAND(name, result, ...)                                                                 \
+    static_assert(std::is_same_v<decltype(&::name), result (*)(__VA_ARGS__)>,                      \
+                  #name " does not have its argument list and result")
+
+using E = const EntityRef&;
+COMMAND(Collisions, void, int, int, int, int);
+COMMAND(ClearCollisions, void);
+COMMAND(EntityType, void, E, int, int);
+COMMAND(GetEntityType, int, E);
+COMMAND(EntityRadius, void, E, float, float, float);
+COMMAND(EntityBox, void, E, float, float, float, float, float, float);
+COMMAND(ResetEntity, void, E);
+COMMAND(EntityCollided, EntityRef, E, int);
+COMMAND(CountCollisions, int, E);
+COMMAND(CollisionX, float, E, int);
+COMMAND(CollisionY, float, E, int);
+COMMAND(CollisionZ, float, E, int);
+COMMAND(CollisionNX, float, E, int);
+COMMAND(CollisionNY, float, E, int);
+COMMAND(CollisionNZ, float, E, int);
+COMMAND(CollisionTime, float, E, int);
+COMMAND(CollisionEntity, EntityRef, E, int);
+COMMAND(CollisionSurface, SurfaceRef, E, int);
+COMMAND(CollisionTriangle, int, E, int);
+#undef COMMAND
+
+TVector V(float x, float y, float z) {
+    return TVector{x, y, z};
+}
+
+// A quad centred on o spanning o +- u +- v, as two triangles (a, b, c) and (a, c, d); its face
+// normal is u x v. Triangle 0 holds the half where the u coordinate exceeds the v coordinate.
+void AddQuad(const SurfaceRef& s, const TVector& o, const TVector& u, const TVector& v) {
+    const TVector c[4] = {o.Subtract(u).Subtract(v), o.Add(u).Subtract(v), o.Add(u).Add(v),
+                          o.Subtract(u).Add(v)};
+    int id[4];
+    for (int i = 0; i < 4; ++i) id[i] = s->AddVertex(c[i].x, c[i].y, c[i].z, 0, 0, 0);
+    s->AddTriangle(id[0], id[1], id[2]);
+    s->AddTriangle(id[0], id[2], id[3]);
+}
+
+// A mesh holding one quad (in its own space), of collision type `type`.
+MeshRef QuadMesh(const TVector& o, const TVector& u, const TVector& v, int type = 2) {
+    MeshRef m = TMesh::CreateMesh(nullptr);
+    AddQuad(m->CreateSurface(nullptr), o, u, v);
+    m->EntityType(type, 0);
+    return m;
+}
+
+// A 20 x 20 wall in the plane z = 5 facing -z (toward a mover coming from z < 5).
+MeshRef WallZ5(int type = 2) {
+    return QuadMesh(V(0, 0, 5), V(0, 10, 0), V(10, 0, 0), type);
+}
+
+// A sphere of radius r (radii rx, ry, rz) of collision type 1 at (x, y, z), with that position
+// taken as the start of its next move.
+PivotRef Mover(float x, float y, float z, float rx, float ry = 0, float rz = 0) {
+    PivotRef p = TPivot::CreatePivot(nullptr);
+    p->EntityRadius(rx, ry, rz);
+    p->EntityType(1, 0);
+    p->PositionEntity(x, y, z, 0);
+    p->ResetEntity();
+    return p;
+}
+
+// Puts e at (x, y, z) and runs the collision pass.
+void MoveAndPass(const EntityRef& e, float x, float y, float z) {
+    e->PositionEntity(x, y, z, 0);
+    TCollision::UpdateCollisions();
+}
+
+TVector Pos(const EntityRef& e) {
+    return V(e->EntityX(1), e->EntityY(1), e->EntityZ(1));
+}
+
+void ExpectNear(const TVector& a, const TVector& b, float tol, const std::string& what = "") {
+    EXPECT_NEAR(a.x, b.x, tol) << what;
+    EXPECT_NEAR(a.y, b.y, tol) << what;
+    EXPECT_NEAR(a.z, b.z, tol) << what;
+}
+
+class CollisionTest : public SceneTest {
+  protected:
+    void SetUp() override {
+        SceneTest::SetUp();
+        saved_rules_ = TCollision::list;
+        TCollision::list = CreateList<CollisionRef>();
+    }
+    void TearDown() override {
+        TCollision::list = saved_rules_;
+        SceneTest::TearDown();
+    }
+
+  private:
+    std::shared_ptr<TList<CollisionRef>> saved_rules_;
+};
+
+// ---- Rules ----
+
+TEST_F(CollisionTest, RulesAreAppendedInOrderAndCleared) {
+    Collisions(1, 2, 2, 3);
+    Collisions(4, 5, 7, 0);
+    Collisions(1, 2, 2, 3);
+    const auto rules = TCollision::list->ToVector();
+    ASSERT_EQ(rules.size(), 3u);
+    EXPECT_EQ(rules[0]->src_type, 1);
+    EXPECT_EQ(rules[0]->des_type, 2);
+    EXPECT_EQ(rules[0]->method, 2);
+    EXPECT_EQ(rules[0]->response, 3);
+    EXPECT_EQ(rules[1]->src_type, 4);
+    EXPECT_EQ(rules[1]->method, 7);
+    EXPECT_NE(rules[0], rules[2]);
+    ClearCollisions();
+    EXPECT_EQ(TCollision::list->Count(), 0);
+}
+
+// Which rules stop a sphere at the wall: the method decides, the response is not read, and
+// the rule's types must match the mover's and the wall's.
+TEST_F(CollisionTest, RuleMethodsAndTypesDecideWhatCollides) {
+    struct Case {
+        int src, des, method, response;
+        bool stops;
+        int impacts;
+    };
+    // Method 1 takes the wall as a sphere (radius 0 at its origin, which the mover starts on):
+    // the meeting is recorded, nothing stops.
+    const Case cases[] = {
+        {1, 2, 2, 0, true, 1},  {1, 2, 4, 0, true, 1},  {1, 2, 2, 9, true, 1},
+        {1, 2, 3, 0, false, 0}, {1, 2, 0, 0, false, 0}, {1, 2, 1, 0, false, 1},
+        {2, 1, 2, 0, false, 0}, {1, 3, 2, 0, false, 0}, {1, 2, -4, 0, false, 0},
+    };
+    for (const Case& c : cases) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        MeshRef wall = WallZ5();
+        PivotRef ball = Mover(0, 0, 0, 1);
+        Collisions(c.src, c.des, c.method, c.response);
+        MoveAndPass(ball, 0, 0, 10);
+        const std::string what = "rule " + std::to_string(c.src) + "," + std::to_string(c.des) +
+                                 "," + std::to_string(c.method);
+        EXPECT_NEAR(ball->EntityZ(1), c.stops ? 5.0f - 1.0f - kClose : 10.0f, 1e-4f) << what;
+        EXPECT_EQ(ball->CountCollisions(), c.impacts) << what;
+    }
+}
+
+// ---- Sphere against a wall ----
+
+TEST_F(CollisionTest, SphereStopsAtItsRadiusAndRecordsTheImpact) {
+    MeshRef wall = WallZ5();
+    PivotRef ball = Mover(5, -5, 0, 1);
+    Collisions(1, 2, 2, 2);
+    MoveAndPass(ball, 5, -5, 10);
+
+    ExpectNear(Pos(ball), V(5, -5, 5 - 1 - kClose), 1e-4f);
+    ASSERT_EQ(CountCollisions(ball), 1);
+    EXPECT_NEAR(CollisionX(ball, 1), 5.0f, 1e-4f);
+    EXPECT_NEAR(CollisionY(ball, 1), -5.0f, 1e-4f);
+    EXPECT_NEAR(CollisionZ(ball, 1), 5.0f, 1e-4f);
+    EXPECT_NEAR(CollisionNX(ball, 1), 0.0f, 1e-6f);
+    EXPECT_NEAR(CollisionNY(ball, 1), 0.0f, 1e-6f);
+    EXPECT_NEAR(CollisionNZ(ball, 1), -1.0f, 1e-6f);
+    EXPECT_EQ(CollisionTime(ball, 1), 0.0f);
+    EXPECT_EQ(CollisionEntity(ball, 1), wall);
+    EXPECT_EQ(CollisionSurface(ball, 1), wall->GetSurface(1));
+    EXPECT_EQ(CollisionTriangle(ball, 1), 1);
+    EXPECT_EQ(EntityCollided(ball, 2), wall);
+    // Impacts are kept on the mover only; the wall finds it through EntityCollided.
+    EXPECT_EQ(CountCollisions(wall), 0);
+    EXPECT_EQ(EntityCollided(wall, 1), ball);
+    EXPECT_EQ(EntityCollided(wall, 3), nullptr);
+
+    // The start of the next move is where the pass left it: standing still, nothing happens.
+    EXPECT_FLOAT_EQ(ball->old_z, ball->EntityZ(1));
+    TCollision::UpdateCollisions();
+    EXPECT_EQ(CountCollisions(ball), 0);
+    EXPECT_NEAR(ball->EntityZ(1), 5 - 1 - kClose, 1e-4f);
+}
+
+TEST_F(CollisionTest, ImpactQueriesOutsideTheRangeGiveZeroValues) {
+    MeshRef wall = WallZ5();
+    PivotRef ball = Mover(0, 0, 0, 1);
+    Collisions(1, 2, 2, 2);
+    MoveAndPass(ball, 3, -2, 10);
+    ASSERT_EQ(CountCollisions(ball), 1);
+    for (int index : {0, -1, 2, 1000, std::numeric_limits<int>::min()}) {
+        EXPECT_EQ(CollisionX(ball, index), 0.0f) << index;
+        EXPECT_EQ(CollisionY(ball, index), 0.0f) << index;
+        EXPECT_EQ(CollisionZ(ball, index), 0.0f) << index;
+        EXPECT_EQ(CollisionNX(ball, index), 0.0f) << index;
+        EXPECT_EQ(CollisionNY(ball, index), 0.0f) << index;
+        EXPECT_EQ(CollisionNZ(ball, index), 0.0f) << index;
+        EXPECT_EQ(CollisionTime(ball, index), 0.0f) << index;
+        EXPECT_EQ(CollisionEntity(ball, index), nullptr) << index;
+        EXPECT_EQ(CollisionSurface(ball, index), nullptr) << index;
+        EXPECT_EQ(CollisionTriangle(ball, index), 0) << index;
+    }
+    // A count that claims more than the array holds reads nothing past it.
+    ball->no_collisions = 5;
+    EXPECT_EQ(CollisionX(ball, 3), 0.0f);
+    EXPECT_EQ(CollisionEntity(ball, 5), nullptr);
+}
+
+// The same wall reached through differently placed targets, by both mesh methods: translated,
+// scaled (vertices at half the distance), turned round (vertices behind, facing +z locally).
+TEST_F(CollisionTest, BothMethodsStopAtTheWallWhateverTheTargetTransform) {
+    struct Target {
+        const char* name;
+        TVector origin, u, v;
+        TVector position, scale;
+        float yaw;
+    };
+    const Target targets[] = {
+        {"translated", V(0, 0, 2), V(0, 10, 0), V(10, 0, 0), V(0, 0, 3), V(1, 1, 1), 0},
+        {"scaled", V(0, 0, 2.5f), V(0, 5, 0), V(5, 0, 0), V(0, 0, 0), V(2, 2, 2), 0},
+        {"turned", V(0, 0, -5), V(10, 0, 0), V(0, 10, 0), V(0, 0, 0), V(1, 1, 1), 180},
+    };
+    for (int method : {2, 4}) {
+        for (const Target& t : targets) {
+            TEntity::entity_list = CreateList<EntityRef>();
+            ClearCollisions();
+            MeshRef wall = QuadMesh(t.origin, t.u, t.v);
+            wall->ScaleEntity(t.scale.x, t.scale.y, t.scale.z, 0);
+            wall->RotateEntity(0, t.yaw, 0, 0);
+            wall->PositionEntity(t.position.x, t.position.y, t.position.z, 0);
+            PivotRef ball = Mover(1, 2, 0, 1);
+            Collisions(1, 2, method, 0);
+            MoveAndPass(ball, 1, 2, 10);
+            const std::string what = std::string(t.name) + " method " + std::to_string(method);
+            ExpectNear(Pos(ball), V(1, 2, 5 - 1 - kClose), 2e-4f, what);
+            ASSERT_EQ(CountCollisions(ball), 1) << what;
+            EXPECT_NEAR(CollisionX(ball, 1), 1.0f, 2e-4f) << what;
+            EXPECT_NEAR(CollisionY(ball, 1), 2.0f, 2e-4f) << what;
+            EXPECT_NEAR(CollisionZ(ball, 1), 5.0f, 2e-4f) << what;
+            EXPECT_NEAR(CollisionNZ(ball, 1), -1.0f, 1e-5f) << what;
+        }
+    }
+}
+
+TEST_F(CollisionTest, EllipsoidRadiiSetTheStandOffPerAxis) {
+    struct Case {
+        TVector radii, from, to, expected;
+    };
+    // Falling onto a floor at y = 0 (facing +y) and running into the wall at z = 5.
+    const Case cases[] = {
+        {V(2, 1, 2), V(0, 5, 0), V(0, -5, 0), V(0, 1 + kClose, 0)},
+        {V(1, 3, 1), V(0, 5, 0), V(0, -5, 0), V(0, 3 * (1 + kClose), 0)},
+        {V(1, 1, 2), V(0, 5, -5), V(0, 5, 9), V(0, 5, 5 - 2 * (1 + kClose))},
+        {V(3, 1, 0.5f), V(0, 5, -5), V(0, 5, 9), V(0, 5, 5 - 0.5f * (1 + kClose))},
+    };
+    for (const Case& c : cases) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        MeshRef floor = QuadMesh(V(0, 0, 0), V(0, 0, 20), V(20, 0, 0));
+        MeshRef wall = QuadMesh(V(0, 0, 5), V(0, 20, 0), V(20, 0, 0));
+        PivotRef ball = Mover(c.from.x, c.from.y, c.from.z, c.radii.x, c.radii.y, c.radii.z);
+        Collisions(1, 2, 2, 0);
+        MoveAndPass(ball, c.to.x, c.to.y, c.to.z);
+        ExpectNear(Pos(ball), c.expected, 2e-4f);
+        EXPECT_EQ(CountCollisions(ball), 1);
+    }
+}
+
+// ---- Sliding ----
+
+TEST_F(CollisionTest, DiagonalMoveKeepsTheMotionAlongTheWall) {
+    MeshRef wall = WallZ5();
+    PivotRef ball = Mover(0, 0, 0, 1);
+    Collisions(1, 2, 2, 0);
+    MoveAndPass(ball, 4, 0, 8);
+    ExpectNear(Pos(ball), V(4, 0, 5 - 1 - kClose), 1e-4f);
+    ASSERT_EQ(CountCollisions(ball), 1);
+    // The contact of the first pass: the sphere reaches z = 4 half-way, at x = 2.
+    EXPECT_NEAR(CollisionX(ball, 1), 2.0f, 1e-4f);
+    EXPECT_NEAR(CollisionZ(ball, 1), 5.0f, 1e-4f);
+}
+
+TEST_F(CollisionTest, SphereFallingOntoASlopeSlidesDownIt) {
+    // A 45 degree slope through the origin, rising toward +x, facing up and toward -x.
+    const float h = std::sqrt(0.5f);
+    MeshRef slope = QuadMesh(V(0, 0, 0), V(0, 0, 20), V(20 * h, 20 * h, 0));
+    PivotRef ball = Mover(0, 5, 0, 1);
+    Collisions(1, 2, 2, 0);
+    MoveAndPass(ball, 0, -3, 0);
+    const TVector p = Pos(ball);
+    const TVector n = V(-h, h, 0);
+    // On the slope's surface, the radius plus the kept distance off it, and moved downhill.
+    EXPECT_NEAR(p.Dot(n), 1 + kClose, 1e-3f);
+    EXPECT_LT(p.x, -1.0f);
+    EXPECT_NEAR(p.z, 0.0f, 1e-5f);
+    ASSERT_EQ(CountCollisions(ball), 1);
+    EXPECT_NEAR(CollisionNX(ball, 1), -h, 1e-5f);
+    EXPECT_NEAR(CollisionNY(ball, 1), h, 1e-5f);
+}
+
+TEST_F(CollisionTest, NarrowWedgeEndsWithinThePassLimit) {
+    // Two walls meeting along the y axis at a narrow angle, open toward -z.
+    // One mesh of two walls from the apex (0, 0, 10) to x = -4 and x = 4 at z = -10, each
+    // facing into the wedge and toward -z. (Walls in separate meshes are tested one after the
+    // other, each from the old position, so only walls of one mesh hold a sphere in a corner.)
+    MeshRef wedge = QuadMesh(V(-2, 0, 0), V(0, 20, 0), V(2, 0, 10));
+    AddQuad(wedge->GetSurface(1), V(2, 0, 0), V(0, 20, 0), V(2, 0, -10));
+    PivotRef ball = Mover(0, 0, -15, 1);
+    Collisions(1, 2, 2, 0);
+    MoveAndPass(ball, 0.3f, 0, 40);
+    // The sphere bounced from wall to wall over several passes, within the limit.
+    EXPECT_GE(TCollision::slide_depth, 2);
+    EXPECT_LE(TCollision::slide_depth, TCollision::kMaxSlideDepth + 1);
+    const TVector p = Pos(ball);
+    ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+    // The sphere never ends inside either wall.
+    const SurfaceRef s = wedge->GetSurface(1);
+    for (int tri : {0, 2}) {
+        TVector n = V(s->TriangleNX(tri), s->TriangleNY(tri), s->TriangleNZ(tri));
+        n.Normalize();
+        const int v = s->TriangleVertex(tri, 0);
+        const TVector corner = V(s->VertexX(v), s->VertexY(v), s->VertexZ(v));
+        EXPECT_GT(p.Subtract(corner).Dot(n), 0.99f);
+    }
+    // A unit sphere fits no further in than about z = 4.9.
+    EXPECT_LT(p.z, 5.0f);
+    // Only the first pass of the move records.
+    EXPECT_EQ(CountCollisions(ball), 1);
+}
+
+TEST_F(CollisionTest, GrazingContactNeverBacksOffBehindThePassStart) {
+    // A wall in the plane x = 5 facing -x, its lower edge at y = 0; the sphere runs along +x
+    // with its centre a hair below the edge, so the contact normal is almost square to the
+    // motion. Backing off to veryCloseDistance along that normal would mean a step back along
+    // the motion longer than the pass itself.
+    MeshRef wall = QuadMesh(V(5, 5, 0), V(0, 0, 10), V(0, 5, 0));
+    PivotRef ball = Mover(0, 0, 0, 1);
+    TCollisionPacket packet;
+    packet.method = 2;
+    packet.source = ball;
+    packet.target = wall;
+    packet.radii = V(1, 1, 1);
+    packet.box = AABB{{-100, -100, -100}, {100, 100, 100}};
+    // The last pass a move may make: what it backs off to is what the move returns.
+    TCollision::slide_depth = TCollision::kMaxSlideDepth;
+    const TVector end =
+        TCollision::SlideSphereAgainstMesh(V(3.5f, -0.999995f, 0), V(6, 0, 0), packet, 0);
+    ASSERT_EQ(packet.found, 1);
+    EXPECT_GT(packet.nearest_distance, 1.4f);
+    EXPECT_GE(end.x, 3.5f - 1e-4f);
+    EXPECT_LE(end.x, 5.0f);
+    EXPECT_TRUE(std::isfinite(end.y) && std::isfinite(end.z));
+}
+
+TEST_F(CollisionTest, BackFacesAndStartingContactsArePassedThrough) {
+    MeshRef wall = WallZ5();
+    Collisions(1, 2, 2, 0);
+    // From behind: the wall faces -z, the mover comes from +z. A move that meets nothing
+    // leaves the entity exactly where it was put (no round trip through ellipsoid space).
+    PivotRef back = Mover(0.1f, 0.7f, 10, 3);
+    back->PositionEntity(0.1f, 0.7f, -0.3f, 0);
+    const TVector put = Pos(back);
+    // Starting inside the wall's slab: the whole motion is taken, nothing recorded.
+    PivotRef stuck = Mover(8, 0, 4.5f, 1);
+    MoveAndPass(stuck, 8, 0, 6.5f);
+    EXPECT_EQ(back->EntityX(1), put.x);
+    EXPECT_EQ(back->EntityY(1), put.y);
+    EXPECT_EQ(back->EntityZ(1), put.z);
+    EXPECT_EQ(CountCollisions(back), 0);
+    EXPECT_NEAR(stuck->EntityZ(1), 6.5f, 1e-5f);
+    EXPECT_EQ(CountCollisions(stuck), 0);
+}
+
+TEST_F(CollisionTest, EdgesAndCornersStopASphereBesideTheFace) {
+    // The wall spans x, y in -10..10; the mover passes beside its right edge, and beside its
+    // top-right corner.
+    struct Case {
+        float x, y;
+        TVector contact;
+    };
+    const Case cases[] = {{10.6f, 0, V(10, 0, 5)}, {10.6f, 10.6f, V(10, 10, 5)}};
+    for (const Case& c : cases) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        MeshRef wall = WallZ5();
+        PivotRef ball = Mover(c.x, c.y, 0, 1);
+        Collisions(1, 2, 2, 0);
+        MoveAndPass(ball, c.x, c.y, 10);
+        ASSERT_EQ(CountCollisions(ball), 1) << c.x << "," << c.y;
+        ExpectNear(V(CollisionX(ball, 1), CollisionY(ball, 1), CollisionZ(ball, 1)), c.contact,
+                   1e-4f);
+        // The recorded normal is the face normal, also for an edge or corner hit.
+        EXPECT_NEAR(CollisionNZ(ball, 1), -1.0f, 1e-6f);
+        // It stops where the sphere first touches, then slides off past the edge.
+        const TVector p = Pos(ball);
+        EXPECT_GT(p.Subtract(c.contact).Length(), 1.0f - 1e-4f);
+        EXPECT_GT(p.z, 5.0f - 1.0f);
+    }
+}
+
+TEST_F(CollisionTest, TwoTargetsGiveTwoImpactsInTargetOrder) {
+    MeshRef front = WallZ5();
+    // A wall in the plane x = 5 facing -x: u x v = -x with u = z, v = y.
+    MeshRef side = QuadMesh(V(5, 0, 0), V(0, 0, 10), V(0, 10, 0));
+    PivotRef ball = Mover(0, 0, 0, 1);
+    Collisions(1, 2, 2, 0);
+    MoveAndPass(ball, 8, 0, 8);
+    ASSERT_EQ(CountCollisions(ball), 2);
+    EXPECT_EQ(CollisionEntity(ball, 1), front);
+    EXPECT_EQ(CollisionEntity(ball, 2), side);
+    ExpectNear(Pos(ball), V(5 - 1 - kClose, 0, 5 - 1 - kClose), 1e-3f);
+}
+
+TEST_F(CollisionTest, EquallyNearTrianglesKeepTheFirstTested) {
+    // Hitting the quad's diagonal touches both of its triangles at the same distance.
+    MeshRef wall = WallZ5();
+    PivotRef ball = Mover(2, 2, 0, 1);
+    Collisions(1, 2, 2, 0);
+    MoveAndPass(ball, 2, 2, 10);
+    ASSERT_EQ(CountCollisions(ball), 1);
+    EXPECT_EQ(CollisionTriangle(ball, 1), 0);
+}
+
+TEST_F(CollisionTest, OctreeLeavesGiveTheSameResultAsTheWholeMesh) {
+    for (int method : {2, 4}) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        MeshRef wall = TMesh::CreateMesh(nullptr);
+        const SurfaceRef s = wall->CreateSurface(nullptr);
+        // A grid of quads, so the octree splits.
+        for (int i = -5; i < 5; ++i) {
+            for (int j = -5; j < 5; ++j)
+                AddQuad(s, V(i * 2 + 1.0f, j * 2 + 1.0f, 5), V(0, 1, 0), V(1, 0, 0));
+        }
+        wall->EntityType(2, 0);
+        wall->ScaleEntity(1, 1, 1, 0);
+        TOctree::CreateOctree(wall, 4, 4);
+        ASSERT_TRUE(wall->octree);
+        PivotRef ball = Mover(3.5f, -2.5f, 0, 1);
+        Collisions(1, 2, method, 0);
+        ball->PositionEntity(3.5f, -2.5f, 10, 0);
+        TOctree::no_polys_active = 0;
+        TCollision::UpdateCollisions();
+        EXPECT_NEAR(ball->EntityZ(1), 5 - 1 - kClose, 1e-4f);
+        ASSERT_EQ(CountCollisions(ball), 1);
+        EXPECT_GT(TOctree::no_polys_active, 0);
+        EXPECT_LT(TOctree::no_polys_active, 200);
+        // The hit reports the mesh's own triangle: the quad at x 2..4, y -4..-2 holds triangles
+        // 2k and 2k + 1, k = (i + 5) * 10 + (j + 5) with i = 1, j = -2.
+        const int k = 6 * 10 + 3;
+        const int tri = CollisionTriangle(ball, 1);
+        EXPECT_TRUE(tri == 2 * k || tri == 2 * k + 1) << tri;
+        EXPECT_EQ(CollisionSurface(ball, 1), s);
+    }
+}
+
+// ---- The pass ----
+
+TEST_F(CollisionTest, OnlyMovedVisibleTypedEntitiesTakePart) {
+    MeshRef wall = WallZ5();
+    Collisions(1, 2, 2, 0);
+    Collisions(2, 1, 2, 0);
+
+    // A hidden mover and a mover under a hidden parent are not collided, but their impacts
+    // are emptied and their old position stored.
+    PivotRef hidden = Mover(-8, 0, 0, 1);
+    hidden->HideEntity();
+    PivotRef parent = TPivot::CreatePivot(nullptr);
+    PivotRef child = Mover(8, 0, 0, 1);
+    child->EntityParent(parent, 1);
+    parent->HideEntity();
+    hidden->collision.push_back(std::make_shared<TCollisionImpact>());
+    hidden->no_collisions = 1;
+    // An untyped mover passes through.
+    PivotRef untyped = Mover(0, 8, 0, 1);
+    untyped->EntityType(0, 0);
+    // A mover that stood still is not tested, even when the target moves into it.
+    PivotRef still = Mover(0, -8, 4.5f, 1);
+    for (const PivotRef& p : {hidden, child, untyped}) p->TranslateEntity(0, 0, 10, 1);
+
+    TCollision::UpdateCollisions();
+    EXPECT_NEAR(hidden->EntityZ(1), 10.0f, 1e-6f);
+    EXPECT_EQ(CountCollisions(hidden), 0);
+    EXPECT_NEAR(hidden->old_z, 10.0f, 1e-6f);
+    EXPECT_NEAR(child->EntityZ(1), 10.0f, 1e-6f);
+    EXPECT_NEAR(untyped->EntityZ(1), 10.0f, 1e-6f);
+    EXPECT_NEAR(untyped->old_z, 10.0f, 1e-6f);
+    EXPECT_NEAR(still->EntityZ(1), 4.5f, 1e-6f);
+    EXPECT_EQ(CountCollisions(still), 0);
+
+    // A hidden target is not collided with.
+    wall->HideEntity();
+    PivotRef late = Mover(0, 0, 0, 1);
+    MoveAndPass(late, 0, 0, 10);
+    EXPECT_NEAR(late->EntityZ(1), 10.0f, 1e-6f);
+}
+
+TEST_F(CollisionTest, NewEntitiesSweepFromTheOriginUntilReset) {
+    MeshRef wall = WallZ5();
+    Collisions(1, 2, 2, 0);
+    PivotRef swept = TPivot::CreatePivot(nullptr);
+    swept->EntityRadius(1, 0, 0);
+    swept->EntityType(1, 0);
+    swept->PositionEntity(0, 0, 10, 0);
+    PivotRef reset = TPivot::CreatePivot(nullptr);
+    reset->EntityRadius(1, 0, 0);
+    reset->EntityType(1, 0);
+    reset->PositionEntity(0, 0, 10, 0);
+    ResetEntity(reset);
+    EXPECT_FLOAT_EQ(reset->old_z, 10.0f);
+    TCollision::UpdateCollisions();
+    EXPECT_NEAR(swept->EntityZ(1), 5 - 1 - kClose, 1e-4f);
+    EXPECT_NEAR(reset->EntityZ(1), 10.0f, 1e-6f);
+
+    // ResetEntity forgets the impacts.
+    ASSERT_EQ(CountCollisions(swept), 1);
+    ResetEntity(swept);
+    EXPECT_EQ(CountCollisions(swept), 0);
+    EXPECT_TRUE(swept->collision.empty());
+}
+
+TEST_F(CollisionTest, ClearedRulesMoveNothingButStillEmptyAndStore) {
+    MeshRef wall = WallZ5();
+    PivotRef ball = Mover(0, 0, 0, 1);
+    Collisions(1, 2, 2, 0);
+    MoveAndPass(ball, 0, 0, 10);
+    ASSERT_EQ(CountCollisions(ball), 1);
+    ClearCollisions();
+    MoveAndPass(ball, 0, 0, -10);
+    EXPECT_EQ(CountCollisions(ball), 0);
+    EXPECT_NEAR(ball->EntityZ(1), -10.0f, 1e-6f);
+    EXPECT_NEAR(ball->old_z, -10.0f, 1e-6f);
+}
+
+TEST_F(CollisionTest, SameRuleTwiceTestsAgainFromTheOldPosition) {
+    MeshRef wall = WallZ5();
+    PivotRef ball = Mover(0, 0, 0, 1);
+    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, 2, 0);
+    MoveAndPass(ball, 0, 0, 10);
+    // The second test sweeps from the old position to where the first left it and meets
+    // nothing there.
+    EXPECT_EQ(CountCollisions(ball), 1);
+    EXPECT_NEAR(ball->EntityZ(1), 5 - 1 - kClose, 1e-4f);
+}
+
+TEST_F(CollisionTest, AnEntityIsNeverItsOwnTarget) {
+    // A mesh whose type is both source and destination: it must not collide with itself.
+    MeshRef box = QuadMesh(V(0, 0, 5), V(0, 10, 0), V(10, 0, 0), 1);
+    box->EntityRadius(1, 0, 0);
+    Collisions(1, 1, 2, 0);
+    MoveAndPass(box, 0, 0, 3);
+    EXPECT_NEAR(box->EntityZ(1), 3.0f, 1e-6f);
+    EXPECT_EQ(CountCollisions(box), 0);
+}
+
+TEST_F(CollisionTest, FreedTargetsAreNotKeptAliveByImpacts) {
+    std::weak_ptr<TEntity> gone;
+    PivotRef ball = Mover(0, 0, 0, 1);
+    Collisions(1, 2, 2, 0);
+    {
+        MeshRef wall = WallZ5();
+        gone = wall;
+        MoveAndPass(ball, 0, 0, 10);
+        ASSERT_EQ(CollisionEntity(ball, 1), wall);
+        FreeEntity(wall);
+    }
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(CollisionEntity(ball, 1), nullptr);
+    EXPECT_EQ(EntityCollided(ball, 2), nullptr);
+    // The rest of the impact stays readable.
+    EXPECT_NEAR(CollisionZ(ball, 1), 5.0f, 1e-4f);
+}
+
+// ---- Broad phase ----
+
+TEST_F(CollisionTest, SweptBoxesPadTheMoveByTheRadii) {
+    PivotRef ball = Mover(0, 0, 0, 1, 2, 0.5f);
+    ball->PositionEntity(3, -1, 2, 0);
+    const AABB bb = TCollision::GetBB(ball);
+    const float mins[3] = {-1, -3, -0.5f}, maxs[3] = {4, 2, 2.5f};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FLOAT_EQ(bb.min[i], mins[i]) << i;
+        EXPECT_FLOAT_EQ(bb.max[i], maxs[i]) << i;
+    }
+
+    // In the space of a target at (10, 0, 0) scaled by 2 (x) and 4 (y, z): method 4 pads each
+    // axis by radius / scale, method 2 by the largest radius over the smallest scale.
+    MeshRef target = WallZ5();
+    target->ScaleEntity(2, 4, 4, 0);
+    target->PositionEntity(10, 0, 0, 0);
+    TCollisionPacket packet;
+    packet.source = ball;
+    packet.target = target;
+    const AABB b4 = TCollision::GetBB4(packet);
+    const AABB b2 = TCollision::GetBB2(packet);
+    // Start (0,0,0) -> (-5, 0, 0); end (3,-1,2) -> (-3.5, -0.25, 0.5).
+    const float lo[3] = {-5, -0.25f, 0}, hi[3] = {-3.5f, 0, 0.5f}, pad4[3] = {0.5f, 0.5f, 0.125f};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(b4.min[i], lo[i] - pad4[i], 1e-5f) << i;
+        EXPECT_NEAR(b4.max[i], hi[i] + pad4[i], 1e-5f) << i;
+        EXPECT_NEAR(b2.min[i], lo[i] - 1.0f, 1e-5f) << i;
+        EXPECT_NEAR(b2.max[i], hi[i] + 1.0f, 1e-5f) << i;
+    }
+    // A target with a zero scale: no box can be carried into its space, so the box holds
+    // everything.
+    target->ScaleEntity(0, 1, 1, 0);
+    for (const AABB& box : {TCollision::GetBB2(packet), TCollision::GetBB4(packet)}) {
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_TRUE(std::isinf(box.min[i]) && box.min[i] < 0) << i;
+            EXPECT_TRUE(std::isinf(box.max[i]) && box.max[i] > 0) << i;
+        }
+    }
+}
+
+TEST_F(CollisionTest, QuickCheckNeedsAMoveNearTheTarget) {
+    MeshRef wall = WallZ5();
+    PivotRef ball = Mover(8, 8, -30, 1);
+    EXPECT_EQ(TCollision::QuickCheck(ball, wall), 0); // has not moved
+    ball->PositionEntity(8, 8, -25, 0);
+    EXPECT_EQ(TCollision::QuickCheck(ball, wall), 0); // far from the wall's sphere
+    ball->PositionEntity(8, 8, 0, 0);
+    // The wall was never drawn, so its bounds were never computed: the check brings them up
+    // to date itself.
+    EXPECT_EQ(TCollision::QuickCheck(ball, wall), 1);
+    EXPECT_EQ(TCollision::QuickCheck(nullptr, wall), 0);
+    EXPECT_EQ(TCollision::QuickCheck(ball, nullptr), 0);
+}
+
+// ---- Spheres ----
+
+struct SphereCase {
+    const char* name;
+    TVector c0, d0, c1, d1;
+    int hit;
+    float t;
+};
+
+const SphereCase kSphereCases[] = {
+    {"head-on", V(0, 0, 0), V(0, 0, 10), V(0, 0, 6), V(0, 0, 0), 1, 0.4f},
+    {"both moving", V(0, 0, 0), V(0, 0, 4), V(0, 0, 6), V(0, 0, -4), 1, 0.5f},
+    {"overlapping", V(0, 0, 0), V(0, 0, 0), V(0, 1, 0), V(0, 0, 0), 1, 0.0f},
+    {"moving apart", V(0, 0, 0), V(0, 0, -10), V(0, 0, 6), V(0, 0, 0), 0, 0},
+    {"passing wide", V(0, 0, 0), V(0, 0, 10), V(3, 0, 5), V(0, 0, 0), 0, 0},
+    {"too short", V(0, 0, 0), V(0, 0, 1), V(0, 0, 6), V(0, 0, 0), 0, 0},
+    {"short but enough", V(0, 0, 0), V(0, 0, 0.5f), V(0, 0, 2.4f), V(0, 0, 0), 1, 0.8f},
+    {"standing", V(0, 0, 0), V(0, 0, 0), V(0, 0, 6), V(0, 0, 0), 0, 0},
+};
+
+TEST_F(CollisionTest, SphereToSphereTestsAgreeOnEveryCase) {
+    for (const SphereCase& c : kSphereCases) {
+        float t = -1.0f;
+        EXPECT_EQ(TCollision::SweptSpheres(c.c0, c.d0, 1, c.c1, c.d1, 1, t), c.hit) << c.name;
+        if (c.hit) {
+            EXPECT_NEAR(t, c.t, 1e-5f) << c.name;
+        }
+
+        PivotRef a = Mover(c.c0.x, c.c0.y, c.c0.z, 1);
+        PivotRef b = Mover(c.c1.x, c.c1.y, c.c1.z, 1);
+        a->TranslateEntity(c.d0.x, c.d0.y, c.d0.z, 1);
+        b->TranslateEntity(c.d1.x, c.d1.y, c.d1.z, 1);
+        EXPECT_EQ(TCollision::SphereToSphere(a, b, 0), c.hit) << c.name;
+        EXPECT_EQ(TCollision::SphereToSphere1(a, b, 0), c.hit) << c.name;
+    }
+    EXPECT_EQ(TCollision::SphereToSphere(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(TCollision::SphereToSphere1(nullptr, nullptr, 0), 0);
+}
+
+TEST_F(CollisionTest, SphereRuleRecordsTheMeetingWithoutMoving) {
+    PivotRef a = Mover(0, 0, 0, 1);
+    PivotRef b = Mover(0, 0, 6, 2);
+    b->EntityType(2, 0);
+    Collisions(1, 2, 1, 0);
+    MoveAndPass(a, 0, 0, 10);
+    EXPECT_NEAR(a->EntityZ(1), 10.0f, 1e-6f);
+    ASSERT_EQ(CountCollisions(a), 1);
+    // Radii 1 and 2 meet when the centres are 3 apart: a at z = 3, t = 0.3, touching at z = 4.
+    EXPECT_NEAR(CollisionTime(a, 1), 0.3f, 1e-5f);
+    EXPECT_NEAR(CollisionZ(a, 1), 4.0f, 1e-5f);
+    EXPECT_NEAR(CollisionNZ(a, 1), -1.0f, 1e-6f);
+    EXPECT_EQ(CollisionEntity(a, 1), b);
+    EXPECT_EQ(CollisionSurface(a, 1), nullptr);
+    EXPECT_EQ(EntityCollided(b, 1), a);
+    EXPECT_EQ(CountCollisions(b), 0);
+}
+
+// ---- Settings ----
+
+TEST_F(CollisionTest, RadiusTypeAndBoxSettings) {
+    PivotRef e = TPivot::CreatePivot(nullptr);
+    struct RadiusCase {
+        float x, y, z, ex, ey, ez;
+    };
+    for (const RadiusCase& c : {RadiusCase{2, 0, 0, 2, 2, 2}, RadiusCase{2, 1, 0, 2, 1, 2},
+                                RadiusCase{2, 0, 3, 2, 2, 3}, RadiusCase{1, 2, 3, 1, 2, 3}}) {
+        EntityRadius(e, c.x, c.y, c.z);
+        EXPECT_EQ(e->radius_x, c.ex);
+        EXPECT_EQ(e->radius_y, c.ey);
+        EXPECT_EQ(e->radius_z, c.ez);
+    }
+
+    EntityBox(e, 1, 2, 3, 4, 5, 6);
+    EXPECT_EQ(e->box_x, 1);
+    EXPECT_EQ(e->box_y, 2);
+    EXPECT_EQ(e->box_z, 3); // not negated
+    EXPECT_EQ(e->box_w, 4);
+    EXPECT_EQ(e->box_h, 5);
+    EXPECT_EQ(e->box_d, 6);
+
+    PivotRef child = TPivot::CreatePivot(e);
+    PivotRef grandchild = TPivot::CreatePivot(child);
+    EntityType(e, 3, 2);
+    EXPECT_EQ(GetEntityType(e), 3);
+    EXPECT_EQ(GetEntityType(child), 0);
+    EntityType(e, 4, 1);
+    EXPECT_EQ(GetEntityType(e), 4);
+    EXPECT_EQ(GetEntityType(child), 4);
+    EXPECT_EQ(GetEntityType(grandchild), 4);
+}
+
+TEST_F(CollisionTest, NullEntitiesAreSafeNoOps) {
+    const EntityRef none;
+    EntityType(none, 1, 1);
+    EntityRadius(none, 1, 1, 1);
+    EntityBox(none, 1, 1, 1, 1, 1, 1);
+    ResetEntity(none);
+    EXPECT_EQ(GetEntityType(none), 0);
+    EXPECT_EQ(EntityCollided(none, 1), nullptr);
+    EXPECT_EQ(CountCollisions(none), 0);
+    EXPECT_EQ(CollisionX(none, 1), 0.0f);
+    EXPECT_EQ(CollisionNY(none, 1), 0.0f);
+    EXPECT_EQ(CollisionTime(none, 1), 0.0f);
+    EXPECT_EQ(CollisionEntity(none, 1), nullptr);
+    EXPECT_EQ(CollisionSurface(none, 1), nullptr);
+    EXPECT_EQ(CollisionTriangle(none, 1), 0);
+    EXPECT_EQ(TCollision::SphereToMesh2(none, none), 0);
+    EXPECT_EQ(TCollision::SphereToMesh4(none, none), 0);
+    TCollisionPacket packet;
+    const AABB box = TCollision::GetBB2(packet);
+    EXPECT_EQ(box.max[0], 0.0f);
+    EXPECT_EQ(TCollision::MeshCheckCollision(packet), 0);
+    EXPECT_EQ(packet.found, 0);
+    // A null entry in the entity list or the rule list is skipped.
+    TEntity::entity_list->AddLast(nullptr);
+    TCollision::list->AddLast(nullptr);
+    EXPECT_EQ(TCollision::UpdateCollisions(), 0);
+}
+
+// ---- Degenerate input ----
+
+TEST_F(CollisionTest, DegenerateInputGivesNoCollisionAndNoNaN) {
+    Collisions(1, 2, 2, 0);
+    Collisions(1, 3, 4, 0);
+    // A mesh of zero-area triangles (collinear and coincident corners) on the path.
+    MeshRef flat = TMesh::CreateMesh(nullptr);
+    const SurfaceRef s = flat->CreateSurface(nullptr);
+    const int a = s->AddVertex(-5, 0, 5, 0, 0, 0);
+    const int b = s->AddVertex(0, 0, 5, 0, 0, 0);
+    const int c = s->AddVertex(5, 0, 5, 0, 0, 0);
+    s->AddTriangle(a, b, c);
+    s->AddTriangle(b, b, b);
+    flat->EntityType(2, 0);
+    // A wall flattened to zero thickness by a zero scale, for method 4.
+    MeshRef squashed = WallZ5(3);
+    squashed->ScaleEntity(1, 1, 0, 0);
+    // A pivot as the target of a mesh rule.
+    PivotRef pivot = Mover(0, 0, 5, 1);
+    pivot->EntityType(2, 0);
+
+    PivotRef ball = Mover(0, 0, 0, 1);
+    ball->PositionEntity(0, 0, 10, 0);
+    PivotRef point = Mover(1, 0, 0, 0); // no ellipsoid
+    point->PositionEntity(1, 0, 10, 0);
+    PivotRef flatball = Mover(2, 0, 0, 1, 1, 0);
+    flatball->radius_z = 0; // a disc: zero on one axis
+    flatball->PositionEntity(2, 0, 10, 0);
+    PivotRef lost = Mover(3, 0, 0, 1);
+    MoveAndPass(lost, std::numeric_limits<float>::quiet_NaN(), 0, 10);
+    EXPECT_NEAR(ball->EntityZ(1), 10.0f, 1e-6f);
+    EXPECT_EQ(CountCollisions(ball), 0);
+    EXPECT_NEAR(point->EntityZ(1), 10.0f, 1e-6f);
+    EXPECT_NEAR(flatball->EntityZ(1), 10.0f, 1e-6f);
+    EXPECT_EQ(CountCollisions(lost), 0);
+    EXPECT_NEAR(lost->EntityZ(1), 10.0f, 1e-6f);
+}
+
+TEST_F(CollisionTest, NarrowPhaseHelpersGuardTheirDivisions) {
+    float root = -1.0f;
+    // No quadratic term: no root (the division would be by zero).
+    EXPECT_EQ(TCollision::getLowestRoot(0, 1, -1, 1, root), 0);
+    EXPECT_EQ(TCollision::getLowestRoot(1, 0, 1, 10, root), 0);  // no real root
+    EXPECT_EQ(TCollision::getLowestRoot(1, -3, 2, 10, root), 1); // roots 1 and 2
+    EXPECT_FLOAT_EQ(root, 1.0f);
+    EXPECT_EQ(TCollision::getLowestRoot(1, -3, 2, 1, root), 0);  // the bound is strict
+    EXPECT_EQ(TCollision::getLowestRoot(1, 1, -2, 10, root), 1); // roots -2 and 1
+    EXPECT_FLOAT_EQ(root, 1.0f);
+    EXPECT_EQ(TCollision::getLowestRoot(1, 0, 0, 10, root), 0); // a double root at 0
+
+    float u = 0, v = 0, w = 0;
+    TCollision::Barycentric(V(0, 0, 0), V(1, 1, 1), V(2, 2, 2), V(1, 1, 1), u, v, w);
+    EXPECT_TRUE(std::isfinite(u) && std::isfinite(v) && std::isfinite(w));
+    EXPECT_EQ(TCollision::CheckPointInTriangle(V(1, 1, 1), V(0, 0, 0), V(1, 1, 1), V(2, 2, 2)), 0);
+    TCollision::Barycentric(V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(0.25f, 0.5f, 0), u, v, w);
+    EXPECT_FLOAT_EQ(v, 0.25f);
+    EXPECT_FLOAT_EQ(w, 0.5f);
+    EXPECT_FLOAT_EQ(u, 0.25f);
+    EXPECT_EQ(TCollision::CheckPointInTriangle(V(1, 0, 0), V(0, 0, 0), V(1, 0, 0), V(0, 1, 0)),
+              1); // the border counts
+
+    // A pass with zero velocity finds nothing and gives no NaN.
+    TCollisionPacket packet;
+    packet.base_point = V(0, 0, 0);
+    EXPECT_EQ(TCollision::CheckTriangle(packet, V(-1, -1, 0.5f), V(1, -1, 0.5f), V(0, 1, 0.5f)), 0);
+    EXPECT_EQ(packet.found, 0);
+}
+
+} // namespace
