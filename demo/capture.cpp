@@ -2,6 +2,7 @@
 
 #include "demo/demo.h"
 #include "demo/globals.h"
+#include "demo/sequencer.h"
 #include "platform/audio.h"
 #include "platform/testing.h"
 
@@ -30,4 +31,26 @@ std::string RunFramesToTicks(std::vector<int> wanted,
             return "the music ended before tick " + std::to_string(wanted[next]);
     }
     return "";
+}
+
+long RunFrames(long count, const std::function<bool(long frame)>& each) {
+    long frame = 0;
+    while (frame < count) {
+        DemoFrame();
+        ++frame;
+        if (!each(frame)) break;
+        AudioAdvanceFrames(kSampleFramesPerVideoFrame);
+        testseam::AdvanceVirtualClock(1000.0 / 60.0);
+    }
+    return frame;
+}
+
+bool StartRunAtPhase(int phase) {
+    if (phase < 2 || phase > kPhaseCount || !musica) return false;
+    musica->stop();
+    musica->Play(float(PhaseEndTick(phase - 1)), 0);
+    parte = phase;
+    const PhaseEntry& entry = DemoPhases()[std::size_t(phase)];
+    if (entry.entra) entry.entra();
+    return true;
 }

@@ -21,3 +21,16 @@ void UseVirtualClockRun();
 // (the music ended first, or `reached` stopped the run).
 std::string RunFramesToTicks(std::vector<int> wanted,
                              const std::function<bool(int tick, long frame)>& reached);
+
+// After DemoStartup: runs `count` frames as RunFramesToTicks does, whether the music plays or
+// not (the end screen runs on after it has stopped). `each(frame)` runs right after each flip
+// (frame counts from 1 in this call) and returns false to stop. Returns the frames run.
+long RunFrames(long count, const std::function<bool(long frame)>& each);
+
+// After DemoStartup, before the first frame: starts the run at the beginning of `phase` (2 to
+// 11) instead of phase 1, as the sequencer enters it at the end of the phase before: the music
+// plays again from that phase's end tick, `parte` is set and the phase's set-up runs. What the
+// earlier phases would have left behind (their elements, positions, beat-table indices and
+// random draws) is not there, so the frames differ from those of a run from tick 0. False (and
+// nothing changed) for a phase outside 2 to 11 or before start-up.
+bool StartRunAtPhase(int phase);

@@ -5,8 +5,14 @@
 #include "demo/logo.h"
 #include "demo/media.h"
 #include "demo/sequencer.h"
+#include "demo/tcubemap.h"
+#include "demo/tcubo.h"
+#include "demo/tfuegoestela.h"
 #include "demo/titulo.h"
+#include "demo/tparticula.h"
 #include "demo/tpieza.h"
+#include "demo/tpiezagigante.h"
+#include "demo/tpluma.h"
 #include "demo/tscroll.h"
 #include "engine/commands.h"
 #include "engine/global.h"
@@ -50,8 +56,10 @@ void DemoStartup() {
     // The element types' collections, before the display opens.
     tpieza::lista_piezas = CreateList<tpiezaRef>();
     tscroll::textura.fill(nullptr);
-    // The collections of the pen dots, the sky cube, the particles and the firework sparks
-    // come with those types.
+    tlapiz::lista_lapiz = CreateList<tlapizRef>();
+    tcubo::textura.fill(nullptr);
+    tparticula::lista_particulas = CreateList<tparticulaRef>();
+    tfuegoestela::lista_fuegoestela = CreateList<tfuegoestelaRef>();
     done("collections");
 
     Graphics3D(800, 600, 32, 1, 60);
@@ -106,11 +114,15 @@ void DemoStartup() {
 
     scroll = tscroll::crea(0, 0, 0);
     done("scroll");
-    // The sky cube, the mirror sphere and the giant piece come with their phases; until then
-    // `cubo`, `cubemap` and `piezagigante` stay null.
+    cubo = tcubo::crea(camara);
+    done("cubo");
+    cubemap = tcubemap::crea();
+    done("cubemap");
     for (auto& row : cubopiezasang)
         for (float& angle : row) angle = 0.0f;
     done("cubopiezasang");
+    piezagigante = tpiezagigante::crea(20, 0, 60, 0, 0, 0);
+    done("piezagigante");
 
     ticker = image("media/ticker.png", 1);
     creditos = MustLoadAnimImage("media/creditos.png", 1, 36, 0, 2600, 1);

@@ -24,9 +24,9 @@ class tlogo;         // logo.h: the cover logo
 class ttitulo;       // titulo.h: one title word
 class tpieza;        // pieza.h: a block piece (list-kept)
 class tscroll;       // scroll.h: the 3D scroller of phase 4
-class tcubo;         // the sky cube of phases 5 and 7 (not built yet)
-class tcubemap;      // the mirror sphere of phases 5 and 7 (not built yet)
-class tpiezagigante; // the giant piece of phase 6 (not built yet)
+class tcubo;         // tcubo.h: the sky cube of phases 5 and 7
+class tcubemap;      // tcubemap.h: the mirror sphere of phases 5 and 7
+class tpiezagigante; // tpiezagigante.h: the giant piece of phase 6
 using tflashRef = std::shared_ptr<tflash>;
 using tlogoRef = std::shared_ptr<tlogo>;
 using ttituloRef = std::shared_ptr<ttitulo>;
@@ -69,10 +69,10 @@ extern std::array<ttituloRef, 4> titulo; // the four title words, drawn by index
 extern CameraRef camara;                 // the main camera
 extern LightRef luz;                     // the one directional light
 extern tscrollRef scroll;                // the 3D scroller, hidden until phase 4
-extern tcuboRef cubo;                    // the sky cube, hidden until phase 5 (not built yet)
-extern tcubemapRef cubemap;              // the mirror sphere (not built yet)
+extern tcuboRef cubo;                    // the sky cube, hidden until phase 5
+extern tcubemapRef cubemap;              // the mirror sphere, hidden until phase 5
 extern float cubopiezasang[32][3];       // orbit angles of the pieces of phases 5 and 7
-extern tpiezagiganteRef piezagigante;    // the giant piece, hidden until phase 6 (not built yet)
+extern tpiezagiganteRef piezagigante;    // the giant piece, hidden until phase 6
 extern PivotRef constructorpivot;        // parent of the pieces built in phase 9
 
 // ---- Line-drawing readers (phases 4, 6, 8, 9) ----

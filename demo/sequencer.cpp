@@ -97,29 +97,30 @@ const PhaseTable& DemoPhases() {
         p[2].frame = parte2;
         p[3].frame = parte3;
         p[4].entra = entra_parte4;
+        p[4].frame = parte4;
+        p[5].entra = entra_parte5;
+        p[5].frame = parte5;
+        p[6].entra = entra_parte6;
+        p[6].frame = parte6;
+        p[7].entra = entra_parte7;
+        p[7].frame = parte7;
+        p[8].entra = entra_parte8;
+        p[8].frame = parte8;
+        p[9].entra = entra_parte9;
+        p[9].frame = parte9;
+        p[10].frame = parte10;
+        p[11].entra = entra_parte11;
+        p[11].frame = parte11;
         return p;
     }();
     return phases;
-}
-
-int UnbuiltPhaseScaffold(const PhaseTable& phases, int phase) {
-    if (phase < 1 || phase > kPhaseCount || phases[std::size_t(phase)].frame) return 0;
-    for (int p = phase - 1; p >= 1; --p)
-        if (phases[std::size_t(p)].frame) return p;
-    return 0;
 }
 
 void RunPhaseFrame(const PhaseTable& phases) {
     const int phase = parte;
     if (phase < 1 || phase > kPhaseCount) return;
     const PhaseEntry& entry = phases[std::size_t(phase)];
-    if (!entry.frame) {
-        // SCAFFOLD: the phase is not built yet; the last built one keeps drawing, and the
-        // sequencer stays here.
-        const int standIn = UnbuiltPhaseScaffold(phases, phase);
-        if (standIn) phases[std::size_t(standIn)].frame();
-        return;
-    }
+    if (!entry.frame) return; // a table without this phase: nothing to draw, nothing to end
     entry.frame();
     const int end = PhaseEndTick(phase);
     if (end >= 0 && ticks > float(end)) {

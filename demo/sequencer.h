@@ -70,8 +70,7 @@ constexpr int kPhaseCount = 11;
 int PhaseEndTick(int phase);
 
 // What the sequencer runs for one phase: its frame, and the set-up run when the phase begins
-// (at the end of the last frame of the phase before it). A phase without a frame function is
-// not built yet (see RunPhaseFrame).
+// (at the end of the last frame of the phase before it).
 struct PhaseEntry {
     std::function<void()> frame;
     std::function<void()> entra;
@@ -82,12 +81,6 @@ using PhaseTable = std::array<PhaseEntry, kPhaseCount + 1>;
 // The demo's phases (phases.h).
 const PhaseTable& DemoPhases();
 
-// One frame of phase `parte` with its end test, as described above. A `parte` outside 1 to 11
-// runs nothing.
-//
-// SCAFFOLD until every phase is built: a phase whose frame function is missing runs the frame of
-// the last built phase before it instead and never advances (no end test, no set-up), so the
-// demo keeps running and Escape still ends it. UnbuiltPhaseScaffold names the phase that
-// stands in, 0 when `phase` is built.
+// One frame of phase `parte` with its end test, as described above. A `parte` outside 1 to 11,
+// or a phase the table has no frame for, runs nothing and does not advance.
 void RunPhaseFrame(const PhaseTable& phases);
-int UnbuiltPhaseScaffold(const PhaseTable& phases, int phase);

@@ -140,10 +140,11 @@ TEST_F(DemoRunTest, StartUpRunsInOrderAndEachStepFindsWhatItNeeds) {
     EXPECT_EQ(
         steps,
         (std::vector<std::string>{
-            "CheckDemoMedia", "InitEngineModule", "collections", "Graphics3D",   "HideMouse",
-            "media",          "FillBeatTables",   "flash",       "logo",         "titulo",
-            "camara",         "AmbientLight",     "luz",         "scroll",       "cubopiezasang",
-            "creditos",       "constructorpivot", "halvren",     "flash.activa", "musica.Play"}));
+            "CheckDemoMedia", "InitEngineModule", "collections",  "Graphics3D", "HideMouse",
+            "media",          "FillBeatTables",   "flash",        "logo",       "titulo",
+            "camara",         "AmbientLight",     "luz",          "scroll",     "cubo",
+            "cubemap",        "cubopiezasang",    "piezagigante", "creditos",   "constructorpivot",
+            "halvren",        "flash.activa",     "musica.Play"}));
 
     // The first frame: phase 1 at about tick 0, the opening flash drawn rising at 0.1.
     DemoFrame();

@@ -1,0 +1,104 @@
+#include "demo/tcubemap.h"
+
+#include "engine/commands.h"
+#include "platform/mathfn.h"
+#include "platform/random.h"
+
+namespace {
+
+// a + b formed in double and rounded once, as the demo's Float arithmetic does.
+float suma(float a, double b) {
+    return float(double(a) + b);
+}
+
+} // namespace
+
+void AbultaSuperficie(const SurfaceRef& superficie, float bulto) {
+    for (int v = 0; v < CountVertices(superficie); ++v) {
+        // The call's arguments are evaluated last to first.
+        const float dz = Rnd(-bulto, bulto);
+        const float dy = Rnd(-bulto, bulto);
+        const float dx = Rnd(-bulto, bulto);
+        VertexCoords(superficie, v, suma(VertexX(superficie, v), dx),
+                     suma(VertexY(superficie, v), dy), suma(VertexZ(superficie, v), dz));
+    }
+}
+
+tcubemapRef tcubemap::crea() {
+    auto c = std::make_shared<tcubemap>();
+    c->pivote = CreatePivot(nullptr);
+    c->camara = CreateCamera(nullptr);
+    CameraFogMode(c->camara, 1);
+    CameraFogColor(c->camara, 155, 155, 155);
+    CameraFogRange(c->camara, 0, 175);
+    c->textura = CreateTexture(kTamanio, kTamanio, 129, 1);
+    c->modo = 1;
+    c->esfera = CreateSphere(kSegmentos, c->pivote);
+    c->brocha = CreateBrush(200, 200, 200);
+    BrushTexture(c->brocha, c->textura, 0);
+    BrushFX(c->brocha, kFxNormal);
+    BrushShininess(c->brocha, 1.0f);
+    PaintEntity(c->esfera, c->brocha);
+    AbultaSuperficie(GetSurface(c->esfera, 1), kBulto);
+    CameraClsMode(c->camara, 0, 1);
+    // The top-left corner of the screen, the size of a face: BackBufferToCubeTex copies the
+    // texture's size from there.
+    CameraViewport(c->camara, 0, 0, kTamanio, kTamanio);
+    CameraRange(c->camara, 0.1f, 200);
+    SetCubeMode(c->textura, c->modo);
+    HideEntity(c->esfera);
+    HideEntity(c->camara);
+    c->ang1 = Rnd(0, 359);
+    c->ang2 = Rnd(0, 359);
+    c->ang3 = Rnd(0, 359);
+    return c;
+}
+
+int tcubemap::destruye() {
+    FreeEntity(camara);
+    FreeEntity(esfera);
+    FreeTexture(textura);
+    return 0;
+}
+
+int tcubemap::cambia() {
+    FreeEntity(esfera);
+    esfera = CreateSphere(kSegmentos, pivote);
+    BrushFX(brocha, kFxCambiada);
+    PaintEntity(esfera, brocha);
+    RotateEntity(pivote, 0, 0, 0, 0);
+    TurnEntity(pivote, 90, 135, 45, 0);
+    return 0;
+}
+
+int tcubemap::actualiza(int invertido) {
+    ang1 = suma(ang1, 3.0);
+    ang2 = suma(ang2, 3.1);
+    ang3 = suma(ang3, 3.3);
+    ShowEntity(camara);
+    // The sphere must not stand in its own views.
+    HideEntity(esfera);
+    PositionEntity(camara, EntityX(esfera, 0), EntityY(esfera, 0), EntityZ(esfera, 0), 0);
+    const double sx = 4 + Cos(ang1);
+    const double sy = 4 + Sin(ang2);
+    const double sz = 4 + Cos(ang3);
+    if (invertido != 0) {
+        SetCubeMode(textura, 2);
+        ScaleEntity(pivote, float(-sx), float(-sy), float(-sz), 0);
+    } else {
+        SetCubeMode(textura, 1);
+        ScaleEntity(pivote, float(sx), float(sy), float(sz), 0);
+        TurnEntity(pivote, 0.5f, 0.5f, 0.5f, 0);
+        BrushFX(brocha, kFxNormal);
+    }
+    for (int cara = 0; cara < 6; ++cara) {
+        const Giro& g = kGiroCara[std::size_t(cara)];
+        SetCubeFace(textura, cara);
+        RotateEntity(camara, g.pitch, g.yaw, g.roll, 0);
+        RenderWorld();
+        BackBufferToCubeTex(textura);
+    }
+    ShowEntity(esfera);
+    HideEntity(camara);
+    return 0;
+}

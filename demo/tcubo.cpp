@@ -1,0 +1,45 @@
+#include "demo/tcubo.h"
+
+#include "demo/media.h"
+#include "demo/tscroll.h"
+#include "engine/commands.h"
+
+#include <string>
+
+std::array<BrushRef, tcubo::kCaras> tcubo::textura{};
+
+tcuboRef tcubo::crea(const CameraRef& /*camara*/) {
+    auto c = std::make_shared<tcubo>();
+    c->pivote = CreatePivot(nullptr);
+    for (int i = 0; i < kCaras; ++i) {
+        textura[std::size_t(i)] =
+            MustLoadBrush("media/cubo000" + std::to_string(i) + "b.png", kTextureFlags, 1.0f, 1.0f);
+    }
+    for (std::size_t i = 0; i < kCaras; ++i) {
+        c->caras[i] = CreateMesh(c->pivote);
+        c->superficies[i] = CreateSurface(c->caras[i], nullptr);
+        AddQuad(c->superficies[i]);
+        PaintMesh(c->caras[i], textura[i]);
+        EntityBlend(c->caras[i], 1);
+        EntityFX(c->caras[i], 1);
+    }
+    for (std::size_t i = 0; i < kCaras; ++i) {
+        PositionEntity(c->caras[i], kColocacion[i].x, kColocacion[i].y, kColocacion[i].z, 0);
+    }
+    for (std::size_t i = 0; i < kCaras; ++i) {
+        RotateEntity(c->caras[i], kColocacion[i].pitch, kColocacion[i].yaw, kColocacion[i].roll, 0);
+    }
+    ScaleEntity(c->pivote, kRadio, kRadio, kRadio, 0);
+    HideEntity(c->pivote);
+    return c;
+}
+
+int tcubo::destruye() {
+    FreeEntity(pivote);
+    return 0;
+}
+
+int tcubo::activa() {
+    ShowEntity(pivote);
+    return 0;
+}

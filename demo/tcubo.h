@@ -1,0 +1,54 @@
+// The sky cube: six inward-facing textured squares under one pivot, a room of edge 150 that the
+// mirror-sphere phases keep centred on the camera and turn slowly, so that it reads as a sky
+// box; the mirror sphere reflects it. Built hidden at start-up, shown for phase 5, hidden
+// during phase 6 (the phases touch `pivote` directly), shown again for phase 7 and freed when
+// phase 7 ends. Not list-kept: the main body holds its one instance.
+#pragma once
+
+#include "engine/handles.h"
+
+#include <array>
+#include <memory>
+
+class tcubo;
+using tcuboRef = std::shared_ptr<tcubo>;
+
+class tcubo {
+  public:
+    static constexpr int kCaras = 6;
+    // Texture flags of the face images: colour, alpha, mipmapped, clamp u and v.
+    static constexpr int kTextureFlags = 59;
+    // Distance of each face from the pivot (the pivot's scale); the cube's edge is twice this.
+    static constexpr float kRadio = 75.0f;
+
+    // Where face i sits under the pivot (before the scale) and how it is turned; each face's
+    // front looks toward the pivot, so the cube is seen from inside.
+    struct Cara {
+        float x, y, z;
+        float pitch, yaw, roll;
+    };
+    static constexpr std::array<Cara, kCaras> kColocacion = {{
+        {0, 0, 1, 0, 0, 0},    // +z
+        {1, 0, 0, 0, -90, 0},  // +x
+        {0, 0, -1, 0, 180, 0}, // -z
+        {-1, 0, 0, 0, 90, 0},  // -x
+        {0, 1, 0, -90, 0, 0},  // +y
+        {0, -1, 0, 90, 0, 0},  // -y
+    }};
+
+    std::array<MeshRef, kCaras> caras{};          // the six faces
+    std::array<SurfaceRef, kCaras> superficies{}; // the one surface of each face
+    PivotRef pivote;                              // parent of the faces; moved by the phases
+
+    // Brush i paints face i: "media/cubo000<i>b.png". Filled by crea, never freed.
+    static std::array<BrushRef, kCaras> textura;
+
+    // Loads the six brushes and builds the cube, hidden, at the origin. The camera is not used
+    // (the phases centre the cube on the camera each frame). An image that cannot be loaded
+    // ends the program with an error naming the file.
+    static tcuboRef crea(const CameraRef& camara);
+    // Frees the pivot with the six faces; the brushes stay.
+    int destruye();
+    // Shows the cube.
+    int activa();
+};
