@@ -3,6 +3,9 @@
 #   tools/dev.sh run    install what is missing, build, run the program
 #   tools/dev.sh test   install what is missing, build, run the whole test suite headless
 #   tools/dev.sh sanitize   the same suite built with AddressSanitizer and UBSan (build-asan/)
+#   tools/dev.sh demo-check [bench_demo options]
+#                       the whole demo run headless through bench_demo under AddressSanitizer and
+#                       UBSan (build-asan/); takes several minutes, so it is not part of the suite
 set -euo pipefail
 
 mode=${1:-run}
@@ -30,13 +33,15 @@ fi
 tests=ON
 sanitize=OFF
 [ "$mode" = run ] && tests=OFF
-if [ "$mode" = sanitize ]; then
+if [ "$mode" = sanitize ] || [ "$mode" = demo-check ]; then
     sanitize=ON
     build=${BUILD_DIR:-$root/build-asan}
 fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAPIZ_TESTS=$tests \
     -DLAPIZ_SANITIZE=$sanitize
-cmake --build "$build" -j "$(nproc)"
+targets=()
+[ "$mode" = demo-check ] && targets=(--target bench_demo)
+cmake --build "$build" -j "$(nproc)" "${targets[@]}"
 
 case "$mode" in
 run)
@@ -52,8 +57,15 @@ test | sanitize)
     exec xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
         ctest --test-dir "$build" --output-on-failure --timeout 300 -j "$(nproc)"
     ;;
+demo-check)
+    export SDL_AUDIODRIVER=dummy LP_NUM_THREADS=2
+    # The GL driver's allocations outlive its unloaded code: no leak check, as for GL tests.
+    export ASAN_OPTIONS=detect_leaks=0
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    exec xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" "$build/bin/bench_demo" "${@:2}"
+    ;;
 *)
-    echo "usage: $0 run|test|sanitize" >&2
+    echo "usage: $0 run|test|sanitize|demo-check" >&2
     exit 2
     ;;
 esac
