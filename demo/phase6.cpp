@@ -50,7 +50,7 @@ constexpr int kFlashFinal = 2630;
 
 std::array<ColumnaCreditos, kColumnasCreditos> AvanzaOlaCreditos() {
     tamcreditos = float(double(tamcreditos) + (0.0 - double(tamcreditos)) * double(kRetorno));
-    const long long c = TruncaEntero(double(poscreditos));
+    const long long c = TruncToIntClamped(double(poscreditos));
     angcreditos = ang2creditos;
     std::array<ColumnaCreditos, kColumnasCreditos> columnas{};
     for (int j = 0; j < kColumnasCreditos; ++j) {
@@ -68,11 +68,11 @@ std::array<ColumnaCreditos, kColumnasCreditos> AvanzaOlaCreditos() {
 }
 
 int ArribaVistaPrincipal() {
-    return TruncaEntero(32.0 - double(tamcreditos));
+    return TruncToIntClamped(32.0 - double(tamcreditos));
 }
 
 int ArribaVistaLateral(int i) {
-    return TruncaEntero(double(rendersscroll) + double(i) * kPasoVistas - double(tamcreditos));
+    return TruncToIntClamped(double(rendersscroll) + double(i) * kPasoVistas - double(tamcreditos));
 }
 
 void AvanzaVistasLaterales() {

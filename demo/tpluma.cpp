@@ -1,18 +1,9 @@
 #include "demo/tpluma.h"
 
+#include "platform/mathfn.h"
 #include "platform/random.h"
 
-#include <climits>
-#include <cmath>
-
 std::shared_ptr<TList<tlapizRef>> tlapiz::lista_lapiz = CreateList<tlapizRef>();
-
-int TruncaEntero(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= double(INT_MAX)) return INT_MAX;
-    if (value <= double(INT_MIN)) return INT_MIN;
-    return int(value); // truncates toward zero
-}
 
 int tlapiz::crea(int x, int y, const ImageRef& imagen, int r, int g, int b) {
     auto d = std::make_shared<tlapiz>();
@@ -53,8 +44,8 @@ int tlapiz::actualiza(int blend, float factor) {
         case kVuelo:
             d->alfa = float(double(d->alfa) - double(0.005f));
             d->vely = float(double(d->vely) + double(0.2f));
-            d->y = TruncaEntero(double(d->y) + double(d->vely));
-            d->x = TruncaEntero(double(d->x) + double(d->velx));
+            d->y = TruncToIntClamped(double(d->y) + double(d->vely));
+            d->x = TruncToIntClamped(double(d->x) + double(d->velx));
             d->escala = Rnd(0.12f, 0.6f);
             if (d->alfa >= 0.0f) {
                 d->pinta(blend, factor);

@@ -66,7 +66,3 @@ class tlapiz {
     // The glow at a pen's tip: additive, scale 1, rotation 0, opaque white, at the exact point.
     static int pintaflare(const ImageRef& imagen, int x, int y);
 };
-
-// `value` truncated toward zero and held within the Int range (positions read from files may lie
-// anywhere in it, and a move must not overflow).
-int TruncaEntero(double value);

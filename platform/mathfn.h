@@ -38,6 +38,15 @@ inline int TruncToInt(double x, int fallback = 0) {
     return int(x);
 }
 
+// Truncation toward zero held within the Int range: a value past either end gives that end, a
+// value that is not a number gives 0 (a move or a position read from a file must not overflow).
+inline int TruncToIntClamped(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= double(INT_MAX)) return INT_MAX;
+    if (x <= double(INT_MIN)) return INT_MIN;
+    return int(x);
+}
+
 // Square root (not the square).
 inline double Sqr(double x) {
     return std::sqrt(x);
