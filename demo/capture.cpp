@@ -14,6 +14,16 @@ void UseVirtualClockRun() {
     testseam::UseVirtualClock(true, 0.0);
 }
 
+namespace {
+
+// The music and the clock one video frame on.
+void AdvanceOneVideoFrame() {
+    AudioAdvanceFrames(kSampleFramesPerVideoFrame);
+    testseam::AdvanceVirtualClock(1000.0 / 60.0);
+}
+
+} // namespace
+
 std::string RunFramesToTicks(std::vector<int> wanted,
                              const std::function<bool(int tick, long frame)>& reached) {
     std::sort(wanted.begin(), wanted.end());
@@ -25,8 +35,7 @@ std::string RunFramesToTicks(std::vector<int> wanted,
             if (!reached(wanted[next], frame))
                 return "stopped at tick " + std::to_string(wanted[next]);
         if (next == wanted.size()) break;
-        AudioAdvanceFrames(kSampleFramesPerVideoFrame);
-        testseam::AdvanceVirtualClock(1000.0 / 60.0);
+        AdvanceOneVideoFrame();
         if (!musica || ChannelPlaying(musica->channel) == 0)
             return "the music ended before tick " + std::to_string(wanted[next]);
     }
@@ -39,8 +48,7 @@ long RunFrames(long count, const std::function<bool(long frame)>& each) {
         DemoFrame();
         ++frame;
         if (!each(frame)) break;
-        AudioAdvanceFrames(kSampleFramesPerVideoFrame);
-        testseam::AdvanceVirtualClock(1000.0 / 60.0);
+        AdvanceOneVideoFrame();
     }
     return frame;
 }
