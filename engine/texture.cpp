@@ -359,14 +359,22 @@ int TTexture::SetCubeMode(int mode) {
 namespace {
 
 // Copies the width x height rectangle at the top left of the read buffer into a frame of a 2D
-// texture; GL's window origin is the bottom left.
+// texture; GL's window origin is the bottom left. A copy into level 0 of a texture with
+// mipmaps makes the smaller levels again from it, in the copy's format, so the texture shows
+// the copy at every size (and a depth copy leaves no colour levels behind to make it
+// incomplete).
 int copyToFrame(TTexture& t, int mipmap_level, int frame, GLenum internalFormat) {
     if (t.cube_map || !namesLive(t) || mipmap_level < 0 || frame < 0 ||
         std::size_t(frame) >= t.gltex.size())
         return 0;
     glBindTexture(GL_TEXTURE_2D, t.gltex[std::size_t(frame)]);
+    const bool remake_levels = mipmap_level == 0 && t.no_mipmaps > 0;
+    const bool generate_on_copy = remake_levels && !glGenerateMipmap;
+    if (generate_on_copy) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
     glCopyTexImage2D(GL_TEXTURE_2D, mipmap_level, internalFormat, 0, TGlobal::height - t.height,
                      t.width, t.height, 0);
+    if (generate_on_copy) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+    if (remake_levels && glGenerateMipmap) glGenerateMipmap(GL_TEXTURE_2D);
     return 0;
 }
 

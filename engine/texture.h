@@ -102,7 +102,8 @@ class TTexture {
     int SetCubeFace(int face);
     int SetCubeMode(int mode);
     // Copy the width x height rectangle at the top left of the back (depth) buffer into a
-    // frame's mipmap level. A frame outside 0..no_frames-1, a negative level or a cube map:
+    // frame's mipmap level; a copy into level 0 of a texture with mipmaps remakes its smaller
+    // levels from the copy. A frame outside 0..no_frames-1, a negative level or a cube map:
     // nothing is copied. Returns 0.
     int BackBufferToTex(int mipmap_level, int frame);
     int DepthBufferToTex(int mipmap_level, int frame);

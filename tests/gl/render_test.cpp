@@ -500,6 +500,31 @@ TEST_F(RenderTest, CullingAndAutoFade) {
     }
 }
 
+// A buffer copied into a mipmapped texture shows at every size: drawn 16 pixels wide, a copy of
+// a red frame is red (not the blank smaller levels), and a depth copy, which leaves no colour
+// level behind to make the texture incomplete, draws its depth as grey.
+TEST_F(RenderTest, CopiedBuffersShowAtEverySize) {
+    TextureRef t = CreateTexture(64, 64, 1 | 8, 1);
+    ASSERT_EQ(t->CountMipmaps(), 6);
+    CameraRef cam = camera(255, 0, 0);
+    render();
+    BackBufferToTex(t);
+    CameraClsColor(cam, 0, 0, 255);
+    MeshRef small = quad(-0.08f, -0.08f, 0.08f, 0.08f, 4); // 16 x 16 pixels
+    EntityTexture(small, t, 0, 0);
+    EXPECT_TRUE(RectIs(render(), 394, 294, 12, 12, Rgb(255, 0, 0), 2)) << "back buffer copy";
+
+    // A wall at distance 2 over the whole view leaves depth (1 - 1/2) / (1 - 1/1000) behind.
+    HideEntity(small);
+    MeshRef wall = quad(-10, -10, 10, 10, 2);
+    render();
+    DepthBufferToTex(t);
+    FreeEntity(wall);
+    ShowEntity(small);
+    const int grey = int(255 * 0.5 / 0.999 + 0.5);
+    EXPECT_TRUE(RectIs(render(), 394, 294, 12, 12, Rgb(grey, grey, grey), 2)) << "depth copy";
+}
+
 TEST_F(RenderTest, CamerasRenderInListOrderIntoTheirViewports) {
     // Left and right halves, each with its own clear colour and the quad centred in its own
     // viewport (aspect 2:3: 50 pixels per unit at distance 4 on both axes).
