@@ -281,7 +281,7 @@ void TCamera::ExtractFrustumFrom(const float P[16], const float M[16]) {
 
 float TCamera::EntityInFrustum(const EntityRef& entity) const {
     if (!entity) return 0.0f;
-    const TSphere sphere = entity->BoundingSphere();
+    const TSphere sphere = entity->CullSphere();
     const float x = sphere.centre.x, y = sphere.centre.y, z = sphere.centre.z;
     const float radius = sphere.radius;
     float d = 0.0f;

@@ -99,8 +99,9 @@ class TCamera : public TEntity {
     int ExtractFrustum();
     // The same from the two matrices given in GL's column-major order.
     void ExtractFrustumFrom(const float projection[16], const float modelview[16]);
-    // 0 when the entity's bounding sphere (BoundingSphere) lies outside the frustum of the last
-    // Update, else its distance beyond the near plane plus its radius. 0 for a null entity.
+    // 0 when the entity's cull sphere (CullSphere: what a pass draws of it) lies outside the
+    // frustum of the last Update, else its distance beyond the near plane plus its radius,
+    // which is above 0 for an entity any part of which is inside. 0 for a null entity.
     float EntityInFrustum(const EntityRef& entity) const;
 
     // Jittered perspective and frustum projections (pixel jitter pixdx/pixdy, eye offset

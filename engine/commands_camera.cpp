@@ -1,5 +1,6 @@
 #include "engine/commands_camera.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -68,7 +69,10 @@ float ProjectedZ() {
 }
 
 int EntityInView(const EntityRef& entity, const CameraRef& camera) {
-    return camera ? truncateToInt(camera->EntityInView(entity)) : 0;
+    if (!camera) return 0;
+    // Truncated, but an entity partly inside (a value between 0 and 1) still counts as seen.
+    const float value = camera->EntityInView(entity);
+    return value > 0.0f ? std::max(truncateToInt(value), 1) : 0;
 }
 
 LightRef CreateLight(int light_type, const EntityRef& parent) {

@@ -35,7 +35,7 @@ float ProjectedX();
 float ProjectedY();
 float ProjectedZ();
 // The camera's frustum test of the entity, truncated toward zero: 0 when the entity is
-// outside (or less than one unit inside).
+// outside, at least 1 when any part of it is inside.
 int EntityInView(const EntityRef& entity, const CameraRef& camera);
 
 // ---- Lights ----

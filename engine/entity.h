@@ -274,9 +274,11 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     virtual int MeshCullRadius(float radius);
     // The bounding sphere in world space: centre at the global position, or for a mesh at the
     // middle of its bounds (as they stand) carried to the world; radius |cull_radius|, for a
-    // mesh scaled by the global scale chosen by a signed comparison of the three scaled values
-    // (the largest signed one, then made positive).
+    // mesh multiplied by the largest magnitude of its three global scales.
     virtual TSphere BoundingSphere() const;
+    // The sphere the camera's frustum test takes: around what a camera pass draws of the
+    // entity. BoundingSphere here; meshes that draw posed vertices and sprites override it.
+    virtual TSphere CullSphere() const;
 
     // ---- Picking (pick.cpp; see engine/pick.h) ----
 

@@ -5,6 +5,7 @@
 #include "engine/mesh.h"
 #include "engine/surface.h"
 
+#include <algorithm>
 #include <cmath>
 
 int TEntity::EntityColor(float red, float green, float blue) {
@@ -75,37 +76,40 @@ int TEntity::MeshCullRadius(float radius) {
 }
 
 TSphere TEntity::BoundingSphere() const {
+    if (const auto* mesh = dynamic_cast<const TMesh*>(this)) {
+        return mesh->WorldSphere(mesh->min_x + (mesh->max_x - mesh->min_x) / 2.0f,
+                                 mesh->min_y + (mesh->max_y - mesh->min_y) / 2.0f,
+                                 mesh->min_z + (mesh->max_z - mesh->min_z) / 2.0f,
+                                 std::fabs(cull_radius));
+    }
     TSphere sphere;
     sphere.centre.x = EntityX(1);
     sphere.centre.y = EntityY(1);
     sphere.centre.z = EntityZ(1);
     sphere.radius = std::fabs(cull_radius);
-    const auto* mesh = dynamic_cast<const TMesh*>(this);
-    if (!mesh) return sphere;
+    return sphere;
+}
 
+TSphere TEntity::CullSphere() const {
+    return BoundingSphere();
+}
+
+TSphere TMesh::WorldSphere(float x, float y, float z, float radius) const {
+    TSphere sphere;
+    sphere.centre.x = EntityX(1);
+    sphere.centre.y = EntityY(1);
+    sphere.centre.z = EntityZ(1);
     // TFormPoint takes the source as a handle; an entity not held by one (never the case for
     // entities the creators make) keeps its global position as the centre.
     if (EntityRef me = std::const_pointer_cast<TEntity>(weak_from_this().lock())) {
-        const float x = mesh->min_x + (mesh->max_x - mesh->min_x) / 2.0f;
-        const float y = mesh->min_y + (mesh->max_y - mesh->min_y) / 2.0f;
-        const float z = mesh->min_z + (mesh->max_z - mesh->min_z) / 2.0f;
         TFormPoint(x, y, z, me, nullptr);
         sphere.centre.x = TFormedX();
         sphere.centre.y = TFormedY();
         sphere.centre.z = TFormedZ();
     }
-    // The largest of the signed scaled radii, made positive afterwards: a mesh turned inside
-    // out by a negative scale keeps the radius of its positive axes.
-    const float r = sphere.radius;
-    const float rx = r * EntityScaleX(1);
-    const float ry = r * EntityScaleY(1);
-    const float rz = r * EntityScaleZ(1);
-    if (rx >= ry && rx >= rz) {
-        sphere.radius = std::fabs(rx);
-    } else if (ry >= rx && ry >= rz) {
-        sphere.radius = std::fabs(ry);
-    } else {
-        sphere.radius = std::fabs(rz);
-    }
+    // Scaled by the largest magnitude of the global scales: a mirrored axis (negative scale)
+    // stretches the mesh as much as a positive one.
+    sphere.radius = radius * std::max({std::fabs(EntityScaleX(1)), std::fabs(EntityScaleY(1)),
+                                       std::fabs(EntityScaleZ(1))});
     return sphere;
 }

@@ -154,6 +154,50 @@ int TMesh::CopyBonesList(const EntityRef& entity, BoneList& list) {
 
 // ---- Bounds and transparency ----
 
+namespace {
+
+// An axis-aligned box in command-layer coordinates, empty until a point is added.
+struct Box {
+    float min_x = 1e9f, min_y = 1e9f, min_z = 1e9f;
+    float max_x = -1e9f, max_y = -1e9f, max_z = -1e9f;
+
+    // Takes in the first n positions of a stored (z-negated) coordinate array, no more than
+    // the array holds.
+    void Add(const std::vector<float>& coords, int n) {
+        n = std::min(n, int(coords.size() / 3));
+        for (int v = 0; v < n; ++v) {
+            const std::size_t i = std::size_t(v) * 3;
+            const float x = coords[i];
+            const float y = coords[i + 1];
+            const float z = -coords[i + 2];
+            if (x < min_x) min_x = x;
+            if (x > max_x) max_x = x;
+            if (y < min_y) min_y = y;
+            if (y > max_y) max_y = y;
+            if (z < min_z) min_z = z;
+            if (z > max_z) max_z = z;
+        }
+    }
+
+    // The radius of the sphere through the corners of a cube whose side is the box's largest
+    // extent: sqrt(3) x m / 2.
+    float CornerRadius() const {
+        const float w = max_x - min_x;
+        const float h = max_y - min_y;
+        const float d = max_z - min_z;
+        float m = d;
+        if (w >= h && w >= d) {
+            m = w;
+        } else if (h >= w && h >= d) {
+            m = h;
+        }
+        const double r = double(m / 2.0f);
+        return float(Sqr(r * r + r * r + r * r));
+    }
+};
+
+} // namespace
+
 int TMesh::GetBounds() {
     std::uint64_t newest = bounds_revision;
     bool stale = false;
@@ -169,41 +213,34 @@ int TMesh::GetBounds() {
     }
     if (bounds_dirty != 1 && !stale) return 0;
 
-    min_x = min_y = min_z = 1e9f;
-    max_x = max_y = max_z = -1e9f;
+    Box box;
     for (const SurfaceRef& s : *surf_list) {
-        if (!s) continue;
-        const int n = std::min(s->no_verts, int(s->vert_coords.size() / 3));
-        for (int v = 0; v < n; ++v) {
-            const std::size_t i = std::size_t(v) * 3;
-            const float x = s->vert_coords[i];
-            const float y = s->vert_coords[i + 1];
-            const float z = -s->vert_coords[i + 2];
-            if (x < min_x) min_x = x;
-            if (x > max_x) max_x = x;
-            if (y < min_y) min_y = y;
-            if (y > max_y) max_y = y;
-            if (z < min_z) min_z = z;
-            if (z > max_z) max_z = z;
-        }
+        if (s) box.Add(s->vert_coords, s->no_verts);
     }
-
-    const float w = max_x - min_x;
-    const float h = max_y - min_y;
-    const float d = max_z - min_z;
-    if (cull_radius >= 0.0f) {
-        float m = d;
-        if (w >= h && w >= d) {
-            m = w;
-        } else if (h >= w && h >= d) {
-            m = h;
-        }
-        const double r = double(m / 2.0f);
-        cull_radius = float(Sqr(r * r + r * r + r * r));
-    }
+    min_x = box.min_x;
+    min_y = box.min_y;
+    min_z = box.min_z;
+    max_x = box.max_x;
+    max_y = box.max_y;
+    max_z = box.max_z;
+    if (cull_radius >= 0.0f) cull_radius = box.CornerRadius();
     bounds_dirty = 0;
     bounds_revision = newest;
     return 0;
+}
+
+TSphere TMesh::CullSphere() const {
+    if (anim == 0 || anim_render == 0 || anim_surf_list.IsEmpty() || !(cull_radius >= 0.0f))
+        return BoundingSphere();
+    // As drawing does: the i-th surface takes the posed positions of the i-th animated surface,
+    // a surface without one its own.
+    Box box;
+    ForEachSurfaceWithAnimated([&box](const SurfaceRef& s, const TSurface* posed) {
+        if (s) box.Add(posed ? posed->vert_coords : s->vert_coords, s->no_verts);
+    });
+    return WorldSphere(box.min_x + (box.max_x - box.min_x) / 2.0f,
+                       box.min_y + (box.max_y - box.min_y) / 2.0f,
+                       box.min_z + (box.max_z - box.min_z) / 2.0f, box.CornerRadius());
 }
 
 namespace {

@@ -201,6 +201,20 @@ class TMesh : public TEntity {
     // Sums over surfaces 1 .. CountSurfaces().
     int CountVertices() const;
     int CountTriangles() const;
+    // Calls f(surface, animated) for every surface of `surf_list` in order, with the animated
+    // surface at the same place of `anim_surf_list` (null past its end): the pairing drawing
+    // uses for posed positions.
+    template <class F> void ForEachSurfaceWithAnimated(F&& f) const {
+        auto anim_it = anim_surf_list.begin();
+        for (const SurfaceRef& surf : *surf_list) {
+            const TSurface* animated = nullptr;
+            if (anim_it != anim_surf_list.end()) {
+                animated = anim_it->get();
+                ++anim_it;
+            }
+            f(surf, animated);
+        }
+    }
     // Appends to list every bone among entity's descendants, depth-first pre-order (a bone
     // before its own descendants); entity itself is not examined. Returns 0.
     static int CopyBonesList(const EntityRef& entity, BoneList& list);
@@ -215,6 +229,14 @@ class TMesh : public TEntity {
     // brush with alpha below 1, blend 2 or 3, fx bit 32 or an alpha texture (flag 2) in layer
     // 0, or a non-zero fade; else 0.
     int Alpha(const SurfaceRef& surf) const;
+    // The sphere around the point (x, y, z) of the mesh's own space (command-layer coordinates)
+    // with radius r in mesh units, in world space: the centre carried by TFormPoint, the radius
+    // multiplied by the largest magnitude of the global scales.
+    TSphere WorldSphere(float x, float y, float z, float r) const;
+    // While the mesh draws posed vertices (animated and posed, radius not fixed): the sphere
+    // around the box of the posed positions, its radius worked out as GetBounds does; else
+    // BoundingSphere.
+    TSphere CullSphere() const override;
 
   protected:
     TMesh() = default;

@@ -400,16 +400,9 @@ int TMesh::Update() {
     const auto* sprite = dynamic_cast<const TSprite*>(this);
     const SurfaceDraw d{*this, *brush, sprite ? sprite->sprite_mat.data() : mat.data(), caps,
                         fog_was_on};
-    // The i-th animated surface belongs to the i-th surface.
-    auto anim_it = anim_surf_list.begin();
-    for (const SurfaceRef& surf : *surf_list) {
-        const TSurface* anim_surf = nullptr;
-        if (anim_it != anim_surf_list.end()) {
-            anim_surf = anim_it->get();
-            ++anim_it;
-        }
+    ForEachSurfaceWithAnimated([&](const SurfaceRef& surf, const TSurface* anim_surf) {
         if (surf) drawSurface(d, surf, anim != 0 ? anim_surf : nullptr);
-    }
+    });
     return 0;
 }
 

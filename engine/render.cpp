@@ -76,10 +76,10 @@ int TGlobal::RenderCamera(const CameraRef& cam) {
             MeshRef mesh = std::dynamic_pointer_cast<TMesh>(e);
             if (!mesh || mesh->EntityHidden() == 1) continue;
             mesh->GetBounds();
-            // The frustum value counts as its integer part: below 1 the mesh is culled (a
-            // value that is not a number is culled too).
+            // Any positive frustum value means some part of the mesh is inside: it is drawn (a
+            // value that is not a number is culled).
             const float in_frustum = cam->EntityInFrustum(mesh);
-            if (!(in_frustum >= 1.0f)) continue;
+            if (!(in_frustum > 0.0f)) continue;
             if (mesh->auto_fade == 1) AutoFade(cam, mesh);
             mesh->alpha_order = mesh->Alpha(nullptr) != 0 ? cam->EntityDistanceSquared(mesh) : 0.0f;
             RenderListAdd(mesh, list);

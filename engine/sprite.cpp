@@ -3,6 +3,8 @@
 #include "engine/surface.h"
 #include "engine/texture.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 SpriteRef TSprite::CreateSprite(const EntityRef& parent) {
@@ -123,4 +125,31 @@ int TSprite::UpdateSprites(const EntityRef& cam, const TList<MeshRef>& list) {
         if (auto* s = dynamic_cast<TSprite*>(m.get())) s->UpdateSpriteMat(cam, pitch, yaw, roll);
     }
     return 0;
+}
+
+TSphere TSprite::CullSphere() const {
+    if (view_mode == 2 || !(cull_radius >= 0.0f)) return TMesh::CullSphere();
+    // The drawing matrix is the parent's (or none) x position x rotation x Scale(sx, sy, 1) x
+    // Translate(-handle): a box point v lands at the position plus a rotation of
+    // ((v.x - handle_x) sx, (v.y - handle_y) sy, v.z), passed through the parent's matrix.
+    float sx = scale_x;
+    float sy = scale_y;
+    float reach = 1.0f;
+    if (EntityRef p = parent.lock()) {
+        const float psx = p->EntityScaleX(1);
+        const float psy = p->EntityScaleY(1);
+        const float psz = p->EntityScaleZ(1);
+        sx /= psx;
+        sy /= psy;
+        reach = std::max({std::fabs(psx), std::fabs(psy), std::fabs(psz)});
+    }
+    const float dx = std::max(std::fabs(min_x - handle_x), std::fabs(max_x - handle_x)) * sx;
+    const float dy = std::max(std::fabs(min_y - handle_y), std::fabs(max_y - handle_y)) * sy;
+    const float dz = std::max(std::fabs(min_z), std::fabs(max_z));
+    TSphere sphere;
+    sphere.centre.x = EntityX(1);
+    sphere.centre.y = EntityY(1);
+    sphere.centre.z = EntityZ(1);
+    sphere.radius = reach * float(std::sqrt(double(dx) * dx + double(dy) * dy + double(dz) * dz));
+    return sphere;
 }

@@ -60,6 +60,13 @@ class TSprite : public TMesh {
     // order, with angles that start at 0 for the pass. Other meshes are passed over. Returns 0.
     static int UpdateSprites(const EntityRef& cam, const TList<MeshRef>& list);
 
+    // The sphere around what UpdateSpriteMat draws, for every camera direction: centred on the
+    // sprite's global position, reaching the box corner farthest from the handle after the
+    // sprite scale (under a parent, that scale over the parent's, times the parent's largest
+    // scale magnitude). Mode 2, which draws with the entity matrix, and a fixed cull radius
+    // take the mesh's sphere.
+    TSphere CullSphere() const override;
+
   protected:
     TSprite() = default;
 };

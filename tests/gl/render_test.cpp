@@ -7,12 +7,14 @@
 #include "engine/commands.h"
 #include "engine/mesh.h"
 #include "engine/sprite.h"
+#include "engine/surface.h"
 #include "engine_fixture.h"
 
 #include "../unit/temp_dir.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -497,6 +499,60 @@ TEST_F(RenderTest, CullingAndAutoFade) {
         PositionEntity(m, 0, 0, c.distance, 0);
         ScaleEntity(m, c.distance / 4, c.distance / 4, 1, 0);
         EXPECT_TRUE(RectIs(render(), 390, 290, 20, 20, c.want, 2)) << "distance " << c.distance;
+    }
+}
+
+// Meshes whose position or rest pose lies outside the view but part of what is drawn lies
+// inside it, and a small quad inside it whose frustum value is below 1: all are drawn.
+TEST_F(RenderTest, AnythingPartlyInViewIsDrawn) {
+    struct Case {
+        const char* what;
+        MeshRef (*make)();
+        int x, y, w, h; // a rectangle the mesh covers
+    } cases[] = {
+        {"sprite scaled 8 wide at (10, 0, 4): x 2..18",
+         [] {
+             SpriteRef s = CreateSprite(nullptr);
+             PositionEntity(s, 10, 0, 4, 0);
+             ScaleSprite(s, 8, 1);
+             return MeshRef(s);
+         },
+         620, 220, 160, 160},
+        {"sprite at (10, 0, 4) scaled 2 with its handle 3 to the right: x 2..6",
+         [] {
+             SpriteRef s = CreateSprite(nullptr);
+             PositionEntity(s, 10, 0, 4, 0);
+             ScaleSprite(s, 2, 1);
+             HandleSprite(s, 3, 0);
+             return MeshRef(s);
+         },
+         620, 220, 160, 160},
+        {"quad of side 0.2 at distance 1.3 (frustum value 0.47)",
+         [] {
+             MeshRef m = centred(0.1f, 1.3f);
+             return m;
+         },
+         375, 275, 50, 50},
+        {"posed from x 19..21 at rest to x -1..1 at distance 10",
+         [] {
+             MeshRef m = quad(19, -1, 21, 1, 10);
+             auto posed = std::make_shared<TSurface>();
+             posed->vert_coords = m->GetSurface(1)->vert_coords;
+             for (std::size_t i = 0; i < posed->vert_coords.size(); i += 3)
+                 posed->vert_coords[i] -= 20;
+             m->anim_surf_list.AddLast(posed);
+             m->anim = 1;
+             m->anim_render = 1;
+             return m;
+         },
+         365, 265, 70, 70},
+    };
+    CameraRef cam = camera();
+    for (const Case& c : cases) {
+        MeshRef m = c.make();
+        EXPECT_TRUE(RectIs(render(), c.x, c.y, c.w, c.h, kWhite)) << c.what;
+        EXPECT_GE(EntityInView(m, cam), 1) << c.what;
+        FreeEntity(m);
     }
 }
 

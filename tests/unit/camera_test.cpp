@@ -273,17 +273,25 @@ TEST_F(CameraTest, MeshesAreTestedWithTheirBoundsCentreAndScaledRadius) {
     PositionEntity(m, -20, 0, 30, 0); // centre at (0, 0, 30)
     EXPECT_NEAR(c->EntityInFrustum(m), 29.0f + std::sqrt(3.0f) * 2 / 2, 1e-3f);
 
-    // The radius is scaled by the largest signed global scale.
+    // The radius is scaled by the largest magnitude of the global scales: mirrored or not.
     MeshRef n = boxMesh(-1, -1, -1, 1, 1, 1);
     MeshCullRadius(n, 1);
     PositionEntity(n, 0, 0, 0.5f, 0);
     ScaleEntity(n, 2, 3, 1, 0);
     EXPECT_NEAR(c->EntityInFrustum(n), -0.5f + 3, 1e-4f);
     ScaleEntity(n, -3, 1, 1, 0);
-    EXPECT_NEAR(c->EntityInFrustum(n), -0.5f + 1, 1e-4f);
+    EXPECT_NEAR(c->EntityInFrustum(n), -0.5f + 3, 1e-4f);
+    // Mirrored, 5.5 to the right of the view at distance 2: its x extent (-3..3) reaches into the
+    // view just as the unmirrored mesh's does.
+    MeshRef o = boxMesh(-1, -1, -1, 1, 1, 1); // radius sqrt(3) in the mesh's units
+    PositionEntity(o, 5.5f, 0, 2, 0);
+    for (float sx : {3.0f, -3.0f}) {
+        ScaleEntity(o, sx, 1, 1, 0);
+        EXPECT_GT(c->EntityInFrustum(o), 0.0f) << "x scale " << sx;
+    }
 }
 
-TEST_F(CameraTest, EntityInViewRefreshesMeshBoundsAndTheCommandTruncates) {
+TEST_F(CameraTest, EntityInViewRefreshesMeshBoundsAndTheCommandCountsAnyPartInside) {
     CameraRef c = CreateCamera(nullptr);
     loadView(*c);
     MeshRef m = TMesh::CreateMesh(nullptr);
@@ -296,14 +304,26 @@ TEST_F(CameraTest, EntityInViewRefreshesMeshBoundsAndTheCommandTruncates) {
     s->AddTriangle(0, 1, 2);
     EXPECT_EQ(c->EntityInView(m), 0.0f) << "the bounds, refreshed first, lie outside";
 
+    // The command truncates, but an entity inside by less than one unit still counts as seen.
     PivotRef p = CreatePivot(nullptr);
-    PositionEntity(p, 0, 0, 1.7f, 0);
-    EXPECT_NEAR(c->EntityInView(p), 0.7f, 1e-4f);
-    EXPECT_EQ(EntityInView(p, c), 0) << "0.7 truncates to 0";
-    PositionEntity(p, 0, 0, 2.5f, 0);
-    EXPECT_EQ(EntityInView(p, c), 1);
-    PositionEntity(p, 0, 0, 500, 0);
-    EXPECT_EQ(EntityInView(p, c), 499);
+    struct Case {
+        float z;
+        float value;
+        int command;
+    } cases[] = {{1.7f, 0.7f, 1}, {2.5f, 1.5f, 1}, {3.9f, 2.9f, 2}, {500, 499, 499}, {0.5f, 0, 0}};
+    for (const Case& k : cases) {
+        PositionEntity(p, 0, 0, k.z, 0);
+        EXPECT_NEAR(c->EntityInView(p), k.value, 1e-3f) << "z " << k.z;
+        EXPECT_EQ(EntityInView(p, c), k.command) << "z " << k.z;
+    }
+
+    // A small quad (side 0.2) wholly in view just past the near plane scores below 1: seen.
+    MeshRef near = boxMesh(-0.1f, -0.1f, 0, 0.1f, 0.1f, 0);
+    PositionEntity(near, 0, 0, 1.3f, 0);
+    const float value = c->EntityInView(near);
+    EXPECT_GT(value, 0.0f);
+    EXPECT_LT(value, 1.0f);
+    EXPECT_EQ(EntityInView(near, c), 1);
 }
 
 TEST_F(CameraTest, CameraProjectMatchesAnIndependentProjection) {

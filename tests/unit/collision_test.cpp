@@ -826,3 +826,28 @@ TEST_F(CollisionTest, NarrowPhaseHelpersGuardTheirDivisions) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CollisionTest, MirroredMeshStopsASphereLikeItsUnmirroredTwin) {
+    // A two-sided wall at z -1 over x -1..1, scaled 3 along x (mirrored or not), spans x -3..3:
+    // a sphere moving along z at x 2.5 stops in front of it. (Mirroring turns a one-sided face
+    // around, so the wall faces both ways.)
+    for (float sx : {3.0f, -3.0f}) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        MeshRef wall = QuadMesh(V(0, 0, -1), V(0, 1, 0), V(1, 0, 0));
+        AddQuad(wall->GetSurface(1), V(0, 0, -1), V(1, 0, 0), V(0, 1, 0));
+        wall->ScaleEntity(sx, 1, 1, 0);
+        PivotRef ball = Mover(2.5f, 0, -10, 0.5f);
+        Collisions(1, 2, 2, 2);
+        MoveAndPass(ball, 2.5f, 0, 10);
+        const std::string what = "x scale " + std::to_string(sx);
+        ExpectNear(Pos(ball), V(2.5f, 0, -1 - 0.5f), 0.01f, what);
+        ASSERT_EQ(CountCollisions(ball), 1) << what;
+        EXPECT_EQ(CollisionEntity(ball, 1), wall) << what;
+        EXPECT_NEAR(CollisionZ(ball, 1), -1.0f, 0.01f) << what;
+    }
+}
+
+} // namespace

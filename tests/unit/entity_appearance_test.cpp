@@ -195,16 +195,16 @@ TEST_F(AppearanceTest, FixedCullRadiusSurvivesBoundsAndZeroReleasesIt) {
     EXPECT_NEAR(m->cull_radius, std::sqrt(3.0f), 1e-6f) << "-0 does not count as fixed";
 }
 
-TEST_F(AppearanceTest, BoundingSphereUsesTheLargestSignedScale) {
+TEST_F(AppearanceTest, BoundingSphereUsesTheLargestScaleMagnitude) {
     struct Case {
         float sx, sy, sz;
         float radius;
     };
-    // r = 2: the largest signed product wins and only it is made positive, so an axis turned
-    // inside out does not enlarge the sphere.
-    const Case cases[] = {{1, 1, 1, 2},    {2, 3, 1, 6},        {-3, 1, 1, 2},
-                          {1, -3, 1, 2},   {1, 1, -3, 2},       {-3, -2, -1, 2},
-                          {-1, -2, -3, 2}, {0.5f, 0.25f, 2, 4}, {-4, 2, 2, 4}};
+    // r = 2 times the largest |scale|: an axis turned inside out (mirrored) stretches the mesh
+    // as much as a positive scale of the same size.
+    const Case cases[] = {{1, 1, 1, 2},    {2, 3, 1, 6},        {-3, 1, 1, 6},
+                          {1, -3, 1, 6},   {1, 1, -3, 6},       {-3, -2, -1, 6},
+                          {-1, -2, -3, 6}, {0.5f, 0.25f, 2, 4}, {-4, 2, 2, 8}};
     MeshRef m = boxMesh(-1, -1, -1, 1, 1, 1);
     MeshCullRadius(m, 2);
     for (const Case& k : cases) {

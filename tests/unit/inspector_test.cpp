@@ -264,8 +264,8 @@ TEST_F(InspectorTest, OverlaySphereSurroundsTheSelectionsBoundingSphere) {
     } cases[] = {
         {1, 2, 1, 2 * r},
         {1, 1, 3, 3 * r},
-        {-3, 1, 1, r}, // the largest signed scale wins, then is made positive
-        {1, -2, -1, r},
+        {-3, 1, 1, 3 * r}, // the largest scale magnitude, mirrored or not
+        {1, -2, -1, 2 * r},
     };
     TDebug::bsphere = 1;
     for (const Case& c : cases) {

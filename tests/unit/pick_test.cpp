@@ -587,3 +587,20 @@ TEST_F(PickTest, EntityMethodsForwardToThePick) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PickTest, MirroredMeshIsPickedLikeItsUnmirroredTwin) {
+    // A cube scaled 3 along x (mirrored or not) spans x -3..3: a line along z at x 2.5 meets it.
+    for (float sx : {3.0f, -3.0f}) {
+        MeshRef cube = CreateCube(nullptr);
+        EntityPickMode(cube, 2, 1);
+        ScaleEntity(cube, sx, 1, 1, 0);
+        EXPECT_EQ(LinePick(2.5f, 0, -10, 0, 0, 20, 0), cube) << "x scale " << sx;
+        EXPECT_NEAR(PickedX(), 2.5f, 1e-4f) << "x scale " << sx;
+        EXPECT_NEAR(PickedZ(), -1.0f, 1e-4f) << "x scale " << sx;
+        FreeEntity(cube);
+    }
+}
+
+} // namespace

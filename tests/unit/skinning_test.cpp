@@ -1,6 +1,7 @@
 // Skinning: weighted vertex deformation into the animated surfaces, surface choice by vertex
 // range, the unweighted variant and the weight clean-up.
 #include "anim_fixture.h"
+#include "view_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -221,6 +222,35 @@ TEST_F(SkinTest, UpdateWeightsKeepsFourInfluencesAndRenormalises) {
         }
     }
     EXPECT_FLOAT_EQ(bones[0]->verts_w.back(), 0.3f);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SkinTest, CameraCullsAPosedMeshByItsPosedVertices) {
+    // A camera at the origin looking along +z with a 90-degree field of view.
+    CameraRef cam = TCamera::CreateCamera(nullptr);
+    cam->vwidth = 800;
+    cam->vheight = 600;
+    viewtest::loadView(*cam);
+    // At rest the triangle lies far to the right of the view (x 19..21 at distance 10); the
+    // bone carries it to straight ahead.
+    addSurface(mesh, {{19.0f, -1.0f, 10.0f}, {21.0f, -1.0f, 10.0f}, {20.0f, 1.0f, 10.0f}});
+    BoneRef b = addBone(mesh, mesh, {20.0f, 0.0f, 10.0f});
+    posKey(b, 0, 0.0f, 0.0f, 10.0f);
+    for (int id = 0; id < 3; ++id) weigh(b, id, 1.0f);
+    EXPECT_EQ(cam->EntityInView(mesh), 0.0f) << "not posed yet: drawn at rest, outside";
+    pose(0.0f);
+    EXPECT_GT(cam->EntityInView(mesh), 0.0f) << "posed into the view";
+    EXPECT_FLOAT_EQ(mesh->MeshWidth(), 2.0f) << "the mesh's own box stays the rest pose";
+    EXPECT_FLOAT_EQ(mesh->min_x, 19.0f);
+
+    // Moved 20 to the left the rest pose would lie straight ahead, but the posed triangle (the
+    // one drawn) lies at x -21..-19: outside.
+    mesh->PositionEntity(-20.0f, 0.0f, 0.0f, 0);
+    EXPECT_EQ(cam->EntityInView(mesh), 0.0f);
+    cam->FreeEntity();
 }
 
 } // namespace

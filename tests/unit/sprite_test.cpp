@@ -4,6 +4,7 @@
 
 #include "view_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -244,6 +245,86 @@ TEST_F(SpriteTest, CopyEntitySharesTheQuadAndCopiesTheSettings) {
     expectMatrixNear(c->sprite_mat, s->sprite_mat, 0.0f);
     expectMatrixNear(c->mat, s->mat, 0.0f);
     EXPECT_FLOAT_EQ(c->MeshWidth(), 2.0f) << "bounds recomputed on first use";
+}
+
+} // namespace
+
+namespace {
+
+// Every corner of the drawn quad lies in the sprite's cull sphere, whatever the camera, scale,
+// handle, parent and view mode; without a parent (or under a parent scaled evenly) the farthest
+// corner lies on it, so the sphere is no larger than it must be.
+TEST_F(SpriteTest, CullSphereHoldsTheDrawnQuad) {
+    struct Case {
+        float scale_x, scale_y, handle_x, handle_y;
+        int mode;
+        float parent_sx, parent_sy, parent_sz; // 0: no parent
+        bool tight;
+    } cases[] = {
+        {1, 1, 0, 0, 1, 0, 0, 0, true},   {8, 1, 0, 0, 1, 0, 0, 0, true},
+        {2, 3, 1, 1, 3, 0, 0, 0, true},   {-2, 0.5f, -3, 2, 4, 0, 0, 0, true},
+        {3, 1, 1, 0, 1, 2, 2, 2, true},   {3, 2, -1, 0.5f, 4, 0.5f, 3, 1, false},
+        {1, 1, 4, 0, 7, -2, 1, 1, false},
+    };
+    const float cams[][3] = {{0, 0, 0}, {-30, 70, 10}, {45, -120, 60}};
+    for (const Case& k : cases) {
+        for (const auto& a : cams) {
+            TEntity::entity_list = CreateList<EntityRef>();
+            CameraRef cam = turnedCamera(a[0], a[1], a[2]);
+            EntityRef parent;
+            if (k.parent_sx != 0) {
+                parent = CreatePivot(nullptr);
+                PositionEntity(parent, 1, 2, 3, 0);
+                RotateEntity(parent, 20, 50, -10, 0);
+                ScaleEntity(parent, k.parent_sx, k.parent_sy, k.parent_sz, 0);
+            }
+            SpriteRef s = CreateSprite(parent);
+            PositionEntity(s, 3, -2, 9, 0);
+            ScaleSprite(s, k.scale_x, k.scale_y);
+            HandleSprite(s, k.handle_x, k.handle_y);
+            SpriteViewMode(s, k.mode);
+            s->GetBounds();
+            draw(cam, {s});
+            const TSphere sphere = s->CullSphere();
+            float farthest = 0;
+            for (const Vec3& corner :
+                 {Vec3{-1, -1, 0}, Vec3{-1, 1, 0}, Vec3{1, 1, 0}, Vec3{1, -1, 0}}) {
+                const Vec3 at = mapPoint(s->sprite_mat, corner); // stored z
+                const float dx = at[0] - sphere.centre.x, dy = at[1] - sphere.centre.y,
+                            dz = -at[2] - sphere.centre.z;
+                farthest = std::max(farthest, std::sqrt(dx * dx + dy * dy + dz * dz));
+            }
+            SCOPED_TRACE(testing::Message()
+                         << "scale " << k.scale_x << " " << k.scale_y << " handle " << k.handle_x
+                         << " " << k.handle_y << " mode " << k.mode << " camera " << a[1]);
+            EXPECT_LE(farthest, sphere.radius * (1 + 1e-5f));
+            if (k.tight) {
+                EXPECT_NEAR(farthest, sphere.radius, 1e-4f * sphere.radius);
+            }
+        }
+    }
+}
+
+TEST_F(SpriteTest, ScaledOrHandledSpriteReachingIntoTheViewIsInIt) {
+    // A camera at the origin looking along +z with a 90-degree field of view; the sprite's
+    // position (10, 0, 4) is well to the right of it.
+    CameraRef cam = CreateCamera(nullptr);
+    viewtest::loadView(*cam);
+    SpriteRef s = CreateSprite(nullptr);
+    PositionEntity(s, 10, 0, 4, 0);
+    EXPECT_EQ(cam->EntityInView(s), 0.0f) << "the plain quad spans x 9..11: outside";
+    // Scaled 8 wide the quad spans x 2..18, handled 3 to the right at scale 2 it spans x 2..6;
+    // both reach into the view (x < 4 at distance 4).
+    ScaleSprite(s, 8, 1);
+    EXPECT_GT(cam->EntityInView(s), 0.0f);
+    ScaleSprite(s, 2, 1);
+    HandleSprite(s, 3, 0);
+    EXPECT_GT(cam->EntityInView(s), 0.0f);
+    // Mode 2 draws with the entity matrix, which the sprite scale and handle do not enter.
+    SpriteViewMode(s, 2);
+    EXPECT_EQ(cam->EntityInView(s), 0.0f);
+    ScaleEntity(s, 8, 1, 1, 0);
+    EXPECT_GT(cam->EntityInView(s), 0.0f);
 }
 
 } // namespace
