@@ -3,6 +3,7 @@
 #include "engine/camera.h"
 #include "engine/collision.h"
 #include "engine/entity.h"
+#include "engine/flags.h"
 #include "engine/light.h"
 #include "engine/texture.h"
 #include "engine/texture_filter.h"
@@ -257,7 +258,7 @@ int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
 }
 
 int TGlobal::GraphicsInit() {
-    TTexture::TextureFilter("", 9);
+    TTexture::TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
     if (!GraphicsOpen()) return 0;
     initExtensionLoader();
     GLint accumBits = 0;

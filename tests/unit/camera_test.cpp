@@ -65,10 +65,10 @@ TEST_F(CameraTest, ViewportIsStoredFromTheBottomOfTheDisplay) {
 void setAllSettings(const CameraRef& c) {
     CameraViewport(c, 10, 20, 300, 200);
     CameraClsColor(c, 255, 128, 0);
-    CameraClsMode(c, 0, 1);
+    CameraClsMode(c, KEEPBUFFER, CLEARBUFFER);
     CameraRange(c, 0.5f, 250.0f);
     CameraZoom(c, 2.5f);
-    CameraFogMode(c, 1);
+    CameraFogMode(c, LINEARFOG);
     CameraFogColor(c, 510, 51, 0);
     CameraFogRange(c, 10.0f, 90.0f);
 }
