@@ -408,6 +408,11 @@ int TMesh::Update() {
     return 0;
 }
 
+void ForgetMeshDrawState() {
+    pending = PendingUnits{};
+    batch_depth = 0;
+}
+
 MeshDrawBatch::MeshDrawBatch() {
     ++batch_depth;
 }

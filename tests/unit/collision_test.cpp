@@ -96,21 +96,7 @@ void ExpectNear(const TVector& a, const TVector& b, float tol, const std::string
     EXPECT_NEAR(a.z, b.z, tol) << what;
 }
 
-class CollisionTest : public SceneTest {
-  protected:
-    void SetUp() override {
-        SceneTest::SetUp();
-        saved_rules_ = TCollision::list;
-        TCollision::list = CreateList<CollisionRef>();
-    }
-    void TearDown() override {
-        TCollision::list = saved_rules_;
-        SceneTest::TearDown();
-    }
-
-  private:
-    std::shared_ptr<TList<CollisionRef>> saved_rules_;
-};
+class CollisionTest : public SceneTest {};
 
 // ---- Rules ----
 
