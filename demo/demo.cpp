@@ -96,9 +96,9 @@ void DemoStartup() {
     done("titulo");
 
     camara = CreateCamera(nullptr);
-    CameraClsMode(camara, 0, 1);
+    CameraClsMode(camara, KEEPBUFFER, CLEARBUFFER);
     CameraClsColor(camara, 200, 200, 200);
-    CameraFogMode(camara, 1);
+    CameraFogMode(camara, LINEARFOG);
     CameraFogColor(camara, 165, 0, 210);
     CameraFogRange(camara, 125, 130);
     CameraRange(camara, 0.1f, 500);

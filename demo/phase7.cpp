@@ -101,7 +101,7 @@ void entra_parte8() {
     CreaCampoSaludos();
     saludosvelx = Rnd(-0.5f, 0.5f);
     saludosvely = Rnd(-0.5f, 0.5f);
-    CameraFogMode(camara, 1);
+    CameraFogMode(camara, LINEARFOG);
     CameraFogColor(camara, 0, 48, 96);
     CameraFogRange(camara, 25, 80);
     AmbientLight(64, 128, 128);

@@ -92,7 +92,7 @@ void entra_parte9() {
     tpieza::destruyetodo();
     CameraZoom(camara, 1.0f);
     escenario = MustOpenFile("media/escenario1.esc");
-    CameraFogMode(camara, 1);
+    CameraFogMode(camara, LINEARFOG);
     CameraFogColor(camara, 245, 245, 245);
     CameraFogRange(camara, 10, 80);
     // The last greeting's stream is released here, which closes its file.

@@ -28,10 +28,10 @@ tcubemapRef tcubemap::crea() {
     auto c = std::make_shared<tcubemap>();
     c->pivote = CreatePivot(nullptr);
     c->camara = CreateCamera(nullptr);
-    CameraFogMode(c->camara, 1);
+    CameraFogMode(c->camara, LINEARFOG);
     CameraFogColor(c->camara, 155, 155, 155);
     CameraFogRange(c->camara, 0, 175);
-    c->textura = CreateTexture(kTamanio, kTamanio, 129, 1);
+    c->textura = CreateTexture(kTamanio, kTamanio, COLORTEXTURE | CUBEMAPTEXTURE, 1);
     c->modo = 1;
     c->esfera = CreateSphere(kSegmentos, c->pivote);
     c->brocha = CreateBrush(200, 200, 200);
@@ -40,7 +40,7 @@ tcubemapRef tcubemap::crea() {
     BrushShininess(c->brocha, 1.0f);
     PaintEntity(c->esfera, c->brocha);
     AbultaSuperficie(GetSurface(c->esfera, 1), kBulto);
-    CameraClsMode(c->camara, 0, 1);
+    CameraClsMode(c->camara, KEEPBUFFER, CLEARBUFFER);
     // The top-left corner of the screen, the size of a face: BackBufferToCubeTex copies the
     // texture's size from there.
     CameraViewport(c->camara, 0, 0, kTamanio, kTamanio);

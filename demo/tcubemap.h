@@ -8,6 +8,7 @@
 // Not list-kept: the main body holds its one instance and hides and shows `pivote` itself.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 
 #include <array>
@@ -21,8 +22,8 @@ class tcubemap {
     static constexpr int kTamanio = 256;    // side of each cube face in pixels
     static constexpr int kSegmentos = 24;   // segments of the sphere
     static constexpr float kBulto = 0.009f; // largest lump offset per coordinate
-    static constexpr int kFxNormal = 25;    // full-bright, no fog, both sides
-    static constexpr int kFxCambiada = 9;   // full-bright, no fog
+    static constexpr int kFxNormal = FULLBRIGHTFX | NOFOGFX | NOCULLFX;
+    static constexpr int kFxCambiada = FULLBRIGHTFX | NOFOGFX;
 
     // How the face camera is turned for cube face i (the engine's face numbering).
     struct Giro {

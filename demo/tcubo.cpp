@@ -20,8 +20,8 @@ tcuboRef tcubo::crea(const CameraRef& /*camara*/) {
         c->superficies[i] = CreateSurface(c->caras[i], nullptr);
         AddQuad(c->superficies[i]);
         PaintMesh(c->caras[i], textura[i]);
-        EntityBlend(c->caras[i], 1);
-        EntityFX(c->caras[i], 1);
+        EntityBlend(c->caras[i], ALPHABRUSHBLEND);
+        EntityFX(c->caras[i], FULLBRIGHTFX);
     }
     for (std::size_t i = 0; i < kCaras; ++i) {
         PositionEntity(c->caras[i], kColocacion[i].x, kColocacion[i].y, kColocacion[i].z, 0);

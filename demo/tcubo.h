@@ -5,6 +5,7 @@
 // phase 7 ends. Not list-kept: the main body holds its one instance.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 
 #include <array>
@@ -16,8 +17,9 @@ using tcuboRef = std::shared_ptr<tcubo>;
 class tcubo {
   public:
     static constexpr int kCaras = 6;
-    // Texture flags of the face images: colour, alpha, mipmapped, clamp u and v.
-    static constexpr int kTextureFlags = 59;
+    // Texture flags of the face images.
+    static constexpr int kTextureFlags =
+        COLORTEXTURE | ALPHATEXTURE | MIPMAPPEDTEXTURE | CLAMPUTEXTURE | CLAMPVTEXTURE;
     // Distance of each face from the pivot (the pivot's scale); the cube's edge is twice this.
     static constexpr float kRadio = 75.0f;
 

@@ -8,7 +8,7 @@ std::shared_ptr<TList<tparticulaRef>> tparticula::lista_particulas = CreateList<
 
 namespace {
 constexpr const char* kFlare = "media/flare.png";
-constexpr int kFlareFlags = 11; // colour, alpha, mipmapped
+constexpr int kFlareFlags = COLORTEXTURE | ALPHATEXTURE | MIPMAPPEDTEXTURE;
 } // namespace
 
 int tparticula::crea(float x, float y, float z) {
@@ -27,8 +27,8 @@ int tparticula::crea(float x, float y, float z) {
     p->alfa = 1.0f;
     const float s = Rnd(0.5f, 1.75f);
     ScaleSprite(p->sprite, s, s);
-    EntityFX(p->sprite, 1);    // full-bright
-    EntityBlend(p->sprite, 3); // additive
+    EntityFX(p->sprite, FULLBRIGHTFX);
+    EntityBlend(p->sprite, ADDBRUSHBLEND);
     ListAddLast(lista_particulas, p);
     return 0;
 }

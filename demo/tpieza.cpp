@@ -20,7 +20,7 @@ tpiezaRef tpieza::crea(int tipo, float x, float y, float z, float pitch, float y
                        int modo, int contorno, const EntityRef& padre) {
     auto p = std::make_shared<tpieza>();
     // The engine hands back the texture it already loaded for this file and these flags.
-    textura = MustLoadTexture("media/pieza.png", 1);
+    textura = MustLoadTexture("media/pieza.png", COLORTEXTURE);
     p->tipo = tipo;
     p->x = x;
     p->y = y;

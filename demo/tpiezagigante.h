@@ -5,6 +5,7 @@
 // destroys it when it ends. Not list-kept: the main body holds its one instance.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 
 #include <array>
@@ -18,7 +19,7 @@ class tpiezagigante {
     static constexpr float kEscala = 10.0f;    // scale of the pivot on every axis
     static constexpr int kFramesPorForma = 60; // count that runs down between shape changes
     static constexpr float kSuavizado = 0.05f; // easing rate of pitch and roll per frame
-    static constexpr int kTextureFlags = 7;    // colour, alpha, masked
+    static constexpr int kTextureFlags = COLORTEXTURE | ALPHATEXTURE | MASKEDTEXTURE;
 
     int tipo = 0;                   // current shape 0..6
     PivotRef pivote;                // root pivot (no parent), scaled by kEscala

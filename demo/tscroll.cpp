@@ -48,8 +48,8 @@ tscrollRef tscroll::crea(float x, float y, float z) {
         ScaleEntity(s->mallas[i], 20, 20, 20, 0);
         PositionEntity(s->mallas[i], float(double(x) + double(i) * kQuadSize), y, z, 0);
         PaintMesh(s->mallas[i], textura[i]);
-        EntityBlend(s->mallas[i], 1);
-        EntityFX(s->mallas[i], 1);
+        EntityBlend(s->mallas[i], ALPHABRUSHBLEND);
+        EntityFX(s->mallas[i], FULLBRIGHTFX);
         HideEntity(s->mallas[i]);
     }
     return s;

@@ -3,6 +3,7 @@
 // by activa and freed by destruye. Not list-kept: the main body holds its one instance.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 
 #include <array>
@@ -16,8 +17,9 @@ class tscroll {
     static constexpr int kQuads = 6;
     // Width of one quad in world units (a 2 x 2 quad scaled by 20).
     static constexpr float kQuadSize = 40.0f;
-    // Texture flags of the scroll images: colour, alpha, mipmapped, clamp u and v.
-    static constexpr int kTextureFlags = 59;
+    // Texture flags of the scroll images.
+    static constexpr int kTextureFlags =
+        COLORTEXTURE | ALPHATEXTURE | MIPMAPPEDTEXTURE | CLAMPUTEXTURE | CLAMPVTEXTURE;
 
     std::array<MeshRef, kQuads> mallas{};         // the six quads
     std::array<SurfaceRef, kQuads> superficies{}; // the one surface of each quad

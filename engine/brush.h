@@ -7,6 +7,7 @@
 // as something holds it. Making a brush never touches OpenGL.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 
 #include <array>
@@ -27,11 +28,10 @@ class TBrush {
     // Opacity 0.0-1.0, stored unchanged.
     float alpha = 1.0f;
     float shine = 0.0f;
-    // 1 alpha, 2 multiply, 3 add; 0 is unset (an entity brush then takes its surface brush's
-    // mode, and 0 draws like 1).
+    // A brush blend mode (engine/flags.h); 0 is unset (an entity brush then takes its surface
+    // brush's mode, and 0 draws like ALPHABRUSHBLEND).
     int blend = 0;
-    // 1 full-bright, 2 vertex colours, 4 flat shading, 8 no fog, 16 no back-face culling,
-    // 32 force blending.
+    // Effect bits (engine/flags.h: FULLBRIGHTFX ... FORCEALPHAFX).
     int fx = 0;
     // Animation frame of the layer textures to draw.
     int tex_frame = 0;

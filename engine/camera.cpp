@@ -1,6 +1,7 @@
 #include "engine/camera.h"
 
 #include "engine/commands_camera.h"
+#include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/mesh.h"
 #include "platform/display.h"
@@ -210,16 +211,16 @@ int TCamera::Update() {
     glClearColor(cls_r, cls_g, cls_b, 1.0f);
     // Mesh drawing switches depth writes off for translucent and ordered meshes: switch them
     // on before every depth clear.
-    if (cls_color == 1 && cls_zbuffer == 1) {
+    if (cls_color == CLEARBUFFER && cls_zbuffer == CLEARBUFFER) {
         glDepthMask(GL_TRUE);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    } else if (cls_color == 1) {
+    } else if (cls_color == CLEARBUFFER) {
         glClear(GL_COLOR_BUFFER_BIT);
-    } else if (cls_zbuffer == 1) {
+    } else if (cls_zbuffer == CLEARBUFFER) {
         glDepthMask(GL_TRUE);
         glClear(GL_DEPTH_BUFFER_BIT);
     }
-    if (fog_mode > 0) {
+    if (fog_mode > NOFOG) {
         glEnable(GL_FOG);
         glFogi(GL_FOG_MODE, GL_LINEAR);
         glFogf(GL_FOG_START, fog_range_near);

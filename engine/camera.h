@@ -16,6 +16,7 @@
 #pragma once
 
 #include "engine/entity.h"
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "engine/math/geometry.h"
 
@@ -27,14 +28,14 @@ class TCamera : public TEntity {
     int vx = 0, vy = 0, vwidth = 0, vheight = 0;
     // Clear colour, 0.0-1.0.
     float cls_r = 0.0f, cls_g = 0.0f, cls_b = 0.0f;
-    // Clear the colour / depth buffer before the camera renders: only 1 counts as on.
-    int cls_color = 1;
-    int cls_zbuffer = 1;
+    // Clear the colour / depth buffer before the camera renders: only CLEARBUFFER counts as on.
+    int cls_color = CLEARBUFFER;
+    int cls_zbuffer = CLEARBUFFER;
     float range_near = 1.0f;
     float range_far = 1000.0f;
     float zoom = 1.0f;
-    // Above 0: linear fog from fog_range_near to fog_range_far; anything else: no fog.
-    int fog_mode = 0;
+    // Above NOFOG: linear fog from fog_range_near to fog_range_far; anything else: no fog.
+    int fog_mode = NOFOG;
     float fog_r = 0.0f, fog_g = 0.0f, fog_b = 0.0f;
     float fog_range_near = 1.0f;
     float fog_range_far = 1000.0f;

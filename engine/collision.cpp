@@ -4,6 +4,7 @@
 #include "engine/collision.h"
 
 #include "engine/entity.h"
+#include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/mesh.h"
 #include "engine/pick.h"
@@ -172,13 +173,13 @@ int TCollision::UpdateCollisions() {
                     if (!e2 || e2 == ent || e2->collision_type == 0) continue;
                     if (e2->collision_type != rule->des_type || e2->EntityHidden() != 0) continue;
                     switch (rule->method) {
-                    case 1:
+                    case SPHERECOLLISION:
                         SphereRule(ent, e2);
                         break;
-                    case 2:
+                    case WORLDMESHCOLLISION:
                         if (QuickCheck(ent, e2) == 1) SphereToMesh2(ent, e2);
                         break;
-                    case 4:
+                    case LOCALMESHCOLLISION:
                         if (QuickCheck(ent, e2) == 1) SphereToMesh4(ent, e2);
                         break;
                     default:
@@ -242,7 +243,7 @@ int TCollision::SphereToMesh2(const EntityRef& ent, const EntityRef& e2) {
     if (!UsableRadii(radii)) return 0;
 
     TCollisionPacket packet;
-    packet.method = 2;
+    packet.method = WORLDMESHCOLLISION;
     packet.source = ent;
     packet.target = e2;
     packet.radii = radii;
@@ -270,7 +271,7 @@ int TCollision::SphereToMesh4(const EntityRef& ent, const EntityRef& e2) {
     if (!UsableRadii(radii)) return 0;
 
     TCollisionPacket packet;
-    packet.method = 4;
+    packet.method = LOCALMESHCOLLISION;
     packet.source = ent;
     packet.target = e2;
     packet.radii = radii;

@@ -16,6 +16,7 @@
 // program, so it is not re-entrant.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "engine/math/geometry.h"
 #include "engine/math/vector.h"
@@ -49,7 +50,7 @@ using CollisionImpactRef = std::shared_ptr<TCollisionImpact>;
 
 // One move of a source ellipsoid against one target mesh, carried through the narrow phase.
 struct TCollisionPacket {
-    // 2 or 4: which triangle source and which ellipsoid space.
+    // WORLDMESHCOLLISION or LOCALMESHCOLLISION: which triangle source and which ellipsoid space.
     int method = 0;
     EntityRef source;
     EntityRef target;
@@ -81,7 +82,7 @@ class TCollision {
   public:
     int src_type = 0;
     int des_type = 0;
-    // 1 sphere to sphere, 2 and 4 ellipsoid against triangles; any other value tests nothing.
+    // A collision method (engine/flags.h); any other value tests nothing.
     int method = 0;
     // Stored unchanged; every mesh collision slides.
     int response = 0;

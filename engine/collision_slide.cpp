@@ -4,6 +4,7 @@
 #include "engine/collision.h"
 
 #include "engine/entity.h"
+#include "engine/flags.h"
 #include "engine/mesh.h"
 #include "engine/octree.h"
 #include "engine/polygon.h"
@@ -20,7 +21,7 @@ namespace {
 // through world space, any other method as it stands; then divided by the packet's radii.
 TVector ToEllipsoidSpace(const TCollisionPacket& packet, float x, float y, float z) {
     TVector p{x, y, z};
-    if (packet.method == 2) {
+    if (packet.method == WORLDMESHCOLLISION) {
         TEntity::TFormPoint(x, y, z, packet.target, nullptr);
         p = TVector{TEntity::TFormedX(), TEntity::TFormedY(), TEntity::TFormedZ()};
     }
@@ -72,7 +73,7 @@ void RecordImpact(const TCollisionPacket& packet) {
     const TVector& r = packet.radii;
     const TVector& ip = packet.intersection_point;
     TVector p{ip.x * r.x, ip.y * r.y, ip.z * r.z};
-    if (packet.method != 2) {
+    if (packet.method != WORLDMESHCOLLISION) {
         TEntity::TFormPoint(p.x, p.y, p.z, packet.target, nullptr);
         p = TVector{TEntity::TFormedX(), TEntity::TFormedY(), TEntity::TFormedZ()};
     }
@@ -148,7 +149,7 @@ int TCollision::MeshCheckCollision(TCollisionPacket& packet) {
         mesh->octree->OctCollision(packet.box, [&packet](const PolygonList& polys) {
             PolysCheckCollision(packet, polys);
         });
-    } else if (packet.method == 2) {
+    } else if (packet.method == WORLDMESHCOLLISION) {
         MeshCheckCollision2(packet);
     } else {
         MeshCheckCollision4(packet);
@@ -167,7 +168,7 @@ int TCollision::MeshCheckCollision4(TCollisionPacket& packet) {
 }
 
 int TCollision::PolysCheckCollision(TCollisionPacket& packet, const PolygonList& polys) {
-    if (packet.method == 2) {
+    if (packet.method == WORLDMESHCOLLISION) {
         PolysCheckCollision2(packet, polys);
     } else {
         PolysCheckCollision4(packet, polys);

@@ -20,3 +20,4 @@
 #include "engine/commands_sprite.h"
 #include "engine/commands_texture.h"
 #include "engine/commands_world.h"
+#include "engine/flags.h"

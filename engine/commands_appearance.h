@@ -7,6 +7,7 @@
 #pragma once
 
 #include "engine/entity.h"
+#include "engine/flags.h"
 #include "engine/handles.h"
 
 // 0-255 per channel.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/camera.h"
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "engine/light.h"
 

@@ -7,6 +7,7 @@
 
 #include "engine/collision.h"
 #include "engine/entity.h"
+#include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/handles.h"
 

@@ -8,6 +8,7 @@
 
 #include "engine/camera.h"
 #include "engine/entity.h"
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "engine/mesh.h"
 #include "engine/octree.h"

@@ -2,6 +2,7 @@
 // operation of the same name; a null sprite makes it a no-op.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "engine/sprite.h"
 

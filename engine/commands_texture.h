@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/brush.h"
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "engine/surface.h"
 #include "engine/texture.h"

@@ -34,6 +34,7 @@
 #pragma once
 
 #include "engine/brush.h"
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "engine/math/geometry.h"
 #include "engine/math/matrix.h"
@@ -93,8 +94,9 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     // Impacts recorded by the last collision pass (`collision` holds `no_collisions` entries).
     int no_collisions = 0;
     std::vector<std::shared_ptr<TCollisionImpact>> collision;
-    // 0 not pickable, 1 sphere, 2 polygons, 3 box; obscurer flag set with it.
-    int pick_mode = 0;
+    // A pick mode (engine/flags.h: NOPICK, SPHEREPICK, POLYGONPICK, BOXPICK); obscurer flag set
+    // with it.
+    int pick_mode = NOPICK;
     int obscurer = 0;
     // Bone animation state (see engine/animation.h).
     // 1 = an animated mesh (set by the model loader); nothing animates an entity with 0.

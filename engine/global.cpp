@@ -3,7 +3,13 @@
 #include "engine/camera.h"
 #include "engine/collision.h"
 #include "engine/entity.h"
+#include "engine/flags.h"
+#include "engine/inspector.h"
 #include "engine/light.h"
+#include "engine/mesh_draw.h"
+#include "engine/octree.h"
+#include "engine/pick.h"
+#include "engine/text2d.h"
 #include "engine/texture.h"
 #include "engine/texture_filter.h"
 #include "platform/display.h"
@@ -137,6 +143,11 @@ int jitterTableStart(int samples) {
 }
 
 bool moduleReady = false;
+
+// The filter every texture gets from GraphicsInit on: colour and mipmapped.
+void addDefaultTextureFilter() {
+    TTexture::TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
+}
 // The display context whose GL stacks hold the 2D layer's saved state; 0 while none does.
 unsigned savedContext = 0;
 
@@ -239,6 +250,51 @@ bool EngineModuleReady() {
     return moduleReady;
 }
 
+void ResetEngine() {
+    InitEngineModule();
+    ClearList(TEntity::entity_list);
+    ClearList(TCamera::cam_list);
+    ClearList(TLight::light_list);
+    ClearList(TTexture::tex_list);
+    ClearList(TTextureFilter::filter_list);
+    ClearList(TCollision::list);
+    if (GraphicsOpen()) addDefaultTextureFilter();
+
+    TGlobal::ambient_red = TGlobal::ambient_green = TGlobal::ambient_blue = 0.5f;
+    TGlobal::aa = 0;
+    TGlobal::ACSIZE = 0;
+    TGlobal::jitter = 0;
+    for (auto& sample : TGlobal::j) sample[0] = sample[1] = 0.0f;
+
+    TLight::no_lights = 0;
+    TLight::max_lights = 8;
+    TLight::light_no = 0;
+
+    TEntity::tformed_x = TEntity::tformed_y = TEntity::tformed_z = 0.0f;
+    TCamera::projected_x = TCamera::projected_y = TCamera::projected_z = 0.0f;
+    TPick::picked_x = TPick::picked_y = TPick::picked_z = 0.0f;
+    TPick::picked_nx = TPick::picked_ny = TPick::picked_nz = 0.0f;
+    TPick::picked_time = 0.0f;
+    TPick::picked_ent = nullptr;
+    TPick::picked_surface = nullptr;
+    TPick::picked_triangle = 0;
+
+    TCollision::slide_depth = 0;
+    TOctree::no_polys_mesh = 0;
+    TOctree::no_polys_octree = 0;
+    TOctree::no_polys_active = 0;
+
+    TDebug::cno = 0;
+    TDebug::info = 1;
+    TDebug::bsphere = 0;
+    TDebug::sphere = nullptr;
+    TDebug::printed.clear();
+    TQuendor2D::old_mouse_x = 0;
+    TQuendor2D::old_mouse_y = 0;
+
+    ForgetMeshDrawState();
+}
+
 int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
     InitEngineModule(); // a no-op once the program has run it, as it should have
     TGlobal::width = width;
@@ -257,7 +313,7 @@ int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
 }
 
 int TGlobal::GraphicsInit() {
-    TTexture::TextureFilter("", 9);
+    addDefaultTextureFilter();
     if (!GraphicsOpen()) return 0;
     initExtensionLoader();
     GLint accumBits = 0;

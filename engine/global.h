@@ -17,6 +17,14 @@
 int InitEngineModule();
 // True once InitEngineModule has run.
 bool EngineModuleReady();
+// Puts the engine back to its start state: the type-level lists (entities, cameras, lights,
+// textures, collision rules) emptied, the texture filters back to those the engine starts with
+// (none, or with a display open the default one GraphicsInit adds), the world settings
+// (ambient light, anti-aliasing, lights in use), the last pick, transform and projection
+// results, the inspector's state and the octree counters at their initial values, and what
+// the mesh-drawing batch remembers of the last surface forgotten. What describes the open
+// display (the Graphics3D settings, accum_buffer, colour_matrix) and the GL state stay.
+void ResetEngine();
 
 class TGlobal {
   public:

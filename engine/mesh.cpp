@@ -2,6 +2,7 @@
 
 #include "engine/bone.h"
 #include "engine/brush.h"
+#include "engine/flags.h"
 #include "engine/texture.h"
 #include "platform/mathfn.h"
 
@@ -248,10 +249,10 @@ namespace {
 // Tests 1-5 of the blending decision on one brush.
 bool drawsBlended(const TBrush& b) {
     if (b.alpha < 1.0f) return true;
-    if (b.blend == 2 || b.blend == 3) return true;
-    if ((b.fx & 32) != 0) return true;
+    if (b.blend == MULTIPLYBRUSHBLEND || b.blend == ADDBRUSHBLEND) return true;
+    if ((b.fx & FORCEALPHAFX) != 0) return true;
     const TextureRef& t0 = b.tex[0];
-    return t0 && (t0->flags & 2) != 0;
+    return t0 && (t0->flags & ALPHATEXTURE) != 0;
 }
 
 } // namespace

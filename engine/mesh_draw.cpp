@@ -18,6 +18,7 @@
 // GL's texture units are left out.
 #include "engine/mesh_draw.h"
 #include "engine/brush.h"
+#include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/mesh.h"
 #include "engine/sprite.h"
@@ -32,12 +33,6 @@
 #include <cstdint>
 
 namespace {
-
-constexpr int kMasked = 4;
-constexpr int kMipmapped = 8;
-constexpr int kClampU = 16;
-constexpr int kClampV = 32;
-constexpr int kSphereMap = 64;
 
 // What the GL of the open display offers the drawing, looked up once per display.
 struct DrawCaps {
@@ -168,11 +163,11 @@ bool drawable(const TSurface& s, const std::vector<float>& coords, const Layer* 
 void textureParameters2D(int flags) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                    (flags & kMipmapped) ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+                    (flags & MIPMAPPEDTEXTURE) ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
-                    (flags & kClampU) ? GL_CLAMP_TO_EDGE : GL_REPEAT);
+                    (flags & CLAMPUTEXTURE) ? GL_CLAMP_TO_EDGE : GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T,
-                    (flags & kClampV) ? GL_CLAMP_TO_EDGE : GL_REPEAT);
+                    (flags & CLAMPVTEXTURE) ? GL_CLAMP_TO_EDGE : GL_REPEAT);
 }
 
 void cubeMapSettings(const TTexture& t, GLuint name) {
@@ -200,20 +195,20 @@ void cubeMapSettings(const TTexture& t, GLuint name) {
 void textureEnvironment(int blend, const DrawCaps& caps) {
     switch (blend) {
     case 0:
-    case 1:
+    case REPLACETEXTUREBLEND:
         glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, float(GL_REPLACE));
         break;
-    case 3:
+    case ADDTEXTUREBLEND:
         glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, float(GL_ADD));
         break;
-    case 4:
+    case DOT3TEXTUREBLEND:
         glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, float(GL_COMBINE));
         glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB,
                   float(caps.dot3_ext ? GL_DOT3_RGB_EXT : GL_DOT3_RGB));
-        // A scale left by mode 5 on this unit must not double the dot product.
+        // A scale left by the doubling mode on this unit must not double the dot product.
         glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 1.0f);
         break;
-    case 5:
+    case MULTIPLY2TEXTUREBLEND:
         glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, float(GL_COMBINE));
         glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB, float(GL_MODULATE));
         glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, 2.0f);
@@ -254,9 +249,9 @@ void setLayer(const TSurface& s, const Layer& layer, const DrawCaps& caps) {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, layer.name);
     }
-    if (flags & kMasked) glEnable(GL_ALPHA_TEST);
+    if (flags & MASKEDTEXTURE) glEnable(GL_ALPHA_TEST);
     if (!cube) textureParameters2D(flags);
-    if (flags & kSphereMap) {
+    if (flags & SPHEREMAPTEXTURE) {
         glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
         glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
         glEnable(GL_TEXTURE_GEN_S);
@@ -304,27 +299,27 @@ void drawSurface(const SurfaceDraw& d, const SurfaceRef& surf, const TSurface* a
     // 4. Blend function; other modes keep the one before.
     switch (look.blend) {
     case 0:
-    case 1:
+    case ALPHABRUSHBLEND:
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         break;
-    case 2:
+    case MULTIPLYBRUSHBLEND:
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
         break;
-    case 3:
+    case ADDBRUSHBLEND:
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         break;
     default:
         break;
     }
     // 5. Effect bits.
-    const bool full_bright = (look.fx & 1) != 0;
-    if (look.fx & 2)
+    const bool full_bright = (look.fx & FULLBRIGHTFX) != 0;
+    if (look.fx & VERTEXCOLORFX)
         glEnable(GL_COLOR_MATERIAL);
     else
         glDisable(GL_COLOR_MATERIAL);
-    glShadeModel((look.fx & 4) ? GL_FLAT : GL_SMOOTH);
-    if (look.fx & 8) glDisable(GL_FOG);
-    if (look.fx & 16)
+    glShadeModel((look.fx & FLATSHADEFX) ? GL_FLAT : GL_SMOOTH);
+    if (look.fx & NOFOGFX) glDisable(GL_FOG);
+    if (look.fx & NOCULLFX)
         glDisable(GL_CULL_FACE);
     else
         glEnable(GL_CULL_FACE);
@@ -404,6 +399,11 @@ int TMesh::Update() {
         if (surf) drawSurface(d, surf, anim != 0 ? anim_surf : nullptr);
     });
     return 0;
+}
+
+void ForgetMeshDrawState() {
+    pending = PendingUnits{};
+    batch_depth = 0;
 }
 
 MeshDrawBatch::MeshDrawBatch() {

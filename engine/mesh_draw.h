@@ -17,3 +17,7 @@ class MeshDrawBatch {
     MeshDrawBatch(const MeshDrawBatch&) = delete;
     MeshDrawBatch& operator=(const MeshDrawBatch&) = delete;
 };
+
+// Forgets the units the last surface drawn left on and any batch left open, so the next
+// surface drawn starts as the first one after start-up does (the engine reset calls it).
+void ForgetMeshDrawState();

@@ -2,6 +2,7 @@
 
 #include "engine/camera.h"
 #include "engine/entity.h"
+#include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/mesh.h"
 #include "engine/octree.h"
@@ -201,11 +202,11 @@ EntityRef TPick::Pick(float ax, float ay, float az, float bx, float by, float bz
     if (!TEntity::entity_list) return picked_ent;
 
     for (const EntityRef& ent : *TEntity::entity_list) {
-        if (!ent || ent->pick_mode == 0 || ent->EntityHidden() != 0) continue;
+        if (!ent || ent->pick_mode == NOPICK || ent->EntityHidden() != 0) continue;
         float t = 0.0f;
         TVector hit;
 
-        if (ent->pick_mode == 1) {
+        if (ent->pick_mode == SPHEREPICK) {
             const TVector centre = worldPosition(*ent);
             if (IntersectSegmentSphere(a, b, centre, ent->radius_x, t, hit) && t <= best) {
                 best = t;
@@ -213,7 +214,7 @@ EntityRef TPick::Pick(float ax, float ay, float az, float bx, float by, float bz
                 n.Normalize(); // a hit at the centre itself keeps a zero normal
                 RecordHit(ent, hit, n, t);
             }
-        } else if (ent->pick_mode == 2) {
+        } else if (ent->pick_mode == POLYGONPICK) {
             MeshRef mesh = std::dynamic_pointer_cast<TMesh>(ent);
             if (!mesh) continue;
             if (mesh->octree) {
@@ -244,7 +245,7 @@ EntityRef TPick::Pick(float ax, float ay, float az, float bx, float by, float bz
                     PickTriangle(la, lb, corner[0], corner[1], corner[2], mesh, surf, tri, best);
                 }
             }
-        } else if (ent->pick_mode == 3) {
+        } else if (ent->pick_mode == BOXPICK) {
             const TVector pos = worldPosition(*ent);
             const TVector min{ent->box_x + pos.x, ent->box_y + pos.y, ent->box_z + pos.z};
             const TVector size{ent->box_w, ent->box_h, ent->box_d};

@@ -1,5 +1,6 @@
 #include "engine/sprite.h"
 
+#include "engine/flags.h"
 #include "engine/surface.h"
 #include "engine/texture.h"
 
@@ -26,7 +27,7 @@ SpriteRef TSprite::LoadSprite(const std::string& file, int flags, const EntityRe
     SpriteRef s = CreateSprite(parent);
     TextureRef texture = TTexture::LoadTexture(file, flags);
     s->EntityTexture(texture, 0, 0);
-    if ((flags & 2) == 0) s->EntityBlend(3);
+    if ((flags & ALPHATEXTURE) == 0) s->EntityBlend(ADDBRUSHBLEND);
     return s;
 }
 
@@ -73,22 +74,22 @@ int TSprite::SpriteViewMode(int mode) {
 
 int TSprite::UpdateSpriteMat(const EntityRef& cam, float& pitch, float& yaw, float& roll) {
     if (!cam) return 0;
-    if (view_mode == 2) {
+    if (view_mode == FREESPRITE) {
         sprite_mat = mat;
         return 0;
     }
     switch (view_mode) {
-    case 1:
+    case FACINGSPRITE:
         pitch = cam->EntityPitch(1);
         yaw = cam->EntityYaw(1);
         roll = 0.0f;
         break;
-    case 3:
+    case ROLLINGSPRITE:
         pitch = cam->EntityPitch(1);
         yaw = cam->EntityYaw(1);
         roll = cam->EntityRoll(1);
         break;
-    case 4:
+    case UPRIGHTSPRITE:
         pitch = 0.0f;
         yaw = cam->EntityYaw(1);
         roll = cam->EntityRoll(1);

@@ -13,6 +13,7 @@
 // the same pass (0 for the first). The sprite's own rotation and scale count only in mode 2.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "engine/mesh.h"
 #include "platform/collections.h"
@@ -29,7 +30,7 @@ class TSprite : public TMesh {
     // The quad point (in quad units, -1..1 spans it) placed at the sprite's position.
     float handle_x = 0.0f;
     float handle_y = 0.0f;
-    int view_mode = 1;
+    int view_mode = FACINGSPRITE;
 
     // A new sprite (class "Sprite") under parent (null: at the top level): one surface without
     // a brush holding the quad from (-1, -1) to (1, 1) at z 0 as two triangles, full-bright.

@@ -1,6 +1,7 @@
 #include "engine/texture.h"
 
 #include "engine/brush.h"
+#include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/texture_filter.h"
 #include "platform/display.h"
@@ -28,9 +29,6 @@ constexpr GLenum kCubeCopyTarget[6] = {
     GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_X,
     GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, GL_TEXTURE_CUBE_MAP_POSITIVE_Y,
 };
-
-constexpr int kMipmapped = 8;
-constexpr int kCubeMap = 128;
 
 // The pixel-unpack settings an upload relies on, set for its duration and restored after it.
 class UnpackState {
@@ -71,7 +69,7 @@ void uploadLevels(TTexture& t, PixmapRef pixmap, GLenum target) {
     while (pixmap) {
         glPixelStorei(GL_UNPACK_ROW_LENGTH, pixmap->pitch / BytesPerPixel(pixmap->format));
         glTexImage2D(target, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixmap->pixels);
-        if (!(t.flags & kMipmapped) || (w == 1 && h == 1)) break;
+        if (!(t.flags & MIPMAPPEDTEXTURE) || (w == 1 && h == 1)) break;
         if (w > 1) w /= 2;
         if (h > 1) h /= 2;
         pixmap = ResizePixmap(pixmap, w, h);
@@ -186,7 +184,7 @@ int TTexture::FreeTexture() {
 }
 
 TextureRef TTexture::CreateTexture(int width, int height, int flags, int frames) {
-    if (flags & kCubeMap) return CreateCubeMapTexture(width, height, flags);
+    if (flags & CUBEMAPTEXTURE) return CreateCubeMapTexture(width, height, flags);
     if (width <= 0 || height <= 0 || frames <= 0) return nullptr;
     if (std::int64_t(width) * frames > INT_MAX) return nullptr;
     if (!displayReady("created texture")) return nullptr;
@@ -210,7 +208,7 @@ TextureRef TTexture::LoadTexture(const std::string& file, int flags) {
 
 TextureRef TTexture::LoadAnimTexture(const std::string& file, int flags, int frame_width,
                                      int frame_height, int first_frame, int frame_count) {
-    if (flags & kCubeMap) return LoadCubeMapTexture(file, flags);
+    if (flags & CUBEMAPTEXTURE) return LoadCubeMapTexture(file, flags);
     LoadStart start = startLoad(file, flags);
     if (start.reused) return start.reused;
     TextureRef tex = start.texture;

@@ -16,6 +16,7 @@
 // and load functions return null. Every operation on a null handle is a safe no-op.
 #pragma once
 
+#include "engine/flags.h"
 #include "engine/handles.h"
 #include "platform/collections.h"
 #include "platform/pixmap.h"
@@ -26,11 +27,11 @@
 
 class TTexture {
   public:
-    std::string file;     // file name as found (perhaps reduced to its bare name); empty if made
-    int flags = 0;        // flags after the texture filters were ORed in
-    int blend = 2;        // texture blend mode (2 = modulate)
-    int coords = 0;       // texture-coordinate set of the surface: 0 or 1
-    float u_scale = 1.0f; // reciprocals of the scale given to ScaleTexture
+    std::string file; // file name as found (perhaps reduced to its bare name); empty if made
+    int flags = 0;    // flags after the texture filters were ORed in
+    int blend = MULTIPLYTEXTUREBLEND; // texture blend mode
+    int coords = 0;                   // texture-coordinate set of the surface: 0 or 1
+    float u_scale = 1.0f;             // reciprocals of the scale given to ScaleTexture
     float v_scale = 1.0f;
     float u_pos = 0.0f; // offsets given to PositionTexture, negated
     float v_pos = 0.0f;

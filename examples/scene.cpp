@@ -71,7 +71,7 @@ int main() {
     PositionEntity(camera, 0, 2.5f, -6.5f, 0);
     RotateEntity(camera, 15, 0, 0, 0);
     CameraClsColor(camera, 150, 180, 210);
-    CameraFogMode(camera, 1);
+    CameraFogMode(camera, LINEARFOG);
     CameraFogColor(camera, 150, 180, 210);
     CameraFogRange(camera, 8, 30);
 
@@ -86,7 +86,7 @@ int main() {
 
     MeshRef cube = CreateCube(nullptr);
     const std::string bricks_png = temporaryPNG(bricks(), "bricks");
-    EntityTexture(cube, LoadTexture(bricks_png, 1 | 8), 0, 0);
+    EntityTexture(cube, LoadTexture(bricks_png, COLORTEXTURE | MIPMAPPEDTEXTURE), 0, 0);
     removeFile(bricks_png);
     PositionEntity(cube, -2.5f, 0, 0, 0);
 
@@ -103,9 +103,9 @@ int main() {
     EntityColor(cone, 240, 200, 40);
     PositionEntity(cone, -1, 0, 6, 0);
 
-    // Texture flag 2 (alpha) keeps the sprite's alpha blending.
+    // ALPHATEXTURE keeps the sprite's alpha blending.
     const std::string glow_png = temporaryPNG(glow(), "glow");
-    SpriteRef spark = LoadSprite(glow_png, 1 | 2, nullptr);
+    SpriteRef spark = LoadSprite(glow_png, COLORTEXTURE | ALPHATEXTURE, nullptr);
     removeFile(glow_png);
     ScaleSprite(spark, 1.2f, 1.2f);
 

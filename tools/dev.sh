@@ -45,9 +45,7 @@ cmake --build "$build" -j "$(nproc)" "${targets[@]}"
 
 case "$mode" in
 run)
-    program="$build/bin/demo"
-    [ -x "$program" ] || program="$build/bin/smoke"
-    exec "$program"
+    exec "$build/bin/demo"
     ;;
 test | sanitize)
     export SDL_AUDIODRIVER=dummy LP_NUM_THREADS=2

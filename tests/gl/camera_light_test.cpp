@@ -101,7 +101,7 @@ TEST_F(PassTest, CameraUpdateSetsViewportScissorProjectionAndView) {
 
 TEST_F(PassTest, FogFollowsTheCameraFogMode) {
     CameraRef cam = CreateCamera(nullptr);
-    CameraFogMode(cam, 1);
+    CameraFogMode(cam, LINEARFOG);
     CameraFogColor(cam, 255, 51, 0);
     CameraFogRange(cam, 10, 90);
     cam->Update();

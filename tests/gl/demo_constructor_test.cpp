@@ -44,7 +44,7 @@ class ConstructorTest : public elementgl::DemoElementTest {
         tfuegoestela::lista_fuegoestela = CreateList<tfuegoestelaRef>();
         flash = tflash::crea();
         camara = CreateCamera(nullptr);
-        CameraClsMode(camara, 0, 1);
+        CameraClsMode(camara, KEEPBUFFER, CLEARBUFFER);
         constructorpivot = CreatePivot(nullptr);
         FillBeatTables();
         ResetRandomForTesting();

@@ -203,7 +203,7 @@ TEST_F(DemoElementTest, TheStripFacesAViewerInFrontOfIt) {
     // inside the strip, which starts at x -20 (screen x 222 at distance 45) and spans y -20 to
     // 20 (screen y 122 to 478). A quad that faced away would be culled.
     camara = CreateCamera(nullptr);
-    CameraClsMode(camara, 1, 1);
+    CameraClsMode(camara, CLEARBUFFER, CLEARBUFFER);
     CameraClsColor(camara, 0, 0, 0);
     PositionEntity(camara, 0, 0, -45, 0);
     scroll = tscroll::crea(0, 0, 0);

@@ -52,8 +52,8 @@ class MirrorRoomTest : public elementgl::DemoElementTest {
         varnik = image(gltest::Rgb(0, 0, 200));
         flash = tflash::crea();
         camara = CreateCamera(nullptr);
-        CameraClsMode(camara, 0, 1);
-        CameraFogMode(camara, 1);
+        CameraClsMode(camara, KEEPBUFFER, CLEARBUFFER);
+        CameraFogMode(camara, LINEARFOG);
         CameraFogRange(camara, 999, 1000);
         CameraRange(camara, 0.1f, 500);
         CameraZoom(camara, 0.5f);
@@ -125,7 +125,7 @@ TEST_F(MirrorRoomTest, ACameraInsideTheCubeSeesARoomFaceInEveryDirection) {
     // The room alone, from its centre: no pixel keeps the clear colour.
     HideEntity(cubemap->pivote);
     tpieza::destruyetodo();
-    CameraClsMode(camara, 1, 1);
+    CameraClsMode(camara, CLEARBUFFER, CLEARBUFFER);
     CameraClsColor(camara, 255, 0, 255);
     CameraZoom(camara, 1);
     for (const auto& turn : tcubemap::kGiroCara) {
@@ -188,7 +188,7 @@ TEST_F(MirrorRoomTest, TheSphereShowsTheRoomBehindTheCameraAndNotItself) {
     const testseam::FrameCapture before = render(true);
     // Recolour the face behind the camera a strong red.
     BrushRef red = CreateBrush(255, 0, 0);
-    BrushFX(red, 1);
+    BrushFX(red, FULLBRIGHTFX);
     PaintEntity(cubo->caras[2], red);
     // The main view alone does not change: the face is behind the camera ...
     const testseam::FrameCapture stale = render(false);

@@ -39,8 +39,8 @@ class OpeningTest : public elementgl::DemoElementTest {
         logo = tlogo::crea(portada);
         for (auto& t : titulo) t = ttitulo::crea(image(gltest::Rgb(0, 0, 255)));
         camara = CreateCamera(nullptr);
-        CameraClsMode(camara, 0, 1);
-        CameraFogMode(camara, 1);
+        CameraClsMode(camara, KEEPBUFFER, CLEARBUFFER);
+        CameraFogMode(camara, LINEARFOG);
         CameraFogRange(camara, 125, 130);
         PositionEntity(camara, -15, -10, -15, 0);
         RotateEntity(camara, 5, -8, 0, 0);

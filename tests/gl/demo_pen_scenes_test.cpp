@@ -48,7 +48,7 @@ class PenScenesTest : public elementgl::DemoElementTest {
         creditos = MustLoadAnimImage("media/creditos.png", 1, 36, 0, 2600, 1);
         flash = tflash::crea();
         camara = CreateCamera(nullptr);
-        CameraClsMode(camara, 0, 1);
+        CameraClsMode(camara, KEEPBUFFER, CLEARBUFFER);
         luz = CreateLight(1, nullptr);
         FillBeatTables();
         ResetRandomForTesting();

@@ -1,5 +1,5 @@
 // Shared set-up of the GL tests of the demo's elements and phases: the engine's display, the
-// generated media folder as the working directory, a fresh entity list, piece list and demo
+// generated media folder as the working directory, the engine reset, a fresh piece list and demo
 // globals, and End/RuntimeError caught as an exception.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include "engine/brush.h"
 #include "engine/commands.h"
 #include "engine/entity.h"
+#include "engine/global.h"
 #include "engine_fixture.h"
 #include "platform/error.h"
 #include "platform/stream.h"
@@ -26,15 +27,15 @@ namespace elementgl {
 
 using demogl::Exited;
 
-// Runs in the folder that holds media/, with a fresh entity list, piece list and demo globals.
+// Runs in the folder that holds media/, with the engine reset and a fresh piece list and demo
+// globals.
 class DemoElementTest : public gltest::EngineTest {
   protected:
     void SetUp() override {
         EngineTest::SetUp();
         before_ = CurrentDir();
         ASSERT_TRUE(ChangeDir(std::filesystem::path(LAPIZ_MEDIA_DIR).parent_path().string()));
-        savedEntities_ = TEntity::entity_list;
-        TEntity::entity_list = CreateList<EntityRef>();
+        ResetEngine();
         ResetDemoGlobals();
         SetExitHook([](int status, std::string_view message) {
             throw Exited{status, std::string(message)};
@@ -44,7 +45,7 @@ class DemoElementTest : public gltest::EngineTest {
         SetExitHook(nullptr);
         FreeEntity(camara);
         ResetDemoGlobals();
-        TEntity::entity_list = savedEntities_;
+        ResetEngine();
         ChangeDir(before_);
         EngineTest::TearDown();
     }
@@ -64,7 +65,6 @@ class DemoElementTest : public gltest::EngineTest {
 
   private:
     std::string before_;
-    TEntity::EntityListRef savedEntities_;
 };
 
 } // namespace elementgl

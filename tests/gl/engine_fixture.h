@@ -88,35 +88,20 @@ class EngineTest : public ::testing::Test {
     }
 };
 
-// EngineTest with an empty scene: fresh entity, camera and light lists (no lights counted) for
-// each test, every GL light off before and after, the previous lists back afterwards.
+// EngineTest with an empty scene: the engine reset before and after each test, every GL light
+// off before and after.
 class EngineSceneTest : public EngineTest {
   protected:
     void SetUp() override {
         EngineTest::SetUp();
-        saved_entities_ = TEntity::entity_list;
-        saved_cams_ = TCamera::cam_list;
-        saved_lights_ = TLight::light_list;
-        saved_no_lights_ = TLight::no_lights;
-        TEntity::entity_list = CreateList<EntityRef>();
-        TCamera::cam_list = CreateList<EntityRef>();
-        TLight::light_list = CreateList<LightRef>();
-        TLight::no_lights = 0;
+        ResetEngine();
         for (GLenum id = GL_LIGHT0; id <= GL_LIGHT7; ++id) glDisable(id);
     }
     void TearDown() override {
         for (GLenum id = GL_LIGHT0; id <= GL_LIGHT7; ++id) glDisable(id);
-        TEntity::entity_list = saved_entities_;
-        TCamera::cam_list = saved_cams_;
-        TLight::light_list = saved_lights_;
-        TLight::no_lights = saved_no_lights_;
+        ResetEngine();
         EngineTest::TearDown();
     }
-
-  private:
-    TEntity::EntityListRef saved_entities_, saved_cams_;
-    std::shared_ptr<TList<LightRef>> saved_lights_;
-    int saved_no_lights_ = 0;
 };
 
 } // namespace gltest

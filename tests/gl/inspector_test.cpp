@@ -29,7 +29,7 @@ class InspectorDrawTest : public EngineSceneTest {
         PositionEntity(car, 0, 0, 10, 0);
         body = CreateCube(car);
         NameEntity(body, "Body");
-        EntityFX(body, 1);
+        EntityFX(body, FULLBRIGHTFX);
         behind = CreatePivot(car);
         NameEntity(behind, "Behind");
         PositionEntity(behind, 0, 0, -30, 0);

@@ -119,9 +119,9 @@ TEST_F(RenderTest, UnlitQuadCoversExactlyItsProjectedRectangle) {
     TEntity::entity_list = CreateList<EntityRef>();
     MeshRef back = CreateMesh(nullptr);
     addQuad(CreateSurface(back, nullptr), -1, -1, 1, 1, 4, false);
-    EntityFX(back, 1);
+    EntityFX(back, FULLBRIGHTFX);
     EXPECT_TRUE(RectIs(render(), 300, 200, 200, 200, kBlack));
-    EntityFX(back, 1 | 16);
+    EntityFX(back, FULLBRIGHTFX | NOCULLFX);
     EXPECT_TRUE(RectIs(render(), 300, 200, 200, 200, kWhite));
 }
 
@@ -198,8 +198,8 @@ TEST_F(RenderTest, SurfaceStateFollowsTheCombinedBrushes) {
     EXPECT_EQ(shade, GL_SMOOTH);
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
     EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-    EntityFX(m, 1 | 4);
-    BrushFX(sb, 2 | 16);
+    EntityFX(m, FULLBRIGHTFX | FLATSHADEFX);
+    BrushFX(sb, VERTEXCOLORFX | NOCULLFX);
     draw();
     glGetFloatv(GL_LIGHT_MODEL_AMBIENT, ambient.data());
     EXPECT_EQ(ambient[1], 1.0f);
@@ -228,7 +228,7 @@ TEST_F(RenderTest, SurfaceStateFollowsTheCombinedBrushes) {
     glActiveTexture(GL_TEXTURE0);
 
     // A cube map: reflection coordinates turned back from eye space by the transposed view.
-    TextureRef cube = CreateTexture(16, 16, 1 | 128, 1);
+    TextureRef cube = CreateTexture(16, 16, COLORTEXTURE | CUBEMAPTEXTURE, 1);
     ASSERT_TRUE(cube);
     sb->tex[1] = nullptr;
     sb->no_texs = 1;
@@ -276,14 +276,14 @@ TEST_F(RenderTest, LitFaceUnderOneDirectionalLightAndAmbient) {
     }
     // Full-bright ignores the ambient setting.
     EntityColor(m, 255, 255, 255);
-    EntityFX(m, 1);
+    EntityFX(m, FULLBRIGHTFX);
     HideEntity(light);
     EXPECT_TRUE(RectIs(render(), 380, 280, 40, 40, kWhite));
 }
 
 TEST_F(RenderTest, LinearFogBetweenItsRanges) {
     CameraRef cam = camera();
-    CameraFogMode(cam, 1);
+    CameraFogMode(cam, LINEARFOG);
     CameraFogColor(cam, 255, 0, 0);
     CameraFogRange(cam, 10, 30);
     struct Case {
@@ -306,7 +306,7 @@ TEST_F(RenderTest, LinearFogBetweenItsRanges) {
     // A surface without fog (a surface brush with fx 8) leaves fog on for the next surface.
     MeshRef m = quad(-4, -1, 0, 1, 20);
     BrushRef no_fog = CreateBrush(255, 255, 255);
-    BrushFX(no_fog, 8);
+    BrushFX(no_fog, NOFOGFX);
     PaintSurface(GetSurface(m, 1), no_fog);
     addQuad(CreateSurface(m, nullptr), 0, -1, 4, 1, 20);
     const auto f = render();
@@ -379,7 +379,7 @@ TEST_F(RenderTest, TextureBlendModesCombineTextureAndSurfaceColour) {
     TextureRef hidden = texture(SolidPixmap(4, 4, Rgb(0, 0, 0)), 1);
     TextureRef second = texture(SolidPixmap(4, 4, Rgb(0, 128, 255)), 1);
     EntityColor(m, 255, 255, 255);
-    TextureBlend(base, 2);
+    TextureBlend(base, MULTIPLYTEXTUREBLEND);
     EntityTexture(m, base, 0, 0);
     BrushRef b = CreateBrush(255, 255, 255);
     b->BrushTexture(hidden, 0, 0);
@@ -394,7 +394,7 @@ TEST_F(RenderTest, TextureBlendModesCombineTextureAndSurfaceColour) {
             strip->WritePixel(x, y, x < 4 ? Rgb(255, 0, 0) : Rgb(0, 0, 255));
     const std::string strip_path = tmp_.path("strip.png");
     ASSERT_TRUE(SavePixmapPNG(strip, strip_path));
-    TextureRef frames = LoadAnimTexture(strip_path, 1, 4, 4, 0, 2);
+    TextureRef frames = LoadAnimTexture(strip_path, COLORTEXTURE, 4, 4, 0, 2);
     ASSERT_TRUE(frames);
     PaintSurface(GetSurface(m, 1), nullptr);
     EntityTexture(m, frames, 1, 0);
@@ -657,7 +657,7 @@ TEST_F(RenderTest, AntiAliasingAveragesJitteredPassesOverTheWholeDisplay) {
 TEST_F(RenderTest, BrokenSurfacesDrawNothingAndBadFramesAreClamped) {
     CameraRef cam = camera();
     MeshRef m = CreateMesh(nullptr);
-    EntityFX(m, 1);
+    EntityFX(m, FULLBRIGHTFX);
     SurfaceRef good = CreateSurface(m, nullptr);
     addQuad(good, -2, -1, -1, 1, 4);
     SurfaceRef bad = CreateSurface(m, nullptr);

@@ -28,7 +28,7 @@ class TextDrawTest : public EngineSceneTest {
         CameraClsColor(cam, 0, 0, 96);
         MeshRef cube = CreateCube(nullptr);
         PositionEntity(cube, 0, 0, 4, 0);
-        EntityFX(cube, 1);
+        EntityFX(cube, FULLBRIGHTFX);
         EntityColor(cube, 255, 0, 0);
         RenderWorld();
         return testseam::CaptureFrame();

@@ -86,7 +86,7 @@ class TextureTest : public EngineTest {
         ChangeDir(before_);
         // Back to the filters the engine starts with.
         TTexture::ClearTextureFilters();
-        TTexture::TextureFilter("", 9);
+        TTexture::TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
         EngineTest::TearDown();
     }
 
@@ -141,7 +141,7 @@ TEST_F(TextureTest, CreateTextureUploadsClearedMipmappedFrames) {
     }
     EXPECT_NE(frames->gltex[0], frames->gltex[1]);
 
-    TextureRef thin = CreateTexture(256, 64, 8, 1);
+    TextureRef thin = CreateTexture(256, 64, MIPMAPPEDTEXTURE, 1);
     EXPECT_EQ(thin->CountMipmaps(), 8);
     const int sizes[9][2] = {{256, 64}, {128, 32}, {64, 16}, {32, 8}, {16, 4},
                              {8, 2},    {4, 1},    {2, 1},   {1, 1}};
@@ -157,7 +157,7 @@ TEST_F(TextureTest, CreateTextureUploadsClearedMipmappedFrames) {
 }
 
 TEST_F(TextureTest, CreateTextureWithFlag128MakesABlankCubeMap) {
-    TextureRef t = CreateTexture(256, 256, 129, 1);
+    TextureRef t = CreateTexture(256, 256, COLORTEXTURE | CUBEMAPTEXTURE, 1);
     ASSERT_TRUE(t);
     EXPECT_TRUE(t->cube_map);
     EXPECT_EQ(t->flags, 129); // no filter for a created cube map
@@ -195,7 +195,7 @@ TEST_F(TextureTest, LoadAnimTextureCutsFramesRowByRowAndRestoresTheRowLength) {
         EXPECT_EQ(ReadFrame(t, i, 6).at(0, 0), CellColour(5 + i)) << "frame " << i;
     }
     // Frames 3 and 4: (192, 0), then wrapping to (0, 64). Other flags, so not shared.
-    TextureRef wrap = LoadAnimTexture(file, 2, 64, 64, 3, 2);
+    TextureRef wrap = LoadAnimTexture(file, ALPHATEXTURE, 64, 64, 3, 2);
     ASSERT_TRUE(wrap);
     EXPECT_NE(wrap, t);
     EXPECT_TRUE(ReadFrame(wrap, 0).all(CellColour(3)));
@@ -243,9 +243,10 @@ TEST_F(TextureTest, LoadsShareByAbsoluteFileAndFlags) {
     EXPECT_EQ(first->file, "media/a.png");
     EXPECT_EQ(TextureName(first), CurrentDir() + "/media/a.png");
     EXPECT_EQ(LoadTexture("media/a.png", 0), first);
-    EXPECT_EQ(LoadTexture("media/a.png", 1), first); // 1 | 9 = 9 | 9
+    EXPECT_EQ(LoadTexture("media/a.png", COLORTEXTURE),
+              first); // the default filter adds colour and mipmapped to both
     EXPECT_EQ(Listed(), listed + 1);
-    EXPECT_NE(LoadTexture("media/a.png", 2), first);
+    EXPECT_NE(LoadTexture("media/a.png", ALPHATEXTURE), first);
     // Same bare name in another folder: another file, another texture.
     TextureRef other = LoadTexture("other/a.png", 0);
     ASSERT_TRUE(other);
@@ -254,7 +255,7 @@ TEST_F(TextureTest, LoadsShareByAbsoluteFileAndFlags) {
     EXPECT_NE(LoadTexture("./media/a.png", 0), first);
     // Absolute paths are taken as they are.
     const std::string abs = tmp_.path("media/a.png");
-    EXPECT_EQ(TextureName(LoadTexture(abs, 4)), abs);
+    EXPECT_EQ(TextureName(LoadTexture(abs, MASKEDTEXTURE)), abs);
     // Found by the bare name: named after it, and shared with a load by that name.
     TextureRef bare = LoadTexture("C:\\art\\b.png", 0);
     ASSERT_TRUE(bare);
@@ -285,7 +286,7 @@ TEST_F(TextureTest, LoadsShareByAbsoluteFileAndFlags) {
 
 TEST_F(TextureTest, FiltersApplyToLaterLoads) {
     const std::string tree = Save("tree_alpha.png", CellImage(1, 1, 8, 8));
-    TextureFilter("_alpha", 2);
+    TextureFilter("_alpha", ALPHATEXTURE);
     TextureRef filtered = LoadTexture(tree, 0);
     ASSERT_TRUE(filtered);
     EXPECT_EQ(filtered->flags, 11);
@@ -316,10 +317,10 @@ TEST_F(TextureTest, BadFilesAndFrameGeometryGiveNullWithoutReadingOutside) {
         EXPECT_FALSE(LoadAnimTexture(file, 0, b.fw, b.fh, b.first, b.count))
             << b.fw << "x" << b.fh << " from " << b.first << " count " << b.count;
     EXPECT_FALSE(LoadTexture("broken.png", 0));
-    EXPECT_FALSE(LoadTexture("broken.png", 128));
-    EXPECT_FALSE(LoadTexture("narrow.png", 128)); // narrower than six faces
-    EXPECT_FALSE(LoadTexture("tall.png", 128));   // faces GL cannot take
-    EXPECT_FALSE(CreateTexture(64, 32, 128, 1));
+    EXPECT_FALSE(LoadTexture("broken.png", CUBEMAPTEXTURE));
+    EXPECT_FALSE(LoadTexture("narrow.png", CUBEMAPTEXTURE)); // narrower than six faces
+    EXPECT_FALSE(LoadTexture("tall.png", CUBEMAPTEXTURE));   // faces GL cannot take
+    EXPECT_FALSE(CreateTexture(64, 32, CUBEMAPTEXTURE, 1));
     EXPECT_FALSE(LoadTexture("missing.png", 0));
     const std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(Listed(), listed);
@@ -336,7 +337,7 @@ TEST_F(TextureTest, BadFilesAndFrameGeometryGiveNullWithoutReadingOutside) {
 
 TEST_F(TextureTest, ACubeMapStripUploadsItsFacesInOrder) {
     const std::string file = Save("sky.png", CellImage(6, 1, 32, 32));
-    TextureRef t = LoadTexture(file, 128);
+    TextureRef t = LoadTexture(file, CUBEMAPTEXTURE);
     ASSERT_TRUE(t);
     EXPECT_TRUE(t->cube_map);
     EXPECT_EQ(t->flags, 137);
@@ -350,11 +351,11 @@ TEST_F(TextureTest, ACubeMapStripUploadsItsFacesInOrder) {
         EXPECT_EQ(ReadFace(t, order[face], 5).at(0, 0), CellColour(face)) << "face " << face;
     }
     // The same through LoadAnimTexture, whose frame arguments a cube map ignores: shared.
-    EXPECT_EQ(LoadAnimTexture(file, 128, 1, 1, 3, 4), t);
+    EXPECT_EQ(LoadAnimTexture(file, CUBEMAPTEXTURE, 1, 1, 3, 4), t);
 }
 
 TEST_F(TextureTest, BackBufferToCubeTexWritesTheChosenFaceInCopyOrder) {
-    TextureRef t = CreateTexture(64, 64, 128, 1);
+    TextureRef t = CreateTexture(64, 64, CUBEMAPTEXTURE, 1);
     ASSERT_TRUE(t);
     for (int face = 0; face < 6; ++face) {
         FillWindowRect(0, 0, 64, 64, CellColour(10 + face));
@@ -418,7 +419,7 @@ TEST_F(TextureTest, BufferCopiesTakeTheTopLeftRectangle) {
     EXPECT_NEAR(depth.back(), 0.25f, 1e-4);
 
     // A 2D copy into a cube map, or a cube copy into a 2D texture, does nothing.
-    TextureRef cube = CreateTexture(16, 16, 128, 1);
+    TextureRef cube = CreateTexture(16, 16, CUBEMAPTEXTURE, 1);
     EXPECT_EQ(cube->BackBufferToTex(0, 0), 0);
     EXPECT_EQ(t->BackBufferToCubeTex(0), 0);
     EXPECT_EQ(GLErrors(), "");
@@ -427,7 +428,7 @@ TEST_F(TextureTest, BufferCopiesTakeTheTopLeftRectangle) {
 TEST_F(TextureTest, CommandsOnANullTextureDoNothing) {
     const TextureRef none;
     FreeTexture(none);
-    TextureBlend(none, 3);
+    TextureBlend(none, ADDTEXTUREBLEND);
     TextureCoords(none, 1);
     ScaleTexture(none, 2, 2);
     PositionTexture(none, 1, 1);

@@ -111,13 +111,10 @@ class B3DTest : public SceneTest {
   protected:
     void SetUp() override {
         SceneTest::SetUp();
-        saved_textures_ = TTexture::tex_list;
-        TTexture::tex_list = CreateList<TextureRef>();
         dir_before_ = CurrentDir();
     }
     void TearDown() override {
         EXPECT_EQ(CurrentDir(), dir_before_) << "the load left the working directory changed";
-        TTexture::tex_list = saved_textures_;
         SceneTest::TearDown();
     }
 
@@ -149,7 +146,6 @@ class B3DTest : public SceneTest {
     std::string log;
 
   private:
-    std::shared_ptr<TList<TextureRef>> saved_textures_;
     std::string dir_before_;
 };
 

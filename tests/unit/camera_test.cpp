@@ -65,10 +65,10 @@ TEST_F(CameraTest, ViewportIsStoredFromTheBottomOfTheDisplay) {
 void setAllSettings(const CameraRef& c) {
     CameraViewport(c, 10, 20, 300, 200);
     CameraClsColor(c, 255, 128, 0);
-    CameraClsMode(c, 0, 1);
+    CameraClsMode(c, KEEPBUFFER, CLEARBUFFER);
     CameraRange(c, 0.5f, 250.0f);
     CameraZoom(c, 2.5f);
-    CameraFogMode(c, 1);
+    CameraFogMode(c, LINEARFOG);
     CameraFogColor(c, 510, 51, 0);
     CameraFogRange(c, 10.0f, 90.0f);
 }
@@ -128,30 +128,20 @@ TEST_F(CameraTest, FieldOfViewFollowsZoomAndAspect) {
     EXPECT_NEAR(c->Fovy(), 73.7397953f, 1e-4f);
 }
 
-// Saves and restores the anti-aliasing globals around a test.
+// Puts back the display's accumulation-buffer flag, which the engine reset leaves alone.
 class JitterTest : public CameraTest {
   protected:
     void SetUp() override {
         CameraTest::SetUp();
-        aa_ = TGlobal::aa;
-        acsize_ = TGlobal::ACSIZE;
-        jitter_ = TGlobal::jitter;
         accum_ = TGlobal::accum_buffer;
-        std::copy(&TGlobal::j[0][0], &TGlobal::j[0][0] + 32, &j_[0][0]);
     }
     void TearDown() override {
-        TGlobal::aa = aa_;
-        TGlobal::ACSIZE = acsize_;
-        TGlobal::jitter = jitter_;
         TGlobal::accum_buffer = accum_;
-        std::copy(&j_[0][0], &j_[0][0] + 32, &TGlobal::j[0][0]);
         CameraTest::TearDown();
     }
 
   private:
-    int aa_ = 0, acsize_ = 0, jitter_ = 0;
     bool accum_ = false;
-    float j_[16][2]{};
 };
 
 TEST_F(JitterTest, ProjectionIsShiftedBySubPixelOffsetsOnlyWhileAntiAliasing) {

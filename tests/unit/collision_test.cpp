@@ -96,28 +96,14 @@ void ExpectNear(const TVector& a, const TVector& b, float tol, const std::string
     EXPECT_NEAR(a.z, b.z, tol) << what;
 }
 
-class CollisionTest : public SceneTest {
-  protected:
-    void SetUp() override {
-        SceneTest::SetUp();
-        saved_rules_ = TCollision::list;
-        TCollision::list = CreateList<CollisionRef>();
-    }
-    void TearDown() override {
-        TCollision::list = saved_rules_;
-        SceneTest::TearDown();
-    }
-
-  private:
-    std::shared_ptr<TList<CollisionRef>> saved_rules_;
-};
+class CollisionTest : public SceneTest {};
 
 // ---- Rules ----
 
 TEST_F(CollisionTest, RulesAreAppendedInOrderAndCleared) {
-    Collisions(1, 2, 2, 3);
+    Collisions(1, 2, WORLDMESHCOLLISION, 3);
     Collisions(4, 5, 7, 0);
-    Collisions(1, 2, 2, 3);
+    Collisions(1, 2, WORLDMESHCOLLISION, 3);
     const auto rules = TCollision::list->ToVector();
     ASSERT_EQ(rules.size(), 3u);
     EXPECT_EQ(rules[0]->src_type, 1);
@@ -165,7 +151,7 @@ TEST_F(CollisionTest, RuleMethodsAndTypesDecideWhatCollides) {
 TEST_F(CollisionTest, SphereStopsAtItsRadiusAndRecordsTheImpact) {
     MeshRef wall = WallZ5();
     PivotRef ball = Mover(5, -5, 0, 1);
-    Collisions(1, 2, 2, 2);
+    Collisions(1, 2, WORLDMESHCOLLISION, SLIDERESPONSE);
     MoveAndPass(ball, 5, -5, 10);
 
     ExpectNear(Pos(ball), V(5, -5, 5 - 1 - kClose), 1e-4f);
@@ -196,7 +182,7 @@ TEST_F(CollisionTest, SphereStopsAtItsRadiusAndRecordsTheImpact) {
 TEST_F(CollisionTest, ImpactQueriesOutsideTheRangeGiveZeroValues) {
     MeshRef wall = WallZ5();
     PivotRef ball = Mover(0, 0, 0, 1);
-    Collisions(1, 2, 2, 2);
+    Collisions(1, 2, WORLDMESHCOLLISION, SLIDERESPONSE);
     MoveAndPass(ball, 3, -2, 10);
     ASSERT_EQ(CountCollisions(ball), 1);
     for (int index : {0, -1, 2, 1000, std::numeric_limits<int>::min()}) {
@@ -270,7 +256,7 @@ TEST_F(CollisionTest, EllipsoidRadiiSetTheStandOffPerAxis) {
         MeshRef floor = QuadMesh(V(0, 0, 0), V(0, 0, 20), V(20, 0, 0));
         MeshRef wall = QuadMesh(V(0, 0, 5), V(0, 20, 0), V(20, 0, 0));
         PivotRef ball = Mover(c.from.x, c.from.y, c.from.z, c.radii.x, c.radii.y, c.radii.z);
-        Collisions(1, 2, 2, 0);
+        Collisions(1, 2, WORLDMESHCOLLISION, 0);
         MoveAndPass(ball, c.to.x, c.to.y, c.to.z);
         ExpectNear(Pos(ball), c.expected, 2e-4f);
         EXPECT_EQ(CountCollisions(ball), 1);
@@ -282,7 +268,7 @@ TEST_F(CollisionTest, EllipsoidRadiiSetTheStandOffPerAxis) {
 TEST_F(CollisionTest, DiagonalMoveKeepsTheMotionAlongTheWall) {
     MeshRef wall = WallZ5();
     PivotRef ball = Mover(0, 0, 0, 1);
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     MoveAndPass(ball, 4, 0, 8);
     ExpectNear(Pos(ball), V(4, 0, 5 - 1 - kClose), 1e-4f);
     ASSERT_EQ(CountCollisions(ball), 1);
@@ -296,7 +282,7 @@ TEST_F(CollisionTest, SphereFallingOntoASlopeSlidesDownIt) {
     const float h = std::sqrt(0.5f);
     MeshRef slope = QuadMesh(V(0, 0, 0), V(0, 0, 20), V(20 * h, 20 * h, 0));
     PivotRef ball = Mover(0, 5, 0, 1);
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     MoveAndPass(ball, 0, -3, 0);
     const TVector p = Pos(ball);
     const TVector n = V(-h, h, 0);
@@ -317,7 +303,7 @@ TEST_F(CollisionTest, NarrowWedgeEndsWithinThePassLimit) {
     MeshRef wedge = QuadMesh(V(-2, 0, 0), V(0, 20, 0), V(2, 0, 10));
     AddQuad(wedge->GetSurface(1), V(2, 0, 0), V(0, 20, 0), V(2, 0, -10));
     PivotRef ball = Mover(0, 0, -15, 1);
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     MoveAndPass(ball, 0.3f, 0, 40);
     // The sphere bounced from wall to wall over several passes, within the limit.
     EXPECT_GE(TCollision::slide_depth, 2);
@@ -365,7 +351,7 @@ TEST_F(CollisionTest, GrazingContactNeverBacksOffBehindThePassStart) {
 
 TEST_F(CollisionTest, BackFacesAndStartingContactsArePassedThrough) {
     MeshRef wall = WallZ5();
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     // From behind: the wall faces -z, the mover comes from +z. A move that meets nothing
     // leaves the entity exactly where it was put (no round trip through ellipsoid space).
     PivotRef back = Mover(0.1f, 0.7f, 10, 3);
@@ -395,7 +381,7 @@ TEST_F(CollisionTest, EdgesAndCornersStopASphereBesideTheFace) {
         ClearCollisions();
         MeshRef wall = WallZ5();
         PivotRef ball = Mover(c.x, c.y, 0, 1);
-        Collisions(1, 2, 2, 0);
+        Collisions(1, 2, WORLDMESHCOLLISION, 0);
         MoveAndPass(ball, c.x, c.y, 10);
         ASSERT_EQ(CountCollisions(ball), 1) << c.x << "," << c.y;
         ExpectNear(V(CollisionX(ball, 1), CollisionY(ball, 1), CollisionZ(ball, 1)), c.contact,
@@ -414,7 +400,7 @@ TEST_F(CollisionTest, TwoTargetsGiveTwoImpactsInTargetOrder) {
     // A wall in the plane x = 5 facing -x: u x v = -x with u = z, v = y.
     MeshRef side = QuadMesh(V(5, 0, 0), V(0, 0, 10), V(0, 10, 0));
     PivotRef ball = Mover(0, 0, 0, 1);
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     MoveAndPass(ball, 8, 0, 8);
     ASSERT_EQ(CountCollisions(ball), 2);
     EXPECT_EQ(CollisionEntity(ball, 1), front);
@@ -426,7 +412,7 @@ TEST_F(CollisionTest, EquallyNearTrianglesKeepTheFirstTested) {
     // Hitting the quad's diagonal touches both of its triangles at the same distance.
     MeshRef wall = WallZ5();
     PivotRef ball = Mover(2, 2, 0, 1);
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     MoveAndPass(ball, 2, 2, 10);
     ASSERT_EQ(CountCollisions(ball), 1);
     EXPECT_EQ(CollisionTriangle(ball, 1), 0);
@@ -469,8 +455,8 @@ TEST_F(CollisionTest, OctreeLeavesGiveTheSameResultAsTheWholeMesh) {
 
 TEST_F(CollisionTest, OnlyMovedVisibleTypedEntitiesTakePart) {
     MeshRef wall = WallZ5();
-    Collisions(1, 2, 2, 0);
-    Collisions(2, 1, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
+    Collisions(2, 1, WORLDMESHCOLLISION, 0);
 
     // A hidden mover and a mover under a hidden parent are not collided, but their impacts
     // are emptied and their old position stored.
@@ -508,7 +494,7 @@ TEST_F(CollisionTest, OnlyMovedVisibleTypedEntitiesTakePart) {
 
 TEST_F(CollisionTest, NewEntitiesSweepFromTheOriginUntilReset) {
     MeshRef wall = WallZ5();
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     PivotRef swept = TPivot::CreatePivot(nullptr);
     swept->EntityRadius(1, 0, 0);
     swept->EntityType(1, 0);
@@ -533,7 +519,7 @@ TEST_F(CollisionTest, NewEntitiesSweepFromTheOriginUntilReset) {
 TEST_F(CollisionTest, ClearedRulesMoveNothingButStillEmptyAndStore) {
     MeshRef wall = WallZ5();
     PivotRef ball = Mover(0, 0, 0, 1);
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     MoveAndPass(ball, 0, 0, 10);
     ASSERT_EQ(CountCollisions(ball), 1);
     ClearCollisions();
@@ -546,8 +532,8 @@ TEST_F(CollisionTest, ClearedRulesMoveNothingButStillEmptyAndStore) {
 TEST_F(CollisionTest, SameRuleTwiceTestsAgainFromTheOldPosition) {
     MeshRef wall = WallZ5();
     PivotRef ball = Mover(0, 0, 0, 1);
-    Collisions(1, 2, 2, 0);
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     MoveAndPass(ball, 0, 0, 10);
     // The second test sweeps from the old position to where the first left it and meets
     // nothing there.
@@ -559,7 +545,7 @@ TEST_F(CollisionTest, AnEntityIsNeverItsOwnTarget) {
     // A mesh whose type is both source and destination: it must not collide with itself.
     MeshRef box = QuadMesh(V(0, 0, 5), V(0, 10, 0), V(10, 0, 0), 1);
     box->EntityRadius(1, 0, 0);
-    Collisions(1, 1, 2, 0);
+    Collisions(1, 1, WORLDMESHCOLLISION, 0);
     MoveAndPass(box, 0, 0, 3);
     EXPECT_NEAR(box->EntityZ(1), 3.0f, 1e-6f);
     EXPECT_EQ(CountCollisions(box), 0);
@@ -568,7 +554,7 @@ TEST_F(CollisionTest, AnEntityIsNeverItsOwnTarget) {
 TEST_F(CollisionTest, FreedTargetsAreNotKeptAliveByImpacts) {
     std::weak_ptr<TEntity> gone;
     PivotRef ball = Mover(0, 0, 0, 1);
-    Collisions(1, 2, 2, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
     {
         MeshRef wall = WallZ5();
         gone = wall;
@@ -681,7 +667,7 @@ TEST_F(CollisionTest, SphereRuleRecordsTheMeetingWithoutMoving) {
     PivotRef a = Mover(0, 0, 0, 1);
     PivotRef b = Mover(0, 0, 6, 2);
     b->EntityType(2, 0);
-    Collisions(1, 2, 1, 0);
+    Collisions(1, 2, SPHERECOLLISION, 0);
     MoveAndPass(a, 0, 0, 10);
     EXPECT_NEAR(a->EntityZ(1), 10.0f, 1e-6f);
     ASSERT_EQ(CountCollisions(a), 1);
@@ -760,8 +746,8 @@ TEST_F(CollisionTest, NullEntitiesAreSafeNoOps) {
 // ---- Degenerate input ----
 
 TEST_F(CollisionTest, DegenerateInputGivesNoCollisionAndNoNaN) {
-    Collisions(1, 2, 2, 0);
-    Collisions(1, 3, 4, 0);
+    Collisions(1, 2, WORLDMESHCOLLISION, 0);
+    Collisions(1, 3, LOCALMESHCOLLISION, 0);
     // A mesh of zero-area triangles (collinear and coincident corners) on the path.
     MeshRef flat = TMesh::CreateMesh(nullptr);
     const SurfaceRef s = flat->CreateSurface(nullptr);

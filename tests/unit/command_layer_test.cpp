@@ -354,7 +354,7 @@ TEST_F(CommandLayerTest, TextureAndBrushCommandsReachTheirOperations) {
     tex->width = 64;
     tex->height = 32;
     tex->file_abs = "/media/sky.png";
-    TextureBlend(tex, 3);
+    TextureBlend(tex, ADDTEXTUREBLEND);
     TextureCoords(tex, 1);
     ScaleTexture(tex, 2, 4);
     PositionTexture(tex, 0.5f, 0.25f);
@@ -383,8 +383,8 @@ TEST_F(CommandLayerTest, TextureAndBrushCommandsReachTheirOperations) {
 
     const auto saved_filters = TTextureFilter::filter_list;
     TTextureFilter::filter_list = CreateList<TextureFilterRef>();
-    TextureFilter("_sky", 16);
-    TextureFilter("", 9);
+    TextureFilter("_sky", CLAMPUTEXTURE);
+    TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
     ASSERT_EQ(TTextureFilter::filter_list->Count(), 2);
     EXPECT_EQ(TTextureFilter::filter_list->First()->text, "_sky");
     ClearTextureFilters();
@@ -445,10 +445,10 @@ TEST_F(CommandLayerTest, NullHandlesOnEveryReceiverAreSafeNoOps) {
         // Cameras and lights.
         ACTS(CameraViewport(c, 0, 0, 10, 10)),
         ACTS(CameraClsColor(c, 1, 2, 3)),
-        ACTS(CameraClsMode(c, 0, 1)),
+        ACTS(CameraClsMode(c, KEEPBUFFER, CLEARBUFFER)),
         ACTS(CameraRange(c, 1, 2)),
         ACTS(CameraZoom(c, 2)),
-        ACTS(CameraFogMode(c, 1)),
+        ACTS(CameraFogMode(c, LINEARFOG)),
         ACTS(CameraFogColor(c, 1, 2, 3)),
         ACTS(CameraFogRange(c, 1, 2)),
         ACTS(CameraProject(c, 1, 2, 3)),
@@ -502,8 +502,8 @@ TEST_F(CommandLayerTest, NullHandlesOnEveryReceiverAreSafeNoOps) {
         ACTS(EntityShininess(e, 1)),
         ACTS(EntityTexture(e, tex, 0, 0)),
         ACTS(EntityTexture(mesh, t, 0, 0)),
-        ACTS(EntityBlend(e, 3)),
-        ACTS(EntityFX(e, 1)),
+        ACTS(EntityBlend(e, ADDBRUSHBLEND)),
+        ACTS(EntityFX(e, FULLBRIGHTFX)),
         ACTS(EntityAutoFade(e, 1, 2)),
         ACTS(PaintEntity(e, brush)),
         ACTS(PaintEntity(mesh, b)),
@@ -558,10 +558,10 @@ TEST_F(CommandLayerTest, NullHandlesOnEveryReceiverAreSafeNoOps) {
         ACTS(RotateSprite(sp, 1)),
         ACTS(ScaleSprite(sp, 1, 2)),
         ACTS(HandleSprite(sp, 1, 1)),
-        ACTS(SpriteViewMode(sp, 2)),
+        ACTS(SpriteViewMode(sp, FREESPRITE)),
         // Textures and brushes.
         ACTS(FreeTexture(t)),
-        ACTS(TextureBlend(t, 1)),
+        ACTS(TextureBlend(t, REPLACETEXTUREBLEND)),
         ACTS(TextureCoords(t, 1)),
         ACTS(ScaleTexture(t, 2, 2)),
         ACTS(PositionTexture(t, 1, 1)),
@@ -580,8 +580,8 @@ TEST_F(CommandLayerTest, NullHandlesOnEveryReceiverAreSafeNoOps) {
         ACTS(BrushAlpha(b, 1)),
         ACTS(BrushShininess(b, 1)),
         ACTS(BrushTexture(b, tex, 0)),
-        ACTS(BrushBlend(b, 1)),
-        ACTS(BrushFX(b, 1)),
+        ACTS(BrushBlend(b, ALPHABRUSHBLEND)),
+        ACTS(BrushFX(b, FULLBRIGHTFX)),
         ANSWERS_NONE(GetEntityBrush(e)),
         ANSWERS_NONE(GetSurfaceBrush(s)),
     };

@@ -7,6 +7,7 @@
 #include "demo_fixture.h"
 #include "engine/commands.h"
 #include "engine/entity.h"
+#include "engine/global.h"
 #include "platform/image2d.h"
 #include "platform/mathfn.h"
 
@@ -19,13 +20,13 @@
 
 namespace {
 
-// Fresh particle, spark and entity lists for each test; the old ones are put back afterwards.
+// The engine reset and fresh particle and spark lists for each test; the old demo lists are put
+// back afterwards.
 class ElementListTest : public demotest::DemoTest {
   protected:
     void SetUp() override {
         DemoTest::SetUp();
-        savedEntities_ = TEntity::entity_list;
-        TEntity::entity_list = CreateList<EntityRef>();
+        ResetEngine();
         savedParticles_ = tparticula::lista_particulas;
         tparticula::lista_particulas = CreateList<tparticulaRef>();
         savedSparks_ = tfuegoestela::lista_fuegoestela;
@@ -34,7 +35,7 @@ class ElementListTest : public demotest::DemoTest {
     void TearDown() override {
         tfuegoestela::lista_fuegoestela = savedSparks_;
         tparticula::lista_particulas = savedParticles_;
-        TEntity::entity_list = savedEntities_;
+        ResetEngine();
         DemoTest::TearDown();
     }
 
@@ -56,7 +57,6 @@ class ElementListTest : public demotest::DemoTest {
     static bool listed(const EntityRef& e) { return TEntity::entity_list->Contains(e); }
 
   private:
-    TEntity::EntityListRef savedEntities_;
     std::shared_ptr<TList<tparticulaRef>> savedParticles_;
     std::shared_ptr<TList<tfuegoestelaRef>> savedSparks_;
 };

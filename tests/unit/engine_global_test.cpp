@@ -13,11 +13,7 @@ namespace {
 class AntiAliasTest : public ::testing::Test {
   protected:
     void SetUp() override { TGlobal::AntiAlias(0); }
-    void TearDown() override {
-        TGlobal::aa = 0;
-        TGlobal::ACSIZE = 0;
-        for (auto& row : TGlobal::j) row[0] = row[1] = 0.0f;
-    }
+    void TearDown() override { ResetEngine(); }
     static void ExpectRow(int i, float x, float y) {
         EXPECT_FLOAT_EQ(TGlobal::j[i][0], x) << "row " << i;
         EXPECT_FLOAT_EQ(TGlobal::j[i][1], y) << "row " << i;

@@ -41,9 +41,9 @@ TEST(BrushTest, SettingsAreStoredUnclamped) {
     EXPECT_EQ(b->blue, -1.0f);
     b->BrushAlpha(1.5f);
     b->BrushShininess(-0.5f);
-    b->BrushBlend(3);
-    b->BrushFX(1 | 8);
-    b->BrushFX(16);
+    b->BrushBlend(ADDBRUSHBLEND);
+    b->BrushFX(FULLBRIGHTFX | NOFOGFX);
+    b->BrushFX(NOCULLFX);
     EXPECT_EQ(b->alpha, 1.5f);
     EXPECT_EQ(b->shine, -0.5f);
     EXPECT_EQ(b->blend, 3);
@@ -87,8 +87,8 @@ TEST(BrushTest, CopyHasItsOwnRecordAndSharesTextures) {
     b->name = "n";
     b->BrushAlpha(0.5f);
     b->BrushShininess(0.25f);
-    b->BrushBlend(2);
-    b->BrushFX(4);
+    b->BrushBlend(MULTIPLYBRUSHBLEND);
+    b->BrushFX(FLATSHADEFX);
     BrushRef c = b->Copy();
     ASSERT_NE(c, b);
     EXPECT_EQ(c->no_texs, 2);
@@ -149,7 +149,7 @@ TEST(BrushTest, CompareBrushes) {
 }
 
 TEST(BrushTest, LoadBrushKeepsAMissingTexture) {
-    BrushRef b = TBrush::LoadBrush("no/such/file.png", 1, 2.0f, 3.0f);
+    BrushRef b = TBrush::LoadBrush("no/such/file.png", COLORTEXTURE, 2.0f, 3.0f);
     ASSERT_TRUE(b);
     EXPECT_EQ(b->no_texs, 1);
     EXPECT_EQ(b->tex[0], nullptr);

@@ -4,6 +4,7 @@
 
 #include "engine/commands_entity.h"
 #include "engine/entity.h"
+#include "engine/global.h"
 #include "engine/pivot.h"
 
 #include <gtest/gtest.h>
@@ -14,20 +15,14 @@
 #include <string>
 #include <vector>
 
-// Each test starts from an empty entity list and leaves the previous one in place afterwards.
+// Each test starts from the engine's start state (empty lists) and leaves it so afterwards.
 class SceneTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        saved_ = TEntity::entity_list;
-        TEntity::entity_list = CreateList<EntityRef>();
-    }
-    void TearDown() override { TEntity::entity_list = saved_; }
+    void SetUp() override { ResetEngine(); }
+    void TearDown() override { ResetEngine(); }
 
     static std::vector<EntityRef> listed() { return TEntity::entity_list->ToVector(); }
     static bool inList(const EntityRef& e) { return TEntity::entity_list->Contains(e); }
-
-  private:
-    TEntity::EntityListRef saved_;
 };
 
 // A kind that reports itself as a bone and, like a bone, does nothing when freed.

@@ -199,8 +199,8 @@ TEST_F(MeshEditingTest, PaintMeshCopiesTheSettingsIntoEverySurfaceBrush) {
     BrushRef paint = CreateBrush(255, 128, 0);
     BrushAlpha(paint, 0.5f);
     BrushShininess(paint, 0.25f);
-    BrushBlend(paint, 3);
-    BrushFX(paint, 17);
+    BrushBlend(paint, ADDBRUSHBLEND);
+    BrushFX(paint, FULLBRIGHTFX | NOCULLFX);
     BrushTexture(paint, tex, 3);
 
     MeshRef m = CreateMesh(nullptr);

@@ -329,7 +329,7 @@ TEST_F(OctreeTest, FlatMeshGoesToTheLowerYChildren) {
         EXPECT_EQ(root->child[std::size_t(i)]->polys.empty(), upper) << "child " << i;
     }
     // A pick through the flat octree still finds the pieces, from above.
-    EntityPickMode(m, 2, 0);
+    EntityPickMode(m, POLYGONPICK, 0);
     EXPECT_EQ(LinePick(0.5f, 5, -0.25f, 0, -10, 0, 0), m);
     EXPECT_NEAR(PickedY(), 0.0f, 1e-5f);
 }
@@ -408,7 +408,7 @@ TEST_F(OctreeTest, DepthIsBoundedAroundASharedPoint) {
     });
     EXPECT_EQ(deepest, TOctree::kMaxLevels + 1);
     EXPECT_LT(leaves, 100000);
-    EntityPickMode(m, 2, 0);
+    EntityPickMode(m, POLYGONPICK, 0);
     EXPECT_EQ(LinePick(hub[0] + 0.01f, hub[1], -5, 0, 0, 10, 0) != nullptr ||
                   LinePick(hub[0] + 0.01f, hub[1], 5, 0, 0, -10, 0) != nullptr,
               true)
@@ -429,7 +429,7 @@ TEST_F(OctreeTest, NodeCountIsBoundedWhateverTheLimitsAsk) {
         const std::string what = std::to_string(max_polys) + "/" + std::to_string(max_levels);
         TEntity::entity_list = CreateList<EntityRef>();
         MeshRef m = CreateCube(nullptr);
-        EntityPickMode(m, 2, 0);
+        EntityPickMode(m, POLYGONPICK, 0);
         std::vector<PickRecord> plain;
         const float aims[4][2] = {{0.1f, 0.2f}, {-0.7f, 0.55f}, {0.93f, -0.31f}, {-0.2f, -0.9f}};
         for (const auto& a : aims) {

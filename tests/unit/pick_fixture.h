@@ -31,21 +31,5 @@ inline Tri facingTri(float x, float y, float z0) {
     return Tri{Vec3{x - 1, y - 1, z0}, Vec3{x - 1, y + 1, z0}, Vec3{x + 1, y - 1, z0}};
 }
 
-// SceneTest with the pick results reset before each test and put back after it.
-class PickTest : public SceneTest {
-  protected:
-    void SetUp() override {
-        SceneTest::SetUp();
-        TPick::picked_x = TPick::picked_y = TPick::picked_z = 0.0f;
-        TPick::picked_nx = TPick::picked_ny = TPick::picked_nz = 0.0f;
-        TPick::picked_time = 0.0f;
-        TPick::picked_ent = nullptr;
-        TPick::picked_surface = nullptr;
-        TPick::picked_triangle = 0;
-    }
-    void TearDown() override {
-        TPick::picked_ent = nullptr;
-        TPick::picked_surface = nullptr;
-        SceneTest::TearDown();
-    }
-};
+// SceneTest: the engine reset clears the pick results before and after each test.
+class PickTest : public SceneTest {};

@@ -40,7 +40,7 @@ PivotRef pickSphere(float x, float y, float z, float radius) {
     PivotRef p = CreatePivot(nullptr);
     PositionEntity(p, x, y, z, 0);
     p->radius_x = radius;
-    EntityPickMode(p, 1, 0);
+    EntityPickMode(p, SPHEREPICK, 0);
     return p;
 }
 
@@ -195,7 +195,7 @@ TEST_F(PickTest, HiddenUnpickableAndNonMeshPolygonEntitiesTakeNoPart) {
         void (*arrange)(const PivotRef& target);
     };
     const std::vector<Case> cases = {
-        {"pick mode 0", [](const PivotRef& p) { EntityPickMode(p, 0, 0); }},
+        {"pick mode 0", [](const PivotRef& p) { EntityPickMode(p, NOPICK, 0); }},
         {"hidden", [](const PivotRef& p) { HideEntity(p); }},
         {"parent hidden",
          [](const PivotRef& p) {
@@ -203,7 +203,7 @@ TEST_F(PickTest, HiddenUnpickableAndNonMeshPolygonEntitiesTakeNoPart) {
              EntityParent(p, parent, 1);
              HideEntity(parent);
          }},
-        {"polygon mode on a pivot", [](const PivotRef& p) { EntityPickMode(p, 2, 0); }},
+        {"polygon mode on a pivot", [](const PivotRef& p) { EntityPickMode(p, POLYGONPICK, 0); }},
         {"unknown mode", [](const PivotRef& p) { EntityPickMode(p, 7, 0); }},
     };
     for (const Case& k : cases) {
@@ -221,7 +221,7 @@ TEST_F(PickTest, ObscurerIsStoredAndChangesNoPick) {
     PositionEntity(dest, 0, 0, 20, 0);
     PivotRef wall = pickSphere(0, 0, 10, 1);
     for (int obscurer : {0, 1}) {
-        EntityPickMode(wall, 1, obscurer);
+        EntityPickMode(wall, SPHEREPICK, obscurer);
         EXPECT_EQ(wall->obscurer, obscurer);
         EXPECT_EQ(LinePick(0, 0, 0, 0, 0, 20, 0), wall) << "obscurer " << obscurer;
         EXPECT_EQ(EntityVisible(src, dest), 0) << "obscurer " << obscurer;
@@ -235,7 +235,7 @@ TEST_F(PickTest, BoxPickStaysAxisAlignedAndReportsTheFaceNormal) {
     ScaleEntity(p, 3, 3, 3, 0);
     p->box_x = p->box_y = p->box_z = -1;
     p->box_w = p->box_h = p->box_d = 2; // the world box (4..6, -1..1, 9..11)
-    EntityPickMode(p, 3, 0);
+    EntityPickMode(p, BOXPICK, 0);
 
     struct Case {
         const char* what;
@@ -260,7 +260,7 @@ TEST_F(PickTest, BoxEdgeHitTakesTheLaterOfTheEqualFaces) {
     PivotRef p = CreatePivot(nullptr);
     PositionEntity(p, 0, 0, 10, 0);
     p->box_w = p->box_h = p->box_d = 2; // (0..2, 0..2, 10..12)
-    EntityPickMode(p, 3, 0);
+    EntityPickMode(p, BOXPICK, 0);
     // x and y of the hit come out of the same arithmetic, so it lies exactly on the edge
     // between the -x and -y faces.
     ASSERT_EQ(LinePick(-1, -1, 10.5f, 2, 2, 0, 0), p);
@@ -284,7 +284,7 @@ class PolygonPickTest : public PickTest {
         s2 = addTriangles(mesh, {facingTri(0, 5, 0)});
         PositionEntity(mesh, 10, 0, 20, 0);
         ScaleEntity(mesh, 2, 2, 2, 0);
-        EntityPickMode(mesh, 2, 0);
+        EntityPickMode(mesh, POLYGONPICK, 0);
     }
     MeshRef mesh;
     SurfaceRef s1, s2;
@@ -319,7 +319,7 @@ TEST_F(PolygonPickTest, RotatedMeshCarriesTheNormalIntoTheWorld) {
     MeshRef m = CreateMesh(nullptr);
     addTriangles(m, {facingTri(0, 0, 5)});
     RotateEntity(m, 0, 90, 0, 0);
-    EntityPickMode(m, 2, 0);
+    EntityPickMode(m, POLYGONPICK, 0);
     PositionEntity(mesh, 1000, 0, 0, 0); // the fixture's mesh out of the way
     // The local aim (-0.5, -0.5, 5) is the world point (-5, -0.5, -0.5).
     ASSERT_EQ(LinePick(0, -0.5f, -0.5f, -10, 0, 0, 0), m);
@@ -330,7 +330,7 @@ TEST_F(PolygonPickTest, RotatedMeshCarriesTheNormalIntoTheWorld) {
 TEST_F(PolygonPickTest, TiesGoToTheLaterSurfaceAndTriangle) {
     MeshRef m = CreateMesh(nullptr);
     SurfaceRef a = addTriangles(m, {facingTri(0, 0, 0), facingTri(0, 0, 0)});
-    EntityPickMode(m, 2, 0);
+    EntityPickMode(m, POLYGONPICK, 0);
     PositionEntity(mesh, 1000, 0, 0, 0);
     ASSERT_EQ(LinePick(-0.5f, -0.5f, -5, 0, 0, 10, 0), m);
     EXPECT_EQ(PickedSurface(), a);
@@ -347,7 +347,7 @@ TEST_F(PickTest, PolygonPickOfAMeshWhoseBoundsWereNeverComputed) {
     // empty box of a mesh that was never drawn.
     MeshRef m = CreateMesh(nullptr);
     addTriangles(m, {facingTri(50, 50, 50)});
-    EntityPickMode(m, 2, 0);
+    EntityPickMode(m, POLYGONPICK, 0);
     EXPECT_EQ(LinePick(49.5f, 49.5f, 0, 0, 0, 100, 0), m);
     EXPECT_NEAR(PickedZ(), 50.0f, kEps);
 }
@@ -355,7 +355,7 @@ TEST_F(PickTest, PolygonPickOfAMeshWhoseBoundsWereNeverComputed) {
 TEST_F(PickTest, SpritesArePickedByTheirQuad) {
     SpriteRef s = CreateSprite(nullptr);
     PositionEntity(s, 0, 0, 10, 0);
-    EntityPickMode(s, 2, 0);
+    EntityPickMode(s, POLYGONPICK, 0);
     ASSERT_EQ(LinePick(-0.5f, 0.5f, 0, 0, 0, 20, 0), s);
     EXPECT_EQ(PickedTriangle(), 0);
     ASSERT_EQ(LinePick(0.5f, -0.5f, 0, 0, 0, 20, 0), s);
@@ -383,7 +383,7 @@ TEST_F(PickTest, OctreePicksMatchTheTriangleByTrianglePicks) {
     PositionEntity(m, 3, -2, 15, 0);
     RotateEntity(m, 20, 35, 0, 0);
     ScaleEntity(m, 4, 4, 4, 0);
-    EntityPickMode(m, 2, 0);
+    EntityPickMode(m, POLYGONPICK, 0);
 
     // A grid of lines along +z and along -x, off the triangle edges.
     std::vector<std::array<float, 6>> lines;
@@ -427,7 +427,7 @@ TEST_F(PickTest, OctreePicksMatchTheTriangleByTrianglePicks) {
 TEST_F(PickTest, OctreePicksKeepTheGeometryItWasBuiltFrom) {
     MeshRef m = CreateMesh(nullptr);
     addTriangles(m, {facingTri(0, 0, 10), facingTri(3, 0, 10)});
-    EntityPickMode(m, 2, 0);
+    EntityPickMode(m, POLYGONPICK, 0);
     CreateOctree(m, 1, 2);
     PositionMesh(m, 100, 0, 0);
     EXPECT_EQ(LinePick(-0.5f, -0.5f, 0, 0, 0, 20, 0), m) << "the old place, from the octree";
@@ -470,12 +470,12 @@ TEST_F(PickTest, EntityVisibleTestsTheLineAndRestoresTheResults) {
 
     PivotRef wall = pickSphere(0, 0, 10, 1);
     EXPECT_EQ(EntityVisible(src, dest), 0) << "a sphere between";
-    EntityPickMode(wall, 0, 0);
-    EntityPickMode(dest, 1, 0);
+    EntityPickMode(wall, NOPICK, 0);
+    EntityPickMode(dest, SPHEREPICK, 0);
     dest->radius_x = 0.5f;
     EXPECT_EQ(EntityVisible(src, dest), 0) << "the line ends inside a pickable dest";
-    EntityPickMode(dest, 0, 0);
-    EntityPickMode(src, 1, 0);
+    EntityPickMode(dest, NOPICK, 0);
+    EntityPickMode(src, SPHEREPICK, 0);
     src->radius_x = 0.5f;
     EXPECT_EQ(EntityVisible(src, dest), 0) << "the line starts inside a pickable src";
     EXPECT_EQ(EntityVisible(src, src), 1) << "no line at all";
@@ -565,7 +565,7 @@ COMMAND(CreateOctree, void, const MeshRef&, int, int);
 TEST_F(PickTest, CommandsGivenNullReceiversDoNothing) {
     PivotRef p = pickSphere(0, 0, 10, 1);
     ASSERT_EQ(LinePick(0, 0, 0, 0, 0, 20, 0), p);
-    EntityPickMode(nullptr, 1, 1);
+    EntityPickMode(nullptr, SPHEREPICK, 1);
     EXPECT_EQ(EntityPick(nullptr, 10), nullptr);
     EXPECT_EQ(CameraPick(nullptr, 0, 0), nullptr);
     CreateOctree(nullptr, 1, 1);
@@ -576,10 +576,10 @@ TEST_F(PickTest, CommandsGivenNullReceiversDoNothing) {
 TEST_F(PickTest, EntityMethodsForwardToThePick) {
     PivotRef p = pickSphere(0, 0, 10, 1);
     PivotRef other = CreatePivot(nullptr);
-    EXPECT_EQ(other->EntityPickMode(1, 1), 0);
+    EXPECT_EQ(other->EntityPickMode(SPHEREPICK, 1), 0);
     EXPECT_EQ(other->pick_mode, 1);
     EXPECT_EQ(other->obscurer, 1);
-    EntityPickMode(other, 0, 0);
+    EntityPickMode(other, NOPICK, 0);
     EXPECT_EQ(other->LinePick(0, 0, 0, 0, 0, 20, 0), p);
     EXPECT_EQ(other->EntityPick(20), p);
     PositionEntity(other, 0, 0, 20, 0);

@@ -78,11 +78,11 @@ TEST_F(SpriteTest, CreateSpriteBuildsTheQuad) {
 
 TEST_F(SpriteTest, LoadSpriteWithoutItsFileStillGivesASprite) {
     // Without a display no texture can be made: the sprite comes back untextured.
-    SpriteRef additive = LoadSprite("no/such/file.png", 1, nullptr);
+    SpriteRef additive = LoadSprite("no/such/file.png", COLORTEXTURE, nullptr);
     ASSERT_NE(additive, nullptr);
     EXPECT_EQ(additive->brush->tex[0], nullptr);
     EXPECT_EQ(additive->brush->blend, 3) << "no alpha flag: additive";
-    SpriteRef alpha = LoadSprite("no/such/file.png", 2, nullptr);
+    SpriteRef alpha = LoadSprite("no/such/file.png", ALPHATEXTURE, nullptr);
     EXPECT_EQ(alpha->brush->blend, 0) << "alpha flag: default blend kept";
 }
 
@@ -101,7 +101,7 @@ TEST_F(SpriteTest, SettersStoreTheirValues) {
     RotateSprite(nullptr, 1);
     ScaleSprite(nullptr, 1, 1);
     HandleSprite(nullptr, 1, 1);
-    SpriteViewMode(nullptr, 1);
+    SpriteViewMode(nullptr, FACINGSPRITE);
 }
 
 TEST_F(SpriteTest, ModeOneFacesTheCameraWithItsPitchAndYaw) {
@@ -121,10 +121,10 @@ TEST_F(SpriteTest, ModesThreeAndFourTakeTheCameraRoll) {
     CameraRef cam = turnedCamera(20, 30, 40);
     SpriteRef three = CreateSprite(nullptr);
     PositionEntity(three, 1, 2, 3, 0);
-    SpriteViewMode(three, 3);
+    SpriteViewMode(three, ROLLINGSPRITE);
     SpriteRef four = CreateSprite(nullptr);
     PositionEntity(four, -1, 0, 8, 0);
-    SpriteViewMode(four, 4);
+    SpriteViewMode(four, UPRIGHTSPRITE);
     RotateSprite(four, 45);
     draw(cam, {three, four});
     expectMatrixNear(three->sprite_mat, facing(three, 20, 30, 40), 1e-5f, "mode 3");
@@ -140,7 +140,7 @@ TEST_F(SpriteTest, ModeTwoDrawsWithTheEntityMatrix) {
     RotateEntity(s, 10, 70, 5, 0);
     ScaleEntity(s, 2, 2, 2, 0);
     ScaleSprite(s, 5, 5);
-    SpriteViewMode(s, 2);
+    SpriteViewMode(s, FREESPRITE);
     draw(cam, {s});
     expectMatrixNear(s->sprite_mat, s->mat, 0.0f);
 }
@@ -150,7 +150,7 @@ TEST_F(SpriteTest, OtherModesKeepTheAnglesOfTheSpriteBefore) {
     SpriteRef first = CreateSprite(nullptr);
     SpriteViewMode(first, 9);
     SpriteRef lead = CreateSprite(nullptr);
-    SpriteViewMode(lead, 3);
+    SpriteViewMode(lead, ROLLINGSPRITE);
     SpriteRef follower = CreateSprite(nullptr);
     PositionEntity(follower, 0, 0, 4, 0);
     SpriteViewMode(follower, 0);
@@ -188,7 +188,7 @@ TEST_F(SpriteTest, UnderAParentTheQuadKeepsItsWorldSizeAndFacesTheCamera) {
     ScaleEntity(parent, 2, 2, 2, 0);
     SpriteRef s = CreateSprite(parent);
     PositionEntity(s, 1, 0, 0, 0);
-    SpriteViewMode(s, 4);
+    SpriteViewMode(s, UPRIGHTSPRITE);
     draw(cam, {s});
     // The camera's roll is not applied under a parent: the sprite faces it with yaw alone.
     // (The quad is flat: its z axis keeps the parent's z scale, which draws nothing.)
@@ -214,7 +214,7 @@ TEST_F(SpriteTest, CopyEntitySharesTheQuadAndCopiesTheSettings) {
     RotateSprite(s, 10);
     ScaleSprite(s, 2, 3);
     HandleSprite(s, 0.5f, -0.5f);
-    SpriteViewMode(s, 4);
+    SpriteViewMode(s, UPRIGHTSPRITE);
     EntityAutoFade(s, 5, 15);
     EntityColor(s, 255, 0, 0);
     s->collision_type = 2;

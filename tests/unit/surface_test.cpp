@@ -213,7 +213,7 @@ TEST(SurfaceTest, BrushOfASurfaceIsCopiedOrNull) {
     EXPECT_EQ(TBrush::GetSurfaceBrush(nullptr), nullptr);
     EXPECT_EQ(TBrush::GetSurfaceBrush(s), nullptr) << "nothing to copy";
     BrushRef b = TBrush::CreateBrush(1, 2, 3);
-    b->BrushFX(4);
+    b->BrushFX(FLATSHADEFX);
     s->PaintSurface(b);
     BrushRef c = TBrush::GetSurfaceBrush(s);
     ASSERT_NE(c, nullptr);

@@ -162,10 +162,10 @@ TEST(TextureFiles, FileAbsPrefixesRelativeNamesOnly) {
 }
 
 TEST_F(TextureListsTest, FiltersOrTheirFlagsIntoMatchingNames) {
-    TTexture::TextureFilter("", 9);
-    TTexture::TextureFilter("_alpha", 2);
-    TTexture::TextureFilter("_alpha", 2); // duplicates are kept and change nothing
-    TTexture::TextureFilter("Sky", 16);
+    TTexture::TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
+    TTexture::TextureFilter("_alpha", ALPHATEXTURE);
+    TTexture::TextureFilter("_alpha", ALPHATEXTURE); // duplicates are kept and change nothing
+    TTexture::TextureFilter("Sky", CLAMPUTEXTURE);
     EXPECT_EQ(CountList(TTextureFilter::filter_list), 4);
 
     const struct {
@@ -243,11 +243,11 @@ TEST_F(TextureListsTest, FreeTextureLeavesTheListAndDropsItsData) {
 TEST_F(TextureListsTest, AMissingFileGivesNullAndAddsNothing) {
     TempDir tmp;
     InDir in(tmp.dir().string());
-    TTexture::TextureFilter("", 9);
+    TTexture::TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(TTexture::LoadTexture("textures\\gone.png", 0));
-    EXPECT_FALSE(TTexture::LoadAnimTexture("gone.png", 2, 8, 8, 0, 2));
-    EXPECT_FALSE(TTexture::LoadTexture("gone.png", 128)); // the cube-map path
+    EXPECT_FALSE(TTexture::LoadAnimTexture("gone.png", ALPHATEXTURE, 8, 8, 0, 2));
+    EXPECT_FALSE(TTexture::LoadTexture("gone.png", CUBEMAPTEXTURE)); // the cube-map path
     const std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(CountList(TTexture::tex_list), 0);
 #ifndef NDEBUG
@@ -263,7 +263,7 @@ TEST_F(TextureListsTest, WithoutADisplayNothingIsMade) {
     tmp.write("a.png", {0x89, 'P', 'N', 'G'});
     EXPECT_FALSE(TTexture::LoadTexture("a.png", 0));
     EXPECT_FALSE(TTexture::CreateTexture(8, 8, 0, 1));
-    EXPECT_FALSE(TTexture::CreateTexture(8, 8, 128, 1));
+    EXPECT_FALSE(TTexture::CreateTexture(8, 8, CUBEMAPTEXTURE, 1));
     EXPECT_EQ(CountList(TTexture::tex_list), 0);
 }
 
@@ -281,7 +281,7 @@ TEST(TextureAccessors, SettersStoreAsTheDrawingCodeReadsThem) {
     EXPECT_FLOAT_EQ(t.v_pos, 1.0f);
     t.RotateTexture(-30);
     EXPECT_FLOAT_EQ(t.angle, -30.0f);
-    t.TextureBlend(3);
+    t.TextureBlend(ADDTEXTUREBLEND);
     t.TextureCoords(1);
     t.SetCubeFace(4);
     t.SetCubeMode(2);
@@ -326,8 +326,8 @@ TEST(BrushCommands, ForwardToTheBrushAndIgnoreNullBrushes) {
     BrushColor(b, 510, 0, 51);
     BrushAlpha(b, 0.5f);
     BrushShininess(b, 0.25f);
-    BrushBlend(b, 3);
-    BrushFX(b, 17);
+    BrushBlend(b, ADDBRUSHBLEND);
+    BrushFX(b, FULLBRIGHTFX | NOCULLFX);
     FreeBrush(b); // no effect
     EXPECT_FLOAT_EQ(b->red, 2.0f);
     EXPECT_FLOAT_EQ(b->blue, 0.2f);
@@ -359,8 +359,8 @@ TEST(BrushCommands, ForwardToTheBrushAndIgnoreNullBrushes) {
     BrushColor(none, 1, 2, 3);
     BrushAlpha(none, 1);
     BrushShininess(none, 1);
-    BrushBlend(none, 1);
-    BrushFX(none, 1);
+    BrushBlend(none, ALPHABRUSHBLEND);
+    BrushFX(none, FULLBRIGHTFX);
     BrushTexture(none, t, 0);
     FreeBrush(none);
     EXPECT_FALSE(GetEntityBrush(nullptr));

@@ -15,26 +15,17 @@
 #include <cmath>
 #include <memory>
 
-// SceneTest plus fresh camera and light lists, no lights counted and a display of 800x600.
+// SceneTest with the Graphics3D settings of a display of 800x600.
 class ViewTest : public SceneTest {
   protected:
     void SetUp() override {
         SceneTest::SetUp();
-        saved_cams_ = TCamera::cam_list;
-        saved_lights_ = TLight::light_list;
-        saved_no_lights_ = TLight::no_lights;
         saved_width_ = TGlobal::width;
         saved_height_ = TGlobal::height;
-        TCamera::cam_list = CreateList<EntityRef>();
-        TLight::light_list = CreateList<LightRef>();
-        TLight::no_lights = 0;
         TGlobal::width = 800;
         TGlobal::height = 600;
     }
     void TearDown() override {
-        TCamera::cam_list = saved_cams_;
-        TLight::light_list = saved_lights_;
-        TLight::no_lights = saved_no_lights_;
         TGlobal::width = saved_width_;
         TGlobal::height = saved_height_;
         SceneTest::TearDown();
@@ -43,9 +34,6 @@ class ViewTest : public SceneTest {
     static std::vector<EntityRef> cameras() { return TCamera::cam_list->ToVector(); }
 
   private:
-    TEntity::EntityListRef saved_cams_;
-    std::shared_ptr<TList<LightRef>> saved_lights_;
-    int saved_no_lights_ = 0;
     int saved_width_ = 0, saved_height_ = 0;
 };
 

@@ -58,7 +58,7 @@ int main() {
     Graphics3D(800, 600, 0, 2, 60);
 
     const std::string image = writeTextureImage();
-    TextureRef texture = LoadTexture(image, 1 | 8);
+    TextureRef texture = LoadTexture(image, COLORTEXTURE | MIPMAPPEDTEXTURE);
     std::error_code ignored;
     std::filesystem::remove(image, ignored);
     if (!texture) {
@@ -69,7 +69,7 @@ int main() {
     CameraRef camera = CreateCamera(nullptr);
     PositionEntity(camera, 0, 0, -45, 0);
     CameraClsColor(camera, 40, 50, 70);
-    CameraFogMode(camera, 1);
+    CameraFogMode(camera, LINEARFOG);
     CameraFogColor(camera, 40, 50, 70);
     CameraFogRange(camera, 30, 75);
 
