@@ -186,14 +186,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Writes one screenshot and reports it; false when the file cannot be written.
+    // Writes one screenshot and reports it with the music clock of its frame (0 on the end
+    // screen, where the music has stopped); false when the file cannot be written.
     const auto shoot = [&](const char* name, long frame) {
         const std::filesystem::path path = outdir / name;
         if (!writeShot(path, options.width, options.height)) {
             std::fprintf(stderr, "framegrab: cannot write %s\n", path.c_str());
             return false;
         }
-        std::printf("framegrab: frame %ld, clock %.4f -> %s\n", frame, double(ticks), path.c_str());
+        std::printf("framegrab: frame %ld, music clock %.4f%s -> %s\n", frame, double(ticks),
+                    parte == kPhaseCount ? " (end screen)" : "", path.c_str());
         return true;
     };
 
