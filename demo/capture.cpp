@@ -1,5 +1,6 @@
 #include "demo/capture.h"
 
+#include "demo/beat_tables.h"
 #include "demo/demo.h"
 #include "demo/globals.h"
 #include "demo/sequencer.h"
@@ -24,20 +25,33 @@ void AdvanceOneVideoFrame() {
 
 } // namespace
 
+double CaptureClock::afterFrame() {
+    if (musica && ChannelPlaying(musica->channel) != 0) {
+        now_ = ticks;
+    } else if (parte == kPhaseCount) {
+        // The end-screen song plays on the virtual device, a video frame's samples a frame.
+        now_ += double(kSampleFramesPerVideoFrame) / beat_tables::kFramesPerTick;
+    } else {
+        return -1;
+    }
+    return now_;
+}
+
 std::string RunFramesToTicks(std::vector<int> wanted,
                              const std::function<bool(int tick, long frame)>& reached) {
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    CaptureClock clock(musica ? musica->startpos : 0.0f);
     std::size_t next = 0;
     for (long frame = 1; next < wanted.size(); ++frame) {
         DemoFrame();
-        for (; next < wanted.size() && ticks >= float(wanted[next]); ++next)
+        const double now = clock.afterFrame();
+        if (now < 0) return "the music ended before tick " + std::to_string(wanted[next]);
+        for (; next < wanted.size() && now >= double(wanted[next]); ++next)
             if (!reached(wanted[next], frame))
                 return "stopped at tick " + std::to_string(wanted[next]);
         if (next == wanted.size()) break;
         AdvanceOneVideoFrame();
-        if (!musica || ChannelPlaying(musica->channel) == 0)
-            return "the music ended before tick " + std::to_string(wanted[next]);
     }
     return "";
 }

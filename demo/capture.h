@@ -14,11 +14,26 @@ constexpr int kSampleFramesPerVideoFrame = 735;
 // virtual time. Call before DemoStartup, so that the music plays on the virtual device.
 void UseVirtualClockRun();
 
+// The clock a capture follows, read once after each frame: the music's ticks while the main
+// song plays; once the end screen has stopped it, the end-screen song's play time, which goes
+// on from the last tick at half a tick (735 sample frames) per video frame. -1 when the main
+// song ended before the end screen.
+class CaptureClock {
+  public:
+    // `start`: the tick the run starts from (the music's start position).
+    explicit CaptureClock(double start) : now_(start) {}
+    double afterFrame();
+
+  private:
+    double now_;
+};
+
 // After DemoStartup: runs frames (DemoFrame, then the clock one video frame on) until every
-// tick of `wanted` has been reached. For each tick, in ascending order, `reached(tick, frame)`
-// runs right after the flip of the first frame whose clock has reached it (frame counts from
-// 1); it returns false to stop the run. Returns "" when every tick was reached, else why not
-// (the music ended first, or `reached` stopped the run).
+// tick of `wanted` has been reached on the CaptureClock, so ticks past the main song's end
+// fall on the end screen. For each tick, in ascending order, `reached(tick, frame)` runs right
+// after the flip of the first frame whose clock has reached it (frame counts from 1); it
+// returns false to stop the run. Returns "" when every tick was reached, else why not (the
+// music ended before the end screen, or `reached` stopped the run).
 std::string RunFramesToTicks(std::vector<int> wanted,
                              const std::function<bool(int tick, long frame)>& reached);
 

@@ -67,7 +67,7 @@ void DemoStartup() {
     HideMouse();
     done("HideMouse");
 
-    musica = tmusic::load("media/musica.ogg");
+    musica = tmusic::loadMain(kMainSongFile);
     portada = image("media/portada.png", 7, 400, 300);
     fondo = image("media/fondo.png", 1, 400, 300);
     marco = image("media/marco.png", 1, 400, 300);

@@ -1,7 +1,9 @@
 #include "demo/media.h"
 
+#include "demo/music.h"
 #include "engine/commands.h"
 #include "platform/error.h"
+#include "platform/pixmap.h"
 
 #include <filesystem>
 #include <system_error>
@@ -10,7 +12,7 @@ const std::vector<std::string>& DemoMediaFiles() {
     static const std::vector<std::string> files = [] {
         std::vector<std::string> f = {
             // Start-up, in load order.
-            "media/musica.ogg",
+            kMainSongFile,
             "media/portada.png",
             "media/fondo.png",
             "media/marco.png",
@@ -46,24 +48,33 @@ const std::vector<std::string>& DemoMediaFiles() {
     return files;
 }
 
-std::vector<std::string> MissingDemoMedia(const std::string& root) {
-    std::vector<std::string> missing;
+std::vector<MediaProblem> FindDemoMediaProblems(const std::string& root) {
+    std::vector<MediaProblem> problems;
     for (const std::string& file : DemoMediaFiles()) {
-        const std::filesystem::path path =
-            root.empty() ? std::filesystem::path(file) : std::filesystem::path(root) / file;
+        const std::string path =
+            root.empty() ? file : (std::filesystem::path(root) / file).string();
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec)) missing.push_back(file);
+        std::string why;
+        if (!std::filesystem::is_regular_file(path, ec)) {
+            why = "is missing";
+        } else if (file.ends_with(".png")) {
+            why = CheckImageFile(path);
+        } else if (file.ends_with(".ogg")) {
+            AudioFileInfo info;
+            why = ProbeAudioFile(path, &info);
+            if (why.empty() && file == kMainSongFile) why = MainSongTooShort(info.claimedFrames);
+        }
+        if (!why.empty()) problems.push_back({file, why});
     }
-    return missing;
+    return problems;
 }
 
 void CheckDemoMedia() {
-    const std::vector<std::string> missing = MissingDemoMedia();
-    if (missing.empty()) return;
-    std::string message = "Missing media file: " + missing.front();
-    if (missing.size() > 1)
-        message += " (and " + std::to_string(missing.size() - 1) + " more of " +
-                   std::to_string(DemoMediaFiles().size()) + ")";
+    const std::vector<MediaProblem> problems = FindDemoMediaProblems();
+    if (problems.empty()) return;
+    std::string message = "Media files missing or bad (" + std::to_string(problems.size()) +
+                          " of " + std::to_string(DemoMediaFiles().size()) + "):";
+    for (const MediaProblem& p : problems) message += "\n  " + p.file + " " + p.why;
     RuntimeError(message);
 }
 

@@ -2,9 +2,10 @@
 //
 // The demo reads nothing but the files listed by DemoMediaFiles: the images and songs of
 // start-up, the textures its elements load, the line drawings and the scene file. Start-up
-// checks that all of them exist before the display opens (CheckDemoMedia); each is still opened
-// when the demo first needs it, and a load that returns null there (a file that is missing or
-// cannot be decoded) ends the program through RuntimeError naming the file.
+// checks, before the display opens, that all of them exist and that the images and songs
+// among them would decode (CheckDemoMedia); each is still opened when the demo first needs
+// it, and a load that returns null there ends the program through RuntimeError naming the
+// file.
 #pragma once
 
 #include "engine/handles.h"
@@ -19,12 +20,23 @@
 // the demo first needs them.
 const std::vector<std::string>& DemoMediaFiles();
 
-// The files of the list that do not exist (or are not regular files) under `root` ("" for
-// the working directory), in list order.
-std::vector<std::string> MissingDemoMedia(const std::string& root = "");
+// A file of the list that is missing or would not load, and why ("is missing", "is cut
+// short", "is not an Ogg Vorbis file", ...: a phrase that follows the file's name).
+struct MediaProblem {
+    std::string file;
+    std::string why;
+    bool operator==(const MediaProblem&) const = default;
+};
 
-// Ends the program through RuntimeError naming the first missing file:
-// "Missing media file: media/..." (and how many more are missing).
+// Every problem with the listed files under `root` ("" for the working directory), in list
+// order: files that are missing (or not regular files), images whose structure is damaged
+// (CheckImageFile), songs whose headers are refused (ProbeAudioFile) and a main song that
+// claims too short a length (MainSongTooShort). Only headers and checksums are read, so the
+// check stays cheap; the files are decoded when the demo loads them.
+std::vector<MediaProblem> FindDemoMediaProblems(const std::string& root = "");
+
+// Ends the program through RuntimeError naming every problem at once, one per line:
+// "Media files missing or bad (2 of 56):\n  media/txt_is.png is missing\n  ...".
 void CheckDemoMedia();
 
 // Loaders that end the program when the load returns null: "Cannot load <what>: <path>".

@@ -1,10 +1,12 @@
 #include "demo/music.h"
 
+#include "demo/beat_tables.h"
 #include "platform/error.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 float ticks = 0;
 
@@ -35,6 +37,28 @@ tmusicRef tmusic::load(const std::string& path) {
     auto music = std::make_shared<tmusic>();
     music->sample = LoadAudioSample(path);
     if (!music->sample) RuntimeError("Cannot load music: " + path);
+    return music;
+}
+
+double SongEndTick(std::int64_t frames) {
+    return double(frames) / kFramesPerMs / kMsPerTick;
+}
+
+std::string MainSongTooShort(std::int64_t frames) {
+    const double end = SongEndTick(frames);
+    const double needed = beat_tables::kLastTick + kSongSpareTicks;
+    if (end >= needed) return {};
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "ends at tick %.0f (%.1f s); the show needs it to play to tick %.0f (%.0f s)",
+                  std::floor(end), end / 30.0, needed, needed / 30.0);
+    return text;
+}
+
+tmusicRef tmusic::loadMain(const std::string& path) {
+    tmusicRef music = load(path);
+    const std::string why = MainSongTooShort(music->sample->length);
+    if (!why.empty()) RuntimeError("Song too short: " + path + " " + why);
     return music;
 }
 

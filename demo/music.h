@@ -27,6 +27,20 @@ struct SongSpan {
 };
 SongSpan GetSongSpan(const TAudioSample& song, float start, float end);
 
+// The song that drives the clock.
+inline constexpr const char* kMainSongFile = "media/musica.ogg";
+
+// The clock's tick at the end of a song of `frames` frames (the clock counts 1470 frames a
+// tick whatever the song's rate).
+double SongEndTick(std::int64_t frames);
+
+// The main song must still play a second past the last phase threshold, so that the frame
+// loop reads the clock past it before the song ends (once it ends the clock falls back to 0
+// and the show would stall). "" when a song of `frames` frames is long enough, else why not
+// ("ends at tick ..."), phrased to follow the file's name.
+inline constexpr double kSongSpareTicks = 30;
+std::string MainSongTooShort(std::int64_t frames);
+
 class tmusic;
 using tmusicRef = std::shared_ptr<tmusic>;
 
@@ -41,6 +55,9 @@ class tmusic {
     // Decodes the song. A missing or undecodable file is fatal: the demo cannot run
     // without its clock.
     static tmusicRef load(const std::string& path);
+    // load, and a song too short to carry the show to its end screen is fatal as well:
+    // "Song too short: <path> ends at tick ...".
+    static tmusicRef loadMain(const std::string& path);
     void stop();
     // Plays from tick `start` to tick `end` (0, or past the song: to its end). A start past
     // the end of the song ends the program (exit status 0). The channel of an earlier Play

@@ -13,7 +13,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
+#include <new>
 
 // Mixer state of one channel. The sound data and the fields above `pos` are fixed once the
 // voice is published to the mixer. `pos` and `passes` belong to whichever thread mixes (the
@@ -271,34 +273,75 @@ AudioSampleRef CreateStaticAudioSample(void* samples, int length, int hertz, int
     return sample;
 }
 
-AudioSampleRef LoadAudioSample(const std::string& path) {
-    OggVorbis_File vf;
-    if (ov_fopen(path.c_str(), &vf) != 0) return nullptr;
-    struct Closer {
-        OggVorbis_File* vf;
-        ~Closer() { ov_clear(vf); }
-    } closer{&vf};
+namespace {
 
-    const vorbis_info* info = ov_info(&vf, -1);
-    if (!info || (info->channels != 1 && info->channels != 2) || info->rate <= 0 ||
-        info->rate > INT_MAX)
-        return nullptr;
-    const int channels = info->channels;
-    const int frameBytes = 2 * channels;
+// An Ogg Vorbis file opened for decoding, checked to hold one or two channels at a usable
+// rate, the same in every link of a chained file (a change part-way would play part of the
+// song with the wrong shape or speed). Opening reads the header pages of every link and the
+// last page, for the claimed length; no audio is decoded. `problem` says why a file is refused
+// ("" when it is open and usable).
+class SongFile {
+  public:
+    explicit SongFile(const std::string& path) {
+        const int opened = ov_fopen(path.c_str(), &vf_);
+        open_ = opened == 0;
+        if (!open_) {
+            problem = opened == OV_FALSE ? "cannot be opened" : "is not an Ogg Vorbis file";
+            return;
+        }
+        first_ = ov_info(&vf_, 0);
+        if (!first_ || (first_->channels != 1 && first_->channels != 2))
+            problem = "has other than one or two channels";
+        else if (first_->rate <= 0 || first_->rate > INT_MAX)
+            problem = "has no usable sample rate";
+        else
+            for (int link = 1; link < ov_streams(&vf_) && problem.empty(); ++link)
+                if (!sameShape(ov_info(&vf_, link)))
+                    problem = "changes its channels or sample rate between chained streams";
+    }
+    ~SongFile() {
+        if (open_) ov_clear(&vf_);
+    }
+    SongFile(const SongFile&) = delete;
+    SongFile& operator=(const SongFile&) = delete;
 
+    bool sameShape(const vorbis_info* link) const {
+        return link && link->channels == first_->channels && link->rate == first_->rate;
+    }
+    int channels() const { return first_->channels; }
+    int hertz() const { return int(first_->rate); }
+    // The length the last page claims, which a damaged or hostile file can overstate.
+    std::int64_t claimedFrames() { return std::max<ogg_int64_t>(ov_pcm_total(&vf_, -1), 0); }
+    OggVorbis_File* vf() { return &vf_; }
+
+    std::string problem;
+
+  private:
+    OggVorbis_File vf_;
+    bool open_ = false;
+    const vorbis_info* first_ = nullptr;
+};
+
+// Bytes of PCM reserved per byte of the file before decoding. Vorbis packs 16-bit PCM about 10
+// to 40 times smaller; past the reservation the store grows as it fills, so a claimed length
+// larger than the file can hold reserves nothing extra.
+constexpr std::uintmax_t kReservePerFileByte = 64;
+
+AudioSampleRef decodeSong(SongFile& song, std::uintmax_t fileBytes) {
+    const int frameBytes = 2 * song.channels();
     auto store = std::make_shared<std::vector<std::uint8_t>>();
-    const ogg_int64_t total = ov_pcm_total(&vf, -1);
-    if (total > 0 && total < INT_MAX / frameBytes) store->reserve(std::size_t(total) * frameBytes);
+    const std::uintmax_t claimed = std::uintmax_t(song.claimedFrames()) * frameBytes;
+    store->reserve(std::size_t(std::min<std::uintmax_t>(
+        {claimed, fileBytes * kReservePerFileByte, std::uintmax_t(INT_MAX)})));
 
     char buffer[16384];
     for (;;) {
         int link = 0;
-        const long got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &link);
+        const long got = ov_read(song.vf(), buffer, sizeof buffer, 0, 2, 1, &link);
         if (got == 0) break;
         if (got == OV_HOLE) continue; // a gap in the data: skip it and go on
         if (got < 0) return nullptr;
-        const vorbis_info* li = ov_info(&vf, link);
-        if (!li || li->channels != channels) return nullptr; // a chained stream that changes shape
+        if (!song.sameShape(ov_info(song.vf(), link))) return nullptr;
         if (store->size() + std::size_t(got) > std::size_t(INT_MAX)) return nullptr;
         store->insert(store->end(), buffer, buffer + got);
     }
@@ -307,9 +350,33 @@ AudioSampleRef LoadAudioSample(const std::string& path) {
     sample->store = std::move(store);
     sample->samples = sample->store->data();
     sample->length = int(sample->store->size() / frameBytes);
-    sample->hertz = int(info->rate);
-    sample->format = channels == 1 ? SF_MONO16LE : SF_STEREO16LE;
+    sample->hertz = song.hertz();
+    sample->format = song.channels() == 1 ? SF_MONO16LE : SF_STEREO16LE;
     return sample;
+}
+
+} // namespace
+
+std::string ProbeAudioFile(const std::string& path, AudioFileInfo* info) {
+    SongFile song(path);
+    if (song.problem.empty() && info) {
+        info->channels = song.channels();
+        info->hertz = song.hertz();
+        info->claimedFrames = song.claimedFrames();
+    }
+    return song.problem;
+}
+
+AudioSampleRef LoadAudioSample(const std::string& path) {
+    SongFile song(path);
+    if (!song.problem.empty()) return nullptr;
+    std::error_code ec;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(path, ec);
+    try {
+        return decodeSong(song, ec ? 0 : fileBytes);
+    } catch (const std::bad_alloc&) {
+        return nullptr; // a song too large for the memory there is: not loaded
+    }
 }
 
 SoundRef LoadSound(const AudioSampleRef& sample, int flags) {

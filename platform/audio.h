@@ -63,9 +63,23 @@ AudioSampleRef CreateAudioSample(int length, int hertz, int format);
 AudioSampleRef CreateStaticAudioSample(void* samples, int length, int hertz, int format);
 
 // Decodes a whole Ogg Vorbis file into 16-bit PCM in memory: SF_MONO16LE or SF_STEREO16LE
-// at the file's rate. Null for a missing, unreadable or corrupt file, or one with more than
-// two channels; nothing is printed.
+// at the file's rate. Null for a missing, unreadable or corrupt file, one with more than two
+// channels, a chained file whose links differ in channels or rate, or a song too large for
+// the memory available; nothing is printed. Memory is reserved by what the file can hold,
+// not by the length it claims.
 AudioSampleRef LoadAudioSample(const std::string& path);
+
+// What the headers of an Ogg Vorbis file say, without decoding its audio.
+struct AudioFileInfo {
+    int channels = 0;
+    int hertz = 0;
+    std::int64_t claimedFrames = 0; // the length the last page gives; a bad file can lie
+};
+// Reads the headers of every link and the last page of an Ogg Vorbis file. Returns "" and
+// fills `info` (when given) if LoadAudioSample would accept the file's shape, else a short
+// reason ("cannot be opened", "is not an Ogg Vorbis file", ...). A damaged body past the
+// headers is found only by decoding.
+std::string ProbeAudioFile(const std::string& path, AudioFileInfo* info = nullptr);
 
 // Sound flags.
 constexpr int kSoundLoop = 1; // the sound repeats until its channel is stopped

@@ -9,6 +9,7 @@
 
 #include <jerror.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -665,30 +666,86 @@ void TPixmap::WritePixel(int x, int y, std::uint32_t c) {
     encodePixel(PixelPtr(x, y), format, c);
 }
 
+namespace {
+
+const std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+bool isPng(const std::uint8_t* data, std::size_t size) {
+    return size >= 8 && std::memcmp(data, kPngSignature, 8) == 0;
+}
+
+// Reads a whole regular file of at most 256 MB (larger image files are refused). False when it
+// cannot be read.
+bool readImageFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    constexpr long kMaxFileBytes = 256L << 20;
+    bytes.clear();
+    if (FileType(path) != 1) return false;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    const bool fits = size >= 0 && size <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0;
+    if (fits) {
+        bytes.resize(std::size_t(size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    }
+    std::fclose(file);
+    return fits && bytes.size() == std::size_t(size);
+}
+
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+// Walks a PNG file's chunks without inflating its pixels: the header chunk first with a size
+// within the limits, every chunk whole and matching its checksum, image data present, and the
+// end chunk last. This finds a cut-short, overwritten or foreign file; a deflate stream that is
+// damaged but carries correct checksums is found only by decoding.
+std::string checkPngChunks(const std::uint8_t* data, std::size_t size) {
+    std::size_t pos = 8;
+    bool header = false, imageData = false;
+    while (pos < size) {
+        if (size - pos < 12) return "is cut short";
+        const std::uint32_t length = bigEndian32(data + pos);
+        if (length > size - pos - 12) return "is cut short";
+        const std::uint8_t* type = data + pos + 4;
+        const uLong crc = crc32(crc32(0L, Z_NULL, 0), type, uInt(length + 4));
+        if (crc != bigEndian32(type + 4 + length)) return "has a damaged chunk";
+        const std::string name(reinterpret_cast<const char*>(type), 4);
+        if (!header) {
+            if (name != "IHDR" || length != 13) return "has no image header";
+            if (!sizeAllowed(bigEndian32(type + 4), bigEndian32(type + 8)))
+                return "has an impossible size";
+            header = true;
+        }
+        imageData = imageData || name == "IDAT";
+        pos += 12 + std::size_t(length);
+        if (name == "IEND") return imageData ? "" : "has no image data";
+    }
+    return "is cut short";
+}
+
+} // namespace
+
 PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size) {
     if (!data || size < 4) return nullptr;
-    static const std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (size >= 8 && std::memcmp(data, kPngSignature, 8) == 0) return loadPng(data, size);
+    if (isPng(data, size)) return loadPng(data, size);
     if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return loadJpeg(data, size);
     if (data[0] == 'B' && data[1] == 'M') return loadBmp(data, size);
     return loadTga(data, size);
 }
 
 PixmapRef LoadPixmap(const std::string& path) {
-    // Image files beyond this size are refused rather than read into memory.
-    constexpr long kMaxFileBytes = 256L << 20;
-    if (FileType(path) != 1) return nullptr;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return nullptr;
     std::vector<std::uint8_t> bytes;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    if (size > 0 && size <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0) {
-        bytes.resize(std::size_t(size));
-        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-    }
-    std::fclose(file);
+    readImageFile(path, bytes);
     return LoadPixmapFromMemory(bytes.data(), bytes.size());
+}
+
+std::string CheckImageFile(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    if (!readImageFile(path, bytes)) return "cannot be read";
+    if (isPng(bytes.data(), bytes.size())) return checkPngChunks(bytes.data(), bytes.size());
+    return LoadPixmapFromMemory(bytes.data(), bytes.size()) ? "" : "is not a readable image";
 }
 
 PixmapRef ResizePixmap(const PixmapRef& src, int width, int height) {

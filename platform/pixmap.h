@@ -78,6 +78,12 @@ PixmapRef LoadPixmap(const std::string& path);
 // The same from memory.
 PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size);
 
+// Checks that an image file would decode without decoding its pixels where that is costly:
+// a PNG file's chunks are walked and their checksums compared (a cut-short, damaged or
+// foreign file fails); files of the other formats are decoded. Returns "" for a good file,
+// else a short reason ("cannot be read", "is cut short", "has a damaged chunk", ...).
+std::string CheckImageFile(const std::string& path);
+
 // A new pixmap of the given size in the source's format, resampled from the source: an area
 // average where a side shrinks, bilinear interpolation where it grows, an exact copy at the
 // same size. Colours are weighted by their alpha, so fully transparent pixels do not darken

@@ -7,6 +7,7 @@
 // picture. The references in tests/fixtures/demo/ are this test's own frames (see renderer.txt).
 #include "demo/demo.h"
 #include "demo/flash.h"
+#include "demo/sequencer.h"
 #include "demo/tfuegoestela.h"
 #include "demo/tparticula.h"
 #include "demo/tpieza.h"
@@ -218,3 +219,27 @@ TEST_F(DemoRunTest, LatePhasesMatchTheirReferencesAndReasonedProperties) {
 }
 
 } // namespace
+
+// The capture clock runs on through the hand-over into the end screen: past the main song's
+// end it counts the end-screen song's time, half a tick per video frame, from where the music
+// clock stopped.
+TEST_F(DemoRunTest, CaptureClockCarriesOnIntoTheEndScreen) {
+    DemoStartup();
+    ASSERT_TRUE(StartRunAtPhase(10));
+    const float start = float(PhaseEndTick(9));
+    std::vector<std::pair<long, int>> reached; // frame and phase
+    const std::string error = RunFramesToTicks({4100, 4300}, [&](int, long frame) {
+        reached.push_back({frame, parte});
+        return true;
+    });
+    ASSERT_EQ(error, "");
+    ASSERT_EQ(reached.size(), 2u);
+    // 4100 on the music clock, in phase 10.
+    long expected = 1;
+    while (float(((expected - 1) * 735.0 + 1.0) / kFramesPerMs / kMsPerTick + start) < 4100.0f)
+        ++expected;
+    EXPECT_EQ(reached[0], (std::pair<long, int>{expected, 10}));
+    // 4300 on the end screen, 200 ticks (400 frames) later, within a frame of the hand-over.
+    EXPECT_EQ(reached[1].second, 11);
+    EXPECT_NEAR(double(reached[1].first - reached[0].first), 400.0, 1.0);
+}

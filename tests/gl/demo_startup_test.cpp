@@ -17,6 +17,7 @@
 #include "platform/image2d.h"
 #include "platform/testing.h"
 
+#include "../unit/audio_fixture.h"
 #include "../unit/temp_dir.h"
 #include "demo_fixture_gl.h"
 
@@ -24,6 +25,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -178,17 +180,17 @@ TEST_F(DemoRunTest, EscapeDuringStartUpEndsBeforeTheFirstFrame) {
 }
 
 // A media folder beside the test whose files link to the generated ones, but for the changes
-// asked: files left out or replaced by bytes that do not decode.
+// asked: files left out or replaced by other bytes.
 class BrokenMediaTest : public DemoRunTest {
   protected:
     void MakeMedia(const std::vector<std::string>& leaveOut,
-                   const std::vector<std::string>& garble) {
+                   const std::map<std::string, std::vector<std::uint8_t>>& replace) {
         const std::filesystem::path real = std::filesystem::current_path();
         std::filesystem::create_directories(tmp_.dir() / "media");
         for (const std::string& f : DemoMediaFiles()) {
             if (std::find(leaveOut.begin(), leaveOut.end(), f) != leaveOut.end()) continue;
-            if (std::find(garble.begin(), garble.end(), f) != garble.end())
-                tmp_.write(f, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+            if (auto r = replace.find(f); r != replace.end())
+                tmp_.write(f, r->second);
             else
                 std::filesystem::create_symlink(real / f, tmp_.dir() / f);
         }
@@ -206,22 +208,31 @@ class BrokenMediaTest : public DemoRunTest {
     TempDir tmp_;
 };
 
-TEST_F(BrokenMediaTest, MissingFileEndsBeforeTheDisplayOpens) {
-    MakeMedia({"media/saludo9.lap"}, {});
-    EXPECT_EQ(StartUpError(), "Missing media file: media/saludo9.lap");
+const std::vector<std::uint8_t> kNotAnImage = {'n', 'o', 't', ' ', 'a', 'n',
+                                               ' ', 'i', 'm', 'a', 'g', 'e'};
+
+// A corrupt image that phase 2 would load only later, a corrupt texture and a missing file
+// are reported together, before the display opens.
+TEST_F(BrokenMediaTest, BadAndMissingFilesAreReportedTogetherBeforeTheDisplayOpens) {
+    MakeMedia({"media/saludo9.lap"},
+              {{"media/pieza.png", kNotAnImage}, {"media/scroll3.png", kNotAnImage}});
+    EXPECT_EQ(StartUpError(), "Media files missing or bad (3 of 56):\n"
+                              "  media/scroll3.png is not a readable image\n"
+                              "  media/pieza.png is not a readable image\n"
+                              "  media/saludo9.lap is missing");
     EXPECT_FALSE(GraphicsOpen());
 }
 
-TEST_F(BrokenMediaTest, UndecodableFileEndsWhenItIsLoaded) {
-    MakeMedia({}, {"media/txt_is.png"});
-    EXPECT_EQ(StartUpError(), "Cannot load image: media/txt_is.png");
-    EXPECT_NE(txt_theworld, nullptr) << "the images before it loaded";
-    EXPECT_EQ(lapiz, nullptr);
-}
-
-TEST_F(BrokenMediaTest, UndecodableTextureOfAnElementEndsNamingIt) {
-    MakeMedia({}, {"media/scroll3.png"});
-    EXPECT_EQ(StartUpError(), "Cannot load texture: media/scroll3.png");
+// A main song whose headers claim the whole show but which decodes to two seconds is refused
+// once it is decoded, naming the file, before the show starts.
+TEST_F(BrokenMediaTest, SongShorterThanTheShowIsRefusedAtStartUp) {
+    std::vector<std::uint8_t> song =
+        OggBytes(Tone(88200, 44100, {440.0, 550.0}, 4000.0), 2, 44100, 0.1f);
+    ASSERT_TRUE(SetLastGranule(song, std::int64_t(536) << 20));
+    MakeMedia({}, {{"media/musica.ogg", song}});
+    EXPECT_EQ(StartUpError(), "Song too short: media/musica.ogg ends at tick 60 (2.0 s); the "
+                              "show needs it to play to tick 4230 (141 s)");
+    EXPECT_EQ(portada, nullptr) << "nothing after the song was loaded";
 }
 
 } // namespace

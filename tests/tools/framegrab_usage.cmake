@@ -15,7 +15,14 @@ set(cases
   "OUT --phases --size 0x300|not a size WxH with sides from 1 to 4096: 0x300"
   "OUT --phases --size 400x4097|not a size WxH with sides from 1 to 4096: 400x4097"
   "OUT --phases --size 400x300x2|not a size WxH with sides from 1 to 4096: 400x300x2"
-  "OUT --size 400x300 --phases|not a tick from 0 to 99999: --size")
+  "OUT --size 400x300 --phases|not a tick from 0 to 99999: --size"
+  "OUT --from|--from takes a phase from 2 to 11"
+  "OUT --from 1 100|--from takes a phase from 2 to 11"
+  "OUT --from 12 --phases|--from takes a phase from 2 to 11"
+  "OUT --from 5|an output folder and at least one tick"
+  "OUT --from 5 100|tick 100 lies before phase 5, which starts at tick 1675"
+  "OUT 100 --from 5|not a tick from 0 to 99999: --from"
+  "OUT --phases --from 5|--phases takes nothing but --size WxH")
 
 set(out "${WORKDIR}/never-made")
 file(REMOVE_RECURSE "${out}")
@@ -29,7 +36,7 @@ foreach(case IN LISTS cases)
   execute_process(COMMAND "${FRAMEGRAB}" ${args} RESULT_VARIABLE rc ERROR_VARIABLE err
                   OUTPUT_QUIET)
   string(FIND "${err}" "framegrab: ${reason}" at_reason)
-  string(FIND "${err}" "framegrab OUTDIR --phases [--size WxH]" at_usage)
+  string(FIND "${err}" "framegrab OUTDIR [--from PHASE] --phases [--size WxH]" at_usage)
   if(NOT rc EQUAL 2 OR at_reason EQUAL -1 OR at_usage EQUAL -1 OR EXISTS "${out}")
     string(APPEND failures "\n  framegrab ${arglist}: exit ${rc}, stderr: ${err}")
   endif()

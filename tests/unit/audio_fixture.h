@@ -53,16 +53,56 @@ inline std::vector<std::int16_t> Tone(int frames, int hertz, const std::vector<d
     return pcm;
 }
 
-// Encodes interleaved 16-bit PCM as an Ogg Vorbis file. Returns false on any failure.
-inline bool EncodeOgg(const std::string& path, const std::vector<std::int16_t>& pcm, int channels,
-                      int hertz, float quality = 0.6f) {
+// The bytes of an Ogg Vorbis file of interleaved 16-bit PCM under the given stream serial
+// number (concatenating two with different serials makes a chained file). Empty on failure.
+inline std::vector<std::uint8_t> OggBytes(const std::vector<std::int16_t>& pcm, int channels,
+                                          int hertz, float quality = 0.6f, int serial = 20240601) {
     std::vector<float> samples(pcm.size());
     for (std::size_t i = 0; i < pcm.size(); ++i) samples[i] = pcm[i] / 32768.0f;
-    const std::vector<std::uint8_t> bytes = EncodeOggVorbis(
-        samples.data(), pcm.size() / std::size_t(channels), channels, hertz, quality, 20240601);
+    return EncodeOggVorbis(samples.data(), pcm.size() / std::size_t(channels), channels, hertz,
+                           quality, serial);
+}
+
+// Writes bytes to a file. Returns false on any failure.
+inline bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty()) return false;
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return false;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     return std::fclose(out) == 0 && ok;
+}
+
+// Encodes interleaved 16-bit PCM as an Ogg Vorbis file. Returns false on any failure.
+inline bool EncodeOgg(const std::string& path, const std::vector<std::int16_t>& pcm, int channels,
+                      int hertz, float quality = 0.6f) {
+    return WriteBytes(path, OggBytes(pcm, channels, hertz, quality));
+}
+
+// The Ogg page checksum: CRC-32 with the polynomial 0x04C11DB7, not reflected, starting at 0.
+inline std::uint32_t OggCrc(const std::uint8_t* p, std::size_t n) {
+    std::uint32_t crc = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= std::uint32_t(p[i]) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    return crc;
+}
+
+// Rewrites the granule position (the stream's length in frames so far) of the last page of an
+// Ogg file and its checksum, so that the file claims a length of `granule` frames.
+inline bool SetLastGranule(std::vector<std::uint8_t>& ogg, std::int64_t granule) {
+    static const std::uint8_t kCapture[4] = {'O', 'g', 'g', 'S'};
+    auto last = std::find_end(ogg.begin(), ogg.end(), kCapture, kCapture + 4);
+    if (last == ogg.end() || ogg.end() - last < 27) return false;
+    std::uint8_t* page = &*last;
+    const std::size_t segments = page[26];
+    std::size_t size = 27 + segments;
+    for (std::size_t i = 0; i < segments; ++i) size += page[27 + i];
+    if (std::size_t(ogg.end() - last) != size) return false;
+    for (int i = 0; i < 8; ++i) page[6 + i] = std::uint8_t(std::uint64_t(granule) >> (8 * i));
+    for (int i = 0; i < 4; ++i) page[22 + i] = 0;
+    const std::uint32_t crc = OggCrc(page, size);
+    for (int i = 0; i < 4; ++i) page[22 + i] = std::uint8_t(crc >> (8 * i));
+    return true;
 }

@@ -209,6 +209,70 @@ TEST_F(AudioTest, MissingOrCorruptFilesLoadAsNull) {
     EXPECT_TRUE(LoadSound(good.path()));
 }
 
+// A chained file plays as one song only when every link has the first link's shape.
+TEST_F(AudioTest, ChainedLinksMustShareChannelsAndRate) {
+    // (The first link lasts a few seconds: the file reader passes over a very short first link.)
+    const auto link = [](int channels, int hertz, int seconds, int serial) {
+        std::vector<double> freqs(std::size_t(channels), 440.0);
+        return OggBytes(Tone(hertz * seconds, hertz, freqs, 5000.0), channels, hertz, 0.1f, serial);
+    };
+    const auto chain = [](std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        bool loads;
+    };
+    const Case cases[] = {
+        {"same shape", chain(link(2, 44100, 4, 1), link(2, 44100, 1, 2)), true},
+        {"rate changes", chain(link(2, 44100, 4, 1), link(2, 22050, 1, 2)), false},
+        {"channels change", chain(link(2, 44100, 4, 1), link(1, 44100, 1, 2)), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFile file("chained.ogg");
+        ASSERT_TRUE(WriteBytes(file.path(), c.bytes));
+        const AudioSampleRef sample = LoadAudioSample(file.path());
+        EXPECT_EQ(sample != nullptr, c.loads);
+        EXPECT_EQ(ProbeAudioFile(file.path()).empty(), c.loads) << ProbeAudioFile(file.path());
+        if (sample) {
+            EXPECT_EQ(sample->length, 5 * 44100);
+        }
+    }
+}
+
+// The length the last page claims is what the headers report, but memory is reserved only
+// for what the file can hold: a 536-million-frame claim on a small file decodes what is there.
+// (The song spans several pages: the claim is in the last, the start offset in the first.)
+TEST_F(AudioTest, ClaimedLengthDoesNotSetTheAllocation) {
+    std::vector<std::uint8_t> bytes =
+        OggBytes(Tone(88200, 44100, {440.0, 660.0}, 5000.0), 2, 44100, 0.1f);
+    ASSERT_TRUE(SetLastGranule(bytes, std::int64_t(536) << 20));
+    TempFile file("claims.ogg");
+    ASSERT_TRUE(WriteBytes(file.path(), bytes));
+
+    AudioFileInfo info;
+    EXPECT_EQ(ProbeAudioFile(file.path(), &info), "");
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.hertz, 44100);
+    EXPECT_GT(info.claimedFrames, std::int64_t(500) << 20);
+
+    const AudioSampleRef sample = LoadAudioSample(file.path());
+    ASSERT_NE(sample, nullptr);
+    EXPECT_GE(sample->length, 88200);
+    EXPECT_LE(sample->length, 88200 + 2048) << "no more than the last page's worth beyond";
+    EXPECT_LE(sample->store->capacity(), bytes.size() * 64) << "reserved from the claim";
+}
+
+TEST_F(AudioTest, ProbeNamesWhatIsWrong) {
+    TempFile garbage("probe.ogg");
+    garbage.write(std::vector<std::uint8_t>(4096, 0x5a));
+    EXPECT_EQ(ProbeAudioFile("/nonexistent/song.ogg"), "cannot be opened");
+    EXPECT_EQ(ProbeAudioFile(garbage.path()), "is not an Ogg Vorbis file");
+}
+
 TEST_F(AudioTest, PlayingCountsFramesPlusOneUntilTheEndOrWrapsWhenLooping) {
     const auto ramp = Ramp(100, 100);
     for (int flags : {0, kSoundLoop}) {

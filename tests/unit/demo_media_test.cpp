@@ -1,6 +1,10 @@
 // The list of files the demo opens, the start-up check that they exist, and the checked loaders.
 #include "demo/media.h"
 
+#include "demo/beat_tables.h"
+#include "demo/music.h"
+
+#include "audio_fixture.h"
 #include "demo_fixture.h"
 #include "temp_dir.h"
 
@@ -9,6 +13,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -61,38 +66,96 @@ TEST_F(DemoMediaTest, ListHoldsEveryFileOnceUnderMedia) {
         EXPECT_EQ(std::set<std::string>(files.begin(), files.end()).count(f), 1u) << f;
 }
 
-// The generated media folder and the list agree both ways.
-TEST_F(DemoMediaTest, GeneratedMediaFolderHasExactlyTheListedFiles) {
-    const std::filesystem::path root = std::filesystem::path(LAPIZ_MEDIA_DIR).parent_path();
-    EXPECT_TRUE(MissingDemoMedia(root.string()).empty());
+const std::filesystem::path kMedia = LAPIZ_MEDIA_DIR;
+
+// The generated media folder and the list agree both ways, and every file passes the check.
+TEST_F(DemoMediaTest, GeneratedMediaFolderHasExactlyTheListedFilesAndAllDecode) {
+    EXPECT_EQ(FindDemoMediaProblems(kMedia.parent_path().string()), std::vector<MediaProblem>{});
     const auto& files = DemoMediaFiles();
     const std::set<std::string> listed(files.begin(), files.end());
-    for (const auto& entry : std::filesystem::directory_iterator(LAPIZ_MEDIA_DIR))
+    for (const auto& entry : std::filesystem::directory_iterator(kMedia))
         EXPECT_EQ(listed.count("media/" + entry.path().filename().string()), 1u)
             << entry.path() << " is not in the list";
 }
 
-TEST_F(DemoMediaTest, MissingFilesAreReportedInListOrderAndNameTheFirst) {
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A copy of the generated media in which some files are missing or damaged: every problem is
+// found before anything is decoded, in list order, and reported at once.
+TEST_F(DemoMediaTest, EveryMissingOrDamagedFileIsReportedAtOnce) {
     TempDir tmp;
-    MakeMedia(tmp, {"media/txt_is.png", "media/saludo7.lap"});
-    EXPECT_EQ(MissingDemoMedia(tmp.dir().string()),
-              (std::vector<std::string>{"media/txt_is.png", "media/saludo7.lap"}));
-    InDir(tmp.dir(), [] {
-        EXPECT_EQ(ExitMessage(CheckDemoMedia),
-                  "Missing media file: media/txt_is.png (and 1 more of 56)");
-    });
+    std::filesystem::create_directories(tmp.dir() / "media");
+    for (const std::string& f : DemoMediaFiles())
+        std::filesystem::copy_file(kMedia.parent_path() / f, tmp.dir() / f);
+    const auto damage = [&](const std::string& f, auto change) {
+        std::vector<std::uint8_t> bytes = ReadAll(tmp.dir() / f);
+        change(bytes);
+        tmp.write(f, bytes);
+    };
+    // The song cut to a tenth: what is left decodes, but ends long before the show does.
+    damage("media/musica.ogg", [](auto& b) { b.resize(b.size() / 10); });
+    std::filesystem::remove(tmp.dir() / "media/txt_is.png");
+    damage("media/kolumo.ogg", [](auto& b) { std::fill(b.begin(), b.begin() + 64, 0); });
+    damage("media/scroll3.png", [](auto& b) { b.assign(b.size(), 0x5a); });
+    damage("media/cubo0002b.png", [](auto& b) { b[b.size() / 2] ^= 0x10; });
+    damage("media/pieza.png", [](auto& b) { b.resize(b.size() / 2); });
+    std::filesystem::remove(tmp.dir() / "media/saludo7.lap");
+    std::filesystem::remove(tmp.dir() / "media/escenario1.esc");
+    std::filesystem::create_directories(tmp.dir() / "media/escenario1.esc"); // a folder
 
-    // A folder in place of a file counts as missing.
-    TempDir other;
-    MakeMedia(other, {"media/escenario1.esc"});
-    std::filesystem::create_directories(other.dir() / "media/escenario1.esc");
-    InDir(other.dir(), [] {
-        EXPECT_EQ(ExitMessage(CheckDemoMedia), "Missing media file: media/escenario1.esc");
-    });
+    const std::vector<MediaProblem> problems = FindDemoMediaProblems(tmp.dir().string());
+    ASSERT_EQ(problems.size(), 8u);
+    EXPECT_EQ(problems[0].file, "media/musica.ogg");
+    EXPECT_TRUE(problems[0].why.starts_with("ends at tick 4")) << problems[0].why;
+    EXPECT_EQ(std::vector<MediaProblem>(problems.begin() + 1, problems.end()),
+              (std::vector<MediaProblem>{
+                  {"media/txt_is.png", "is missing"},
+                  {"media/kolumo.ogg", "is not an Ogg Vorbis file"},
+                  {"media/scroll3.png", "is not a readable image"},
+                  {"media/cubo0002b.png", "has a damaged chunk"},
+                  {"media/pieza.png", "is cut short"},
+                  {"media/saludo7.lap", "is missing"},
+                  {"media/escenario1.esc", "is missing"},
+              }));
 
-    TempDir complete;
-    MakeMedia(complete, {});
-    InDir(complete.dir(), [] { EXPECT_NO_THROW(CheckDemoMedia()); });
+    std::string expected = "Media files missing or bad (8 of 56):";
+    for (const MediaProblem& p : problems) expected += "\n  " + p.file + " " + p.why;
+    InDir(tmp.dir(), [&] { EXPECT_EQ(ExitMessage(CheckDemoMedia), expected); });
+}
+
+// The main song must carry the clock a second past the last phase threshold.
+TEST_F(DemoMediaTest, MainSongMustPlayPastTheLastThreshold) {
+    const std::int64_t needed = std::int64_t(beat_tables::kLastTick + 30) * 1470;
+    EXPECT_EQ(MainSongTooShort(needed), "");
+    EXPECT_EQ(MainSongTooShort(143 * 44100), "");
+    EXPECT_EQ(MainSongTooShort(needed - 1470),
+              "ends at tick 4229 (141.0 s); the show needs it to play to tick 4230 (141 s)");
+    EXPECT_EQ(MainSongTooShort(0),
+              "ends at tick 0 (0.0 s); the show needs it to play to tick 4230 (141 s)");
+
+    // Decoded, a two-second song is refused naming the file, even when its last page claims
+    // the length of the whole show.
+    TempDir tmp;
+    std::vector<std::uint8_t> bytes =
+        OggBytes(Tone(88200, 44100, {440.0, 550.0}, 4000.0), 2, 44100, 0.1f);
+    ASSERT_TRUE(SetLastGranule(bytes, std::int64_t(536) << 20));
+    tmp.write("long.ogg", bytes);
+    AudioFileInfo info;
+    ASSERT_EQ(ProbeAudioFile(tmp.path("long.ogg"), &info), "");
+    EXPECT_EQ(MainSongTooShort(info.claimedFrames), "") << "the header check trusts the claim";
+    const std::string path = tmp.path("long.ogg");
+    try {
+        tmusic::loadMain(path);
+        ADD_FAILURE() << "a two-second song was accepted";
+    } catch (const Exited& e) {
+        EXPECT_EQ(e.status, -1);
+        EXPECT_EQ(e.message, "Song too short: " + path +
+                                 " ends at tick 60 (2.0 s); the show needs it to play to tick "
+                                 "4230 (141 s)");
+    }
 }
 
 TEST_F(DemoMediaTest, CheckedLoadersEndTheProgramNamingTheFile) {

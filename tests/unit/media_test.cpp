@@ -357,18 +357,23 @@ TEST(Media, FullScreenImagesHaveTheirAlpha) {
     EXPECT_TRUE(portada.all(700, 0, 800, 600, Clear));
     EXPECT_GT(portada.share(100, 130, 700, 470, Opaque), 0.2);
 
-    // The title words, one per image, top to bottom in reading order without overlapping.
-    int previousLast = -1;
+    // The title words, one per image, in reading order without overlapping: each one below
+    // the one before it, or on its line to its right.
+    int previousBottom = -1, previousRight = -1;
     for (const char* name :
          {"txt_theuniverse.png", "txt_is.png", "txt_fewunsorted.png", "txt_blocks.png"}) {
         SCOPED_TRACE(name);
         const Image word(name);
         ASSERT_TRUE(word.ok());
-        const auto [first, last] = InkRows(word);
-        ASSERT_GE(first, 0) << "an empty title word";
-        EXPECT_GT(first, previousLast);
-        EXPECT_GT(word.share(0, first, 800, last + 1, Opaque), 0.05);
-        previousLast = last;
+        const auto [top, bottom] = InkRows(word);
+        ASSERT_GE(top, 0) << "an empty title word";
+        int left = 800, right = -1;
+        for (int x = 0; x < 800; ++x)
+            if (!word.all(x, top, x + 1, bottom + 1, Clear)) left = std::min(left, x), right = x;
+        EXPECT_TRUE(top > previousBottom || left > previousRight);
+        EXPECT_GT(word.share(left, top, right + 1, bottom + 1, Opaque), 0.2) << "faint lettering";
+        previousBottom = bottom;
+        previousRight = right;
     }
 
     for (const char* name : {"fondo.png", "marco.png", "portada.png", "txt_blocks.png"}) {
@@ -521,6 +526,95 @@ TEST(Media, TexturesJoinAndKeepTheirAlpha) {
     EXPECT_TRUE(linea.all(0, 0, m, m, [](const Px& p) {
         return p.a == 0 || (p.r == 255 && p.g == 255 && p.b == 255);
     }));
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the viewer sees of the media in their phases
+
+// The phase-4 banner holds the whole line: no lettering at the strip's two ends, and lettering
+// in both end squares, so the words start in the first and end in the last.
+TEST(Media, ScrollBannerTextFitsItsStrip) {
+    const Image first("scroll0.png"), last("scroll5.png");
+    ASSERT_TRUE(first.ok() && last.ok());
+    const int s = first.w();
+    EXPECT_TRUE(first.all(0, 0, 16, s, Clear)) << "lettering cut at the left end";
+    EXPECT_TRUE(last.all(s - 16, 0, s, s, Clear)) << "lettering cut at the right end";
+    for (const Image* im : {&first, &last}) {
+        EXPECT_TRUE(im->all(0, 0, s, 8, Clear)) << "lettering cut at the top";
+        EXPECT_TRUE(im->all(0, s - 8, s, s, Clear)) << "lettering cut at the bottom";
+        EXPECT_GT(im->share(0, 0, s, s, Opaque), 0.05) << "an end square without lettering";
+    }
+}
+
+// Columns of a strip with any lettering in them.
+std::vector<bool> InkedColumns(const Image& strip) {
+    std::vector<bool> inked(std::size_t(strip.w()));
+    for (int x = 0; x < strip.w(); ++x) inked[std::size_t(x)] = !strip.all(x, 0, x + 1, 36, Clear);
+    return inked;
+}
+
+// The credits' text runs until phase 6 ends (its wave has shown about 2200 columns by then),
+// and the end screen's repeating strip has no long blank stretch.
+TEST(Media, ScrollerTextIsSpreadOverTheStrips) {
+    const Image credits("creditos.png");
+    ASSERT_TRUE(credits.ok());
+    const std::vector<bool> c = InkedColumns(credits);
+    const int lastInked = int(std::find(c.rbegin(), c.rend(), true).base() - c.begin()) - 1;
+    EXPECT_GT(lastInked, credits.w() * 4 / 5);
+    EXPECT_LT(lastInked, 2216) << "past what phase 6 shows";
+
+    // The wave shows 200 columns at once: a blank run as long would leave it empty.
+    const Image end("scrollkolumo.png");
+    ASSERT_TRUE(end.ok());
+    const std::vector<bool> e = InkedColumns(end);
+    int longest = 0, run = 0;
+    for (std::size_t i = 0; i < 2 * e.size(); ++i) { // twice round: the strip repeats
+        run = e[i % e.size()] ? 0 : run + 1;
+        longest = std::max(longest, run);
+    }
+    EXPECT_LT(longest, 100);
+}
+
+// Phase 3 draws the title words over the logo, both about the screen's centre: the words at
+// scale 1 (shaking 2 pixels sideways), the logo at scale 1 to 1.1 on the beats. No solid
+// pixel of a word lands on a solid pixel of the logo.
+TEST(Media, TitleWordsLeaveTheLogoClear) {
+    const Image logo("portada.png");
+    ASSERT_TRUE(logo.ok());
+    const auto solid = [](const Px& p) { return p.a >= 128; };
+    for (const char* name :
+         {"txt_theuniverse.png", "txt_is.png", "txt_fewunsorted.png", "txt_blocks.png"}) {
+        SCOPED_TRACE(name);
+        const Image word(name);
+        ASSERT_TRUE(word.ok());
+        int clashes = 0;
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) {
+                if (!solid(word.at(x, y))) continue;
+                for (const double scale : {1.0, 1.05, 1.1})
+                    for (const int shake : {-2, 2}) {
+                        const int lx = int(std::lround(400 + (x + shake - 400) / scale));
+                        const int ly = int(std::lround(300 + (y - 300) / scale));
+                        if (lx >= 0 && lx < 800 && solid(logo.at(lx, ly))) ++clashes;
+                    }
+            }
+        EXPECT_EQ(clashes, 0);
+    }
+}
+
+// The sky cube's room is dim, so that phase 7's additive white particles stand out on it:
+// most of every face is darker than half brightness.
+TEST(Media, SkyCubeRoomLeavesRoomForAdditiveLight) {
+    for (int i = 0; i < 6; ++i) {
+        const Image face("cubo000" + std::to_string(i) + "b.png");
+        ASSERT_TRUE(face.ok());
+        std::vector<double> luma;
+        for (int y = 0; y < face.h(); y += 2)
+            for (int x = 0; x < face.w(); x += 2) luma.push_back(Luma(face.at(x, y)));
+        std::sort(luma.begin(), luma.end());
+        EXPECT_LT(luma[luma.size() / 2], 0.35) << "face " << i;
+        EXPECT_LT(luma[luma.size() * 9 / 10], 0.5) << "face " << i;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,5 +1,5 @@
-// framegrab OUTDIR TICK...
-// framegrab OUTDIR --phases [--size WxH]
+// framegrab OUTDIR [--from PHASE] TICK...
+// framegrab OUTDIR [--from PHASE] --phases [--size WxH]
 //
 // Runs the demo's own start-up and frames on the virtual clock (capture.h): the music advances
 // exactly 735 sample frames per video frame and Flip does not wait, so every run renders the
@@ -7,13 +7,19 @@
 //
 // With TICKs it writes OUTDIR/tick-NNNNN.png for each (the tick zero-padded to five digits), a
 // screenshot of the first frame whose clock has reached the tick, and exits 0 once all are
-// written.
+// written. Past the main song's end the clock goes on with the end screen's song (CaptureClock),
+// so any tick of the end screen can be taken.
 //
 // With --phases it runs the whole demo from tick 0 and writes OUTDIR/phase-NN.png for each of
 // the eleven phases, one frame that shows the phase (see kPhaseShots): phases 1 to 10 at a tick
 // inside their range, phase 11, which runs on after the music has stopped, at a count of its
 // own frames. --size WxH writes the screenshots resampled to that size (an area average when
 // shrinking), opaque.
+//
+// --from PHASE (2 to 11) starts the run at the beginning of that phase instead of tick 0, as
+// bench_demo --from does (see StartRunAtPhase: what earlier phases leave behind is missing, so
+// the frames differ from a whole run's). TICKs must then lie from that phase's start on;
+// --phases takes the phases from PHASE on.
 #include "demo/beat_tables.h"
 #include "demo/capture.h"
 #include "demo/demo.h"
@@ -72,14 +78,15 @@ struct Options {
     std::string outdir;
     std::vector<int> ticks; // the TICK form
     bool phases = false;    // the --phases form
+    int from = 1;           // --from: the phase the run starts at
     int width = 0;          // --size, 0 for the frame's own size
     int height = 0;
 };
 
 int usage(const std::string& message) {
     std::fprintf(stderr,
-                 "framegrab: %s\nusage: framegrab OUTDIR TICK...\n"
-                 "       framegrab OUTDIR --phases [--size WxH]\n",
+                 "framegrab: %s\nusage: framegrab OUTDIR [--from PHASE] TICK...\n"
+                 "       framegrab OUTDIR [--from PHASE] --phases [--size WxH]\n",
                  message.c_str());
     return 2;
 }
@@ -99,23 +106,36 @@ bool parseSize(const std::string& text, int& width, int& height) {
 
 // "" when the arguments make one of the two forms, else what is wrong with them.
 std::string parseArgs(int argc, char** argv, Options& options) {
-    if (argc < 3) return "an output folder and at least one tick, or --phases, are needed";
+    const std::string needed = "an output folder and at least one tick, or --phases, are needed";
+    if (argc < 3) return needed;
     options.outdir = argv[1];
-    if (std::strcmp(argv[2], "--phases") == 0) {
+    int first = 2;
+    if (std::strcmp(argv[first], "--from") == 0) {
+        if (first + 1 >= argc || !parseInt(argv[first + 1], options.from) || options.from < 2 ||
+            options.from > kPhaseCount)
+            return "--from takes a phase from 2 to " + std::to_string(kPhaseCount);
+        first += 2;
+        if (first >= argc) return needed;
+    }
+    if (std::strcmp(argv[first], "--phases") == 0) {
         options.phases = true;
-        if (argc == 3) return "";
-        if (argc == 5 && std::strcmp(argv[3], "--size") == 0) {
-            if (parseSize(argv[4], options.width, options.height)) return "";
+        if (argc == first + 1) return "";
+        if (argc == first + 3 && std::strcmp(argv[first + 1], "--size") == 0) {
+            if (parseSize(argv[first + 2], options.width, options.height)) return "";
             return "not a size WxH with sides from 1 to " + std::to_string(kMaxShotSide) + ": " +
-                   argv[4];
+                   argv[first + 2];
         }
         return "--phases takes nothing but --size WxH after it";
     }
-    for (int i = 2; i < argc; ++i) {
+    const int start = options.from > 1 ? PhaseEndTick(options.from - 1) : 0;
+    for (int i = first; i < argc; ++i) {
         const std::string arg = argv[i];
         int tick = -1;
         if (!parseInt(arg, tick) || tick < 0 || tick > kMaxTick)
             return "not a tick from 0 to 99999: " + arg;
+        if (tick < start)
+            return "tick " + arg + " lies before phase " + std::to_string(options.from) +
+                   ", which starts at tick " + std::to_string(start);
         options.ticks.push_back(tick);
     }
     return "";
@@ -161,15 +181,21 @@ int main(int argc, char** argv) {
             .count();
     };
     std::printf("framegrab: start-up took %.0f ms\n", elapsedMs());
+    if (options.from > 1 && !StartRunAtPhase(options.from)) {
+        std::fprintf(stderr, "framegrab: cannot start at phase %d\n", options.from);
+        return 1;
+    }
 
-    // Writes one screenshot and reports it; false when the file cannot be written.
+    // Writes one screenshot and reports it with the music clock of its frame (0 on the end
+    // screen, where the music has stopped); false when the file cannot be written.
     const auto shoot = [&](const char* name, long frame) {
         const std::filesystem::path path = outdir / name;
         if (!writeShot(path, options.width, options.height)) {
             std::fprintf(stderr, "framegrab: cannot write %s\n", path.c_str());
             return false;
         }
-        std::printf("framegrab: frame %ld, clock %.4f -> %s\n", frame, double(ticks), path.c_str());
+        std::printf("framegrab: frame %ld, music clock %.4f%s -> %s\n", frame, double(ticks),
+                    parte == kPhaseCount ? " (end screen)" : "", path.c_str());
         return true;
     };
 
@@ -190,6 +216,7 @@ int main(int argc, char** argv) {
     // The sequencer moves `parte` on at the end of a phase's last frame, so the phase a frame
     // drew is the one `parte` named before it.
     std::size_t next = 0;
+    while (kPhaseShots[next].phase < options.from) ++next;
     int drawnNext = parte;
     long framesOfPhase = 0;
     bool failed = false;

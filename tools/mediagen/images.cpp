@@ -189,23 +189,47 @@ void MakePortada(const std::string& dir) {
     c.save(dir + "/portada.png");
 }
 
-// One title word on a transparent full screen, at its own height, so that the four words
+// The tracking of the title words' lettering.
+float TitleTracking(int size) {
+    return size / 14.0f;
+}
+
+// One title word on a transparent full screen, centred on (cx, cy), so that the four words
 // drawn over one another read as one sentence.
-void MakeTitleWord(const std::string& path, const std::string& text, float cy, int size,
+void MakeTitleWord(const std::string& path, const std::string& text, float cx, float cy, int size,
                    const Rgba& outline) {
     Canvas c(800, 600);
     // The largest size up to `size` at which the word fits 700 pixels.
-    while (size > 20 && TtfFont(kBoldFont, size).measure(text, size / 14.0f) > 700) size -= 2;
+    while (size > 20 && TtfFont(kBoldFont, size).measure(text, TitleTracking(size)) > 700)
+        size -= 2;
     TtfFont font(kBoldFont, size);
     Mask m(800, 600);
-    const float tracking = size / 14.0f;
-    font.renderCentred(m, text, 400, cy, tracking);
+    font.renderCentred(m, text, cx, cy, TitleTracking(size));
     const float half = font.capHeight() / 2;
     DrawStyled(c, m,
                {VGradient(cy - half, cy + half, {Col(255, 255, 255), Col(225, 232, 255)}), outline,
                 float(size) / 14, Col(255, 255, 255), 2, Col(20, 0, 50, 0.6f), 5, 6, 3, 0});
     c.bleedTransparent();
     c.save(path);
+}
+
+// The four title words. The logo fills the middle of the screen (rows 130 to 470, a tenth more
+// on a beat) and the frame the top and bottom 40 rows: the sentence goes in the bands between,
+// "THE UNIVERSE IS" and "A FEW UNSORTED" above the logo and "BLOCKS" below it.
+void MakeTitleWords(const std::string& dir) {
+    constexpr int kLineSize = 56;
+    const TtfFont font(kBoldFont, kLineSize);
+    const float tracking = TitleTracking(kLineSize);
+    const float first = font.measure("THE UNIVERSE", tracking),
+                second = font.measure("IS", tracking);
+    const float gap = font.measure(" ", tracking) * 1.5f;
+    const float left = 400 - (first + gap + second) / 2;
+    MakeTitleWord(dir + "/txt_theuniverse.png", "THE UNIVERSE", left + first / 2, 70, kLineSize,
+                  Col(0, 150, 200));
+    MakeTitleWord(dir + "/txt_is.png", "IS", left + first + gap + second / 2, 70, kLineSize,
+                  Col(220, 150, 0));
+    MakeTitleWord(dir + "/txt_fewunsorted.png", "A FEW UNSORTED", 400, 142, 46, Col(200, 0, 160));
+    MakeTitleWord(dir + "/txt_blocks.png", "BLOCKS", 400, 505, 70, Col(220, 40, 40));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -336,15 +360,34 @@ Rgba StripShade(int row, int rows) {
     return Col(v, v, v);
 }
 
-// A strip of `count` 1 x 36 columns holding one line of pixel-font text from column `from`.
-void MakeColumnStrip(const std::string& path, int count, int from, const std::string& text,
+// A strip of `count` 1 x 36 columns holding one line of pixel-font text spread from column
+// `from` to column `to` (exclusive): the words keep their letters' spacing and the room left
+// over goes evenly into the gaps between them, so the text fills the stretch of the strip that
+// its scroller shows.
+void MakeColumnStrip(const std::string& path, int count, int from, int to, const std::string& text,
                      int scaleX, int scaleY, int top) {
-    const int cols = PixelFont::columns(text, scaleX);
-    if (from + cols > count) throw std::runtime_error("text too long for " + path);
+    std::vector<std::string> words;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find(' ', start), text.size());
+        if (end > start) words.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    int inked = 0;
+    for (const std::string& w : words) inked += PixelFont::columns(w, scaleX);
+    const int gaps = int(words.size()) - 1;
+    const int room = to - from - inked;
+    if (words.empty() || to > count || room < gaps * PixelFont::columns("  ", scaleX))
+        throw std::runtime_error("text too long for " + path);
     Canvas c(count, 36);
     const int rows = PixelFont::kHeight * scaleY;
-    DrawPixelText(c, text, from, top, scaleX, scaleY,
-                  [&](int row) { return StripShade(row, rows); });
+    int x = from, done = 0;
+    for (int i = 0; i <= gaps; ++i) {
+        const int gap = gaps > 0 ? int(std::lround(double(room) * i / gaps)) : 0;
+        DrawPixelText(c, words[std::size_t(i)], x + gap, top, scaleX, scaleY,
+                      [&](int row) { return StripShade(row, rows); });
+        done += PixelFont::columns(words[std::size_t(i)], scaleX);
+        x = from + done;
+    }
     c.save(path);
 }
 
@@ -459,13 +502,19 @@ void MakeKolumo(const std::string& dir) {
 // The scroll banner: one line of big lettering across six 512 x 512 squares, cut apart.
 void MakeScrollBanner(const std::string& dir) {
     constexpr int S = 512, N = 6;
+    // Room at each end for the outlines and the shadow, which reach about 50 pixels out.
+    constexpr int kMargin = 80;
     Canvas c(S * N, S);
-    TtfFont font(kBoldFont, 330);
-    Mask m(S * N, S);
     const std::string text = "SORT THEM WITH A PENCIL";
-    float tracking = 10;
-    while (font.measure(text, tracking) > S * N - 160 && tracking > -20) tracking -= 2;
-    font.renderCentred(m, text, S * N / 2.0f, S / 2.0f, tracking);
+    // The largest lettering, up to 330 pixels, whose line fits the strip with normal spacing.
+    int size = 330;
+    const auto tracking = [](int px) { return px / 33.0f; };
+    while (size > 60 &&
+           TtfFont(kBoldFont, size).measure(text, tracking(size)) > S * N - 2 * kMargin)
+        size -= 10;
+    TtfFont font(kBoldFont, size);
+    Mask m(S * N, S);
+    font.renderCentred(m, text, S * N / 2.0f, S / 2.0f, tracking(size));
     const float half = font.capHeight() / 2;
     DrawStyled(c, m,
                {VGradient(S / 2.0f - half, S / 2.0f + half,
@@ -477,10 +526,11 @@ void MakeScrollBanner(const std::string& dir) {
 }
 
 // The sky-box room: four walls cut from one panorama that joins end to end (face 0 +z, 1 +x,
-// 2 -z, 3 -x, left to right from inside), a skylight ceiling and a tiled floor.
+// 2 -z, 3 -x, left to right from inside), a skylight ceiling and a tiled floor. It is a room at
+// dusk, kept dark: phase 7 adds white glowing particles over it, which need a dim ground.
 void MakeRoom(const std::string& dir) {
     constexpr int S = 512, P = 4 * S;
-    const Rgba cornice = Col(236, 226, 200), skirting = Col(96, 58, 36);
+    const Rgba cornice = Col(128, 118, 100), skirting = Col(60, 36, 24);
     Canvas pano(P, S);
     // Sky, far mountains and near hills, all periodic across the four walls.
     auto ridge = [&](float x, float base, float amp, float cell, std::uint32_t seed) {
@@ -489,21 +539,21 @@ void MakeRoom(const std::string& dir) {
     pano.shade([&](float x, float y) {
         const float far = ridge(x, 300, 120, 256, 3), near = ridge(x, 350, 60, 128, 4);
         if (y < far) {
-            const Rgba top = Col(110, 170, 240), low = Col(255, 226, 190);
+            const Rgba top = Col(18, 26, 66), low = Col(120, 62, 104);
             Rgba c = Mix(top, low, Smooth(60, 300, y));
             const float cloud = Fbm(x, y * 2.5f, 128, 4, 21, P / 128);
-            return Mix(c, Col(255, 255, 255), Smooth(0.58f, 0.75f, cloud) * 0.8f);
+            return Mix(c, Col(96, 84, 130), Smooth(0.58f, 0.75f, cloud) * 0.7f);
         }
         if (y < near) {
             const float t = Smooth(far, far + 90, y);
-            return Mix(Col(150, 120, 200), Col(110, 90, 170), t);
+            return Mix(Col(62, 44, 98), Col(44, 32, 78), t);
         }
         const float stripes = 0.5f + 0.5f * std::sin(x * (2 * kPi * 10 / P) + y * 0.09f);
-        return Mix(Col(90, 180, 90), Col(70, 150, 80), stripes * 0.6f);
+        return Mix(Col(30, 72, 50), Col(24, 58, 44), stripes * 0.6f);
     });
-    // The sun on the first wall, and block-piece towers standing in the hills.
-    pano.paint(Circle(180, 150, 46), Col(255, 240, 170), 120, 90, 240, 210);
-    pano.paint(Ring(180, 150, 60, 3), Col(255, 240, 170, 0.5f), 110, 80, 250, 220);
+    // The moon on the first wall, and block-piece towers standing in the hills.
+    pano.paint(Circle(180, 150, 30), Col(230, 222, 196), 120, 90, 240, 210);
+    pano.paint(Ring(180, 150, 42, 2), Col(230, 222, 196, 0.35f), 110, 80, 250, 220);
     Rng rng(33);
     for (int i = 0; i < 10; ++i) {
         const int shape = i % 7;
@@ -513,10 +563,10 @@ void MakeRoom(const std::string& dir) {
         for (auto& b : kShapeBlocks[shape]) {
             const float x0 = bx + b[0] * cell, y0 = by - (b[1] + 1) * cell;
             const Rgba col = kShapeColours[std::size_t(shape)];
-            pano.paint(Box(x0, y0, x0 + cell, y0 + cell, 2), Scaled(col, 0.75f), int(x0) - 2,
+            pano.paint(Box(x0, y0, x0 + cell, y0 + cell, 2), Scaled(col, 0.4f), int(x0) - 2,
                        int(y0) - 2, int(x0 + cell) + 3, int(y0 + cell) + 3);
-            pano.paint(Box(x0 + 3, y0 + 3, x0 + cell - 3, y0 + cell - 3, 2), col, int(x0) - 2,
-                       int(y0) - 2, int(x0 + cell) + 3, int(y0 + cell) + 3);
+            pano.paint(Box(x0 + 3, y0 + 3, x0 + cell - 3, y0 + cell - 3, 2), Scaled(col, 0.55f),
+                       int(x0) - 2, int(y0) - 2, int(x0 + cell) + 3, int(y0 + cell) + 3);
         }
     }
     // Wainscot, skirting and cornice: the same on every wall.
@@ -531,7 +581,7 @@ void MakeRoom(const std::string& dir) {
                 pano.set(x, y, skirting);
             } else if (y >= 400) {
                 const float grain = Fbm(float(x), float(y) * 0.2f, 32, 3, 50, P / 32);
-                Rgba wood = Mix(Col(170, 110, 60), Col(140, 86, 46), grain);
+                Rgba wood = Mix(Col(96, 60, 34), Col(76, 46, 26), grain);
                 if (x % 128 < 4 || y < 404) wood = Scaled(wood, 0.7f);
                 pano.set(x, y, wood);
             }
@@ -547,10 +597,10 @@ void MakeRoom(const std::string& dir) {
         const float edge = std::min(std::min(x, S - x), std::min(y, S - y));
         if (edge < 28) return edge < 24 ? cornice : Scaled(cornice, 0.8f);
         const float gx = std::fmod(x - 28, 111.0f), gy = std::fmod(y - 28, 111.0f);
-        if (gx < 12 || gy < 12) return Col(150, 100, 60);
+        if (gx < 12 || gy < 12) return Col(80, 52, 32);
         const float cloud = Fbm(x, y, 96, 4, 77);
-        const Rgba glass = Mix(Col(140, 200, 250), Col(200, 230, 255), Smooth(60, 460, y));
-        return Mix(glass, Col(255, 255, 255), Smooth(0.55f, 0.75f, cloud) * 0.7f);
+        const Rgba glass = Mix(Col(16, 24, 62), Col(40, 48, 100), Smooth(60, 460, y));
+        return Mix(glass, Col(96, 90, 136), Smooth(0.55f, 0.75f, cloud) * 0.6f);
     });
     ceil.save(dir + "/cubo0004b.png");
 
@@ -560,7 +610,7 @@ void MakeRoom(const std::string& dir) {
         const float edge = std::min(std::min(x, S - x), std::min(y, S - y));
         if (edge < 24) return skirting;
         const int tx = int((x - 24) / 58), ty = int((y - 24) / 58);
-        const Rgba a = Col(230, 200, 150), b = Col(180, 70, 60);
+        const Rgba a = Col(120, 102, 80), b = Col(92, 38, 34);
         Rgba c = (tx + ty) % 2 ? b : a;
         const float grain = Fbm(x, y, 32, 3, 90);
         return Scaled(c, 0.92f + 0.12f * grain);
@@ -613,13 +663,7 @@ std::vector<Job> ImageJobs() {
         {"fondo.png", MakeFondo},
         {"marco.png", MakeMarco},
         {"portada.png", MakePortada},
-        {"title words",
-         [](const std::string& d) {
-             MakeTitleWord(d + "/txt_theuniverse.png", "THE UNIVERSE", 150, 84, Col(0, 150, 200));
-             MakeTitleWord(d + "/txt_is.png", "IS", 250, 76, Col(220, 150, 0));
-             MakeTitleWord(d + "/txt_fewunsorted.png", "A FEW UNSORTED", 345, 80, Col(200, 0, 160));
-             MakeTitleWord(d + "/txt_blocks.png", "BLOCKS", 460, 140, Col(220, 40, 40));
-         }},
+        {"title words", MakeTitleWords},
         {"lapiz.png", MakeLapiz},
         {"flare.png", MakeFlare},
         {"captions",
@@ -634,16 +678,20 @@ std::vector<Job> ImageJobs() {
         {"kolumo.png", MakeKolumo},
         {"creditos.png",
          [](const std::string& d) {
-             MakeColumnStrip(d + "/creditos.png", 2600, 200,
+             // Phase 6 runs about 960 frames at 2.1 columns a frame over a 200-column
+             // view: the text runs until the phase's last frames.
+             MakeColumnStrip(d + "/creditos.png", 2600, 200, 2200,
                              "LAPIZ * CODE: TESK * MUSIC: BRIMMO * DESIGN: NUVEL * "
                              "TEXTURES: OKARINE * A FERROWISP PRODUCTION",
                              3, 2, 11);
          }},
         {"scrollkolumo.png",
          [](const std::string& d) {
-             MakeColumnStrip(d + "/scrollkolumo.png", 3600, 200,
+             // The end screen repeats the strip: a short blank where it joins itself.
+             MakeColumnStrip(d + "/scrollkolumo.png", 3600, 40, 3560,
                              "THANK YOU FOR WATCHING! DRAWN WITH ONE PENCIL, A FEW BLOCKS "
-                             "AND A LOT OF TEA. HELLO TO EVERYONE AT THE PARTY... "
+                             "AND A LOT OF TEA. THE UNIVERSE IS A FEW UNSORTED BLOCKS: "
+                             "SORT THEM WITH A PENCIL. HELLO TO EVERYONE AT THE PARTY... "
                              "PRESS ESCAPE TO LEAVE",
                              3, 4, 4);
          }},
