@@ -189,13 +189,8 @@ TEST_F(MirrorRoomTest, TheSphereShowsTheRoomBehindTheCameraAndNotItself) {
     // Recolour the face behind the camera a strong red: its surface's brush, texture and all,
     // so that the room's own colours play no part.
     BrushRef red = CreateBrush(255, 0, 0);
-<<<<<<< HEAD
     BrushFX(red, FULLBRIGHTFX);
-    PaintEntity(cubo->caras[2], red);
-=======
-    BrushFX(red, 1);
     PaintMesh(cubo->caras[2], red);
->>>>>>> i16
     // The main view alone does not change: the face is behind the camera ...
     const testseam::FrameCapture stale = render(false);
     // ... but once the sphere has rendered its faces again, its middle turns red.
