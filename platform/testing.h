@@ -29,6 +29,10 @@ bool SwapKeepsFrame();
 // True when the display confirmed vertical sync at its refresh rate when it was opened.
 bool VSyncConfirmed();
 
+// 2D layer: while on, images are drawn whole even where they have tiles that are fully
+// transparent, which the layer otherwise leaves out (see TImage::Frame).
+void SetDrawWholeImages(bool on);
+
 // Input: queues a press (and release) of a key by its key code. The next event pump (KeyHit,
 // KeyDown, MouseX/MouseY and Flip pump events) delivers queued presses in order, as the
 // keyboard would: each counts once for KeyHit.
