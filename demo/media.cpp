@@ -1,5 +1,7 @@
 #include "demo/media.h"
 
+#include <utility>
+
 #include "engine/commands.h"
 #include "platform/error.h"
 
@@ -85,7 +87,11 @@ ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeigh
 }
 
 SoundRef MustLoadSound(const std::string& path, int flags) {
-    return checked(LoadSound(path, flags), "sound", path);
+    return MustHaveLoadedSound(LoadSound(path, flags), path);
+}
+
+SoundRef MustHaveLoadedSound(SoundRef loaded, const std::string& path) {
+    return checked(std::move(loaded), "sound", path);
 }
 
 TextureRef MustLoadTexture(const std::string& path, int flags) {

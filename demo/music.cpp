@@ -1,5 +1,7 @@
 #include "demo/music.h"
 
+#include <utility>
+
 #include "platform/error.h"
 
 #include <algorithm>
@@ -32,8 +34,12 @@ SongSpan GetSongSpan(const TAudioSample& song, float start, float end) {
 }
 
 tmusicRef tmusic::load(const std::string& path) {
+    return load(LoadAudioSample(path), path);
+}
+
+tmusicRef tmusic::load(AudioSampleRef sample, const std::string& path) {
     auto music = std::make_shared<tmusic>();
-    music->sample = LoadAudioSample(path);
+    music->sample = std::move(sample);
     if (!music->sample) RuntimeError("Cannot load music: " + path);
     return music;
 }

@@ -168,7 +168,10 @@ int main(int argc, char** argv) {
     PlatformInit();
     UseVirtualClockRun();
     const auto started = Clock::now();
+    std::vector<std::pair<std::string, double>> steps;
+    SetStartupObserver([&](std::string_view step) { steps.emplace_back(step, msSince(started)); });
     DemoStartup();
+    SetStartupObserver(nullptr);
     const double startupMs = msSince(started);
     if (fromPhase > 1 && !StartRunAtPhase(int(fromPhase))) {
         std::fprintf(stderr, "bench_demo: cannot start at phase %ld\n", fromPhase);
@@ -221,6 +224,11 @@ int main(int argc, char** argv) {
             printTimes(phase, t);
     }
     std::printf("startup ms %.1f\n", startupMs);
+    double before = 0.0;
+    for (const auto& [step, at] : steps) {
+        std::printf("  startup step %s: %.1f ms\n", step.c_str(), at - before);
+        before = at;
+    }
     if (inPhase11) {
         printMemory("at the start of phase 11", atPhase11);
         const Memory after = readMemory();
