@@ -40,7 +40,9 @@ template <class Step> void overWholeDisplay(Step step) {
 // The render list in its order, except that its opaque meshes (order 0, not translucent), which
 // sit together between the meshes ordered first and the translucent ones, come nearest first:
 // the depth test then rejects the pixels of meshes hidden behind others before they are shaded.
-// With the depth test deciding between them, their order does not change the picture.
+// The depth test decides between them, so their order shows only where faces of two opaque
+// meshes lie at the same depth: there the one drawn last (now the one whose origin is farther)
+// keeps the pixel.
 std::vector<MeshRef> nearestOpaqueFirst(const CameraRef& cam, const TList<MeshRef>& list) {
     std::vector<MeshRef> meshes;
     for (const MeshRef& mesh : list) meshes.push_back(mesh);
