@@ -20,6 +20,7 @@
 #include "platform/error.h"
 #include "platform/input.h"
 
+#include <future>
 #include <utility>
 
 namespace {
@@ -50,6 +51,14 @@ void DemoStartup() {
     CheckDemoMedia();
     done("CheckDemoMedia");
 
+    // The two songs take longest to decode: they decode on threads of their own while the
+    // display opens and the images load, and are taken (and checked) where they are needed.
+    const char* const endSongPath = "media/kolumo.ogg";
+    std::future<AudioSampleRef> song =
+        std::async(std::launch::async, [] { return LoadAudioSample(kMainSongFile); });
+    std::future<SoundRef> endSong =
+        std::async(std::launch::async, [endSongPath] { return LoadSound(endSongPath, 1); });
+
     InitEngineModule();
     done("InitEngineModule");
 
@@ -67,7 +76,7 @@ void DemoStartup() {
     HideMouse();
     done("HideMouse");
 
-    musica = tmusic::loadMain(kMainSongFile);
+    musica = tmusic::loadMain(song.get(), kMainSongFile);
     portada = image("media/portada.png", 7, 400, 300);
     fondo = image("media/fondo.png", 1, 400, 300);
     marco = image("media/marco.png", 1, 400, 300);
@@ -78,7 +87,7 @@ void DemoStartup() {
     lapiz = image("media/lapiz.png", 1, 16, 16);
     flare = image("media/flare.png", 1, 32, 32);
     kolumoimage = MustLoadAnimImage("media/kolumo.png", 334, 229, 0, 3, 1);
-    kolumomusic = MustLoadSound("media/kolumo.ogg", 1);
+    kolumomusic = MustHaveLoadedSound(endSong.get(), endSongPath);
     obel = image("media/obel.png", 1);
     varnik = image("media/varnik.png", 1);
     done("media");

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 const std::vector<std::string>& DemoMediaFiles() {
     static const std::vector<std::string> files = [] {
@@ -96,7 +97,11 @@ ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeigh
 }
 
 SoundRef MustLoadSound(const std::string& path, int flags) {
-    return checked(LoadSound(path, flags), "sound", path);
+    return MustHaveLoadedSound(LoadSound(path, flags), path);
+}
+
+SoundRef MustHaveLoadedSound(SoundRef loaded, const std::string& path) {
+    return checked(std::move(loaded), "sound", path);
 }
 
 TextureRef MustLoadTexture(const std::string& path, int flags) {

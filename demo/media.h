@@ -44,6 +44,9 @@ ImageRef MustLoadImage(const std::string& path, int flags);
 ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first,
                            int count, int flags);
 SoundRef MustLoadSound(const std::string& path, int flags);
+// The same check for a sound loaded elsewhere (on a thread of its own): `loaded` is what
+// LoadSound(path, ...) returned.
+SoundRef MustHaveLoadedSound(SoundRef loaded, const std::string& path);
 TextureRef MustLoadTexture(const std::string& path, int flags);
 // LoadBrush, and a check that its texture loaded.
 BrushRef MustLoadBrush(const std::string& path, int flags, float u_scale, float v_scale);

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 float ticks = 0;
 
@@ -34,8 +35,12 @@ SongSpan GetSongSpan(const TAudioSample& song, float start, float end) {
 }
 
 tmusicRef tmusic::load(const std::string& path) {
+    return load(LoadAudioSample(path), path);
+}
+
+tmusicRef tmusic::load(AudioSampleRef sample, const std::string& path) {
     auto music = std::make_shared<tmusic>();
-    music->sample = LoadAudioSample(path);
+    music->sample = std::move(sample);
     if (!music->sample) RuntimeError("Cannot load music: " + path);
     return music;
 }
@@ -56,7 +61,11 @@ std::string MainSongTooShort(std::int64_t frames) {
 }
 
 tmusicRef tmusic::loadMain(const std::string& path) {
-    tmusicRef music = load(path);
+    return loadMain(LoadAudioSample(path), path);
+}
+
+tmusicRef tmusic::loadMain(AudioSampleRef sample, const std::string& path) {
+    tmusicRef music = load(std::move(sample), path);
     const std::string why = MainSongTooShort(music->sample->length);
     if (!why.empty()) RuntimeError("Song too short: " + path + " " + why);
     return music;

@@ -55,9 +55,13 @@ class tmusic {
     // Decodes the song. A missing or undecodable file is fatal: the demo cannot run
     // without its clock.
     static tmusicRef load(const std::string& path);
+    // The same for a song decoded elsewhere (on a thread of its own): `sample` is what
+    // LoadAudioSample(path) returned.
+    static tmusicRef load(AudioSampleRef sample, const std::string& path);
     // load, and a song too short to carry the show to its end screen is fatal as well:
     // "Song too short: <path> ends at tick ...".
     static tmusicRef loadMain(const std::string& path);
+    static tmusicRef loadMain(AudioSampleRef sample, const std::string& path);
     void stop();
     // Plays from tick `start` to tick `end` (0, or past the song: to its end). A start past
     // the end of the song ends the program (exit status 0). The channel of an earlier Play

@@ -11,7 +11,10 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,6 +35,30 @@ template <class Step> void overWholeDisplay(Step step) {
     if (scissor) glDisable(GL_SCISSOR_TEST);
     step();
     if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
+// The render list in its order, except that its opaque meshes (order 0, not translucent), which
+// sit together between the meshes ordered first and the translucent ones, come nearest first:
+// the depth test then rejects the pixels of meshes hidden behind others before they are shaded.
+// The depth test decides between them, so their order shows only where faces of two opaque
+// meshes lie at the same depth: there the one drawn last (now the one whose origin is farther)
+// keeps the pixel.
+std::vector<MeshRef> nearestOpaqueFirst(const CameraRef& cam, const TList<MeshRef>& list) {
+    std::vector<MeshRef> meshes;
+    for (const MeshRef& mesh : list) meshes.push_back(mesh);
+    const auto opaque = [](const MeshRef& m) { return m->order == 0 && m->alpha_order <= 0.0f; };
+    const auto first = std::find_if(meshes.begin(), meshes.end(), opaque);
+    const auto last = std::find_if_not(first, meshes.end(), opaque);
+    if (last - first < 2) return meshes;
+    std::vector<std::pair<float, MeshRef>> byDistance;
+    byDistance.reserve(std::size_t(last - first));
+    for (auto it = first; it != last; ++it)
+        byDistance.emplace_back(cam->EntityDistanceSquared(*it), *it);
+    std::stable_sort(byDistance.begin(), byDistance.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto it = first; it != last; ++it)
+        *it = std::move(byDistance[std::size_t(it - first)].second);
+    return meshes;
 }
 
 } // namespace
@@ -87,7 +114,7 @@ int TGlobal::RenderCamera(const CameraRef& cam) {
     }
     UpdateSprites(cam, list);
     MeshDrawBatch batch;
-    for (const MeshRef& mesh : list) mesh->Update();
+    for (const MeshRef& mesh : nearestOpaqueFirst(cam, list)) mesh->Update();
     return 0;
 }
 

@@ -7,6 +7,8 @@
 #include "platform/pixmap.h"
 #include "platform/testing.h"
 
+#include "platform/swap_method.h"
+
 #include <GL/glew.h>
 #include <SDL.h>
 
@@ -47,8 +49,10 @@ struct Display {
     double paceBase = 0.0;   // time of the last re-base of the frame deadlines
     long long paceFrame = 0; // deadlines since then
     bool cursorHidden = false;
-    bool unpaced = false;        // test seam
-    bool loseBackBuffer = false; // test seam
+    bool unpaced = false;          // test seam
+    bool loseBackBuffer = false;   // test seam
+    bool forceFrameCopies = false; // test seam
+    bool swapKeepsFrame = false;   // the swap copies the back buffer and leaves it as it was
     bool exitHookSet = false;
     FrameKeeper keeper;
 };
@@ -69,7 +73,14 @@ struct Attempt {
 
 void setAttributes(int flags, const Attempt& a) {
     SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    // With a window visual of our choosing, X11 makes the context from that visual when no
+    // profile is named (that context has the compatibility profile); elsewhere it is named.
+    const unsigned long visual = CopySwapVisual(
+        {8, (flags & GRAPHICS_ALPHABUFFER) ? 8 : 0, (flags & GRAPHICS_BACKBUFFER) != 0,
+         (flags & GRAPHICS_DEPTHBUFFER) ? 24 : 0, a.stencil ? 8 : 0, a.accum ? 16 : 0});
+    SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, visual ? std::to_string(visual).c_str() : "");
+    if (!visual)
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
@@ -350,6 +361,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     if (!reuse) {
         d.contextId = ++d.lastContextId;
         initGlew();
+        d.swapKeepsFrame = SwapCopiesBackBuffer(d.window);
     }
 
     d.swapInterval = -1;
@@ -387,6 +399,7 @@ void EndGraphics() {
     d.context = nullptr;
     d.contextId = 0;
     d.vsyncConfirmed = false;
+    d.swapKeepsFrame = false;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     ResetInputState();
 }
@@ -417,10 +430,12 @@ void Flip(int sync) {
     const bool paced = sync != 0 && !d.unpaced;
     setSwapInterval(d, paced && d.vsyncConfirmed ? 1 : 0);
     if (paced) paceFrame(d);
-    copyFrame(d.keeper, Copy::BackToKeeper);
+    // A swap that copies keeps the frame by itself; otherwise it goes aside and comes back.
+    const bool copies = !d.swapKeepsFrame || d.forceFrameCopies || d.loseBackBuffer;
+    if (copies) copyFrame(d.keeper, Copy::BackToKeeper);
     SDL_GL_SwapWindow(d.window);
     if (d.loseBackBuffer) spoilBackBuffer();
-    copyFrame(d.keeper, Copy::KeeperToBack);
+    if (copies) copyFrame(d.keeper, Copy::KeeperToBack);
     PumpInputEvents();
 }
 
@@ -441,6 +456,14 @@ void SetUnpacedFlip(bool on) {
 
 void SetLoseBackBufferOnSwap(bool on) {
     display().loseBackBuffer = on;
+}
+
+void SetFrameCopiesOnFlip(bool on) {
+    display().forceFrameCopies = on;
+}
+
+bool SwapKeepsFrame() {
+    return display().swapKeepsFrame;
 }
 
 bool VSyncConfirmed() {

@@ -5,8 +5,10 @@
 // beside the program wherever it was started from.
 //
 // The colour buffer keeps its content across Flip: what was on screen is the starting point of
-// the next frame (the back buffer is copied aside before the swap and back after it), so a
-// program may draw each frame over the last one without clearing.
+// the next frame, so a program may draw each frame over the last one without clearing. Where
+// the system offers a window visual whose swap copies the back buffer and leaves it as it was,
+// the display opens with one and the swap alone keeps the frame; elsewhere the back buffer is
+// copied aside before the swap and back after it.
 #pragma once
 
 // Platform start-up; see above. Call it first in main.

@@ -1,6 +1,7 @@
 #include "platform/image2d.h"
 
 #include "platform/display.h"
+#include "platform/testing.h"
 
 #include <GL/glew.h>
 
@@ -10,6 +11,10 @@
 #include <numbers>
 
 namespace {
+
+// Side in pixels of the tiles whose transparency is found when an image is made; frames smaller
+// than two tiles either way are always drawn whole.
+constexpr int kTile = 32;
 
 // Frames of an animation share textures ("pages") of at most this many pixels a side, unless a
 // single frame is larger.
@@ -25,6 +30,7 @@ struct DrawState {
     int clsR = 0, clsG = 0, clsB = 0;
     int maskR = 0, maskG = 0, maskB = 0;
     GLint textureUnits = 1; // of the current display
+    bool drawWhole = false; // test seam: sparse frames drawn whole
 };
 
 DrawState& state() {
@@ -59,6 +65,53 @@ void blitCell(const TPixmap& src, int sx, int sy, int w, int h, TPixmap& dst, in
             std::memcpy(out + 4 * (w - 1 + g), in + 4 * (w - 1), 4);
         }
     }
+}
+
+// Marks the frame sparse when some of its tiles hold only fully transparent texels, with the
+// rectangles of the others. A tile counts as visible when a texel within `reach` texels of it is
+// not fully transparent, so that sampling inside the drawn tiles never reaches a texel they leave
+// out: one texel for linear sampling, a tile for mipmaps down to an eighth of the size.
+void findVisibleTiles(const TPixmap& p, int sx, int sy, int w, int h, int reach,
+                      TImage::Frame& frame) {
+    if (w < 2 * kTile || h < 2 * kTile) return;
+    const int cols = (w + kTile - 1) / kTile;
+    const int rows = (h + kTile - 1) / kTile;
+    std::vector<char> visible(std::size_t(cols) * rows, 0);
+    std::vector<char> touched(static_cast<std::size_t>(cols), 0);
+    for (int y = 0; y < h; ++y) {
+        std::fill(touched.begin(), touched.end(), 0);
+        bool any = false;
+        const std::uint8_t* px = p.PixelPtr(sx, sy + y);
+        for (int x = 0; x < w; ++x) {
+            if (px[4 * x + 3] == 0) continue;
+            const int c0 = std::max(0, (x - reach) / kTile);
+            const int c1 = std::min(cols - 1, (x + reach) / kTile);
+            for (int c = c0; c <= c1; ++c) touched[std::size_t(c)] = 1;
+            any = true;
+            // The next texel that can reach a tile not yet marked.
+            x = std::max(x, (c1 + 1) * kTile - reach - 1);
+        }
+        if (!any) continue;
+        const int r0 = std::max(0, (y - reach) / kTile);
+        const int r1 = std::min(rows - 1, (y + reach) / kTile);
+        for (int r = r0; r <= r1; ++r)
+            for (int c = 0; c < cols; ++c) visible[std::size_t(r) * cols + c] |= touched[c];
+    }
+    if (std::all_of(visible.begin(), visible.end(), [](char v) { return v != 0; })) return;
+    frame.sparse = true;
+    const auto fx = [&](int c) { return c >= cols ? 1.0f : float(c * kTile) / float(w); };
+    const auto fy = [&](int r) { return r >= rows ? 1.0f : float(r * kTile) / float(h); };
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols;) {
+            if (!visible[std::size_t(r) * cols + c]) {
+                ++c;
+                continue;
+            }
+            int end = c;
+            while (end < cols && visible[std::size_t(r) * cols + end]) ++end;
+            frame.visible.push_back({fx(c), fy(r), fx(end), fy(r + 1)});
+            c = end;
+        }
 }
 
 void uploadTexture(TImage::Texture& t, int flags) {
@@ -146,6 +199,7 @@ ImageRef makeImage(const PixmapRef& source, int cellW, int cellH, int first, int
             f.v0 = float(dy) / page.height;
             f.u1 = float(dx + cellW) / page.width;
             f.v1 = float(dy + cellH) / page.height;
+            findVisibleTiles(*rgba, sx, sy, cellW, cellH, (flags & MIPMAPPEDIMAGE) ? kTile : 1, f);
             image->frames.push_back(f);
         }
         image->textures.push_back(std::move(page));
@@ -213,27 +267,51 @@ void applyDrawState(GLuint texture) {
 }
 
 // Draws the local rectangle (x0, y0)-(x1, y1), scaled and rotated about the local origin, with
-// the origin placed at (x, y).
-void drawQuad(float x0, float y0, float x1, float y1, float x, float y,
-              const TImage::Frame* frame) {
+// the origin placed at (x, y): the whole of it, or, for a sparse frame under a blend mode that
+// leaves the screen as it was where a texel is fully transparent, only its visible spans. Span
+// corners are found the same way wherever spans meet, so that they share their edges exactly.
+void drawQuad(float x0, float y0, float x1, float y1, float x, float y, const TImage::Frame* frame,
+              bool sparseUsable = false) {
     const DrawState& s = state();
-    const float lx[4] = {x0, x1, x1, x0};
-    const float ly[4] = {y0, y0, y1, y1};
-    float u[4] = {0, 0, 0, 0}, v[4] = {0, 0, 0, 0};
-    if (frame) {
-        const float fu[4] = {frame->u0, frame->u1, frame->u1, frame->u0};
-        const float fv[4] = {frame->v0, frame->v0, frame->v1, frame->v1};
-        std::copy(fu, fu + 4, u);
-        std::copy(fv, fv + 4, v);
+    static const TImage::Span whole[1] = {{0, 0, 1, 1}};
+    const TImage::Span* spans = whole;
+    std::size_t count = 1;
+    const bool untouchedWhereClear =
+        s.blend == MASKBLEND || s.blend == ALPHABLEND || s.blend == LIGHTBLEND;
+    if (frame && frame->sparse && sparseUsable && untouchedWhereClear && !s.drawWhole) {
+        spans = frame->visible.data();
+        count = frame->visible.size();
+        if (count == 0) return;
     }
+    const auto along = [](float a, float b, float f) {
+        return f == 0.0f ? a : f == 1.0f ? b : a + (b - a) * f;
+    };
     glBegin(GL_QUADS);
-    for (int i = 0; i < 4; ++i) {
-        const float px = lx[i] * s.scaleX;
-        const float py = ly[i] * s.scaleY;
-        if (frame) glTexCoord2f(u[i], v[i]);
-        glVertex2f(x + px * s.cosR - py * s.sinR, y + px * s.sinR + py * s.cosR);
+    for (std::size_t k = 0; k < count; ++k) {
+        const TImage::Span& span = spans[k];
+        const float fx[4] = {span.x0, span.x1, span.x1, span.x0};
+        const float fy[4] = {span.y0, span.y0, span.y1, span.y1};
+        for (int i = 0; i < 4; ++i) {
+            const float px = along(x0, x1, fx[i]) * s.scaleX;
+            const float py = along(y0, y1, fy[i]) * s.scaleY;
+            if (frame)
+                glTexCoord2f(along(frame->u0, frame->u1, fx[i]),
+                             along(frame->v0, frame->v1, fy[i]));
+            glVertex2f(x + px * s.cosR - py * s.sinR, y + px * s.sinR + py * s.cosR);
+        }
     }
     glEnd();
+}
+
+// Whether a sparse frame of the image drawn w x h pixels (before the scale) may be drawn by its
+// visible tiles: mipmapped images only down to a quarter of their size, where the mipmap levels
+// sampled stay within the tile's reach.
+bool sparseUsable(const TImage& image, float w, float h) {
+    if (!(image.flags & MIPMAPPEDIMAGE)) return true;
+    const DrawState& s = state();
+    const float fx = std::fabs(w * s.scaleX) / float(image.width);
+    const float fy = std::fabs(h * s.scaleY) / float(image.height);
+    return fx >= 0.25f && fy >= 0.25f;
 }
 
 const TImage::Frame* drawableFrame(const ImageRef& image, int frame) {
@@ -332,7 +410,8 @@ void DrawImage(const ImageRef& image, float x, float y, int frame) {
     if (!f) return;
     applyDrawState(image->textures[f->texture].id);
     drawQuad(-image->handle_x, -image->handle_y, image->width - image->handle_x,
-             image->height - image->handle_y, x, y, f);
+             image->height - image->handle_y, x, y, f,
+             sparseUsable(*image, float(image->width), float(image->height)));
 }
 
 void DrawImageRect(const ImageRef& image, float x, float y, float w, float h, int frame) {
@@ -341,7 +420,7 @@ void DrawImageRect(const ImageRef& image, float x, float y, float w, float h, in
     applyDrawState(image->textures[f->texture].id);
     const float hx = image->handle_x * w / image->width;
     const float hy = image->handle_y * h / image->height;
-    drawQuad(-hx, -hy, w - hx, h - hy, x, y, f);
+    drawQuad(-hx, -hy, w - hx, h - hy, x, y, f, sparseUsable(*image, w, h));
 }
 
 void DrawRect(float x, float y, float w, float h) {
@@ -434,7 +513,9 @@ void GetScale(float& sx, float& sy) {
 void Init2DState(int width, int height) {
     DrawState& s = state();
     const int maskR = s.maskR, maskG = s.maskG, maskB = s.maskB;
+    const bool drawWhole = s.drawWhole;
     s = DrawState{};
+    s.drawWhole = drawWhole;
     s.maskR = maskR;
     s.maskG = maskG;
     s.maskB = maskB;
@@ -458,3 +539,9 @@ void Init2DState(int width, int height) {
     glDisable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
+
+namespace testseam {
+void SetDrawWholeImages(bool on) {
+    state().drawWhole = on;
+}
+} // namespace testseam

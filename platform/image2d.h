@@ -65,9 +65,20 @@ class TImage {
         int width = 0;
         int height = 0;
     };
+    // A rectangle of a frame, in fractions of the frame's width and height.
+    struct Span {
+        float x0, y0, x1, y1;
+    };
     struct Frame {
         int texture = 0;
         float u0 = 0, v0 = 0, u1 = 1, v1 = 1;
+        // Found when the image is made: whether the frame has texels that are fully
+        // transparent over whole tiles, and then the rectangles (runs of tiles along a row)
+        // outside which every texel, and every texel that linear sampling reaches from there,
+        // is fully transparent. Blend modes that leave the screen as it was under a fully
+        // transparent texel draw only these.
+        bool sparse = false;
+        std::vector<Span> visible;
     };
 
     TImage() = default;

@@ -20,8 +20,18 @@ void SetUnpacedFlip(bool on);
 // Display: while on, Flip spoils the back buffer right after each swap (fills it with magenta),
 // as systems may leave it undefined, to show that the frame is carried over by Flip itself.
 void SetLoseBackBufferOnSwap(bool on);
+// Display: while on, Flip keeps the frame by copying it aside and back even where the swap itself
+// keeps it (SwapKeepsFrame), as it does on systems whose swap does not.
+void SetFrameCopiesOnFlip(bool on);
+// True when the open display's swap copies the back buffer to the screen and leaves it as it
+// was, so that Flip needs no copies of its own.
+bool SwapKeepsFrame();
 // True when the display confirmed vertical sync at its refresh rate when it was opened.
 bool VSyncConfirmed();
+
+// 2D layer: while on, images are drawn whole even where they have tiles that are fully
+// transparent, which the layer otherwise leaves out (see TImage::Frame).
+void SetDrawWholeImages(bool on);
 
 // Input: queues a press (and release) of a key by its key code. The next event pump (KeyHit,
 // KeyDown, MouseX/MouseY and Flip pump events) delivers queued presses in order, as the

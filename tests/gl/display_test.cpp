@@ -59,30 +59,45 @@ TEST_F(DisplayTest, AccumulationAveragesTwoFramesExactly) {
     }
 }
 
-// Whatever the swap leaves in the back buffer (Flip copies the frame back over it).
+// Whichever way the frame is kept: by a swap that copies where the display has one, by Flip's
+// own copies, and whatever the swap leaves in the back buffer (Flip copies the frame back).
 TEST_F(DisplayTest, FrameContentSurvivesFlipAndTheNextFrameDrawsOverIt) {
-    testseam::SetLoseBackBufferOnSwap(true);
-    SetColor(200, 40, 120);
-    DrawRect(100, 100, 50, 30);
-    SetColor(10, 220, 30);
-    DrawRect(0, 590, 800, 10); // along the bottom edge
-    Flip(0);
-    Flip(0);
-    auto f = CaptureFrame();
-    EXPECT_TRUE(RectIs(f, 100, 100, 50, 30, Rgb(200, 40, 120)));
-    EXPECT_TRUE(RectIs(f, 0, 590, 800, 10, Rgb(10, 220, 30)));
-    EXPECT_EQ(At(f, 99, 100), Rgb(0, 0, 0));
+    struct Mode {
+        const char* name;
+        bool loseBackBuffer, forceCopies;
+    };
+    const Mode modes[] = {{"as the display keeps it", false, false},
+                          {"by copies", false, true},
+                          {"over a spoilt back buffer", true, false}};
+    for (const Mode& m : modes) {
+        SCOPED_TRACE(m.name);
+        ResetDrawing();
+        Flip(0);
+        testseam::SetLoseBackBufferOnSwap(m.loseBackBuffer);
+        testseam::SetFrameCopiesOnFlip(m.forceCopies);
+        SetColor(200, 40, 120);
+        DrawRect(100, 100, 50, 30);
+        SetColor(10, 220, 30);
+        DrawRect(0, 590, 800, 10); // along the bottom edge
+        Flip(0);
+        Flip(0);
+        auto f = CaptureFrame();
+        EXPECT_TRUE(RectIs(f, 100, 100, 50, 30, Rgb(200, 40, 120)));
+        EXPECT_TRUE(RectIs(f, 0, 590, 800, 10, Rgb(10, 220, 30)));
+        EXPECT_EQ(At(f, 99, 100), Rgb(0, 0, 0));
 
-    // A background drawn at half alpha over the last frame, as the demo does.
-    SetBlend(ALPHABLEND);
-    SetAlpha(0.5f);
-    SetColor(0, 0, 255);
-    DrawRect(0, 0, 800, 600);
-    Flip(-1);
-    f = CaptureFrame();
-    EXPECT_TRUE(RectIs(f, 100, 100, 50, 30, Rgb(100, 20, 188), 1));
-    EXPECT_TRUE(RectIs(f, 0, 0, 50, 50, Rgb(0, 0, 128), 1));
-    testseam::SetLoseBackBufferOnSwap(false);
+        // A background drawn at half alpha over the last frame, as the demo does.
+        SetBlend(ALPHABLEND);
+        SetAlpha(0.5f);
+        SetColor(0, 0, 255);
+        DrawRect(0, 0, 800, 600);
+        Flip(-1);
+        f = CaptureFrame();
+        EXPECT_TRUE(RectIs(f, 100, 100, 50, 30, Rgb(100, 20, 188), 1));
+        EXPECT_TRUE(RectIs(f, 0, 0, 50, 50, Rgb(0, 0, 128), 1));
+        testseam::SetLoseBackBufferOnSwap(false);
+        testseam::SetFrameCopiesOnFlip(false);
+    }
 }
 
 TEST_F(DisplayTest, FlipHoldsFramesToDeadlinesOnTheVirtualClock) {

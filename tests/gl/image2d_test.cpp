@@ -455,4 +455,77 @@ TEST_F(Image2DTest, StateSettersClampAndIgnoreBadValues) {
     EXPECT_EQ(g, 128);
     EXPECT_EQ(b, 255);
 }
+// An image mostly fully transparent: a background of transparent texels (coloured, so that a
+// tile drawn where it need not be would show under SHADEBLEND) with a diagonal band and an
+// isolated texel on a tile's edge, so that some tiles are visible only through their neighbours.
+PixmapRef sparsePixmap() {
+    PixmapRef p = CreatePixmap(320, 256, PF_RGBA8888);
+    for (int y = 0; y < p->height; ++y)
+        for (int x = 0; x < p->width; ++x) {
+            const bool band = std::abs(x - y) < 6;
+            const std::uint32_t rgb = std::uint32_t(x * 0.75) << 16 | std::uint32_t(y) << 8 | 90;
+            p->WritePixel(x, y, (band ? 0xff000000u : 0x00000000u) | rgb);
+        }
+    p->WritePixel(127, 20, 0xc0ffffffu); // the last texel column of a tile
+    return p;
+}
+
+TEST_F(Image2DTest, ImagesWithTransparentTilesDrawTheSameAsWhole) {
+    struct Case {
+        int flags, blend;
+        float scaleX, scaleY, rotation, x, y;
+    };
+    const Case cases[] = {
+        {0, ALPHABLEND, 1, 1, 0, 100, 50},
+        {0, MASKBLEND, 2, 2, 0, 90, 40},
+        {0, LIGHTBLEND, -1, 1, 0, 400, 60},
+        {0, SHADEBLEND, 1, 1, 0, 100, 50},
+        {0, SOLIDBLEND, 1, 1, 0, 100, 50},
+        {FILTEREDIMAGE, ALPHABLEND, 1.5f, 1.25f, 0, 100.25f, 50.5f},
+        {FILTEREDIMAGE, ALPHABLEND, 0.6f, 0.6f, 0, 100, 50},
+        {FILTEREDIMAGE | MIPMAPPEDIMAGE, ALPHABLEND, 0.3f, 0.4f, 0, 100, 50},
+        {FILTEREDIMAGE | MIPMAPPEDIMAGE, ALPHABLEND, 0.1f, 0.1f, 0, 100, 50},
+        {FILTEREDIMAGE | MIPMAPPEDIMAGE, LIGHTBLEND, 1, 1, 0, 100, 50},
+    };
+    for (const Case& c : cases) {
+        ImageRef img = LoadImage(sparsePixmap(), c.flags);
+        ASSERT_TRUE(img);
+        ASSERT_TRUE(img->frames[0].sparse);
+        testseam::FrameCapture frames[2];
+        for (int whole = 0; whole < 2; ++whole) {
+            testseam::SetDrawWholeImages(whole == 1);
+            ResetDrawing(200, 100, 40);
+            SetBlend(c.blend);
+            SetAlpha(0.8f);
+            SetColor(255, 230, 200);
+            SetScale(c.scaleX, c.scaleY);
+            SetRotation(c.rotation);
+            DrawImage(img, c.x, c.y, 0);
+            frames[whole] = CaptureFrame();
+        }
+        testseam::SetDrawWholeImages(false);
+        EXPECT_TRUE(frames[0].rgba == frames[1].rgba)
+            << "flags " << c.flags << " blend " << c.blend << " scale " << c.scaleX;
+    }
+}
+
+TEST_F(Image2DTest, TransparentTilesAreFoundPerFrame) {
+    // Two frames side by side: the first fully transparent, the second opaque.
+    PixmapRef p = CreatePixmap(128, 64, PF_RGBA8888);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 128; ++x) p->WritePixel(x, y, x < 64 ? 0x00ffffffu : kRed);
+    ImageRef img = LoadAnimImage(p, 64, 64, 0, 2, 0);
+    ASSERT_TRUE(img);
+    EXPECT_TRUE(img->frames[0].sparse);
+    EXPECT_TRUE(img->frames[0].visible.empty());
+    EXPECT_FALSE(img->frames[1].sparse);
+    ResetDrawing(0, 0, 255);
+    SetBlend(ALPHABLEND);
+    DrawImage(img, 0, 0, 0);
+    DrawImage(img, 100, 0, 1);
+    const auto f = CaptureFrame();
+    EXPECT_EQ(At(f, 10, 10), kBlue);
+    EXPECT_EQ(At(f, 110, 10), kRed);
+    EXPECT_EQ(At(f, 163, 63), kRed);
+}
 } // namespace

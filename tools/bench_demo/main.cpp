@@ -1,4 +1,4 @@
-// bench_demo [--from PHASE] [--phase11-frames N] [--frames N]
+// bench_demo [--from PHASE] [--phase11-frames N] [--frames N] [--compare WHAT]
 //
 // Runs the demo's own start-up and frames on the virtual clock (capture.h): the music advances
 // exactly 735 sample frames per video frame and Flip does not wait, so every run draws the same
@@ -16,6 +16,12 @@
 //                       profiling one phase
 //   --phase11-frames N  frames of phase 11 to run (default 600)
 //   --frames N          stop after N frames in all, wherever the run is (for short profiles)
+//   --compare WHAT      A/B in one run: every other frame runs with a faster path switched off
+//                       (B), the others as usual (A); the frames drawn are the same. Prints per
+//                       phase the p50 and p99 of A and of B and the ratios A/B. WHAT names the
+//                       path: "flip-copies" (B: Flip copies the frame aside and back even where
+//                       the swap keeps it), "whole-images" (B: 2D images drawn whole, also
+//                       their fully transparent tiles)
 //
 // Exits 1 with a message if the music ends before phase 11. Run it under an X display
 // (xvfb-run on a headless machine); the media are found beside the executable.
@@ -25,6 +31,7 @@
 #include "demo/sequencer.h"
 #include "platform/audio.h"
 #include "platform/display.h"
+#include "platform/testing.h"
 
 #include <algorithm>
 #include <array>
@@ -51,7 +58,7 @@ double msSince(Clock::time_point start) {
 int usage(const std::string& message) {
     std::fprintf(stderr,
                  "bench_demo: %s\nusage: bench_demo [--from PHASE] [--phase11-frames N] "
-                 "[--frames N]\n",
+                 "[--frames N] [--compare flip-copies|whole-images]\n",
                  message.c_str());
     return 2;
 }
@@ -107,6 +114,28 @@ void printMemory(const char* when, const Memory& m) {
                 double(m.heapInUse) / (1024.0 * 1024.0), double(m.heapHeld) / (1024.0 * 1024.0));
 }
 
+// The faster paths that --compare can switch off, by name.
+using PathSwitch = void (*)(bool slowPath);
+PathSwitch pathSwitch(std::string_view name) {
+    if (name == "flip-copies") return [](bool slow) { testseam::SetFrameCopiesOnFlip(slow); };
+    if (name == "whole-images") return [](bool slow) { testseam::SetDrawWholeImages(slow); };
+    return nullptr;
+}
+
+void printTimes(int phase, const std::vector<double>& t) {
+    std::printf("phase %d: frames %zu, ms/frame p50 %.1f p99 %.1f max %.1f\n", phase, t.size(),
+                percentile(t, 0.50), percentile(t, 0.99), *std::max_element(t.begin(), t.end()));
+}
+
+void printComparison(int phase, const std::vector<double>& a, const std::vector<double>& b) {
+    const double a50 = percentile(a, 0.50), a99 = percentile(a, 0.99);
+    const double b50 = percentile(b, 0.50), b99 = percentile(b, 0.99);
+    std::printf("phase %d: frames %zu+%zu, A p50 %.1f p99 %.1f, B p50 %.1f p99 %.1f, A/B p50 "
+                "%.2f p99 %.2f\n",
+                phase, a.size(), b.size(), a50, a99, b50, b99, b50 > 0 ? a50 / b50 : 0.0,
+                b99 > 0 ? a99 / b99 : 0.0);
+}
+
 bool musicPlaying() {
     return musica && ChannelPlaying(musica->channel) != 0;
 }
@@ -117,6 +146,7 @@ int main(int argc, char** argv) {
     long fromPhase = 1;
     long phase11Frames = 600;
     long frameLimit = -1;
+    PathSwitch compare = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (i + 1 >= argc) return usage("a value is needed after " + std::string(arg));
@@ -128,6 +158,8 @@ int main(int argc, char** argv) {
             ok = parseNumber(value, 0, 1000000, phase11Frames);
         else if (arg == "--frames")
             ok = parseNumber(value, 1, 1000000, frameLimit);
+        else if (arg == "--compare")
+            ok = (compare = pathSwitch(value)) != nullptr;
         else
             return usage("unknown option " + std::string(arg));
         if (!ok) return usage("bad value for " + std::string(arg) + ": " + std::string(value));
@@ -136,14 +168,17 @@ int main(int argc, char** argv) {
     PlatformInit();
     UseVirtualClockRun();
     const auto started = Clock::now();
+    std::vector<std::pair<std::string, double>> steps;
+    SetStartupObserver([&](std::string_view step) { steps.emplace_back(step, msSince(started)); });
     DemoStartup();
+    SetStartupObserver(nullptr);
     const double startupMs = msSince(started);
     if (fromPhase > 1 && !StartRunAtPhase(int(fromPhase))) {
         std::fprintf(stderr, "bench_demo: cannot start at phase %ld\n", fromPhase);
         return 1;
     }
 
-    std::array<std::vector<double>, kPhaseCount + 1> times;
+    std::array<std::vector<double>, kPhaseCount + 1> times, slowTimes;
     Memory atPhase11;
     bool inPhase11 = false;
     long phase11Run = 0;
@@ -163,13 +198,15 @@ int main(int argc, char** argv) {
         }
         // One frame through the capture path: RunFrames calls `each` right after the flip, then
         // moves the audio device and the clock on, so only DemoFrame lies inside the timing.
+        const bool slow = compare && total % 2 == 1;
+        if (compare) compare(slow);
         double took = 0.0;
         const auto start = Clock::now();
         RunFrames(1, [&](long) {
             took = msSince(start);
             return true;
         });
-        times[std::size_t(phase)].push_back(took);
+        (slow ? slowTimes : times)[std::size_t(phase)].push_back(took);
         ++total;
         if (parte < kPhaseCount && !musicPlaying()) {
             error = "the music ended in phase " + std::to_string(parte) + ", before phase " +
@@ -180,12 +217,18 @@ int main(int argc, char** argv) {
 
     for (int phase = 1; phase <= kPhaseCount; ++phase) {
         const std::vector<double>& t = times[std::size_t(phase)];
-        if (t.empty()) continue;
-        std::printf("phase %d: frames %zu, ms/frame p50 %.1f p99 %.1f max %.1f\n", phase, t.size(),
-                    percentile(t, 0.50), percentile(t, 0.99),
-                    *std::max_element(t.begin(), t.end()));
+        const std::vector<double>& slowT = slowTimes[std::size_t(phase)];
+        if (compare && !t.empty() && !slowT.empty())
+            printComparison(phase, t, slowT);
+        else if (!t.empty())
+            printTimes(phase, t);
     }
     std::printf("startup ms %.1f\n", startupMs);
+    double before = 0.0;
+    for (const auto& [step, at] : steps) {
+        std::printf("  startup step %s: %.1f ms\n", step.c_str(), at - before);
+        before = at;
+    }
     if (inPhase11) {
         printMemory("at the start of phase 11", atPhase11);
         const Memory after = readMemory();

@@ -1,15 +1,27 @@
 // Engine benchmark: 1,000 textured, lit cubes (one 256x256 mipmapped texture, one directional
 // light plus ambient light, linear fog) in a 10x10x10 grid 3 units apart, seen by an 800x600
 // camera at (0, 0, -45). Every frame turns each cube by (1, 1, 0), renders the world and flips
-// without waiting for the display. After 30 warm-up frames it times 300 frames and prints
-//     frames N, ms/frame median X p95 Y
+// without waiting for the display.
+//
+// Beside it runs a plain fixed-function GL loop drawing the same scene: the camera's projection
+// and view, the same light, fog, material and texture set once per frame, then one glDrawElements
+// per cube from the cube's own arrays under its matrix, in the order the cubes were made; frames
+// of the two alternate so that both see the same load of the machine. After 30 warm-up frames of
+// each it times 300 of each and prints
+//     engine: frames N, ms/frame median X p95 Y
+//     plain GL: frames N, ms/frame median X p95 Y
+//     engine / plain GL: median R
 // Run it under an X display (xvfb-run for a headless machine).
 #include "engine/commands.h"
 #include "engine/global.h"
+#include "engine/mesh.h"
+#include "engine/surface.h"
+#include "engine/texture.h"
 #include "platform/display.h"
 #include "platform/pixmap.h"
 #include "platform/testing.h"
 
+#include <GL/glew.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,6 +59,75 @@ double percentile(std::vector<double> sorted, double q) {
     std::sort(sorted.begin(), sorted.end());
     const std::size_t i = std::size_t(q * double(sorted.size() - 1) + 0.5);
     return sorted[std::min(i, sorted.size() - 1)];
+}
+
+struct Timing {
+    double median = 0, p95 = 0;
+};
+
+Timing timing(const std::vector<double>& times) {
+    return {percentile(times, 0.5), percentile(times, 0.95)};
+}
+
+// The GL state of the engine's camera pass over the cubes, taken once after a RenderWorld (the
+// camera's matrices) and set again at the start of each plain frame.
+struct PlainScene {
+    float projection[16];
+    float view[16];
+    GLuint texture = 0;
+    float clear[3];
+};
+
+// One frame of the plain loop: clear, the state the engine's pass sets, then each cube.
+void drawPlainFrame(const PlainScene& scene, const std::vector<MeshRef>& cubes) {
+    glViewport(0, 0, 800, 600);
+    glScissor(0, 0, 800, 600);
+    glEnable(GL_SCISSOR_TEST);
+    glClearColor(scene.clear[0], scene.clear[1], scene.clear[2], 1.0f);
+    glDepthMask(GL_TRUE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(scene.projection);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(scene.view);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_FOG);
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_COLOR_MATERIAL);
+    glShadeModel(GL_SMOOTH);
+    const float ambient[4] = {TGlobal::ambient_red, TGlobal::ambient_green, TGlobal::ambient_blue,
+                              1.0f};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    const float white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 0};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, white);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 100.0f);
+    glActiveTexture(GL_TEXTURE0);
+    glClientActiveTexture(GL_TEXTURE0);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, scene.texture);
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, float(GL_MODULATE));
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    for (const MeshRef& cube : cubes) {
+        const TSurface& s = *cube->surf_list->First();
+        glVertexPointer(3, GL_FLOAT, 0, s.vert_coords.data());
+        glNormalPointer(GL_FLOAT, 0, s.vert_norm.data());
+        glColorPointer(4, GL_FLOAT, 0, s.vert_col.data());
+        glTexCoordPointer(2, GL_FLOAT, 0, s.vert_tex_coords0.data());
+        glPushMatrix();
+        glMultMatrixf(cube->mat.data());
+        glDrawElements(GL_TRIANGLES, GLsizei(s.no_tris) * 3, GL_UNSIGNED_SHORT, s.tris.data());
+        glPopMatrix();
+    }
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisable(GL_TEXTURE_2D);
 }
 
 } // namespace
@@ -89,20 +170,42 @@ int main() {
                 cubes.push_back(cube);
             }
 
+    // The camera pass's matrices, as the engine sets them.
+    RenderWorld();
+    PlainScene scene{};
+    glGetFloatv(GL_PROJECTION_MATRIX, scene.projection);
+    TMatrix view = camera->mat.Inverse();
+    std::copy(view.data(), view.data() + 16, scene.view);
+    scene.texture = texture->gltex.front();
+    scene.clear[0] = 40 / 255.0f;
+    scene.clear[1] = 50 / 255.0f;
+    scene.clear[2] = 70 / 255.0f;
+
     using Clock = std::chrono::steady_clock;
-    std::vector<double> times;
-    times.reserve(kTimedFrames);
-    for (int frame = 0; frame < kWarmUpFrames + kTimedFrames; ++frame) {
+    std::vector<double> engineTimes, plainTimes;
+    engineTimes.reserve(kTimedFrames);
+    plainTimes.reserve(kTimedFrames);
+    for (int frame = 0; frame < 2 * (kWarmUpFrames + kTimedFrames); ++frame) {
+        const bool plain = frame % 2 == 1;
         const auto start = Clock::now();
         for (const MeshRef& cube : cubes) TurnEntity(cube, 1, 1, 0, 0);
-        RenderWorld();
+        if (plain)
+            drawPlainFrame(scene, cubes);
+        else
+            RenderWorld();
         Flip(-1);
         const std::chrono::duration<double, std::milli> took = Clock::now() - start;
-        if (frame >= kWarmUpFrames) times.push_back(took.count());
+        if (frame >= 2 * kWarmUpFrames) (plain ? plainTimes : engineTimes).push_back(took.count());
     }
 
-    std::printf("frames %d, ms/frame median %.2f p95 %.2f\n", int(times.size()),
-                percentile(times, 0.5), percentile(times, 0.95));
+    const Timing engine = timing(engineTimes), plainGL = timing(plainTimes);
+    std::printf("engine: frames %d, ms/frame median %.2f p95 %.2f\n", int(engineTimes.size()),
+                engine.median, engine.p95);
+    std::printf("plain GL: frames %d, ms/frame median %.2f p95 %.2f\n", int(plainTimes.size()),
+                plainGL.median, plainGL.p95);
+    std::printf("engine / plain GL: median %.2f\n", engine.median / plainGL.median);
+    std::printf("frame kept across Flip by %s\n",
+                testseam::SwapKeepsFrame() ? "the swap" : "copies");
     EndGraphics();
     return 0;
 }
