@@ -12,9 +12,9 @@ float ease(float value, float target, float rate) {
 } // namespace
 
 tlogoRef tlogo::crea(const ImageRef& imagen) {
-    auto logo = std::make_shared<tlogo>();
-    logo->imagen = imagen;
-    return logo;
+    auto made = std::make_shared<tlogo>();
+    made->imagen = imagen;
+    return made;
 }
 
 int tlogo::zoomin() {

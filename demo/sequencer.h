@@ -32,21 +32,21 @@ bool BeatHit(std::span<const int> table, int& pos);
 // its value; a Float item read as an Int is truncated toward zero) and moves the cursor on.
 
 enum class DataLabel {
-    sincTuntaraTun,
-    sincScrollPow,
-    sincScrollflash,
-    sincScrollclap,
-    sincCubeMapRiick,
-    sincCubeMapPow,
-    sincCubeMapClap,
-    sincHamClap,
-    sincHamPow,
-    sincbolazoom,
-    sincbolaflash,
-    sincSaludosPow,
-    sincSaludosClap,
-    sincConstructorClap,
-    sincConstructorPow,
+    TuntaraTunBeats,
+    ScrollPowBeats,
+    ScrollFlashBeats,
+    ScrollClapBeats,
+    CubeMapRiickBeats,
+    CubeMapPowBeats,
+    CubeMapClapBeats,
+    HamClapBeats,
+    HamPowBeats,
+    BolaZoomBeats,
+    BolaFlashBeats,
+    SaludosPowBeats,
+    SaludosClapBeats,
+    ConstructorClapBeats,
+    ConstructorPowBeats,
     Phase4Zoom, // 30 Int items: 1, 2, 3 ten times; read by the sincScrollPow events
     Phase5Zoom, // 3 Float items: 1.5, 3.5, 0.75; read by the sincCubeMapPow events
     Phase7Zoom, // 2 Float items: 2.5, 1.0; read by the sincbolazoom events

@@ -6,9 +6,9 @@
 #include <memory>
 
 ttituloRef ttitulo::crea(const ImageRef& imagen) {
-    auto titulo = std::make_shared<ttitulo>();
-    titulo->imagen = imagen;
-    return titulo;
+    auto made = std::make_shared<ttitulo>();
+    made->imagen = imagen;
+    return made;
 }
 
 int ttitulo::pinta() {

@@ -25,12 +25,12 @@ BoneRef TBone::New() {
     return BoneRef(new TBone());
 }
 
-EntityRef TBone::CopyEntity(const EntityRef& parent) {
+EntityRef TBone::CopyEntity(const EntityRef& new_parent) {
     BoneRef c = New();
     // Children first, under the new bone.
     c->CopyChildrenFrom(*this);
-    // Parent, entity list, and mat = parent's mat (identity without one) x this bone's mat.
-    c->PlaceCopy(*this, parent);
+    // Parent, entity list, and mat = the new parent's mat (identity without one) x this bone's mat.
+    c->PlaceCopy(*this, new_parent);
 
     c->px = px;
     c->py = py;

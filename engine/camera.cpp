@@ -44,10 +44,10 @@ CameraRef TCamera::CreateCamera(const EntityRef& parent) {
     return c;
 }
 
-EntityRef TCamera::CopyEntity(const EntityRef& parent) {
+EntityRef TCamera::CopyEntity(const EntityRef& new_parent) {
     CameraRef c(new TCamera());
     c->CopyChildrenFrom(*this);
-    c->PlaceCopy(*this, parent);
+    c->PlaceCopy(*this, new_parent);
     c->CopyPlacementFields(*this);
     c->EntityListAdd(cam_list);
     c->vx = vx;

@@ -363,10 +363,10 @@ int TEntity::ResetEntity() {
     return 0;
 }
 
-int TEntity::EntityRadius(float rx, float ry, float rz) {
-    radius_x = rx;
-    radius_y = ry == 0.0f ? rx : ry;
-    radius_z = rz == 0.0f ? rx : rz;
+int TEntity::EntityRadius(float x, float y, float z) {
+    radius_x = x;
+    radius_y = y == 0.0f ? x : y;
+    radius_z = z == 0.0f ? x : z;
     return 0;
 }
 

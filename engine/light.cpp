@@ -56,11 +56,11 @@ LightRef TLight::CreateLight(int light_type, const EntityRef& parent) {
     return l;
 }
 
-EntityRef TLight::CopyEntity(const EntityRef& parent) {
+EntityRef TLight::CopyEntity(const EntityRef& new_parent) {
     if (no_lights >= max_lights) return nullptr;
     LightRef l(new TLight());
     l->CopyChildrenFrom(*this);
-    l->PlaceCopy(*this, parent);
+    l->PlaceCopy(*this, new_parent);
     l->CopyPlacementFields(*this);
     l->light_type = light_type;
     l->range = range;

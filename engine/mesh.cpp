@@ -34,10 +34,10 @@ void TMesh::CopyMeshSettingsFrom(const TMesh& src) {
     ShareSurfacesFrom(src);
 }
 
-EntityRef TMesh::CopyEntity(const EntityRef& parent) {
+EntityRef TMesh::CopyEntity(const EntityRef& new_parent) {
     MeshRef c(new TMesh());
     c->CopyChildrenFrom(*this);
-    c->PlaceCopy(*this, parent);
+    c->PlaceCopy(*this, new_parent);
     // Local transform, quaternion, name, class name, order, cull radius, collision radii and
     // box, pick mode and obscurer; the copy is shown.
     c->CopyPlacementFields(*this);

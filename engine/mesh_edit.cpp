@@ -79,8 +79,8 @@ struct Axis {
 
 } // namespace
 
-MeshRef TMesh::CopyMesh(const EntityRef& parent) {
-    MeshRef copy = CreateMesh(parent);
+MeshRef TMesh::CopyMesh(const EntityRef& new_parent) {
+    MeshRef copy = CreateMesh(new_parent);
     AddMesh(copy);
     return copy;
 }
@@ -172,9 +172,9 @@ int TMesh::FitMesh(float x, float y, float z, float width, float height, float d
     return 0;
 }
 
-int TMesh::ScaleMesh(float sx, float sy, float sz) {
+int TMesh::ScaleMesh(float x_scale, float y_scale, float z_scale) {
     TMatrix m = identity();
-    m.Scale(sx, sy, sz);
+    m.Scale(x_scale, y_scale, z_scale);
     return transformAndMark(*this, m);
 }
 
@@ -190,10 +190,11 @@ int TMesh::PositionMesh(float x, float y, float z) {
     return transformAndMark(*this, m);
 }
 
-int TMesh::TransformMesh(const TMatrix& mat) {
+int TMesh::TransformMesh(const TMatrix& transform) {
     // Columns a, b, c of the 3x3 part; its cofactor matrix has the columns b x c, c x a, a x b.
-    const auto column = [&mat](int i) {
-        return std::array<double, 3>{mat.grid[i][0], mat.grid[i][1], mat.grid[i][2]};
+    const auto column = [&transform](int i) {
+        return std::array<double, 3>{transform.grid[i][0], transform.grid[i][1],
+                                     transform.grid[i][2]};
     };
     const auto cross = [](const std::array<double, 3>& p, const std::array<double, 3>& q) {
         return std::array<double, 3>{p[1] * q[2] - p[2] * q[1], p[2] * q[0] - p[0] * q[2],
@@ -208,8 +209,9 @@ int TMesh::TransformMesh(const TMatrix& mat) {
         if (!s) continue;
         const int n = s->CountVertices();
         for (int v = 0; v < n; ++v) {
-            // The point through mat: a copy translated by it holds the image as its translation.
-            TMatrix p = mat;
+            // The point through the transform: a copy translated by it holds the image as its
+            // translation.
+            TMatrix p = transform;
             p.Translate(s->VertexX(v), s->VertexY(v), -s->VertexZ(v));
             s->VertexCoords(v, p.grid[3][0], p.grid[3][1], -p.grid[3][2]);
 
@@ -230,8 +232,8 @@ int TMesh::TransformMesh(const TMatrix& mat) {
     return 0;
 }
 
-int TMesh::TransformMesh1(const TMatrix& mat) {
-    const auto& g = mat.grid;
+int TMesh::TransformMesh1(const TMatrix& transform) {
+    const auto& g = transform.grid;
     for (int i = 1; i <= no_surfs; ++i) {
         const SurfaceRef s = GetSurface(i);
         if (!s) continue;

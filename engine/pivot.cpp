@@ -9,10 +9,10 @@ PivotRef TPivot::CreatePivot(const EntityRef& parent) {
     return p;
 }
 
-EntityRef TPivot::CopyEntity(const EntityRef& parent) {
+EntityRef TPivot::CopyEntity(const EntityRef& new_parent) {
     PivotRef c(new TPivot());
     c->CopyChildrenFrom(*this);
-    c->PlaceCopy(*this, parent);
+    c->PlaceCopy(*this, new_parent);
     c->CopyPlacementFields(*this);
     c->FinishCopy();
     return c;

@@ -31,10 +31,10 @@ SpriteRef TSprite::LoadSprite(const std::string& file, int flags, const EntityRe
     return s;
 }
 
-EntityRef TSprite::CopyEntity(const EntityRef& parent) {
+EntityRef TSprite::CopyEntity(const EntityRef& new_parent) {
     SpriteRef c(new TSprite());
     c->CopyChildrenFrom(*this);
-    c->PlaceCopy(*this, parent);
+    c->PlaceCopy(*this, new_parent);
     // Local transform, quaternion, name, class name, order, cull radius, collision radii and
     // box, pick mode and obscurer; the copy is shown.
     c->CopyPlacementFields(*this);
@@ -97,16 +97,16 @@ int TSprite::UpdateSpriteMat(const EntityRef& cam, float& pitch, float& yaw, flo
     default:
         break; // the angles of the sprite before
     }
-    float sx = scale_x;
-    float sy = scale_y;
+    float quad_sx = scale_x;
+    float quad_sy = scale_y;
     if (EntityRef p = parent.lock()) {
         // Relative to the parent, whose matrix the drawing matrix starts from; its scale is
         // taken out so the quad keeps its size in the world.
         pitch -= p->EntityPitch(1);
         yaw -= p->EntityYaw(1);
         roll = 0.0f;
-        sx /= p->EntityScaleX(1);
-        sy /= p->EntityScaleY(1);
+        quad_sx /= p->EntityScaleX(1);
+        quad_sy /= p->EntityScaleY(1);
         sprite_mat = p->mat;
     } else {
         sprite_mat.LoadIdentity();
@@ -115,7 +115,7 @@ int TSprite::UpdateSpriteMat(const EntityRef& cam, float& pitch, float& yaw, flo
     sprite_mat.RotateYaw(yaw);
     sprite_mat.RotatePitch(-pitch);
     sprite_mat.RotateRoll(roll + angle);
-    sprite_mat.Scale(sx, sy, 1.0f);
+    sprite_mat.Scale(quad_sx, quad_sy, 1.0f);
     sprite_mat.Translate(-handle_x, -handle_y, 0.0f);
     return 0;
 }
@@ -129,23 +129,24 @@ int TSprite::UpdateSprites(const EntityRef& cam, const TList<MeshRef>& list) {
 }
 
 TSphere TSprite::CullSphere() const {
-    if (view_mode == 2 || !(cull_radius >= 0.0f)) return TMesh::CullSphere();
-    // The drawing matrix is the parent's (or none) x position x rotation x Scale(sx, sy, 1) x
-    // Translate(-handle): a box point v lands at the position plus a rotation of
-    // ((v.x - handle_x) sx, (v.y - handle_y) sy, v.z), passed through the parent's matrix.
-    float sx = scale_x;
-    float sy = scale_y;
+    if (view_mode == FREESPRITE || !(cull_radius >= 0.0f)) return TMesh::CullSphere();
+    // The drawing matrix is the parent's (or none) x position x rotation x Scale(quad_sx, quad_sy,
+    // 1) x Translate(-handle): a box point v lands at the position plus a rotation of
+    // ((v.x - handle_x) quad_sx, (v.y - handle_y) quad_sy, v.z), passed through the parent's
+    // matrix.
+    float quad_sx = scale_x;
+    float quad_sy = scale_y;
     float reach = 1.0f;
     if (EntityRef p = parent.lock()) {
         const float psx = p->EntityScaleX(1);
         const float psy = p->EntityScaleY(1);
         const float psz = p->EntityScaleZ(1);
-        sx /= psx;
-        sy /= psy;
+        quad_sx /= psx;
+        quad_sy /= psy;
         reach = std::max({std::fabs(psx), std::fabs(psy), std::fabs(psz)});
     }
-    const float dx = std::max(std::fabs(min_x - handle_x), std::fabs(max_x - handle_x)) * sx;
-    const float dy = std::max(std::fabs(min_y - handle_y), std::fabs(max_y - handle_y)) * sy;
+    const float dx = std::max(std::fabs(min_x - handle_x), std::fabs(max_x - handle_x)) * quad_sx;
+    const float dy = std::max(std::fabs(min_y - handle_y), std::fabs(max_y - handle_y)) * quad_sy;
     const float dz = std::max(std::fabs(min_z), std::fabs(max_z));
     TSphere sphere;
     sphere.centre.x = EntityX(1);

@@ -292,30 +292,30 @@ TextureRef TTexture::LoadCubeMapTexture(const std::string& file, int flags) {
     return tex;
 }
 
-int TTexture::TextureBlend(int blend) {
-    this->blend = blend;
+int TTexture::TextureBlend(int mode) {
+    blend = mode;
     return 0;
 }
 
-int TTexture::TextureCoords(int coords) {
-    this->coords = coords;
+int TTexture::TextureCoords(int set) {
+    coords = set;
     return 0;
 }
 
-int TTexture::ScaleTexture(float u_scale, float v_scale) {
-    this->u_scale = 1.0f / u_scale;
-    this->v_scale = 1.0f / v_scale;
+int TTexture::ScaleTexture(float u, float v) {
+    u_scale = 1.0f / u;
+    v_scale = 1.0f / v;
     return 0;
 }
 
-int TTexture::PositionTexture(float u_pos, float v_pos) {
-    this->u_pos = -u_pos;
-    this->v_pos = -v_pos;
+int TTexture::PositionTexture(float u, float v) {
+    u_pos = -u;
+    v_pos = -v;
     return 0;
 }
 
-int TTexture::RotateTexture(float angle) {
-    this->angle = angle;
+int TTexture::RotateTexture(float degrees) {
+    angle = degrees;
     return 0;
 }
 

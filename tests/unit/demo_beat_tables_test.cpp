@@ -77,11 +77,14 @@ TEST_F(BeatTablesTest, FillingTwiceGivesTheSameTables) {
 // The labels name the lists they restore to: reading a table's label gives that table's ticks.
 TEST_F(BeatTablesTest, EachLabelRestoresToTheListOfTheSameName) {
     const DataLabel labels[15] = {
-        DataLabel::sincTuntaraTun,  DataLabel::sincScrollPow,       DataLabel::sincScrollflash,
-        DataLabel::sincScrollclap,  DataLabel::sincCubeMapRiick,    DataLabel::sincCubeMapPow,
-        DataLabel::sincCubeMapClap, DataLabel::sincHamClap,         DataLabel::sincHamPow,
-        DataLabel::sincbolazoom,    DataLabel::sincbolaflash,       DataLabel::sincSaludosPow,
-        DataLabel::sincSaludosClap, DataLabel::sincConstructorClap, DataLabel::sincConstructorPow,
+        DataLabel::TuntaraTunBeats,     DataLabel::ScrollPowBeats,
+        DataLabel::ScrollFlashBeats,    DataLabel::ScrollClapBeats,
+        DataLabel::CubeMapRiickBeats,   DataLabel::CubeMapPowBeats,
+        DataLabel::CubeMapClapBeats,    DataLabel::HamClapBeats,
+        DataLabel::HamPowBeats,         DataLabel::BolaZoomBeats,
+        DataLabel::BolaFlashBeats,      DataLabel::SaludosPowBeats,
+        DataLabel::SaludosClapBeats,    DataLabel::ConstructorClapBeats,
+        DataLabel::ConstructorPowBeats,
     };
     for (int i = 0; i < 15; ++i) {
         SCOPED_TRACE(kExpected[i].name);

@@ -34,7 +34,7 @@ class FakeBone : public TEntity {
         b->PlaceNew(parent);
         return b;
     }
-    EntityRef CopyEntity(const EntityRef& parent) override { return Create(parent); }
+    EntityRef CopyEntity(const EntityRef& new_parent) override { return Create(new_parent); }
     int Update() override { return 0; }
     int FreeEntity() override { return 0; }
     bool IsBone() const override { return true; }
