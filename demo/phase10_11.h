@@ -10,10 +10,10 @@ inline constexpr int kColoresFuego[4][3] = {
     {255, 0, 255},
 };
 
-// Step 3 of a phase-11 frame: counts `frecuenciafuegos` down, and once it is 0 launches a
-// rocket instead: the next wait Rand(15, 60), the colour Rand(1, 4), then (drawn in this order)
-// the life Rand(90, 120), the upward speed Rnd(-4, -2), the side speed Rnd(-2, 2) and the x
-// Rnd(200, 600), from y = 500, bursting at the end of its life.
+// The end screen's rocket launcher, run once per phase-11 frame: counts `frecuenciafuegos` down,
+// and once it is 0 launches a rocket instead: the next wait Rand(15, 60), the colour Rand(1, 4),
+// then (drawn in this order) the life Rand(90, 120), the upward speed Rnd(-4, -2), the side speed
+// Rnd(-2, 2) and the x Rnd(200, 600), from y = 500, bursting at the end of its life.
 void LanzaFuegos();
 
 // The end screen's wave scroller: 200 columns of `scrollkolumo` from Int(poscreditos) on, each

@@ -10,8 +10,8 @@
 
 // ---- Phase 4 ----
 
-// Step 6 of a phase-4 frame without the camera: a step above 0.02 drains by 0.2 down to the
-// floor 0.02, then `scrollcampos` moves on by the step.
+// The scroller's travel in a phase-4 frame, without the camera: a step above 0.02 drains by 0.2
+// down to the floor 0.02, then `scrollcampos` moves on by the step.
 void PasoCamaraScroll();
 
 // ---- Hand-overs into phases 5 and 7 ----

@@ -238,7 +238,8 @@ void textureMatrix(const TTexture& t, bool cube) {
     glMultMatrixf(turn.data());
 }
 
-// Step 9 for one textured layer.
+// Binds one texture layer to its unit and sets its filter, wrap, texture-coordinate set,
+// texture matrix and blend mode.
 void setLayer(const TSurface& s, const Layer& layer, const DrawCaps& caps) {
     const TTexture& t = *layer.tex;
     const int flags = t.flags;
@@ -288,7 +289,7 @@ void drawSurface(const SurfaceDraw& d, const SurfaceRef& surf, const TSurface* a
     Look look = combine(d.entity_brush, sb);
     look.alpha -= d.mesh.fade_alpha;
 
-    // 3. Blending and depth writes.
+    // Blending and depth writes.
     if (d.mesh.Alpha(surf) == 1) {
         glEnable(GL_BLEND);
         glDepthMask(GL_FALSE);
@@ -296,7 +297,7 @@ void drawSurface(const SurfaceDraw& d, const SurfaceRef& surf, const TSurface* a
         glDisable(GL_BLEND);
         glDepthMask(GL_TRUE);
     }
-    // 4. Blend function; other modes keep the one before.
+    // Blend function; other modes keep the one before.
     switch (look.blend) {
     case 0:
     case ALPHABRUSHBLEND:
@@ -311,7 +312,7 @@ void drawSurface(const SurfaceDraw& d, const SurfaceRef& surf, const TSurface* a
     default:
         break;
     }
-    // 5. Effect bits.
+    // Effect bits.
     const bool full_bright = (look.fx & FULLBRIGHTFX) != 0;
     if (look.fx & VERTEXCOLORFX)
         glEnable(GL_COLOR_MATERIAL);
@@ -324,7 +325,7 @@ void drawSurface(const SurfaceDraw& d, const SurfaceRef& surf, const TSurface* a
     else
         glEnable(GL_CULL_FACE);
 
-    // 6. Vertex arrays: posed positions from the animated surface while the animation renders.
+    // Vertex arrays: posed positions from the animated surface while the animation renders.
     const std::vector<float>& coords =
         (d.mesh.anim_render != 0 && anim_surf) ? anim_surf->vert_coords : s.vert_coords;
     glVertexPointer(3, GL_FLOAT, 0, coords.data());
@@ -343,12 +344,13 @@ void drawSurface(const SurfaceDraw& d, const SurfaceRef& surf, const TSurface* a
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 100.0f);
 
-    // 9. Texture layers. The alpha test is on only while a surface with a masked layer draws.
+    // Texture layers. The alpha test is on only while a surface with a masked layer draws.
     int no_layers = std::max(d.entity_brush.no_texs, sb ? sb->no_texs : 0);
     no_layers = std::clamp(no_layers, 0, d.caps.units);
     Layer layers[TBrush::kMaxLayers];
     for (int i = 0; i < no_layers; ++i) layers[i] = layerAt(d.entity_brush, sb, i, look.frame);
-    // Units a surface before this one left on and this one does not set (step 13 deferred).
+    // Units a surface before this one left on and this one does not set (switched off here rather
+    // than after each draw).
     for (int i = 0; i < pending.units; ++i) {
         if (i >= no_layers || !layers[i].tex) clearUnit(d.caps, i);
     }
