@@ -1,15 +1,16 @@
-// Phase 4, the pen-drawn scroller, and the hand-over into phase 5.
+// Phase 4, the pen-drawn scroller, with its hand-over from phase 3.
 //
-// Four line drawings grow dot by dot over the background while the camera pans along the 3D
-// scroller strip in front of them, jerked forward and zoomed on the beats; a row of eleven
-// pieces spins before the strip. The hand-over clears the dots, the row and the scroller and
-// sets up the mirror-sphere room: the sky cube shown and fifteen orbit pieces.
+// The hand-over clears the flying pieces, lays out a row of eleven pieces and shows the 3D
+// scroller strip. Four line drawings then grow dot by dot over the background while the camera
+// pans along the strip, jerked forward and zoomed on the beats; the row of pieces spins before
+// the strip.
 #include "demo/phases.h"
 
 #include "demo/backdrops.h"
 #include "demo/dibujo.h"
 #include "demo/flash.h"
 #include "demo/globals.h"
+#include "demo/media.h"
 #include "demo/phases_steps.h"
 #include "demo/sequencer.h"
 #include "demo/tcubo.h"
@@ -36,16 +37,6 @@ void PasoCamaraScroll() {
         if (scrollcamvel < kPasoMinimo) scrollcamvel = kPasoMinimo;
     }
     scrollcampos = float(double(scrollcampos) + double(scrollcamvel));
-}
-
-void CreaPiezasOrbita() {
-    for (int i = 0; i <= 14; ++i) {
-        const float a = float(double(i) * 22.5);
-        tpieza::crea(Rand(0, 6), float(i * 2 + 5), 0, 0, a, a, a, 0, 1, nullptr);
-        cubopiezasang[i][0] = float(double(i) * 45.5);
-        cubopiezasang[i][1] = a;
-        cubopiezasang[i][2] = 0.0f;
-    }
 }
 
 void parte4() {
@@ -98,14 +89,30 @@ void parte4() {
     TGlobal::End2D();
 }
 
-void entra_parte5() {
-    if (cubo) cubo->activa();
-    ClearList(tlapiz::lista_lapiz);
-    CameraZoom(camara, 0.5f);
-    PositionEntity(camara, 0, 0, -20, 0);
-    RotateEntity(camara, 0, 0, 0, 0);
+void BuildScrollerRow() {
+    int t = 0;
+    for (int i = 0; i <= 10; ++i) {
+        const float roll = Rnd(0, 359);
+        const float yaw = Rnd(0, 359);
+        const float pitch = Rnd(0, 359);
+        tpieza::crea(t, float(i * 20) - 2.5f, 0, -8, pitch, yaw, roll, 1, 1, nullptr);
+        t = t == 6 ? 0 : t + 1;
+    }
+}
+
+void entra_parte4() {
     tpieza::destruyetodo();
-    if (scroll) scroll->destruye();
-    CreaPiezasOrbita();
-    RestoreData(DataLabel::Phase5Zoom);
+    BuildScrollerRow();
+    if (tpieza::lista_piezas) {
+        for (const tpiezaRef& p : *tpieza::lista_piezas) {
+            if (p) ScaleEntity(p->pivote, 1.5f, 1.5f, 1.5f, 0);
+        }
+    }
+    if (scroll) scroll->activa();
+    // The camera faces the start of the scroller strip; its rotation stays as it was.
+    PositionEntity(camara, scrollcampos, 0, -45, 0);
+    // The fog no longer reaches the scene.
+    CameraFogRange(camara, 999, 1000);
+    dibujo = MustOpenFile("media/verde.lap");
+    RestoreData(DataLabel::Phase4Zoom);
 }

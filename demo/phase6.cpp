@@ -1,20 +1,22 @@
-// Phase 6, the credits, and the hand-over into phase 7.
+// Phase 6, the credits, with its hand-over from phase 5.
 //
-// The credits text runs right to left as a wave of thin columns with a drop shadow; the giant
-// piece turns in the main view and again in a column of six small views that scrolls up
-// without end; two tickers run in opposite directions above and below the main view and two
-// pens draw comet trails over everything. A beat gives the whole picture a downward jolt that
-// eases back. The hand-over brings back the mirror-sphere room with its orbit pieces.
+// The hand-over hides the mirror-sphere room and opens the trail files. The credits text runs
+// right to left as a wave of thin columns with a drop shadow; the giant piece turns in the main
+// view and again in a column of six small views that scrolls up without end; two tickers run in
+// opposite directions above and below the main view and two pens draw comet trails over
+// everything. A beat gives the whole picture a downward jolt that eases back.
 #include "demo/phases.h"
 
 #include "demo/backdrops.h"
 #include "demo/dibujo.h"
 #include "demo/flash.h"
 #include "demo/globals.h"
+#include "demo/media.h"
 #include "demo/phases_steps.h"
 #include "demo/sequencer.h"
 #include "demo/tcubemap.h"
 #include "demo/tcubo.h"
+#include "demo/tpieza.h"
 #include "demo/tpiezagigante.h"
 #include "demo/tpluma.h"
 #include "engine/commands.h"
@@ -39,10 +41,6 @@ constexpr float kRetorno = 0.05f;    // share of the jolt eased back per frame
 // The split views.
 constexpr int kVistas = 6;
 constexpr int kPasoVistas = 120;
-// The tickers hang from these rows; the image is taken as 800 pixels wide.
-constexpr float kTickerArriba = 133.0f;
-constexpr float kTickerAbajo = 467.0f;
-constexpr int kAnchoTicker = 800;
 // From this tick the flash is held up until the phase ends.
 constexpr int kFlashFinal = 2630;
 
@@ -80,28 +78,6 @@ void AvanzaVistasLaterales() {
         rendersscroll = float(double(rendersscroll) - 1.0);
     else
         rendersscroll = 0.0f;
-}
-
-void PintaTickers() {
-    SetScale(1, -1);
-    const float arriba = float(double(kTickerArriba) - double(tamcreditos));
-    DrawImage(ticker, float(tickerx1), arriba, 0);
-    DrawImage(ticker, float(tickerx1 + kAnchoTicker), arriba, 0);
-    SetScale(1, 1);
-    const float abajo = float(double(kTickerAbajo) - double(tamcreditos));
-    DrawImage(ticker, float(tickerx2), abajo, 0);
-    DrawImage(ticker, float(tickerx2 - kAnchoTicker), abajo, 0);
-}
-
-void AvanzaTickers() {
-    if (tickerx1 > -kAnchoTicker)
-        --tickerx1;
-    else
-        tickerx1 = 0;
-    if (tickerx2 < kAnchoTicker)
-        ++tickerx2;
-    else
-        tickerx2 = 0;
 }
 
 void parte6() {
@@ -153,23 +129,15 @@ void parte6() {
     TGlobal::End2D();
 }
 
-void entra_parte7() {
-    if (piezagigante) piezagigante->destruye();
-    RotateEntity(luz, 45, -45, 0, 0);
-    PositionEntity(camara, 0, 0, -20, 0);
+void entra_parte6() {
+    // Room and sphere disappear; they stay built for phase 7.
+    if (cubo) HideEntity(cubo->pivote);
+    if (cubemap) HideEntity(cubemap->pivote);
+    tpieza::destruyetodo();
+    CameraZoom(camara, 1);
+    PositionEntity(camara, 0, 0, 0, 0);
     RotateEntity(camara, 0, 0, 0, 0);
-    CameraViewport(camara, 0, 0, 800, 600);
-    CameraZoom(camara, 0.75f);
-    if (cubemap) {
-        ShowEntity(cubemap->pivote);
-        cubemap->cambia();
-    }
-    if (cubo) ShowEntity(cubo->pivote);
-    // The dots of the trails stay listed: phase 8 takes them up again.
-    CloseFile(dibujo);
-    CloseFile(dibujo2);
-    CreaPiezasOrbita();
-    cubopiezasang[30][0] = Rnd(0, 360);
-    cubovelx = 2.0f;
-    RestoreData(DataLabel::Phase7Zoom);
+    dibujo = MustOpenFile("media/estela.lap");
+    dibujo2 = MustOpenFile("media/estela2.lap");
+    RotateEntity(luz, 0, 0, 0, 0);
 }

@@ -1,20 +1,23 @@
-// Phase 7, the mirror-sphere room again, and the hand-over into phase 8.
+// Phase 7, the mirror-sphere room again, with its hand-over from phase 6.
 //
-// The sphere now turned inside out, a zoom that swells and settles on the beats, the fifteen
-// orbit pieces spinning on their own axes and a ring of glowing particles left behind by a
-// point circling the room. The hand-over clears the room, the sphere, the pieces and the
-// particles and lays out the greetings field of phase 8 in its deep blue fog.
+// The hand-over brings back the room with its orbit pieces. The sphere is now turned inside
+// out, a zoom swells and settles on the beats, the fifteen orbit pieces spin on their own axes
+// and a ring of glowing particles is left behind by a point circling the room.
 #include "demo/phases.h"
 
 #include "demo/backdrops.h"
+#include "demo/dibujo.h"
 #include "demo/flash.h"
 #include "demo/globals.h"
 #include "demo/media.h"
+#include "demo/phases_steps.h"
 #include "demo/sequencer.h"
 #include "demo/tcubemap.h"
 #include "demo/tcubo.h"
 #include "demo/tparticula.h"
 #include "demo/tpieza.h"
+#include "demo/tpiezagigante.h"
+#include "demo/tpluma.h"
 #include "engine/commands.h"
 #include "engine/global.h"
 #include "platform/mathfn.h"
@@ -34,28 +37,8 @@ constexpr int kDisenioY = 0;
 constexpr double kEmisorX = 8.0;
 constexpr double kEmisorZ = 10.0;
 constexpr std::size_t kFilaEmisor = 30;
-// The greetings field: layers, spacing of the pieces and depth of each layer.
-constexpr int kCapas = 3;
-constexpr int kSeparacion = 11;
-constexpr int kFondoCapa = 15;
 
 } // namespace
-
-void CreaCampoSaludos() {
-    for (int k = 0; k < kCapas; ++k) {
-        for (int i = -1 - k; i <= k + 2; ++i) {
-            for (int j = -1 - k; j <= k + 2; ++j) {
-                // The creation call's arguments are evaluated last to first.
-                const float roll = Rnd(0, 359);
-                const float yaw = Rnd(0, 359);
-                const float pitch = Rnd(0, 359);
-                const int tipo = Rand(0, 6);
-                tpieza::crea(tipo, float(j * kSeparacion), float(i * kSeparacion),
-                             float(k * kFondoCapa), pitch, yaw, roll, 1, 0, nullptr);
-            }
-        }
-    }
-}
 
 void parte7() {
     TGlobal::Begin2D();
@@ -90,21 +73,23 @@ void parte7() {
     CierreFaseEspejo(kFlashFinal, varnik, kDisenioX, kDisenioY);
 }
 
-void entra_parte8() {
-    if (cubo) cubo->destruye();
-    if (cubemap) cubemap->destruye();
-    tpieza::destruyetodo();
-    CameraZoom(camara, 1.0f);
-    PositionEntity(camara, 0, 0, -10, 0);
+void entra_parte7() {
+    if (piezagigante) piezagigante->destruye();
+    RotateEntity(luz, 45, -45, 0, 0);
+    PositionEntity(camara, 0, 0, -20, 0);
     RotateEntity(camara, 0, 0, 0, 0);
-    tparticula::destruye();
-    CreaCampoSaludos();
-    saludosvelx = Rnd(-0.5f, 0.5f);
-    saludosvely = Rnd(-0.5f, 0.5f);
-    CameraFogMode(camara, LINEARFOG);
-    CameraFogColor(camara, 0, 48, 96);
-    CameraFogRange(camara, 25, 80);
-    AmbientLight(64, 128, 128);
-    RotateEntity(luz, 30, -30, 0, 0);
-    dibujo = MustOpenFile("media/saludo0.lap");
+    CameraViewport(camara, 0, 0, 800, 600);
+    CameraZoom(camara, 0.75f);
+    if (cubemap) {
+        ShowEntity(cubemap->pivote);
+        cubemap->cambia();
+    }
+    if (cubo) ShowEntity(cubo->pivote);
+    // The dots of the trails stay listed: phase 8 takes them up again.
+    CloseFile(dibujo);
+    CloseFile(dibujo2);
+    CreaPiezasOrbita();
+    cubopiezasang[30][0] = Rnd(0, 360);
+    cubovelx = 2.0f;
+    RestoreData(DataLabel::Phase7Zoom);
 }

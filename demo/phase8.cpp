@@ -1,10 +1,11 @@
-// Phase 8, the greetings, and the hand-over into phase 9.
+// Phase 8, the greetings, with its hand-over from phase 7.
 //
-// A field of 116 pieces in three layers drifts as one body through a deep blue fog, each piece
-// turning; a piece that drifts out over its layer's edge comes back in at the opposite edge.
-// On one beat the drift takes a new direction; on the other the screen flashes, the pieces get
-// new spins, the greeting on screen bursts and the next one comes up whole, a drawing of white
-// glow dots. The hand-over clears everything for the builder of phase 9.
+// The hand-over clears the room, the sphere, the pieces and the particles and lays out the
+// greetings field (greetings_field.cpp) in its deep blue fog. The field of 116 pieces in three
+// layers drifts as one body, each piece turning; a piece that drifts out over its layer's edge
+// comes back in at the opposite edge. On one beat the drift takes a new direction; on the other
+// the screen flashes, the pieces get new spins, the greeting on screen bursts and the next one
+// comes up whole, a drawing of white glow dots.
 #include "demo/phases.h"
 
 #include "demo/backdrops.h"
@@ -14,6 +15,9 @@
 #include "demo/media.h"
 #include "demo/phases_steps.h"
 #include "demo/sequencer.h"
+#include "demo/tcubemap.h"
+#include "demo/tcubo.h"
+#include "demo/tparticula.h"
 #include "demo/tpieza.h"
 #include "demo/tpluma.h"
 #include "engine/commands.h"
@@ -28,21 +32,6 @@ constexpr int kFlashFuerte = 3240;
 constexpr int kFlashFinal = 3470;
 
 } // namespace
-
-float BordeSaludos(float z) {
-    return float((2.0 + double(z) / 15.0) * 11.0);
-}
-
-void MuevePiezaSaludos(tpieza& p) {
-    p.roll = float(double(p.roll) + 1.0);
-    p.yaw = float(double(p.yaw) - 1.0);
-    p.pitch = float(double(p.pitch) - 0.5);
-    p.x = float(double(p.x) + double(saludosvelx));
-    p.y = float(double(p.y) + double(saludosvely));
-    const float borde = BordeSaludos(p.z);
-    if (p.x < -borde || p.x > borde) p.x = -p.x;
-    if (p.y < -borde || p.y > borde) p.y = -p.y;
-}
 
 void parte8() {
     TGlobal::Begin2D();
@@ -88,15 +77,21 @@ void parte8() {
     TGlobal::End2D();
 }
 
-void entra_parte9() {
+void entra_parte8() {
+    if (cubo) cubo->destruye();
+    if (cubemap) cubemap->destruye();
     tpieza::destruyetodo();
     CameraZoom(camara, 1.0f);
-    escenario = MustOpenFile("media/escenario1.esc");
+    PositionEntity(camara, 0, 0, -10, 0);
+    RotateEntity(camara, 0, 0, 0, 0);
+    tparticula::destruye();
+    CreaCampoSaludos();
+    saludosvelx = Rnd(-0.5f, 0.5f);
+    saludosvely = Rnd(-0.5f, 0.5f);
     CameraFogMode(camara, LINEARFOG);
-    CameraFogColor(camara, 245, 245, 245);
-    CameraFogRange(camara, 10, 80);
-    // The last greeting's stream is released here, which closes its file.
-    dibujo = MustOpenFile("media/estela.lap");
-    dibujo2 = MustOpenFile("media/estela2.lap");
-    tlapiz::destruyetodo();
+    CameraFogColor(camara, 0, 48, 96);
+    CameraFogRange(camara, 25, 80);
+    AmbientLight(64, 128, 128);
+    RotateEntity(luz, 30, -30, 0, 0);
+    dibujo = MustOpenFile("media/saludo0.lap");
 }

@@ -1,6 +1,7 @@
-// Phase 9, the constructor: on the beats of the music the scene file is built piece by piece,
-// each new piece bursting into particles, while the camera circles the construction and the
-// screen shows it five times at once, under the tickers and the two trail pens of phase 6.
+// Phase 9, the constructor, with its hand-over from phase 8 (the pieces go, the scene file and
+// the trail files are opened, white fog). On the beats of the music the scene file is built piece
+// by piece, each new piece bursting into particles, while the camera circles the construction and
+// the screen shows it five times at once, under the tickers and the two trail pens of phase 6.
 #include "demo/phase9.h"
 
 #include "demo/backdrops.h"
@@ -8,11 +9,13 @@
 #include "demo/escena.h"
 #include "demo/flash.h"
 #include "demo/globals.h"
+#include "demo/media.h"
 #include "demo/phases.h"
 #include "demo/phases_steps.h"
 #include "demo/sequencer.h"
 #include "demo/tparticula.h"
 #include "demo/tpieza.h"
+#include "demo/tpluma.h"
 #include "engine/commands.h"
 #include "engine/global.h"
 #include "platform/image2d.h"
@@ -96,4 +99,17 @@ void parte9() {
     if (flash) flash->actualiza();
     pon_fps();
     TGlobal::End2D();
+}
+
+void entra_parte9() {
+    tpieza::destruyetodo();
+    CameraZoom(camara, 1.0f);
+    escenario = MustOpenFile("media/escenario1.esc");
+    CameraFogMode(camara, LINEARFOG);
+    CameraFogColor(camara, 245, 245, 245);
+    CameraFogRange(camara, 10, 80);
+    // The last greeting's stream is released here, which closes its file.
+    dibujo = MustOpenFile("media/estela.lap");
+    dibujo2 = MustOpenFile("media/estela2.lap");
+    tlapiz::destruyetodo();
 }

@@ -8,30 +8,13 @@
 // threshold, strictly), sets `parte` to the next phase and then calls that phase's set-up
 // `entra_parteN()`, in the same frame. The set-up functions therefore find `parte` already
 // set and do not touch it.
-//
-// Who implements what:
-//   parte1, parte2, parte3, entra_parte4  -> phases_opening.cpp (opening phases and the
-//                                            hand-over into phase 4)
-//   the sequencer, the frame loop, start-up, flash, logo, title words, backdrops
-//                                         -> sequencer.cpp, demo.cpp, flash.cpp, logo.cpp,
-//                                            titulo.cpp, backdrops.cpp
-//   parte4, entra_parte5 / parte6, entra_parte7 / parte8, entra_parte9
-//                                         -> phase4.cpp, phase6.cpp, phase8.cpp (their shared
-//                                            steps in phases_steps.h, the pen readers in
-//                                            dibujo.cpp)
-//   parte5, entra_parte6 / parte7, entra_parte8
-//                                         -> phase5.cpp, phase7.cpp (the mirror-room steps
-//                                            they share are declared with phase 5 below)
-//   parte9, parte10, entra_parte11, parte11
-//                                         -> phase9.cpp, phase10_11.cpp (phase 10 has no set-up:
-//                                            phase 9 leaves its state)
 #pragma once
 
 #include "platform/image2d.h"
 
 class tpieza;
 
-// ---- Opening phases (phases_opening.cpp) ----
+// ---- Opening phases 1 to 3 (phases_opening.cpp) ----
 
 // Phase 1, one frame: background, the logo zooming in, RenderWorld, frame overlay, flash.
 void parte1();
@@ -41,36 +24,32 @@ void parte2();
 // Phase 3, one frame: phase 2's frame up to RenderWorld, then the title words, the closing
 // flash (from tick 710 on), frame overlay, flash.
 void parte3();
+
+// ---- Phase 4 (phase4.cpp) ----
+
 // Hand-over from phase 3 to phase 4, run at the end of the last frame of phase 3 with `parte`
 // already 4: the flying pieces go, the row of eleven pieces, the scroller shown, the camera
 // moved, fog pushed away, "media/verde.lap" opened into `dibujo`, the read cursor restored to
 // the phase-4 zoom list.
 void entra_parte4();
-
-// ---- Phase 4 (phase4.cpp) ----
-
 // Phase 4, one frame: background, the phase-4 pen reader and the pen dots (under the 3D scene),
 // the beats (camera kick and zoom, flash, piece spin), the camera pan, the row of pieces
 // turned and updated, RenderWorld, frame overlay, the closing flash (from tick 1670), flash.
 void parte4();
+
+// ---- Phase 5 (phase5.cpp) ----
+
 // Hand-over from phase 4 to phase 5: sky cube shown, pen dots dropped, camera reset (zoom 0.5,
 // at (0, 0, -20), unturned), the row of pieces and the scroller freed, the fifteen orbit
 // pieces, the read cursor restored to the phase-5 zoom list.
 void entra_parte5();
-
-// ---- Phase 5 (phase5.cpp) ----
-
 // Phase 5, one frame: background, the beats (piece spin kicks; zoom, cube turn reversed and
 // flash; flash), the orbit pieces, the sky cube centred on the camera and turned, the mirror
 // sphere's six face renders with the main camera hidden, RenderWorld, the closing flash (from
 // tick 2150), the design credit `obel`, flash. No frame overlay.
 void parte5();
-// Hand-over from phase 5 to phase 6: sky cube and mirror sphere hidden (kept for phase 7), the
-// orbit pieces freed, camera reset (zoom 1, at the origin, unturned), the two trail files
-// opened into `dibujo` and `dibujo2`, the light's rotation reset.
-void entra_parte6();
 
-// Steps that phases 5 and 7 share (phase5.cpp).
+// ---- The mirror-sphere room that phases 5 and 7 share (mirror_room.cpp) ----
 
 // Radius of the pieces' orbit around the sphere.
 inline constexpr float kRadioOrbita = 10.0f;
@@ -95,47 +74,51 @@ void CierreFaseEspejo(int flashDesde, const ImageRef& disenio, int x, int y);
 
 // ---- Phase 6 (phase6.cpp) ----
 
+// Hand-over from phase 5 to phase 6: sky cube and mirror sphere hidden (kept for phase 7), the
+// orbit pieces freed, camera reset (zoom 1, at the origin, unturned), the two trail files
+// opened into `dibujo` and `dibujo2`, the light's rotation reset.
+void entra_parte6();
 // Phase 6, one frame: background and the credits wave, the beats (flash, giant piece tipped,
 // jolt), the giant piece, the main view and six scrolling side views, the two tickers, the
 // trail pens, the closing flash (from tick 2630), flash.
 void parte6();
+
+// ---- Phase 7 (phase7.cpp) ----
+
 // Hand-over from phase 6 to phase 7: giant piece freed, light turned back, camera reset (at
 // (0, 0, -20), unturned, full screen, zoom 0.75), sphere shown in its smooth form and the sky
 // cube shown, the trail files closed (the dots stay), the fifteen orbit pieces, the particle
 // emitter's start angle, cube pitch step 2, the read cursor restored to the phase-7 zoom list.
 void entra_parte7();
-
-// ---- Phase 7 (phase7.cpp) ----
-
 // Phase 7, one frame: background, the zoom easing toward its target, the beats (new target,
 // cube turn reversed, flash and spin kicks; flash), the orbit pieces spinning, one particle
 // from the emitter circling the room and the particles moved, the sky cube, the mirror
 // sphere's face renders (inverted), RenderWorld, the closing flash (from tick 2990), the
 // design credit `varnik`, flash. No frame overlay.
 void parte7();
+// The greetings field (greetings_field.cpp): three layers k = 0..2 of (2k + 4)^2 pieces 11 apart at
+// depth 15k, rows then columns from -1 - k to k + 2, standing in shape, no outlines; per piece the
+// draws are roll, yaw, pitch (Rnd(0, 359)) and the shape (Rand(0, 6)). 116 pieces.
+void CreaCampoSaludos();
+
+// ---- Phase 8 (phase8.cpp) ----
+
 // Hand-over from phase 7 to phase 8: sky cube, mirror sphere, orbit pieces and particles freed,
 // camera reset (zoom 1, at (0, 0, -10), unturned), the greetings field, its drift drawn, deep
 // blue fog from 25 to 80, ambient light (64, 128, 128), the light turned to (30, -30, 0), the
 // first greetings file opened into `dibujo`.
 void entra_parte8();
-// The greetings field: three layers k = 0..2 of (2k + 4)^2 pieces 11 apart at depth 15k, rows
-// then columns from -1 - k to k + 2, standing in shape, no outlines; per piece the draws are
-// roll, yaw, pitch (Rnd(0, 359)) and the shape (Rand(0, 6)). 116 pieces.
-void CreaCampoSaludos();
-
-// ---- Phase 8 (phase8.cpp) ----
-
 // Phase 8, one frame: background tinted blue, the beats (new drift; flash, new spins and the
 // next greeting), the field of pieces drifting, RenderWorld, the greetings reader and the dots
 // drawn additively, the closing flash (from tick 3470), flash.
 void parte8();
+
+// ---- Phases 9 to 11 (phase9.cpp, phase10.cpp, phase11.cpp) ----
+
 // Hand-over from phase 8 to phase 9: the pieces go, zoom 1, the scene file opened into
 // `escenario`, white fog from 10 to 80, the two trail files opened again from their start, all
 // pen dots dropped.
 void entra_parte9();
-
-// ---- Phases 9 to 11 (phase9.cpp, phase10_11.cpp) ----
-
 // Phase 9, one frame: background, the jolt eased and the beats (jolt; the next piece of the
 // scene file built, with particles and a new camera orbit), the orbit turned, pieces and
 // particles updated, four quarter views and the main view, tickers, trail pens, the closing
@@ -153,20 +136,3 @@ void entra_parte11();
 // sparks, the middle layer, the wave scroller, the group logo, the top layer; then, before the
 // flip, Escape ends the program. It has no end threshold.
 void parte11();
-
-// ---- What start-up expects of the element types ----
-//
-// Start-up (demo.cpp) creates the type-level collections before the display opens, in this
-// order: tpieza::lista_piezas (a new empty list), tscroll::textura (six null brushes), then the
-// collections of the later types. It therefore relies on these declarations:
-//   pieza.h:  class tpieza { public: static std::shared_ptr<TList<tpiezaRef>> lista_piezas;
-//             static TextureRef textura; static tpiezaRef crea(int tipo, float x, float y,
-//             float z, float pitch, float yaw, float roll, int modo, int contorno,
-//             const EntityRef& padre); int actualiza(); int destruye();
-//             static int destruyetodo(); ... };
-//   scroll.h: class tscroll { public: static std::array<BrushRef, 6> textura;
-//             static tscrollRef crea(float x, float y, float z); int activa(); int destruye();
-//             ... };
-// Files the elements open go through the checked loaders of media.h (MustLoadTexture,
-// MustLoadBrush, MustOpenFile), which end the program with an error naming the file when a
-// load returns null.

@@ -1,9 +1,9 @@
-// Opening phases 1 to 3 and the hand-over into phase 4.
+// Opening phases 1 to 3, which share one scene: the background, the cover logo and the flying
+// block pieces.
 //
 // Phase 1 zooms and fades the cover logo in over the background. Phase 2 keeps it bouncing on
 // the beat while block pieces fly out of the distance at the viewer. Phase 3 adds the four title
-// words one after another and ends on a held white flash; its hand-over sets up the pen-drawn
-// scroller of phase 4.
+// words one after another and ends on a held white flash.
 #include "demo/phases.h"
 
 #include "demo/backdrops.h"
@@ -90,17 +90,6 @@ void SpawnAndMoveFlyingPieces() {
     MoveFlyingPieces();
 }
 
-void BuildScrollerRow() {
-    int t = 0;
-    for (int i = 0; i <= 10; ++i) {
-        const float roll = Rnd(0, 359);
-        const float yaw = Rnd(0, 359);
-        const float pitch = Rnd(0, 359);
-        tpieza::crea(t, float(i * 20) - 2.5f, 0, -8, pitch, yaw, roll, 1, 1, nullptr);
-        t = t == 6 ? 0 : t + 1;
-    }
-}
-
 void parte1() {
     TGlobal::Begin2D();
     Fondo();
@@ -129,21 +118,4 @@ void parte3() {
     if (ticks > float(kFlashFinal) && flash) flash->activa(1.0f, 0.5f, 0.15f);
     Marco();
     TGlobal::End2D();
-}
-
-void entra_parte4() {
-    tpieza::destruyetodo();
-    BuildScrollerRow();
-    if (tpieza::lista_piezas) {
-        for (const tpiezaRef& p : *tpieza::lista_piezas) {
-            if (p) ScaleEntity(p->pivote, 1.5f, 1.5f, 1.5f, 0);
-        }
-    }
-    if (scroll) scroll->activa();
-    // The camera faces the start of the scroller strip; its rotation stays as it was.
-    PositionEntity(camara, scrollcampos, 0, -45, 0);
-    // The fog no longer reaches the scene.
-    CameraFogRange(camara, 999, 1000);
-    dibujo = MustOpenFile("media/verde.lap");
-    RestoreData(DataLabel::Phase4Zoom);
 }

@@ -33,9 +33,3 @@ std::optional<FlyingPieceSpawn> DrawFlyingPieceSpawn();
 // below kFlyingEndZ) or updated.
 void SpawnAndMoveFlyingPieces();
 void MoveFlyingPieces();
-
-// The scroller row built by the hand-over into phase 4: eleven pieces in a row at x = 20 i - 2.5, y
-// 0, z -8, shapes 0 to 6 and again 0 to 3, standing in their shape at once, with outlines and
-// random angles drawn per piece in the order roll, yaw, pitch (each Rnd(0, 359)). They are not
-// updated here: their pivots stay at the origin until phase 4 updates them.
-void BuildScrollerRow();

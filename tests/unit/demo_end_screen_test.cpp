@@ -1,7 +1,7 @@
 // Phases 10 and 11 without a display: the hand-over from the fly-out to the end screen (the
 // music stopped, its clock at 0, the end song repeating on the virtual audio device), the
 // bouncing group logo and the wave scroller's drift.
-#include "demo/phase10_11.h"
+#include "demo/phase11.h"
 #include "demo/phases.h"
 #include "demo/sequencer.h"
 #include "demo/tpieza.h"

@@ -1,7 +1,7 @@
 // The 3D particles (motion, fading, freeing) and the firework sparks of the end screen (life,
 // motion, the burst, the draws they make), without a display: particles are built by hand with
 // a bare sprite, and the sparks' 2D drawing does nothing without a display.
-#include "demo/phase10_11.h"
+#include "demo/phase11.h"
 #include "demo/tfuegoestela.h"
 #include "demo/tparticula.h"
 #include "demo_fixture.h"

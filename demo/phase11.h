@@ -1,4 +1,4 @@
-// The parts of phases 10 and 11 that run on their own: the end screen's firework launcher,
+// The parts of phase 11 that run on their own: the end screen's firework launcher,
 // wave scroller and bouncing group logo.
 #pragma once
 

@@ -1,7 +1,6 @@
-// Phase 10, the fly-out: the camera backs away from the finished construction into the white
-// fog. Phase 11, the end screen: a picture in three layers with fireworks, a wave scroller and
+// Phase 11, the end screen: a picture in three layers with fireworks, a wave scroller and
 // the bobbing group logo between them, and its own song repeating, until Escape.
-#include "demo/phase10_11.h"
+#include "demo/phase11.h"
 
 #include "demo/backdrops.h"
 #include "demo/flash.h"
@@ -20,9 +19,6 @@
 #include "platform/random.h"
 
 namespace {
-
-// The camera backs away by this much per frame in phase 10.
-constexpr float kAlejamiento = 0.2f;
 
 // The layers of the end-screen picture, by frame of `kolumoimage`.
 constexpr int kFondoKolumo = 0;
@@ -48,25 +44,6 @@ void CapaKolumo(int frame) {
 }
 
 } // namespace
-
-void parte10() {
-    TGlobal::Begin2D();
-    pon_fondo(0.5f, 255, 255, 255);
-    TGlobal::End2D();
-
-    // The angles no longer change: the camera backs straight away along its line of sight.
-    OrbitaCamara(camaraangy);
-    camaradist += kAlejamiento;
-    ActualizaConstruccion();
-    // Through phase 9's main viewport, which stays in force.
-    RenderWorld();
-
-    TGlobal::Begin2D();
-    pon_marco();
-    if (flash) flash->actualiza();
-    pon_fps();
-    TGlobal::End2D();
-}
 
 void entra_parte11() {
     if (musica) musica->stop();

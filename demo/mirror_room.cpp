@@ -1,0 +1,88 @@
+// The mirror-sphere room that phases 5 and 7 share: the fifteen pieces orbiting the sphere,
+// their beat kick, the sky cube centred on the camera, the sphere's face renders and the
+// closing 2D pass.
+#include "demo/phases.h"
+
+#include "demo/backdrops.h"
+#include "demo/flash.h"
+#include "demo/globals.h"
+#include "demo/phases_steps.h"
+#include "demo/tcubemap.h"
+#include "demo/tcubo.h"
+#include "demo/tpieza.h"
+#include "engine/commands.h"
+#include "engine/global.h"
+#include "platform/random.h"
+
+#include <iterator>
+
+void CreaPiezasOrbita() {
+    for (int i = 0; i <= 14; ++i) {
+        const float a = float(double(i) * 22.5);
+        tpieza::crea(Rand(0, 6), float(i * 2 + 5), 0, 0, a, a, a, 0, 1, nullptr);
+        cubopiezasang[i][0] = float(double(i) * 45.5);
+        cubopiezasang[i][1] = a;
+        cubopiezasang[i][2] = 0.0f;
+    }
+}
+
+void PateaPiezasOrbita() {
+    if (!tpieza::lista_piezas) return;
+    for (const tpiezaRef& p : *tpieza::lista_piezas) {
+        if (!p) continue;
+        p->velroll = float(double(p->velroll) + Rnd(-15, 15));
+        p->velyaw = float(double(p->velyaw) + Rnd(-15, 15));
+        p->velpitch = float(double(p->velpitch) + Rnd(-15, 15));
+    }
+}
+
+void ColocaEnOrbita(tpieza& p, const float (&angulos)[3]) {
+    PositionEntity(p.pivote, 0, 0, 0, 0);
+    RotateEntity(p.pivote, angulos[0], angulos[1], angulos[2], 0);
+    MoveEntity(p.pivote, 0, 0, kRadioOrbita);
+    p.x = EntityX(p.pivote, 0);
+    p.y = EntityY(p.pivote, 0);
+    p.z = EntityZ(p.pivote, 0);
+}
+
+void OrbitaPiezas(float paso0, float paso1, float paso2, float giro) {
+    if (!tpieza::lista_piezas) return;
+    std::size_t i = 0;
+    for (const tpiezaRef& p : *tpieza::lista_piezas) {
+        // A piece beyond the table's rows has no orbit: it is left where it is.
+        if (!p || i >= std::size(cubopiezasang)) break;
+        float(&fila)[3] = cubopiezasang[i++];
+        fila[0] = float(double(fila[0]) + paso0);
+        fila[1] = float(double(fila[1]) + paso1);
+        fila[2] = float(double(fila[2]) + paso2);
+        ColocaEnOrbita(*p, fila);
+        if (giro != 0) {
+            p->pitch = float(double(p->pitch) + giro);
+            p->yaw = float(double(p->yaw) + giro);
+        }
+        p->actualiza();
+    }
+}
+
+void CentraCubo(float pitch, float yaw, float roll) {
+    if (!cubo) return;
+    RotateEntity(cubo->pivote, pitch, yaw, roll, 0);
+    PositionEntity(cubo->pivote, EntityX(camara, 0), EntityY(camara, 0), EntityZ(camara, 0), 0);
+}
+
+void ActualizaEspejo(int invertido) {
+    if (!cubemap) return;
+    // The face renders must go through the sphere's own camera alone.
+    HideEntity(camara);
+    cubemap->actualiza(invertido);
+    ShowEntity(camara);
+}
+
+void CierreFaseEspejo(int flashDesde, const ImageRef& disenio, int x, int y) {
+    TGlobal::Begin2D();
+    if (ticks > float(flashDesde) && flash) flash->activa(1.0f, 0.5f, 0.15f);
+    pon_disenio(disenio, x, y);
+    if (flash) flash->actualiza();
+    pon_fps();
+    TGlobal::End2D();
+}
