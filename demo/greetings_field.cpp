@@ -2,6 +2,7 @@
 // drifting as one body and wrapping round at their layer's edge.
 #include "demo/phases.h"
 
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "demo/phases_steps.h"
 #include "demo/tpieza.h"
@@ -37,11 +38,11 @@ float BordeSaludos(float z) {
 }
 
 void MuevePiezaSaludos(tpieza& p) {
-    p.roll = float(double(p.roll) + 1.0);
-    p.yaw = float(double(p.yaw) - 1.0);
-    p.pitch = float(double(p.pitch) - 0.5);
-    p.x = float(double(p.x) + double(saludosvelx));
-    p.y = float(double(p.y) + double(saludosvely));
+    p.roll = AddF(p.roll, 1.0);
+    p.yaw = SubF(p.yaw, 1.0);
+    p.pitch = SubF(p.pitch, 0.5);
+    p.x = AddF(p.x, saludosvelx);
+    p.y = AddF(p.y, saludosvely);
     const float borde = BordeSaludos(p.z);
     if (p.x < -borde || p.x > borde) p.x = -p.x;
     if (p.y < -borde || p.y > borde) p.y = -p.y;

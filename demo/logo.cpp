@@ -1,15 +1,9 @@
 #include "demo/logo.h"
 
+#include "demo/float_math.h"
 #include "platform/image2d.h"
 
 #include <memory>
-
-namespace {
-// One easing step toward `target`, formed in double and stored as a float.
-float ease(float value, float target, float rate) {
-    return float(double(value) + (double(target) - double(value)) * double(rate));
-}
-} // namespace
 
 tlogoRef tlogo::crea(const ImageRef& imagen) {
     auto made = std::make_shared<tlogo>();
@@ -18,21 +12,21 @@ tlogoRef tlogo::crea(const ImageRef& imagen) {
 }
 
 int tlogo::zoomin() {
-    escala = ease(escala, 1.0f, 0.011f);
-    alfa = ease(alfa, 1.0f, 0.011f);
+    escala = EaseF(escala, 1.0f, 0.011f);
+    alfa = EaseF(alfa, 1.0f, 0.011f);
     dibuja(escala, alfa);
     return 0;
 }
 
 int tlogo::zoomout() {
-    escala = ease(escala, 0.0f, 0.009f);
-    alfa = ease(alfa, 0.0f, 0.009f);
+    escala = EaseF(escala, 0.0f, 0.009f);
+    alfa = EaseF(alfa, 0.0f, 0.009f);
     dibuja(escala, alfa);
     return 0;
 }
 
 int tlogo::rebota() {
-    escala = ease(escala, 1.0f, 0.1f);
+    escala = EaseF(escala, 1.0f, 0.1f);
     dibuja(escala, 1.0f);
     return 0;
 }

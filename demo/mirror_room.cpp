@@ -5,6 +5,7 @@
 
 #include "demo/backdrops.h"
 #include "demo/flash.h"
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "demo/phases_steps.h"
 #include "demo/tcubemap.h"
@@ -30,9 +31,9 @@ void PateaPiezasOrbita() {
     if (!tpieza::lista_piezas) return;
     for (const tpiezaRef& p : *tpieza::lista_piezas) {
         if (!p) continue;
-        p->velroll = float(double(p->velroll) + Rnd(-15, 15));
-        p->velyaw = float(double(p->velyaw) + Rnd(-15, 15));
-        p->velpitch = float(double(p->velpitch) + Rnd(-15, 15));
+        p->velroll = AddF(p->velroll, Rnd(-15, 15));
+        p->velyaw = AddF(p->velyaw, Rnd(-15, 15));
+        p->velpitch = AddF(p->velpitch, Rnd(-15, 15));
     }
 }
 
@@ -52,13 +53,13 @@ void OrbitaPiezas(float paso0, float paso1, float paso2, float giro) {
         // A piece beyond the table's rows has no orbit: it is left where it is.
         if (!p || i >= std::size(cubopiezasang)) break;
         float(&fila)[3] = cubopiezasang[i++];
-        fila[0] = float(double(fila[0]) + paso0);
-        fila[1] = float(double(fila[1]) + paso1);
-        fila[2] = float(double(fila[2]) + paso2);
+        fila[0] = AddF(fila[0], paso0);
+        fila[1] = AddF(fila[1], paso1);
+        fila[2] = AddF(fila[2], paso2);
         ColocaEnOrbita(*p, fila);
         if (giro != 0) {
-            p->pitch = float(double(p->pitch) + giro);
-            p->yaw = float(double(p->yaw) + giro);
+            p->pitch = AddF(p->pitch, giro);
+            p->yaw = AddF(p->yaw, giro);
         }
         p->actualiza();
     }

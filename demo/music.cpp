@@ -1,6 +1,7 @@
 #include "demo/music.h"
 
 #include "demo/beat_tables.h"
+#include "demo/float_math.h"
 #include "platform/error.h"
 
 #include <algorithm>
@@ -15,8 +16,8 @@ float ticks = 0;
 // products and quotients are formed in double and rounded when stored. The rounding
 // matters: 1 tick is 1469.99994 frames at 44,100 Hz in double but 1470 as a float.
 SongSpan GetSongSpan(const TAudioSample& song, float start, float end) {
-    float s = float(double(start) * kMsPerTick);
-    float e = float(double(end) * kMsPerTick);
+    float s = MulF(start, kMsPerTick);
+    float e = MulF(end, kMsPerTick);
     s = float(double(s) / 1000.0 * song.hertz);
     e = float(double(e) / 1000.0 * song.hertz);
     if (e == 0 || std::isnan(e) || double(e) > song.length) e = float(song.length);

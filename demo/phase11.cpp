@@ -4,6 +4,7 @@
 
 #include "demo/backdrops.h"
 #include "demo/flash.h"
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "demo/phase9.h"
 #include "demo/phases.h"
@@ -86,7 +87,7 @@ void OlaKolumo() {
         DrawImage(scrollkolumo, x + 3, y + 3, cuadro);
         SetColor(250, 160, 0);
         DrawImage(scrollkolumo, x, y, cuadro);
-        angcreditos = float(double(angcreditos) + double(2.3f));
+        angcreditos = AddF(angcreditos, 2.3f);
         if (p < 2147483647) ++p;
     }
     ang2creditos = float(double(ang2creditos) + Sin(angcreditos) * 10.0);
@@ -100,7 +101,7 @@ void RebotaHalvren() {
     SetBlend(ALPHABLEND);
     if (halvreny > kSueloHalvren) halvrenvy = -2.0f;
     halvreny += halvrenvy;
-    halvrenvy = float(double(halvrenvy) + double(0.1f));
+    halvrenvy = AddF(halvrenvy, 0.1f);
     DrawImage(halvren, 410, halvreny, 0);
 }
 

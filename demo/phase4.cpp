@@ -9,6 +9,7 @@
 #include "demo/backdrops.h"
 #include "demo/dibujo.h"
 #include "demo/flash.h"
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "demo/media.h"
 #include "demo/phases_steps.h"
@@ -33,10 +34,10 @@ constexpr int kFlashFinal = 1670;
 
 void PasoCamaraScroll() {
     if (scrollcamvel > kPasoMinimo) {
-        scrollcamvel = float(double(scrollcamvel) - double(kFrenado));
+        scrollcamvel = SubF(scrollcamvel, kFrenado);
         if (scrollcamvel < kPasoMinimo) scrollcamvel = kPasoMinimo;
     }
-    scrollcampos = float(double(scrollcampos) + double(scrollcamvel));
+    scrollcampos = AddF(scrollcampos, scrollcamvel);
 }
 
 void parte4() {
@@ -48,7 +49,7 @@ void parte4() {
     TGlobal::End2D();
 
     if (BeatHit(sincScrollPow, sincScrollPow_pos)) {
-        scrollcamvel = float(double(scrollcamvel) + 1.5);
+        scrollcamvel = AddF(scrollcamvel, 1.5);
         scrollcamposz = ReadDataFloat();
     }
     if (BeatHit(sincScrollflash, sincScrollflash_pos) && flash)
@@ -71,9 +72,9 @@ void parte4() {
     if (tpieza::lista_piezas) {
         for (const tpiezaRef& p : *tpieza::lista_piezas) {
             if (!p) continue;
-            p->roll = float(double(p->roll) + 1.0);
-            p->yaw = float(double(p->yaw) - 1.0);
-            p->pitch = float(double(p->pitch) - 0.5);
+            p->roll = AddF(p->roll, 1.0);
+            p->yaw = SubF(p->yaw, 1.0);
+            p->pitch = SubF(p->pitch, 0.5);
             p->actualiza();
         }
     }

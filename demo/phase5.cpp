@@ -10,6 +10,7 @@
 #include "demo/backdrops.h"
 #include "demo/dibujo.h"
 #include "demo/flash.h"
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "demo/media.h"
 #include "demo/phases_steps.h"
@@ -51,8 +52,8 @@ void parte5() {
     OrbitaPiezas(1, 1, 1, 0);
 
     CentraCubo(cuboangx, cuboangy, 0);
-    cuboangx = float(double(cuboangx) + cubovelx);
-    cuboangy = float(double(cuboangy) + cubovely);
+    cuboangx = AddF(cuboangx, cubovelx);
+    cuboangy = AddF(cuboangy, cubovely);
 
     ActualizaEspejo(0);
     RenderWorld();

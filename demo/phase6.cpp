@@ -10,6 +10,7 @@
 #include "demo/backdrops.h"
 #include "demo/dibujo.h"
 #include "demo/flash.h"
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "demo/media.h"
 #include "demo/phases_steps.h"
@@ -47,7 +48,7 @@ constexpr int kFlashFinal = 2630;
 } // namespace
 
 std::array<ColumnaCreditos, kColumnasCreditos> AvanzaOlaCreditos() {
-    tamcreditos = float(double(tamcreditos) + (0.0 - double(tamcreditos)) * double(kRetorno));
+    tamcreditos = EaseF(tamcreditos, 0.0, kRetorno);
     const long long c = TruncToIntClamped(double(poscreditos));
     angcreditos = ang2creditos;
     std::array<ColumnaCreditos, kColumnasCreditos> columnas{};
@@ -58,10 +59,10 @@ std::array<ColumnaCreditos, kColumnasCreditos> AvanzaOlaCreditos() {
                 Cos(double(angcreditos)) * double(kAmplitudOla);
         // The strip repeats: column numbers wrap into 0 .. 2599 (also from a negative start).
         col.cuadro = int(((c + j) % kCuadrosCreditos + kCuadrosCreditos) % kCuadrosCreditos);
-        angcreditos = float(double(angcreditos) + double(kPasoAngulo));
+        angcreditos = AddF(angcreditos, kPasoAngulo);
     }
     ang2creditos = float(double(ang2creditos) + Sin(double(angcreditos)) * 10.0);
-    poscreditos = float(double(poscreditos) + double(kAvanceTexto));
+    poscreditos = AddF(poscreditos, kAvanceTexto);
     return columnas;
 }
 
@@ -75,7 +76,7 @@ int ArribaVistaLateral(int i) {
 
 void AvanzaVistasLaterales() {
     if (rendersscroll > float(-kPasoVistas))
-        rendersscroll = float(double(rendersscroll) - 1.0);
+        rendersscroll = SubF(rendersscroll, 1.0);
     else
         rendersscroll = 0.0f;
 }
@@ -97,10 +98,10 @@ void parte6() {
 
     if (BeatHit(sincHamClap, sinchamclap_pos)) {
         if (flash) flash->activa(0.7f, 0.125f, 0.06125f);
-        if (piezagigante) piezagigante->destpitch = float(double(piezagigante->destpitch) + 45);
+        if (piezagigante) piezagigante->destpitch = AddF(piezagigante->destpitch, 45);
     }
     if (BeatHit(sincHamPow, sinchamPow_pos)) {
-        if (piezagigante) piezagigante->destpitch = float(double(piezagigante->destpitch) + 45);
+        if (piezagigante) piezagigante->destpitch = AddF(piezagigante->destpitch, 45);
         tamcreditos = kSalto;
     }
     if (piezagigante) piezagigante->actualiza();

@@ -8,6 +8,7 @@
 #include "demo/backdrops.h"
 #include "demo/dibujo.h"
 #include "demo/flash.h"
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "demo/media.h"
 #include "demo/phases_steps.h"
@@ -45,7 +46,7 @@ void parte7() {
     pon_fondo(0.5f, 255, 255, 255);
     TGlobal::End2D();
 
-    zoomcamara = float(double(zoomcamara) + (double(zoomcamaradest) - zoomcamara) * kAcercaZoom);
+    zoomcamara = EaseF(zoomcamara, zoomcamaradest, kAcercaZoom);
     CameraZoom(camara, zoomcamara);
 
     if (BeatHit(sincbolazoom, sincbolazoom_pos)) {
@@ -60,12 +61,12 @@ void parte7() {
     OrbitaPiezas(0.5f, 1.0f, 0.75f, 1);
 
     float& emisor = cubopiezasang[kFilaEmisor][0];
-    emisor = float(double(emisor) + 1);
+    emisor = AddF(emisor, 1);
     tparticula::crea(float(kEmisorX * Cos(emisor)), 0, float(kEmisorZ * Sin(emisor)));
     tparticula::actualiza();
 
     CentraCubo(45, cuboangy, 45);
-    cuboangy = float(double(cuboangy) + cubovely);
+    cuboangy = AddF(cuboangy, cubovely);
 
     ActualizaEspejo(1);
     RenderWorld();

@@ -8,6 +8,7 @@
 #include "demo/dibujo.h"
 #include "demo/escena.h"
 #include "demo/flash.h"
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "demo/media.h"
 #include "demo/phases.h"
@@ -67,7 +68,7 @@ int ArribaVistaConstructor(const VistaConstructor& v) {
 
 void VistasConstructor() {
     for (const VistaConstructor& v : kVistasConstructor) {
-        OrbitaCamara(float(double(camaraangy) + double(v.desfase)));
+        OrbitaCamara(AddF(camaraangy, v.desfase));
         CameraViewport(camara, v.x, ArribaVistaConstructor(v), v.w, v.h);
         RenderWorld();
     }
@@ -79,7 +80,7 @@ void parte9() {
     TGlobal::End2D();
 
     // The ease runs before the beat, so a jolt shows at its full 24 pixels in its own frame.
-    tamcreditos = float(double(tamcreditos) + (0.0 - double(tamcreditos)) * kAmortiguaSacudida);
+    tamcreditos = EaseF(tamcreditos, 0.0, kAmortiguaSacudida);
     if (BeatHit(sincConstructorPow, sincConstructorPow_pos)) tamcreditos = kSacudida;
     if (BeatHit(sincConstructorClap, sincConstructorClap_pos)) ConstruyeSiguientePieza();
     camaraangy += camaraangyvel;

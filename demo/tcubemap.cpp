@@ -1,17 +1,9 @@
 #include "demo/tcubemap.h"
 
+#include "demo/float_math.h"
 #include "engine/commands.h"
 #include "platform/mathfn.h"
 #include "platform/random.h"
-
-namespace {
-
-// a + b formed in double and rounded once, as the demo's Float arithmetic does.
-float suma(float a, double b) {
-    return float(double(a) + b);
-}
-
-} // namespace
 
 void AbultaSuperficie(const SurfaceRef& superficie, float bulto) {
     for (int v = 0; v < CountVertices(superficie); ++v) {
@@ -19,8 +11,8 @@ void AbultaSuperficie(const SurfaceRef& superficie, float bulto) {
         const float dz = Rnd(-bulto, bulto);
         const float dy = Rnd(-bulto, bulto);
         const float dx = Rnd(-bulto, bulto);
-        VertexCoords(superficie, v, suma(VertexX(superficie, v), dx),
-                     suma(VertexY(superficie, v), dy), suma(VertexZ(superficie, v), dz));
+        VertexCoords(superficie, v, AddF(VertexX(superficie, v), dx),
+                     AddF(VertexY(superficie, v), dy), AddF(VertexZ(superficie, v), dz));
     }
 }
 
@@ -72,9 +64,9 @@ int tcubemap::cambia() {
 }
 
 int tcubemap::actualiza(int invertido) {
-    ang1 = suma(ang1, 3.0);
-    ang2 = suma(ang2, 3.1);
-    ang3 = suma(ang3, 3.3);
+    ang1 = AddF(ang1, 3.0);
+    ang2 = AddF(ang2, 3.1);
+    ang3 = AddF(ang3, 3.3);
     ShowEntity(camara);
     // The sphere must not stand in its own views.
     HideEntity(esfera);

@@ -2,6 +2,7 @@
 // upside down) and left to right below it, each drawn twice so that it wraps without a gap.
 #include "demo/phases_steps.h"
 
+#include "demo/float_math.h"
 #include "demo/globals.h"
 #include "platform/image2d.h"
 
@@ -16,11 +17,11 @@ constexpr int kAnchoTicker = 800;
 
 void PintaTickers() {
     SetScale(1, -1);
-    const float arriba = float(double(kTickerArriba) - double(tamcreditos));
+    const float arriba = SubF(kTickerArriba, tamcreditos);
     DrawImage(ticker, float(tickerx1), arriba, 0);
     DrawImage(ticker, float(tickerx1 + kAnchoTicker), arriba, 0);
     SetScale(1, 1);
-    const float abajo = float(double(kTickerAbajo) - double(tamcreditos));
+    const float abajo = SubF(kTickerAbajo, tamcreditos);
     DrawImage(ticker, float(tickerx2), abajo, 0);
     DrawImage(ticker, float(tickerx2 - kAnchoTicker), abajo, 0);
 }

@@ -1,5 +1,6 @@
 #include "demo/tpieza.h"
 
+#include "demo/float_math.h"
 #include "demo/media.h"
 #include "engine/commands.h"
 
@@ -63,16 +64,16 @@ tpiezaRef tpieza::crea(int tipo, float x, float y, float z, float pitch, float y
 int tpieza::actualiza() {
     if (modo != 0 && modo != 1) return 0;
     // The turn uses this frame's undamped spin.
-    pitch = float(double(pitch) + velpitch);
-    yaw = float(double(yaw) + velyaw);
-    velpitch = float(double(velpitch) * friccion);
-    velyaw = float(double(velyaw) * friccion);
+    pitch = AddF(pitch, velpitch);
+    yaw = AddF(yaw, velyaw);
+    velpitch = MulF(velpitch, friccion);
+    velyaw = MulF(velyaw, friccion);
     PositionEntity(pivote, x, y, z, 1);
     RotateEntity(pivote, pitch, yaw, roll, 1);
     for (std::size_t i = 0; i < 4; ++i) {
         if (modo == 0) {
-            actx[i] = float(double(actx[i]) + (double(destx[i]) - actx[i]) * velocidad);
-            acty[i] = float(double(acty[i]) + (double(desty[i]) - acty[i]) * velocidad);
+            actx[i] = EaseF(actx[i], destx[i], velocidad);
+            acty[i] = EaseF(acty[i], desty[i], velocidad);
             PositionEntity(cubos[i], actx[i], acty[i], 0, 0);
         } else {
             PositionEntity(cubos[i], destx[i], desty[i], 0, 0);

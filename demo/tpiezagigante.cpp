@@ -1,20 +1,12 @@
 #include "demo/tpiezagigante.h"
 
+#include "demo/float_math.h"
 #include "demo/media.h"
 #include "demo/tpieza.h"
 #include "engine/commands.h"
 #include "platform/random.h"
 
 TextureRef tpiezagigante::textura;
-
-namespace {
-
-// v moved toward dest by `rate` of the gap, formed in double and rounded once.
-float acerca(float v, float dest, float rate) {
-    return float(double(v) + (double(dest) - v) * rate);
-}
-
-} // namespace
 
 tpiezagiganteRef tpiezagigante::crea(float x, float y, float z, float pitch, float yaw,
                                      float roll) {
@@ -52,14 +44,14 @@ int tpiezagigante::cambiatipo() {
 
 int tpiezagigante::actualiza() {
     ShowEntity(pivote);
-    pitch = acerca(pitch, destpitch, kSuavizado);
-    yaw = float(double(yaw) + 0.5);
-    roll = acerca(roll, destroll, kSuavizado);
+    pitch = EaseF(pitch, destpitch, kSuavizado);
+    yaw = AddF(yaw, 0.5);
+    roll = EaseF(roll, destroll, kSuavizado);
     PositionEntity(pivote, x, y, z, 1);
     RotateEntity(pivote, pitch, yaw, roll, 1);
     for (std::size_t i = 0; i < 4; ++i) {
-        actx[i] = acerca(actx[i], destx[i], velocidad);
-        acty[i] = acerca(acty[i], desty[i], velocidad);
+        actx[i] = EaseF(actx[i], destx[i], velocidad);
+        acty[i] = EaseF(acty[i], desty[i], velocidad);
         PositionEntity(cubos[i], actx[i], acty[i], 0, 0);
     }
     if (cuenta > 0) {

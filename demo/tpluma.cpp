@@ -1,5 +1,6 @@
 #include "demo/tpluma.h"
 
+#include "demo/float_math.h"
 #include "platform/mathfn.h"
 #include "platform/random.h"
 
@@ -42,8 +43,8 @@ int tlapiz::actualiza(int blend, float factor) {
             d->pinta(blend, factor);
             break;
         case kVuelo:
-            d->alfa = float(double(d->alfa) - double(0.005f));
-            d->vely = float(double(d->vely) + double(0.2f));
+            d->alfa = SubF(d->alfa, 0.005f);
+            d->vely = AddF(d->vely, 0.2f);
             d->y = TruncToIntClamped(double(d->y) + double(d->vely));
             d->x = TruncToIntClamped(double(d->x) + double(d->velx));
             d->escala = Rnd(0.12f, 0.6f);
@@ -81,11 +82,11 @@ int tlapiz::pinta(int blend, float factor) {
     SetBlend(blend);
     SetRotation(0);
     SetAlpha(alfa);
-    const float s = float(double(escala) * double(factor));
+    const float s = MulF(escala, factor);
     SetScale(s, s);
     const float dy = Rnd(-3.0f, 3.0f);
     const float dx = Rnd(-3.0f, 3.0f);
-    DrawImage(imagen, float(double(x) + double(dx)), float(double(y) + double(dy)), 0);
+    DrawImage(imagen, AddF(x, dx), AddF(y, dy), 0);
     return 0;
 }
 
