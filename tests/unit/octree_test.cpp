@@ -8,6 +8,7 @@
 
 #include "pick_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -489,37 +490,51 @@ TEST_F(OctreeTest, ExplicitLimitsAreHonouredOrRefused) {
 }
 
 TEST_F(OctreeTest, FloorGridPicksHitAsOftenThroughTheOctree) {
-    // A 16 x 16 grid of unit quads at y = 0 facing up. Vertical picks at points on the grid
-    // lines, on the octree's split planes and between them all hit the floor, with the octree
-    // as without: children share their parent's split planes, so no pick falls between boxes.
+    // A 16 x 16 grid of quads of side 0.37 at y = 0 facing up, so the split planes fall on
+    // values rounding makes uneven. Vertical picks exactly on every split plane (and a float
+    // step either side) hit the floor through the octree as often as without: children share
+    // their parent's split planes, so no pick falls into a gap between boxes.
     MeshRef m = CreateMesh(nullptr);
     std::vector<Tri> tris;
-    for (int i = -8; i < 8; ++i) {
-        for (int j = -8; j < 8; ++j) {
-            const float x = float(i), z = float(j);
-            tris.push_back(Tri{Vec3{x, 0, z}, Vec3{x, 0, z + 1}, Vec3{x + 1, 0, z + 1}});
-            tris.push_back(Tri{Vec3{x, 0, z}, Vec3{x + 1, 0, z + 1}, Vec3{x + 1, 0, z}});
+    const float side = 0.37f, origin = -2.913f;
+    for (int i = 0; i < 16; ++i) {
+        for (int j = 0; j < 16; ++j) {
+            const float x = origin + side * float(i), z = origin + side * float(j);
+            const float x1 = origin + side * float(i + 1), z1 = origin + side * float(j + 1);
+            tris.push_back(Tri{Vec3{x, 0, z}, Vec3{x, 0, z1}, Vec3{x1, 0, z1}});
+            tris.push_back(Tri{Vec3{x, 0, z}, Vec3{x1, 0, z1}, Vec3{x1, 0, z}});
         }
     }
     addTriangles(m, tris);
-    m->PositionEntity(0.37f, 0, -0.21f, 0);
     EntityPickMode(m, 2, 0);
-    std::vector<float> at;
-    for (int k = -127; k <= 127; k += 5) at.push_back(float(k) / 16.0f + 0.37f);
-    for (int k = 0; k < 20; ++k) at.push_back(-7.9f + 0.7913f * float(k));
+    CreateOctree(m, 2, 5);
+    // The split planes along x (the same values as along z) of every split node, and points between
+    // them along z.
+    std::vector<float> planes;
+    std::function<void(const OctreeRef&)> gather = [&](const OctreeRef& node) {
+        if (!node || node->IsLeaf()) return;
+        for (float x : {std::nextafter(node->x, -1e9f), node->x, std::nextafter(node->x, 1e9f)})
+            planes.push_back(x);
+        for (const OctreeRef& c : node->child) gather(c);
+    };
+    gather(m->octree);
+    std::sort(planes.begin(), planes.end());
+    planes.erase(std::unique(planes.begin(), planes.end()), planes.end());
+    ASSERT_GT(planes.size(), 30u);
+    std::vector<float> across;
+    for (int k = 0; k < 23; ++k) across.push_back(origin + 0.1f + 0.2537f * float(k));
     int hits[2] = {0, 0};
-    for (int with_octree = 0; with_octree < 2; ++with_octree) {
-        if (with_octree) CreateOctree(m, 2, 0);
-        for (float x : at) {
-            for (float z : at) {
-                const float wz = z - 0.37f - 0.21f;
-                if (LinePick(x, 5, wz, 0, -10, 0, 0) == m) ++hits[with_octree];
+    for (int with_octree = 1; with_octree >= 0; --with_octree) {
+        if (!with_octree) m->octree = nullptr;
+        for (float x : planes) {
+            for (float z : across) {
+                if (LinePick(x, 5, z, 0, -10, 0, 0) == m) ++hits[with_octree];
+                // The same along z: picks on the z planes.
+                if (LinePick(z, 5, x, 0, -10, 0, 0) == m) ++hits[with_octree];
             }
         }
     }
-    // The plain mesh itself lets a few picks exactly on its shared edges through (rounding of
-    // the carried segment); the octree must not lose more.
-    EXPECT_GT(hits[0], int(at.size() * at.size()) * 95 / 100);
+    EXPECT_GT(hits[0], int(planes.size() * across.size() * 2) * 95 / 100);
     EXPECT_EQ(hits[1], hits[0]);
 }
 
