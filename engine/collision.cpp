@@ -8,10 +8,14 @@
 #include "engine/global.h"
 #include "engine/mesh.h"
 #include "engine/pick.h"
+#include "platform/error.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <limits>
+#include <sstream>
+#include <string>
 
 std::shared_ptr<TList<CollisionRef>> TCollision::list = CreateList<CollisionRef>();
 
@@ -91,6 +95,46 @@ void SweepInTarget(const TCollisionPacket& packet, TVector& start, TVector& end)
     start = TFormed();
     TEntity::TFormPoint(now.x, now.y, now.z, nullptr, packet.target);
     end = TFormed();
+}
+
+float MaxAbs(const TVector& v) {
+    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+}
+
+// Puts ent back where its move started and says why in the debug log.
+void RefuseMove(TEntity& ent, const std::string& why) {
+    std::ostringstream text;
+    text << "WARNING: collision move of entity '" << ent.name << "' refused (" << why
+         << "); the entity stays at " << ent.old_x << ", " << ent.old_y << ", " << ent.old_z;
+    DebugLog(text.str());
+    ent.PositionEntity(ent.old_x, ent.old_y, ent.old_z, 1);
+}
+
+// Sets the packet's stand-off for a move from pos by vel (ellipsoid space), or refuses the move
+// when float arithmetic cannot carry it out: false then, the source back at its start.
+bool AcceptMove(TCollisionPacket& packet, const TVector& pos, const TVector& vel) {
+    TEntity& ent = *packet.source;
+    if (!Finite(pos) || !Finite(vel)) {
+        RefuseMove(ent, "its position or motion is not finite in the collision space");
+        return false;
+    }
+    // The magnitude of every coordinate the slide computes with, in ellipsoid units: the
+    // sweep's ends and length, and the world positions the result is carried back to.
+    const TVector r = SourceRadii(ent);
+    const float smallest = std::min({r.x, r.y, r.z});
+    const float world = std::max(MaxAbs(OldPosition(ent)), MaxAbs(GlobalPosition(ent)));
+    const float magnitude =
+        std::max({MaxAbs(pos), MaxAbs(pos.Add(vel)), MaxAbs(vel), world / smallest});
+    packet.stand_off = TCollision::StandOff(magnitude);
+    if (!(packet.stand_off <= TCollision::kMaxStandOff)) {
+        std::ostringstream why;
+        why << "coordinates up to " << magnitude
+            << " radii: float resolution there is too coarse to keep the ellipsoid off a "
+               "triangle; use a larger radius, shorter moves or a scene nearer the origin";
+        RefuseMove(ent, why.str());
+        return false;
+    }
+    return true;
 }
 
 // The sphere-to-sphere rule: ent and e2 as spheres of radius radius_x sweeping from their old
@@ -206,6 +250,14 @@ int TCollision::QuickCheck(const EntityRef& ent, const EntityRef& e2) {
     return AABB::SphereAABBIntersection(e2->BoundingSphere(), GetBB(ent)) != 0 ? 1 : 0;
 }
 
+float TCollision::StandOff(float magnitude) {
+    // Four units of float resolution (relative spacing FLT_EPSILON) at that magnitude: enough
+    // for the rounding of the back-off, of the conversion back to world space and of the next
+    // move's start.
+    const float resolution = 4.0f * FLT_EPSILON * std::fabs(magnitude);
+    return std::max(veryCloseDistance, resolution);
+}
+
 AABB TCollision::GetBB(const EntityRef& ent) {
     if (!ent) return AABB{};
     return PaddedBox(OldPosition(*ent), GlobalPosition(*ent), SourceRadii(*ent));
@@ -252,7 +304,7 @@ int TCollision::SphereToMesh2(const EntityRef& ent, const EntityRef& e2) {
     const TVector old = OldPosition(*ent);
     const TVector pos = DivideAxes(old, radii);
     const TVector vel = DivideAxes(GlobalPosition(*ent).Subtract(old), radii);
-    if (!Finite(pos) || !Finite(vel)) return 0;
+    if (!AcceptMove(packet, pos, vel)) return 0;
 
     const TVector p = MultiplyAxes(SlideSphereAgainstMesh(pos, vel, packet, 1), radii);
     // A move that met nothing keeps the entity exactly where it was put; carrying it through
@@ -283,7 +335,7 @@ int TCollision::SphereToMesh4(const EntityRef& ent, const EntityRef& e2) {
     const TVector pos = DivideAxes(TFormed(), radii);
     TEntity::TFormVector(delta.x, delta.y, delta.z, nullptr, e2);
     const TVector vel = DivideAxes(TFormed(), radii);
-    if (!Finite(pos) || !Finite(vel)) return 0;
+    if (!AcceptMove(packet, pos, vel)) return 0;
 
     const TVector p = MultiplyAxes(SlideSphereAgainstMesh(pos, vel, packet, 1), radii);
     if (packet.contacts == 0 || !Finite(p)) return 0;

@@ -55,7 +55,8 @@ struct TCollisionPacket {
     EntityRef source;
     EntityRef target;
     // The box swept by the move in the target's own space; the octree walk tests its node
-    // boxes against it.
+    // boxes against it. Each pass of the slide replaces it with the box its own sweep can reach
+    // (the slide leaves the box of the whole move).
     AABB box;
     // Triangle and surface of the nearest contact found so far (kept across passes).
     int tri = 0;
@@ -70,6 +71,11 @@ struct TCollisionPacket {
     float nearest_distance = 0.0f;
     // The nearest contact point of the current pass, ellipsoid space.
     TVector intersection_point;
+    // Unit normal of the plane of the triangle that gave the nearest contact.
+    TVector contact_normal;
+    // Distance the slide keeps from a contact, ellipsoid units: veryCloseDistance, or more
+    // where float resolution at the move's coordinates is coarser (see StandOff).
+    float stand_off = 0.005f;
     // The per-axis divisors that take the target's triangle corners into ellipsoid space
     // (method 2: the source's radii; method 4: those radii over the target's global scale).
     TVector radii;
@@ -92,6 +98,9 @@ class TCollision {
 
     // Distance kept from a contact after a slide, ellipsoid units.
     static constexpr float veryCloseDistance = 0.005f;
+    // Largest stand-off a move may need; a move whose coordinates (in radii) are too large for
+    // float resolution to keep a smaller one is refused (see SphereToMesh2).
+    static constexpr float kMaxStandOff = 0.25f;
     // A move makes at most kMaxSlideDepth + 1 passes.
     static constexpr int kMaxSlideDepth = 10;
     // The slide's recursion counter: reset by a call with first = 1, raised by each recursion.
@@ -109,7 +118,10 @@ class TCollision {
     static int QuickCheck(const EntityRef& ent, const EntityRef& e2);
     // One method 2 or method 4 move of ent against the mesh e2; ent ends where the slide
     // ends. A source without a positive finite radius on every axis, a target that is not a
-    // mesh and (method 4) a target with a zero global scale take no part. Return 0.
+    // mesh and (method 4) a target with a zero global scale take no part. A move that float
+    // arithmetic cannot resolve (non-finite, or so long or so far out, counted in radii, that
+    // the stand-off would exceed kMaxStandOff: a huge move, a far-away wall, a tiny radius) is
+    // refused: ent goes back to where the move started and the debug log says why. Return 0.
     static int SphereToMesh2(const EntityRef& ent, const EntityRef& e2);
     static int SphereToMesh4(const EntityRef& ent, const EntityRef& e2);
     // ent's swept box in world space: old and current global position, padded by its radii.
@@ -119,11 +131,19 @@ class TCollision {
     static AABB GetBB2(const TCollisionPacket& packet);
     static AABB GetBB4(const TCollisionPacket& packet);
 
+    // The stand-off for a move whose coordinates (ellipsoid space) reach magnitude: at least
+    // veryCloseDistance and at least a few units of float resolution there, so that a sphere
+    // held off a wall stays in front of it after rounding.
+    static float StandOff(float magnitude);
+
     // ---- Collide-and-slide (collision_slide.cpp) ----
 
     // Moves the unit sphere at pos by vel (ellipsoid space) through the packet's target,
     // sliding along what it meets, and returns where it ends. On the first pass of a move that
-    // hits something, one impact is recorded on the packet's source.
+    // hits something, one impact is recorded on the packet's source. A pass that starts
+    // touching or overlapping a triangle it moves into (from its front) does not move: the
+    // motion into the triangle is dropped and a push back out to the stand-off is added for the
+    // next pass, so the sphere is pushed out, or held where it is once the passes run out.
     static TVector SlideSphereAgainstMesh(const TVector& pos, const TVector& vel,
                                           TCollisionPacket& packet, int first);
     // One pass against every candidate triangle of the target (through its octree when it has
@@ -137,8 +157,11 @@ class TCollision {
     static int PolysCheckCollision2(TCollisionPacket& packet, const PolygonList& polys);
     static int PolysCheckCollision4(TCollisionPacket& packet, const PolygonList& polys);
     // The swept unit sphere against one triangle (ellipsoid space): 1 when the triangle's
-    // contact became the packet's nearest, else 0. Triangles seen from behind and degenerate
-    // (zero-area) triangles are passed through.
+    // contact became the packet's nearest, else 0. Triangles seen from behind (the motion runs
+    // along the normal, or the centre starts behind the plane) and degenerate (zero-area)
+    // triangles are passed through. A sphere that starts touching or overlapping the face, or
+    // an edge or corner it moves toward, meets it at distance 0, the contact being the point
+    // of the triangle nearest the centre.
     static int CheckTriangle(TCollisionPacket& packet, const TVector& p1, const TVector& p2,
                              const TVector& p3);
     // 1 when point (on the triangle's plane) lies inside triangle a, b, c or on its border.

@@ -11,7 +11,9 @@
 #include "engine/surface.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <limits>
 
 int TCollision::slide_depth = 0;
 
@@ -50,13 +52,16 @@ void CheckMeshTriangles(TCollisionPacket& packet) {
     }
 }
 
-// The 3-vertex pieces of one octree leaf; a hit reports the piece's source triangle.
+// The 3-vertex pieces of one octree leaf. Each stands for the whole triangle it was cut from,
+// which is tested in its place: a piece's own rounded corners could give another plane, even
+// the other facing, and its cut edges are no edges of the mesh. So a move meets the same
+// triangles at the same points with and without the octree.
 void CheckPolygons(TCollisionPacket& packet, const PolygonList& polys) {
     for (const PolygonRef& poly : polys) {
         if (!poly || poly->no_verts != 3) continue;
         TVector q[3];
         for (int corner = 0; corner < 3; ++corner) {
-            const TVector& v = poly->GetVertex(corner);
+            const TVector& v = poly->source[std::size_t(corner)];
             q[corner] = ToEllipsoidSpace(packet, v.x, v.y, v.z);
         }
         if (TCollision::CheckTriangle(packet, q[0], q[1], q[2]) == 1) {
@@ -88,6 +93,75 @@ void RecordImpact(const TCollisionPacket& packet) {
     TCollision::AddImpact(*packet.source, p, n, 0.0f, packet.target, packet.surf, packet.tri);
 }
 
+// The pieces gathered from the leaves, one per source triangle, in the order the mesh holds
+// those triangles (surface by surface, triangle by triangle). Tested in that order, they give
+// the plain mesh's result also where two triangles are met at the same distance (the first
+// tested wins), as when a sphere starts touching two of them.
+PolygonList InMeshOrder(const TMesh& mesh, PolygonList pieces) {
+    std::vector<const TSurface*> surfaces;
+    for (int s = 1; s <= mesh.CountSurfaces(); ++s) surfaces.push_back(mesh.GetSurface(s).get());
+    auto rank = [&surfaces](const PolygonRef& p) {
+        const auto it = std::find(surfaces.begin(), surfaces.end(), p->surf.get());
+        return std::make_pair(it - surfaces.begin(), p->tri);
+    };
+    std::stable_sort(
+        pieces.begin(), pieces.end(),
+        [&rank](const PolygonRef& a, const PolygonRef& b) { return rank(a) < rank(b); });
+    pieces.erase(std::unique(pieces.begin(), pieces.end(),
+                             [](const PolygonRef& a, const PolygonRef& b) {
+                                 return a->surf == b->surf && a->tri == b->tri;
+                             }),
+                 pieces.end());
+    return pieces;
+}
+
+// The box, in the target's own space, that holds every point the unit sphere can touch in this
+// pass: its sweep from base_point by velocity, widened by its radius and the stand-off (and a
+// little for rounding), carried out of ellipsoid space.
+AABB PassBox(const TCollisionPacket& packet) {
+    const TVector& a = packet.base_point;
+    const TVector b = a.Add(packet.velocity);
+    const float lo[3] = {std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)};
+    const float hi[3] = {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)};
+    const float r[3] = {packet.radii.x, packet.radii.y, packet.radii.z};
+    AABB box;
+    for (int k = 0; k < 3; ++k) {
+        const float pad = 1.0f + 2.0f * packet.stand_off +
+                          8.0f * FLT_EPSILON * std::max(std::fabs(lo[k]), std::fabs(hi[k]));
+        box.min[k] = (lo[k] - pad) * r[k];
+        box.max[k] = (hi[k] + pad) * r[k];
+    }
+    if (packet.method == 2) {
+        // Ellipsoid space runs along world axes: carry the box's corners into the target's
+        // space and take the box around them.
+        const AABB world = box;
+        for (int k = 0; k < 3; ++k) {
+            box.min[k] = std::numeric_limits<float>::infinity();
+            box.max[k] = -std::numeric_limits<float>::infinity();
+        }
+        for (int corner = 0; corner < 8; ++corner) {
+            const float x = (corner & 4) ? world.max[0] : world.min[0];
+            const float y = (corner & 2) ? world.max[1] : world.min[1];
+            const float z = (corner & 1) ? world.max[2] : world.min[2];
+            TEntity::TFormPoint(x, y, z, nullptr, packet.target);
+            const float t[3] = {TEntity::TFormedX(), TEntity::TFormedY(), TEntity::TFormedZ()};
+            for (int k = 0; k < 3; ++k) {
+                // The transform's own rounding: widen by the same few units of resolution.
+                const float slack = 8.0f * FLT_EPSILON * std::fabs(t[k]);
+                box.min[k] = std::min(box.min[k], t[k] - slack);
+                box.max[k] = std::max(box.max[k], t[k] + slack);
+            }
+        }
+    }
+    for (int k = 0; k < 3; ++k) {
+        if (!std::isfinite(box.min[k]) || !std::isfinite(box.max[k])) {
+            box.min[k] = -std::numeric_limits<float>::infinity();
+            box.max[k] = std::numeric_limits<float>::infinity();
+        }
+    }
+    return box;
+}
+
 } // namespace
 
 TVector TCollision::SlideSphereAgainstMesh(const TVector& pos, const TVector& vel,
@@ -100,14 +174,35 @@ TVector TCollision::SlideSphereAgainstMesh(const TVector& pos, const TVector& ve
     packet.normalized_velocity.Normalize();
     packet.base_point = pos;
     packet.found = 0;
+    const auto* mesh = dynamic_cast<const TMesh*>(packet.target.get());
+    if (mesh && mesh->octree) packet.box = PassBox(packet);
     MeshCheckCollision(packet);
 
     const TVector destination = pos.Add(vel);
     if (packet.found == 0) return destination;
     ++packet.contacts;
-    // Starting in contact: the whole motion is taken, so a sphere caught in a surface can
-    // leave it; nothing is recorded.
-    if (packet.nearest_distance == 0.0f) return destination;
+    const float stand_off = packet.stand_off;
+
+    if (packet.nearest_distance == 0.0f) {
+        // Starting in contact with a triangle the motion runs into: this pass does not move.
+        // The next one drops the motion into the contact and pushes the centre back out to the
+        // stand-off, along the line from the contact (or the triangle's normal when the centre
+        // lies on the contact). The triangle faces away from that motion, so the next pass
+        // meets only what lies along the way out.
+        TVector n = pos.Subtract(packet.intersection_point);
+        const float depth = n.Length();
+        if (depth > 0.0f) {
+            n = n.Divide(depth);
+        } else {
+            n = packet.contact_normal;
+        }
+        if (slide_depth == 0) RecordImpact(packet);
+        const float into = std::min(vel.Dot(n), 0.0f);
+        const float push = std::max(1.0f + stand_off - depth, stand_off);
+        const TVector next = vel.Subtract(n.Multiply(into)).Add(n.Multiply(push));
+        ++slide_depth;
+        return SlideSphereAgainstMesh(pos, next, packet, 0);
+    }
 
     // The centre at the contact, and the normal of the sliding plane through the contact.
     TVector v = vel;
@@ -118,14 +213,14 @@ TVector TCollision::SlideSphereAgainstMesh(const TVector& pos, const TVector& ve
 
     if (slide_depth == 0) RecordImpact(packet);
 
-    // Back off along the motion until the centre stands veryCloseDistance off the contact
+    // Back off along the motion until the centre stands the stand-off away from the contact
     // along n. A motion that grazes the contact (v . n near 0) would ask for a step back far
     // beyond where this pass started; the step is held to the distance travelled.
-    v.SetLength(veryCloseDistance);
+    v.SetLength(stand_off);
     const float k = v.Dot(n);
-    const float f = k == 0.0f ? 0.0f : veryCloseDistance / k;
+    const float f = k == 0.0f ? 0.0f : stand_off / k;
     TVector w = v.Multiply(f);
-    const float limit = std::max(packet.nearest_distance, veryCloseDistance);
+    const float limit = std::max(packet.nearest_distance, stand_off);
     if (!(w.Length() <= limit)) w.SetLength(limit);
     new_base = new_base.Add(w);
     packet.intersection_point = packet.intersection_point.Add(w);
@@ -135,7 +230,7 @@ TVector TCollision::SlideSphereAgainstMesh(const TVector& pos, const TVector& ve
     const auto dist = static_cast<float>(plane.signedDistanceTo(destination));
     const TVector new_destination = destination.Subtract(n.Multiply(dist));
     const TVector new_velocity = new_destination.Subtract(packet.intersection_point);
-    if (!(new_velocity.Length() > veryCloseDistance)) return new_base;
+    if (!(new_velocity.Length() > stand_off)) return new_base;
 
     ++slide_depth;
     return SlideSphereAgainstMesh(new_base, new_velocity, packet, 0);
@@ -146,9 +241,13 @@ int TCollision::MeshCheckCollision(TCollisionPacket& packet) {
     if (!mesh) return 0;
     if (mesh->octree) {
         TOctree::no_polys_active = 0;
-        mesh->octree->OctCollision(packet.box, [&packet](const PolygonList& polys) {
-            PolysCheckCollision(packet, polys);
+        PolygonList candidates;
+        mesh->octree->OctCollision(packet.box, [&candidates](const PolygonList& polys) {
+            for (const PolygonRef& p : polys) {
+                if (p && p->no_verts == 3) candidates.push_back(p);
+            }
         });
+        PolysCheckCollision(packet, InMeshOrder(*mesh, std::move(candidates)));
     } else if (packet.method == WORLDMESHCOLLISION) {
         MeshCheckCollision2(packet);
     } else {
@@ -197,13 +296,15 @@ int TCollision::CheckTriangle(TCollisionPacket& packet, const TVector& p1, const
     const TVector& base = packet.base_point;
     const TVector& vel = packet.velocity;
     const auto d = static_cast<float>(plane.signedDistanceTo(base));
+    // The centre behind the plane: the triangle is seen from behind.
+    if (d < 0.0f) return 0;
     const float nv = normal.Dot(vel);
 
     float t0 = 0.0f;
     bool embedded = false;
     if (nv == 0.0f) {
         // Moving parallel to the plane: either never near it, or inside its slab all along.
-        if (!(std::fabs(d) < 1.0f)) return 0;
+        if (!(d < 1.0f)) return 0;
         embedded = true;
     } else {
         t0 = (-1.0f - d) / nv;
@@ -222,7 +323,9 @@ int TCollision::CheckTriangle(TCollisionPacket& packet, const TVector& p1, const
         if (CheckPointInTriangle(p, p1, p2, p3) == 1) {
             hit = true;
             t = t0;
-            contact = p;
+            // Touching or overlapping at the start: the contact is the point of the face
+            // nearest the centre.
+            contact = t0 > 0.0f ? p : base.Subtract(normal.Multiply(d));
         }
     }
 
@@ -232,7 +335,15 @@ int TCollision::CheckTriangle(TCollisionPacket& packet, const TVector& p1, const
         for (const TVector* corner : {&p1, &p2, &p3}) {
             const float b = 2.0f * vel.Dot(base.Subtract(*corner));
             const float c = corner->Subtract(base).SquaredLength() - 1.0f;
-            if (getLowestRoot(vv, b, c, t, root) == 1) {
+            if (c <= 0.0f) {
+                // The corner starts on or inside the sphere: met at once when the motion
+                // approaches it; one the sphere moves away from is no obstacle.
+                if (b < 0.0f && t > 0.0f) {
+                    t = 0.0f;
+                    hit = true;
+                    contact = *corner;
+                }
+            } else if (getLowestRoot(vv, b, c, t, root) == 1) {
                 t = root;
                 hit = true;
                 contact = *corner;
@@ -250,7 +361,17 @@ int TCollision::CheckTriangle(TCollisionPacket& packet, const TVector& p1, const
             const float a = ee * -vv + ev * ev;
             const float b = ee * (2.0f * vel.Dot(q)) - 2.0f * ev * eq;
             const float c = ee * (1.0f - q.SquaredLength()) + eq * eq;
-            if (getLowestRoot(a, b, c, t, root) == 1) {
+            if (c >= 0.0f) {
+                // The edge's line starts on or inside the sphere (c is ee times one minus the
+                // squared distance to it): met at once when the motion approaches the point of
+                // the edge nearest the centre, if that point lies on the edge.
+                const float f = -eq / ee;
+                if (b > 0.0f && f >= 0.0f && f <= 1.0f && t > 0.0f) {
+                    t = 0.0f;
+                    hit = true;
+                    contact = pa.Add(e.Multiply(f));
+                }
+            } else if (getLowestRoot(a, b, c, t, root) == 1) {
                 const float f = (ev * root - eq) / ee;
                 if (f >= 0.0f && f <= 1.0f) {
                     t = root;
@@ -266,6 +387,7 @@ int TCollision::CheckTriangle(TCollisionPacket& packet, const TVector& p1, const
     if (packet.found == 0 || distance < packet.nearest_distance) {
         packet.nearest_distance = distance;
         packet.intersection_point = contact;
+        packet.contact_normal = normal;
         packet.found = 1;
         return 1;
     }

@@ -46,6 +46,10 @@ int PickedTriangle();
 // ---- Octree ----
 
 // Builds the mesh's triangle octree for picking and collisions: nodes holding max_polys or more
-// distinct triangles split (0: always), at most max_levels generations deep (0: no limit). Both
-// limits 0 is a fatal error.
+// distinct triangles split (0: always), at most max_levels generations deep. Both limits 0 is a
+// fatal error. An explicit max_levels is honoured exactly when the tree fits 2,097,152 nodes
+// (about 400 MB); a request that needs more is refused: nothing is built, the mesh keeps its
+// previous octree and the debug log says so. max_levels 0 (no limit) stops at 16 levels and
+// 131,072 nodes, the remaining nodes becoming leaves. A node whose box float resolution can no
+// longer cut stays a leaf either way.
 void CreateOctree(const MeshRef& mesh, int max_polys, int max_levels);

@@ -275,7 +275,7 @@ void ResetEngine() {
     TPick::picked_x = TPick::picked_y = TPick::picked_z = 0.0f;
     TPick::picked_nx = TPick::picked_ny = TPick::picked_nz = 0.0f;
     TPick::picked_time = 0.0f;
-    TPick::picked_ent = nullptr;
+    TPick::picked_ent.reset();
     TPick::picked_surface = nullptr;
     TPick::picked_triangle = 0;
 

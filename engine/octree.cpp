@@ -6,12 +6,17 @@
 #include "platform/error.h"
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <string>
 #include <unordered_set>
 
 int TOctree::no_polys_mesh = 0;
 int TOctree::no_polys_octree = 0;
 int TOctree::no_polys_active = 0;
 int TOctree::nodes_left = TOctree::kMaxNodes;
+bool TOctree::out_of_nodes = false;
+bool TOctree::explicit_build = false;
 
 namespace {
 
@@ -25,6 +30,26 @@ int distinctTris(const PolygonList& list, int limit) {
     return int(seen.size());
 }
 
+// Nodes of a tree split everywhere down to max_levels generations below the root, or -1 when
+// that is more than limit.
+long long FullTreeNodes(int max_levels, long long limit) {
+    long long total = 0;
+    long long level = 1;
+    for (int k = 0; k <= max_levels; ++k) {
+        total += level;
+        if (total > limit) return -1;
+        level *= 8;
+    }
+    return total;
+}
+
+void RefuseBuild(int max_polys, int max_levels) {
+    DebugLog("ERROR: CreateOctree: max_polys " + std::to_string(max_polys) + ", max_levels " +
+             std::to_string(max_levels) + " needs more than " +
+             std::to_string(TOctree::kMaxExplicitNodes) +
+             " nodes; no octree built, the mesh keeps its previous one");
+}
+
 } // namespace
 
 int TOctree::CreateOctree(const MeshRef& mesh, int max_polys, int max_levels) {
@@ -33,6 +58,13 @@ int TOctree::CreateOctree(const MeshRef& mesh, int max_polys, int max_levels) {
     max_levels = std::max(max_levels, 0);
     if (max_polys == 0 && max_levels == 0) {
         RuntimeError("Octree cannot be created - max_polys or max_levels must be greater than 0");
+    }
+
+    explicit_build = max_levels > 0;
+    const int allowance = explicit_build ? kMaxExplicitNodes : kMaxNodes;
+    if (explicit_build && max_polys == 0 && FullTreeNodes(max_levels, allowance) < 0) {
+        RefuseBuild(max_polys, max_levels);
+        return 0;
     }
 
     PolygonList polys = TPolygon::MeshToPolygons(mesh);
@@ -45,10 +77,22 @@ int TOctree::CreateOctree(const MeshRef& mesh, int max_polys, int max_levels) {
     root->x = mesh->min_x + root->w / 2.0f;
     root->y = mesh->min_y + root->h / 2.0f;
     root->z = mesh->min_z + root->d / 2.0f;
-    mesh->octree = root;
-    nodes_left = kMaxNodes - 1;
+    const float centre[3] = {root->x, root->y, root->z};
+    const float size[3] = {root->w, root->h, root->d};
+    for (int k = 0; k < 3; ++k) {
+        root->bounds.min[k] = centre[k] - size[k] / 2.0f;
+        root->bounds.max[k] = centre[k] + size[k] / 2.0f;
+    }
+    nodes_left = allowance - 1;
+    out_of_nodes = false;
+    const int octree_polys = no_polys_octree;
     root->Create(std::move(polys), max_polys, max_levels, 0);
-
+    if (out_of_nodes) {
+        no_polys_octree = octree_polys;
+        RefuseBuild(max_polys, max_levels);
+        return 0;
+    }
+    mesh->octree = root;
     no_polys_mesh = no_polys;
     return 0;
 }
@@ -63,11 +107,16 @@ int TOctree::CountTris(const PolygonList& list, int limit) const {
 }
 
 int TOctree::Create(PolygonList list, int max_polys, int max_levels, int level) {
-    if (max_levels <= 0) max_levels = 100000;
-    max_levels = std::min(max_levels, kMaxLevels);
+    if (max_levels <= 0) max_levels = std::min(100000, kMaxLevels);
     level += 1;
 
-    if (TestTris(list, max_polys) != 1 || level > max_levels || nodes_left < 8) {
+    bool split = TestTris(list, max_polys) == 1 && level <= max_levels && CanSplit();
+    if (split && nodes_left < 8) {
+        // An explicit build is refused rather than cut short; the caller drops it.
+        out_of_nodes = explicit_build;
+        split = false;
+    }
+    if (!split || out_of_nodes) {
         no_polys_octree += int(list.size());
         polys = std::move(list);
         return 0;
@@ -92,6 +141,7 @@ int TOctree::Create(PolygonList list, int max_polys, int max_levels, int level) 
     TPolygon::SplitPolygons(hl, pz, parts[4], parts[5]);
     TPolygon::SplitPolygons(hh, pz, parts[6], parts[7]);
 
+    const float split_at[3] = {x, y, z};
     for (int i = 0; i < 8; ++i) {
         auto node = std::make_shared<TOctree>();
         node->w = w / 2.0f;
@@ -100,37 +150,56 @@ int TOctree::Create(PolygonList list, int max_polys, int max_levels, int level) 
         node->x = x + ((i & 4) ? w : -w) / 4.0f;
         node->y = y + ((i & 2) ? h : -h) / 4.0f;
         node->z = z + ((i & 1) ? d : -d) / 4.0f;
+        // The child's box: from the parent's bound to the parent's split plane, exactly.
+        for (int k = 0; k < 3; ++k) {
+            const bool above = (i & (4 >> k)) != 0;
+            node->bounds.min[k] = above ? split_at[k] : bounds.min[k];
+            node->bounds.max[k] = above ? bounds.max[k] : split_at[k];
+        }
         child[std::size_t(i)] = node;
         node->Create(std::move(parts[std::size_t(i)]), max_polys, max_levels, level);
     }
     return 0;
 }
 
-AABB TOctree::Box() const {
-    AABB box;
-    box.min[0] = x - w / 2.0f;
-    box.min[1] = y - h / 2.0f;
-    box.min[2] = z - d / 2.0f;
-    box.max[0] = x + w / 2.0f;
-    box.max[1] = y + h / 2.0f;
-    box.max[2] = z + d / 2.0f;
+bool TOctree::CanSplit() const {
+    const float centre[3] = {x, y, z};
+    for (int k = 0; k < 3; ++k) {
+        if (bounds.min[k] < centre[k] && centre[k] < bounds.max[k]) return true;
+    }
+    return false;
+}
+
+AABB TOctree::WalkBox() const {
+    // A corner within the classification tolerance of a split plane stays on the near side, so
+    // a piece stands out of its leaf by up to that much, plus the rounding of the cut points.
+    constexpr float kTolerance = 1e-4f;
+    AABB box = bounds;
+    for (int k = 0; k < 3; ++k) {
+        const float scale = std::max(std::fabs(box.min[k]), std::fabs(box.max[k]));
+        const float margin = kTolerance + 8.0f * FLT_EPSILON * scale;
+        box.min[k] -= margin;
+        box.max[k] += margin;
+    }
     return box;
 }
 
 int TOctree::OctPick(const TVector& a, const TVector& b, const MeshRef& mesh, float& best_t,
                      float& box_t) const {
-    const AABB box = Box();
+    const AABB box = WalkBox();
     float tb = 0.0f;
     TVector entry;
-    // Leaves are disjoint and their pieces clipped to them, so a box that the segment enters at
-    // or after the entry into a leaf that gave a hit cannot hold a nearer one.
-    if (!TPick::IntersectSegmentAABB(a, b, box.min[0], box.min[1], box.min[2], w, h, d, tb,
-                                     entry) ||
-        tb >= box_t) {
+    // A piece stands for its whole source triangle, whose hit may lie outside this leaf; but
+    // every hit lies in some leaf holding a piece of its triangle, and that leaf is entered no
+    // later than the hit. So only boxes entered after the best hit so far can be skipped.
+    if (!TPick::IntersectSegmentAABB(a, b, box.min[0], box.min[1], box.min[2],
+                                     box.max[0] - box.min[0], box.max[1] - box.min[1],
+                                     box.max[2] - box.min[2], tb, entry) ||
+        tb > std::min(box_t, best_t)) {
         return 0;
     }
     if (IsLeaf()) {
-        if (TPick::PickPolys(a, b, polys, mesh, best_t)) box_t = tb;
+        if (TPick::PickPolys(a, b, polys, mesh, best_t)) box_t = best_t;
         return 0;
     }
     for (const OctreeRef& c : child) {
@@ -141,7 +210,7 @@ int TOctree::OctPick(const TVector& a, const TVector& b, const MeshRef& mesh, fl
 
 int TOctree::OctCollision(const AABB& box,
                           const std::function<void(const PolygonList&)>& check) const {
-    if (AABB::AABBAABBIntersection(box, Box()) == 0) return 0;
+    if (AABB::AABBAABBIntersection(box, WalkBox()) == 0) return 0;
     if (IsLeaf()) {
         no_polys_active += int(polys.size());
         if (check) check(polys);

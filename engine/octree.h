@@ -29,19 +29,26 @@ using OctreeRef = std::shared_ptr<TOctree>;
 
 class TOctree {
   public:
-    // Bounds of every build. Small max_polys with max_levels 0 (no limit) would otherwise
+    // Bounds of a build without a level limit (max_levels 0). Small max_polys would otherwise
     // subdivide without end: around a point that max_polys or more triangles share (a fan, a
     // pole, a cone tip), along edges that enough triangles share, and everywhere for max_polys
-    // 1; large explicit limits can ask for billions of nodes. So no build splits more than
-    // kMaxLevels generations below the root (the deepest nodes span 2^-16 of the mesh's
-    // extent), nor makes more than kMaxNodes nodes: once the nodes are spent, the nodes still
-    // to be built become leaves. The tree stays complete either way; only its depth differs.
+    // 1. Such a build splits no more than kMaxLevels generations below the root (the deepest
+    // nodes span 2^-16 of the mesh's extent) and makes no more than kMaxNodes nodes: once the
+    // nodes are spent, the nodes still to be built become leaves.
     static constexpr int kMaxLevels = 16;
     static constexpr int kMaxNodes = 1 << 17;
+    // Node allowance of a build with an explicit max_levels (about 400 MB of nodes). Such a build
+    // is honoured exactly or not at all: one that would need more nodes is refused, and the mesh
+    // keeps the octree it had.
+    static constexpr int kMaxExplicitNodes = 1 << 21;
 
     // Centre of the node's box and its full extents (the box runs from x - w/2 to x + w/2, ...).
+    // The centre is where a split node cuts its pieces.
     float x = 0.0f, y = 0.0f, z = 0.0f;
     float w = 0.0f, h = 0.0f, d = 0.0f;
+    // The box itself. A child's box runs exactly from its parent's bound to its parent's split
+    // plane, so neighbouring boxes share their faces with no gap rounding could open.
+    AABB bounds;
     // The eight children of a split node; all null for a leaf.
     std::array<OctreeRef, 8> child{};
     // A leaf's pieces (null entries allowed, see engine/polygon.h); empty for a split node and
@@ -58,8 +65,12 @@ class TOctree {
 
     // Builds a new octree for mesh and makes it the mesh's `octree` (replacing any old one).
     // Negative limits count as 0; both 0 is a fatal error ("Octree cannot be created - max_polys
-    // or max_levels must be greater than 0"). max_polys 0 splits regardless of the triangles,
-    // max_levels 0 means no limit (but see kMaxLevels). A null mesh is a no-op. Returns 0.
+    // or max_levels must be greater than 0"). max_polys 0 splits regardless of the triangles.
+    // max_levels 0 means no limit, within kMaxLevels and kMaxNodes. An explicit max_levels is
+    // honoured as asked when the tree fits kMaxExplicitNodes; otherwise nothing is built, the
+    // mesh keeps its previous octree and the debug log says so. Either way a node whose box is
+    // too small to be cut on any axis (float resolution) stays a leaf. A null mesh is a no-op.
+    // Returns 0.
     static int CreateOctree(const MeshRef& mesh, int max_polys, int max_levels);
 
     // 1 when the list names at least max_polys distinct triangle indices (always for 0), else 0.
@@ -68,29 +79,41 @@ class TOctree {
     // The number of distinct triangle indices in the list, counting no further than limit.
     int CountTris(const PolygonList& list, int limit) const;
     // Builds this node (its box already set) and its subtree from list, one level below
-    // `level`: a leaf unless TestTris asks for a split, the new level is within max_levels and
-    // the build's node allowance still holds eight more nodes (see kMaxNodes). Returns 0.
+    // `level`: a leaf unless TestTris asks for a split, the new level is within max_levels, the
+    // box can be cut and the build's node allowance still holds eight more nodes. Returns 0.
     int Create(PolygonList list, int max_polys, int max_levels, int level);
 
     // The polygon pick of a mesh (a, b in the mesh's space; callers pass box_t = 1.0): leaves
-    // whose boxes the segment enters before box_t are handed to TPick::PickPolys with best_t; a
-    // leaf that gives a hit lowers box_t to the fraction at which the segment entered it, so
-    // boxes entered at or after that point are skipped. Children in index order. Returns 0.
+    // whose boxes (see WalkBox) the segment enters no later than box_t and best_t are handed to
+    // TPick::PickPolys with best_t; a leaf that gives a hit lowers box_t to the new best_t. A box
+    // entered after the best hit so far cannot hold a nearer one. Children in index order.
+    // Returns 0.
     int OctPick(const TVector& a, const TVector& b, const MeshRef& mesh, float& best_t,
                 float& box_t) const;
-    // The collision walk: every leaf whose box overlaps or touches box adds the length of its
-    // list to no_polys_active and is handed to check (the narrow phase of the collision pass,
-    // which keeps the nearest contact in its own packet). Children in index order. Returns 0.
+    // The collision walk: every leaf whose box (see WalkBox) overlaps or touches box adds the
+    // length of its list to no_polys_active and is handed to check (the narrow phase of the
+    // collision pass, which keeps the nearest contact in its own packet). Children in index order.
+    // Returns 0.
     int OctCollision(const AABB& box, const std::function<void(const PolygonList&)>& check) const;
     // Colours the three corners of the source triangle of each of this node's pieces red
     // (255, 0, 0, alpha 1.0) for inspection. Returns 0.
     int HighlightTris() const;
 
     // The node's box as min and max corners.
-    AABB Box() const;
+    AABB Box() const { return bounds; }
+    // The box the walks test: the node's box widened by the distance by which a piece may stand
+    // out of it (a corner within the split tolerance of a plane stays on the near side) and by
+    // a few units of float resolution, so no leaf that holds part of a triangle near the query
+    // is missed.
+    AABB WalkBox() const;
     bool IsLeaf() const { return !child[0]; }
 
   private:
-    // Nodes the build in progress may still make; CreateOctree starts it at kMaxNodes.
+    // Nodes the build in progress may still make; CreateOctree sets it from the allowance.
     static int nodes_left;
+    // Set when an explicit build ran out of nodes.
+    static bool out_of_nodes;
+    static bool explicit_build;
+    // True when some axis of the box has room for a plane strictly between its bounds.
+    bool CanSplit() const;
 };

@@ -22,7 +22,7 @@ float TPick::picked_nx = 0.0f;
 float TPick::picked_ny = 0.0f;
 float TPick::picked_nz = 0.0f;
 float TPick::picked_time = 0.0f;
-EntityRef TPick::picked_ent;
+std::weak_ptr<TEntity> TPick::picked_ent;
 SurfaceRef TPick::picked_surface;
 int TPick::picked_triangle = 0;
 
@@ -66,7 +66,7 @@ TVector boxFaceNormal(const TVector& min, const TVector& size, const TVector& hi
 // All ten results, for EntityVisible to put back.
 struct PickResults {
     float x, y, z, nx, ny, nz, time;
-    EntityRef ent;
+    std::weak_ptr<TEntity> ent;
     SurfaceRef surface;
     int triangle;
 };
@@ -184,8 +184,8 @@ int TPick::PickPolys(const TVector& a, const TVector& b, const PolygonList& poly
     int result = 0;
     for (const PolygonRef& poly : polys) {
         if (!poly || poly->no_verts != 3) continue;
-        if (PickTriangle(a, b, poly->GetVertex(0), poly->GetVertex(1), poly->GetVertex(2), mesh,
-                         poly->surf, poly->tri, best)) {
+        const std::array<TVector, 3>& c = poly->source;
+        if (PickTriangle(a, b, c[0], c[1], c[2], mesh, poly->surf, poly->tri, best)) {
             result = 1;
         }
     }
@@ -194,12 +194,12 @@ int TPick::PickPolys(const TVector& a, const TVector& b, const PolygonList& poly
 
 EntityRef TPick::Pick(float ax, float ay, float az, float bx, float by, float bz, float radius) {
     (void)radius;
-    picked_ent = nullptr;
+    picked_ent.reset();
     picked_time = 1.0f;
     float best = 1.0f;
     const TVector a{ax, ay, az};
     const TVector b{bx, by, bz};
-    if (!TEntity::entity_list) return picked_ent;
+    if (!TEntity::entity_list) return nullptr;
 
     for (const EntityRef& ent : *TEntity::entity_list) {
         if (!ent || ent->pick_mode == NOPICK || ent->EntityHidden() != 0) continue;
@@ -256,7 +256,7 @@ EntityRef TPick::Pick(float ax, float ay, float az, float bx, float by, float bz
             }
         }
     }
-    return picked_ent;
+    return picked_ent.lock();
 }
 
 EntityRef TPick::CameraPick(const CameraRef& camera, float x, float y) {
@@ -269,7 +269,7 @@ EntityRef TPick::CameraPick(const CameraRef& camera, float x, float y) {
                                  camera->viewport.data(), &fx, &fy, &fz) == GL_TRUE;
     if (!ok) {
         // Nothing to cast a ray from: the outcome of a pick that hits nothing.
-        picked_ent = nullptr;
+        picked_ent.reset();
         picked_time = 1.0f;
         return nullptr;
     }

@@ -23,6 +23,8 @@
 #include "engine/math/vector.h"
 #include "engine/polygon.h"
 
+#include <memory>
+
 class TPick {
   public:
     TPick() = delete;
@@ -31,7 +33,9 @@ class TPick {
     static float picked_x, picked_y, picked_z;
     static float picked_nx, picked_ny, picked_nz;
     static float picked_time;
-    static EntityRef picked_ent;
+    // Held weakly, as collision impacts hold what they hit: the last pick keeps no freed entity
+    // alive, and PickedEntity gives null once the entity is gone.
+    static std::weak_ptr<TEntity> picked_ent;
     static SurfaceRef picked_surface;
     static int picked_triangle;
 
@@ -57,16 +61,17 @@ class TPick {
     static float PickedNY() { return picked_ny; }
     static float PickedNZ() { return picked_nz; }
     static float PickedTime() { return picked_time; }
-    static EntityRef PickedEntity() { return picked_ent; }
+    static EntityRef PickedEntity() { return picked_ent.lock(); }
     static SurfaceRef PickedSurface() { return picked_surface; }
     static int PickedTriangle() { return picked_triangle; }
 
-    // The core pick from a to b in world space; returns picked_ent. radius is not used.
+    // The core pick from a to b in world space; returns the entity picked. radius is not used.
     static EntityRef Pick(float ax, float ay, float az, float bx, float by, float bz, float radius);
-    // Tests the non-null 3-vertex polygons of the list (a, b and the polygons in mesh's space)
-    // and records each hit at t <= best: best = t, the results from the hit, the source
-    // triangle's normal carried to world space, mesh and the polygon's surface and triangle.
-    // 1 when any hit was accepted, else 0.
+    // For each non-null 3-vertex polygon of the list, tests the whole source triangle it was cut
+    // from (a, b and the polygons in mesh's space), so the pick meets the mesh exactly as it
+    // would without the octree; records each hit at t <= best: best = t, the results from the
+    // hit, the source triangle's normal carried to world space, mesh and the polygon's surface
+    // and triangle. 1 when any hit was accepted, else 0.
     static int PickPolys(const TVector& a, const TVector& b, const PolygonList& polys,
                          const MeshRef& mesh, float& best);
 

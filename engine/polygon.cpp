@@ -20,10 +20,7 @@ void appendPiece(PolygonList& list, std::size_t& n, PolygonRef piece) {
 // The piece made from points, tagged with the source polygon's surface and triangle.
 PolygonRef taggedPiece(const std::vector<TVector>& points, const TPolygon& source) {
     PolygonRef piece = TPolygon::CreateFromPoints(points);
-    if (piece) {
-        piece->surf = source.surf;
-        piece->tri = source.tri;
-    }
+    if (piece) source.CopyTagsTo(*piece);
     return piece;
 }
 
@@ -43,6 +40,12 @@ int TPolygon::AddVertex(const TVector& v) {
         verts.resize(std::size_t(vert_capacity));
     }
     return 0;
+}
+
+void TPolygon::CopyTagsTo(TPolygon& piece) const {
+    piece.surf = surf;
+    piece.tri = tri;
+    piece.source = source;
 }
 
 const TVector& TPolygon::GetVertex(int i) const {
@@ -79,6 +82,8 @@ PolygonList TPolygon::MeshToPolygons(const MeshRef& mesh) {
             }
             poly->surf = surf;
             poly->tri = t;
+            for (int corner = 0; corner < 3; ++corner)
+                poly->source[std::size_t(corner)] = poly->verts[std::size_t(corner)];
             polys.push_back(std::move(poly));
         }
     }
@@ -137,8 +142,7 @@ PolygonList& TPolygon::QuadToTris(PolygonList& polys) {
         second->AddVertex(quad.GetVertex(0));
         second->AddVertex(quad.GetVertex(2));
         second->AddVertex(quad.GetVertex(3));
-        second->surf = quad.surf;
-        second->tri = quad.tri;
+        quad.CopyTagsTo(*second);
         quad.no_verts = 3;
         if (quad.verts.size() > 3) quad.verts[3] = TVector{};
         polys.push_back(std::move(second));

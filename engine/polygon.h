@@ -1,8 +1,9 @@
 // TPolygon: a convex polygon cut from a mesh triangle, and polygon lists.
 //
 // A mesh becomes one triangle polygon per triangle (MeshToPolygons); the octree cuts those by
-// axis-aligned planes (SplitPolygons). Every piece keeps the surface and triangle index of the
-// triangle it came from, so a pick or collision that hits a piece reports the mesh's triangle.
+// axis-aligned planes (SplitPolygons). Every piece keeps the surface, triangle index and corners
+// of the triangle it came from: picks and collisions that reach a piece test that whole triangle,
+// so cutting never changes what they find (a sliver's rounded corners could face the other way).
 //
 // Polygon lists
 // - A PolygonList may hold null entries: spare entries at the end left by doubling growth, and
@@ -17,6 +18,7 @@
 #include "engine/math/geometry.h"
 #include "engine/math/vector.h"
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -36,6 +38,8 @@ class TPolygon {
     SurfaceRef surf;
     // Index (from 0) of the source triangle within `surf`.
     int tri = 0;
+    // Corners of the source triangle, as they stood when the mesh was turned into polygons.
+    std::array<TVector, 3> source{};
 
     // One 3-vertex polygon per triangle of surfaces 1 .. CountSurfaces() in order, corners in
     // the order given when the triangle was added, tagged with its surface and index. Empty for
@@ -54,7 +58,8 @@ class TPolygon {
     // front or wholly within the plane goes to front alone; one wholly behind to back alone. A
     // vertex on the plane after one behind goes to both sides. An edge's crossing point is
     // always computed from its front vertex toward its back one, so neighbours agree on it.
-    // Pieces carry poly's `surf` and `tri`. A polygon without vertices gives two nulls.
+    // Pieces carry poly's tags (`surf`, `tri`, `source`). A polygon without vertices gives two
+    // nulls.
     static void SplitPolygon(const TPolygon& poly, const TPlane& plane, PolygonRef& front,
                              PolygonRef& back);
     // A new polygon of copies of the points in order; null when there are none.
@@ -69,4 +74,6 @@ class TPolygon {
     // The stored vertex i itself; a zero vector for i outside 0 .. no_verts - 1.
     const TVector& GetVertex(int i) const;
     int CountVertices() const { return no_verts; }
+    // Gives piece this polygon's source tags: surface, triangle index and corners.
+    void CopyTagsTo(TPolygon& piece) const;
 };

@@ -6,7 +6,9 @@
 
 #include "entity_fixture.h"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <type_traits>
 
@@ -349,7 +351,7 @@ TEST_F(CollisionTest, GrazingContactNeverBacksOffBehindThePassStart) {
     EXPECT_TRUE(std::isfinite(end.y) && std::isfinite(end.z));
 }
 
-TEST_F(CollisionTest, BackFacesAndStartingContactsArePassedThrough) {
+TEST_F(CollisionTest, BackFacesArePassedThroughAndStartingOverlapsPushedOut) {
     MeshRef wall = WallZ5();
     Collisions(1, 2, WORLDMESHCOLLISION, 0);
     // From behind: the wall faces -z, the mover comes from +z. A move that meets nothing
@@ -357,15 +359,20 @@ TEST_F(CollisionTest, BackFacesAndStartingContactsArePassedThrough) {
     PivotRef back = Mover(0.1f, 0.7f, 10, 3);
     back->PositionEntity(0.1f, 0.7f, -0.3f, 0);
     const TVector put = Pos(back);
-    // Starting inside the wall's slab: the whole motion is taken, nothing recorded.
+    // Starting half inside the wall, centre in front, moving into it: pushed back out to the
+    // stand-off (z = 5 - 1 - 0.005) and the wall recorded.
     PivotRef stuck = Mover(8, 0, 4.5f, 1);
     MoveAndPass(stuck, 8, 0, 6.5f);
     EXPECT_EQ(back->EntityX(1), put.x);
     EXPECT_EQ(back->EntityY(1), put.y);
     EXPECT_EQ(back->EntityZ(1), put.z);
     EXPECT_EQ(CountCollisions(back), 0);
-    EXPECT_NEAR(stuck->EntityZ(1), 6.5f, 1e-5f);
-    EXPECT_EQ(CountCollisions(stuck), 0);
+    EXPECT_NEAR(stuck->EntityZ(1), 5 - 1 - kClose, 1e-5f);
+    ASSERT_EQ(CountCollisions(stuck), 1);
+    EXPECT_EQ(CollisionEntity(stuck, 1), wall);
+    // The recorded point is the point of the wall nearest the centre.
+    ExpectNear(V(CollisionX(stuck, 1), CollisionY(stuck, 1), CollisionZ(stuck, 1)), V(8, 0, 5),
+               1e-5f);
 }
 
 TEST_F(CollisionTest, EdgesAndCornersStopASphereBesideTheFace) {
@@ -448,6 +455,217 @@ TEST_F(CollisionTest, OctreeLeavesGiveTheSameResultAsTheWholeMesh) {
         const int tri = CollisionTriangle(ball, 1);
         EXPECT_TRUE(tri == 2 * k || tri == 2 * k + 1) << tri;
         EXPECT_EQ(CollisionSurface(ball, 1), s);
+    }
+}
+
+// A ramp rising along +x (y = x / 2, facing up and back toward -x) under a ceiling at y = 4
+// (facing down), both 40 units deep in z.
+MeshRef RampUnderCeiling() {
+    MeshRef m = TMesh::CreateMesh(nullptr);
+    const SurfaceRef s = m->CreateSurface(nullptr);
+    // Ramp from (0, 0) to (16, 8): u along z, v along the slope; u x v points up-left.
+    AddQuad(s, V(8, 4, 0), V(0, 0, 20), V(8, 4, 0));
+    // Ceiling over x 0..16 at y = 4: u along x, v along z gives u x v pointing down.
+    AddQuad(s, V(8, 4, 0), V(8, 0, 0), V(0, 0, 20));
+    m->EntityType(2, 0);
+    return m;
+}
+
+TEST_F(CollisionTest, RampUnderCeilingStopsAtTheSameHeightWithAndWithoutOctree) {
+    // A unit sphere sliding up the ramp in one long horizontal move: the slide carries it
+    // upward, out of the box its start and end span, into the ceiling. It must stop with its
+    // top the stand-off below the ceiling (y = 4 - 1 - 0.005) whether or not the mesh has an
+    // octree, whose leaves the later slide passes reach only through their own boxes.
+    for (int method : {2, 4}) {
+        float ends[2] = {0, 0};
+        for (int with_octree = 0; with_octree < 2; ++with_octree) {
+            TEntity::entity_list = CreateList<EntityRef>();
+            ClearCollisions();
+            MeshRef m = RampUnderCeiling();
+            if (with_octree) TOctree::CreateOctree(m, 1, 4);
+            PivotRef ball = Mover(2, 2.3f, 0, 1); // 1.17 off the ramp's plane
+            Collisions(1, 2, method, 0);
+            MoveAndPass(ball, 12, 2.3f, 0);
+            ends[with_octree] = ball->EntityY(1);
+            EXPECT_LE(ball->EntityY(1), 4 - 1 - kClose + 1e-4f)
+                << "method " << method << (with_octree ? " octree" : " plain");
+        }
+        EXPECT_NEAR(ends[0], 3 - kClose, 1e-3f) << "method " << method;
+        EXPECT_NEAR(ends[1], ends[0], 1e-4f) << "method " << method;
+    }
+}
+
+// A small deterministic generator for the random tables.
+struct Lcg {
+    std::uint32_t state;
+    float Next(float lo, float hi) {
+        state = state * 1664525u + 1013904223u;
+        return lo + (hi - lo) * float(state >> 8) / float(1u << 24);
+    }
+};
+
+TEST_F(CollisionTest, RandomMovesEndAtTheSamePlaceWithAndWithoutOctree) {
+    // Random triangles in every orientation, cut by the octree into pieces and slivers; random
+    // moves of random spheres through them. Pieces stand for their source triangles, so every
+    // move ends where it ends against the plain mesh.
+    Lcg rng{12345u};
+    std::vector<std::array<TVector, 3>> tris;
+    for (int i = 0; i < 80; ++i) {
+        const TVector c = V(rng.Next(-8, 8), rng.Next(-8, 8), rng.Next(-8, 8));
+        std::array<TVector, 3> t;
+        for (TVector& p : t) p = c.Add(V(rng.Next(-4, 4), rng.Next(-4, 4), rng.Next(-4, 4)));
+        tris.push_back(t);
+    }
+    struct Move {
+        TVector from, to;
+        float radius;
+    };
+    std::vector<Move> moves;
+    for (int i = 0; i < 300; ++i) {
+        moves.push_back({V(rng.Next(-10, 10), rng.Next(-10, 10), rng.Next(-10, 10)),
+                         V(rng.Next(-10, 10), rng.Next(-10, 10), rng.Next(-10, 10)),
+                         rng.Next(0.2f, 1.5f)});
+    }
+    for (int method : {2, 4}) {
+        std::vector<TVector> ends[2];
+        int hits = 0;
+        for (int with_octree = 0; with_octree < 2; ++with_octree) {
+            TEntity::entity_list = CreateList<EntityRef>();
+            ClearCollisions();
+            MeshRef m = TMesh::CreateMesh(nullptr);
+            const SurfaceRef s = m->CreateSurface(nullptr);
+            for (const auto& t : tris) {
+                const int a = s->AddVertex(t[0].x, t[0].y, t[0].z, 0, 0, 0);
+                const int b = s->AddVertex(t[1].x, t[1].y, t[1].z, 0, 0, 0);
+                const int c = s->AddVertex(t[2].x, t[2].y, t[2].z, 0, 0, 0);
+                s->AddTriangle(a, b, c);
+            }
+            m->EntityType(2, 0);
+            m->TurnEntity(20, 35, 10, 0);
+            m->ScaleEntity(1.2f, 0.9f, 1.1f, 0);
+            if (with_octree) TOctree::CreateOctree(m, 3, 0);
+            Collisions(1, 2, method, 0);
+            for (const Move& mv : moves) {
+                PivotRef ball = Mover(mv.from.x, mv.from.y, mv.from.z, mv.radius);
+                MoveAndPass(ball, mv.to.x, mv.to.y, mv.to.z);
+                ends[with_octree].push_back(Pos(ball));
+                hits += CountCollisions(ball);
+                FreeEntity(ball);
+            }
+        }
+        EXPECT_GT(hits, 100) << "the table must exercise the slide";
+        int apart = 0;
+        for (std::size_t i = 0; i < moves.size(); ++i) {
+            const TVector d = ends[1][i].Subtract(ends[0][i]);
+            if (d.Length() > 1e-3f) {
+                ++apart;
+                ADD_FAILURE() << "move " << i << " plain " << ends[0][i].x << " " << ends[0][i].y
+                              << " " << ends[0][i].z << " octree " << ends[1][i].x << " "
+                              << ends[1][i].y << " " << ends[1][i].z;
+            }
+        }
+        EXPECT_EQ(apart, 0) << "method " << method;
+    }
+}
+
+// ---- Starting contacts, large coordinates, huge moves ----
+
+TEST_F(CollisionTest, SpherePushedIntoAWallFarOutStaysInFront) {
+    // Each frame the program moves the sphere further into the wall; each pass must leave it
+    // in front, though at 100,000 units float resolution (1/128) is coarser than 0.005.
+    struct Case {
+        float at, radius, step;
+    };
+    for (const Case& k : {Case{1e5f, 1.0f, 0.25f}, Case{3000, 0.05f, 0.01f}, Case{1e5f, 1.0f, 3.0f},
+                          Case{0, 1.0f, 0.25f}}) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        const float wall_z = k.at + 5;
+        MeshRef wall = QuadMesh(V(k.at, 0, wall_z), V(0, 10, 0), V(10, 0, 0));
+        PivotRef ball = Mover(k.at, 0, wall_z - 2 * k.radius, k.radius);
+        Collisions(1, 2, 2, 0);
+        for (int frame = 0; frame < 300; ++frame) {
+            MoveAndPass(ball, k.at, 0, ball->EntityZ(1) + k.step);
+            ASSERT_LE(double(ball->EntityZ(1)) + k.radius, double(wall_z))
+                << "at " << k.at << " radius " << k.radius << " frame " << frame;
+        }
+        EXPECT_GE(ball->EntityZ(1), wall_z - k.radius * 1.25f) << "held close to the wall";
+        EXPECT_EQ(CountCollisions(ball), 1);
+    }
+}
+
+TEST_F(CollisionTest, SpherePlacedOverlappingAWallDoesNotComeOutBehindIt) {
+    // The sphere is put (teleported, then reset) with its centre in front of the wall's plane
+    // but within its radius, and then moved into the wall: it is pushed back out to the
+    // stand-off, by either method, with or without an octree, whatever the depth.
+    for (int method : {2, 4}) {
+        for (int with_octree = 0; with_octree < 2; ++with_octree) {
+            for (float depth : {0.0f, 0.3f, 0.9f, 1.0f}) {
+                for (float push : {0.2f, 3.0f}) {
+                    TEntity::entity_list = CreateList<EntityRef>();
+                    ClearCollisions();
+                    MeshRef wall = WallZ5();
+                    if (with_octree) TOctree::CreateOctree(wall, 1, 2);
+                    Collisions(1, 2, method, 0);
+                    const float start = 5 - 1 + depth; // centre 1 - depth before the plane
+                    PivotRef ball = Mover(1, 2, start, 1);
+                    MoveAndPass(ball, 1.5f, 2, start + push);
+                    const std::string what =
+                        "method " + std::to_string(method) + (with_octree ? " octree" : " plain") +
+                        " depth " + std::to_string(depth) + " push " + std::to_string(push);
+                    EXPECT_NEAR(ball->EntityZ(1), 5 - 1 - kClose, 1e-4f) << what;
+                    EXPECT_NEAR(ball->EntityX(1), 1.5f, 1e-4f) << what << ": slides along";
+                    EXPECT_EQ(CountCollisions(ball), 1) << what;
+                    EXPECT_NEAR(CollisionNZ(ball, 1), -1.0f, 1e-5f) << what;
+                }
+            }
+        }
+    }
+    // Overlapping an edge: the centre beyond the wall's side, moving in along and into it.
+    MeshRef wall = WallZ5();
+    ClearCollisions();
+    Collisions(1, 2, 2, 0);
+    PivotRef ball = Mover(10.5f, 0, 4.5f, 1);
+    MoveAndPass(ball, 7, 0, 7);
+    EXPECT_LT(ball->EntityZ(1), 5.0f) << "stays in front of the wall's plane";
+}
+
+TEST_F(CollisionTest, MovesFloatCannotResolveAreRefusedNotMisplaced) {
+    // Each case either ends in front of the wall (and not behind its start) or is refused:
+    // the sphere stays where the move started. No wrong position either way.
+    struct Case {
+        const char* what;
+        float wall_z, from_z, to_z, radius;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"a 1e9 move into a wall", 5, 0, 1e9f, 1, true},
+        {"a wall at 5e7", 5e7f, 5e7f - 10, 5e7f + 10, 1, true},
+        {"a radius of 1e-8", 1, 0.5f, 2, 1e-8f, true},
+        {"a radius of 1e-8 near the origin", 1e-6f, 0, 1e-5f, 1e-8f, false},
+        {"a long move", 5, 0, 5e4f, 1, false},
+    };
+    for (const Case& k : cases) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        Collisions(1, 2, 2, 0);
+        const float size = std::max(10.0f, std::fabs(k.wall_z));
+        QuadMesh(V(0, 0, k.wall_z), V(0, size, 0), V(size, 0, 0));
+        PivotRef ball = Mover(0, 0, k.from_z, k.radius);
+        MoveAndPass(ball, 0, 0, k.to_z);
+        const double z = ball->EntityZ(1);
+        if (k.refused) {
+            EXPECT_EQ(z, double(k.from_z)) << k.what;
+            EXPECT_EQ(CountCollisions(ball), 0) << k.what;
+        } else {
+            EXPECT_LE(z + k.radius, double(k.wall_z)) << k.what;
+            EXPECT_GE(z, double(k.from_z)) << k.what;
+            // The stand-off grows with the move's length in radii (here 4 units of float
+            // resolution at 5e4, 0.024).
+            EXPECT_NEAR(z, double(k.wall_z) - k.radius, 0.05 * k.radius) << k.what;
+            EXPECT_EQ(CountCollisions(ball), 1) << k.what;
+        }
+        EXPECT_EQ(ball->EntityX(1), 0.0f) << k.what;
     }
 }
 
@@ -777,8 +995,9 @@ TEST_F(CollisionTest, DegenerateInputGivesNoCollisionAndNoNaN) {
     EXPECT_EQ(CountCollisions(ball), 0);
     EXPECT_NEAR(point->EntityZ(1), 10.0f, 1e-6f);
     EXPECT_NEAR(flatball->EntityZ(1), 10.0f, 1e-6f);
+    // A move to a position that is not a number is refused: back where it started.
     EXPECT_EQ(CountCollisions(lost), 0);
-    EXPECT_NEAR(lost->EntityZ(1), 10.0f, 1e-6f);
+    ExpectNear(Pos(lost), V(3, 0, 0), 0.0f);
 }
 
 TEST_F(CollisionTest, NarrowPhaseHelpersGuardTheirDivisions) {

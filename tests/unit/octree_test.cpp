@@ -8,6 +8,7 @@
 
 #include "pick_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -388,18 +389,26 @@ TEST_F(OctreeTest, LeavesHoldTaggedPiecesInsideTheirBoxesCoveringEachTriangle) {
     EXPECT_EQ(area.size(), std::size_t(triangles));
 }
 
-TEST_F(OctreeTest, DepthIsBoundedAroundASharedPoint) {
-    // Eight triangles meet at one point: every node around it keeps them all, so without a
-    // limit the build would go on toward 100000 levels.
+const Vec3 kFanHub{0.3f, 0.2f, 0.1f};
+
+// Eight triangles around kFanHub, all sharing that corner.
+MeshRef fanMesh() {
     std::vector<Tri> fan;
-    const Vec3 hub{0.3f, 0.2f, 0.1f};
     for (int i = 0; i < 8; ++i) {
         const float a0 = 0.785398f * float(i), a1 = 0.785398f * float(i + 1);
-        fan.push_back(Tri{hub, Vec3{2 * std::cos(a0), 2 * std::sin(a0), 1},
+        fan.push_back(Tri{kFanHub, Vec3{2 * std::cos(a0), 2 * std::sin(a0), 1},
                           Vec3{2 * std::cos(a1), 2 * std::sin(a1), -1}});
     }
     MeshRef m = CreateMesh(nullptr);
     addTriangles(m, fan);
+    return m;
+}
+
+TEST_F(OctreeTest, DepthIsBoundedAroundASharedPoint) {
+    // Eight triangles meet at one point: every node around it keeps them all, so without a
+    // limit the build would go on toward 100000 levels.
+    const Vec3 hub = kFanHub;
+    MeshRef m = fanMesh();
     CreateOctree(m, 4, 0);
     int deepest = 0, leaves = 0;
     forLeaves(m->octree, 1, [&](const TOctree&, int depth) {
@@ -422,10 +431,10 @@ int countNodes(const OctreeRef& node) {
     return n;
 }
 
-TEST_F(OctreeTest, NodeCountIsBoundedWhateverTheLimitsAsk) {
-    // max_polys 1 without a level limit splits every node that holds anything; 0 with twelve
-    // levels asks for 8^12 nodes. Both stop at the node allowance and still pick right.
-    for (const auto& [max_polys, max_levels] : {std::pair{1, 0}, {0, 12}}) {
+TEST_F(OctreeTest, NodeCountIsBoundedWithoutALevelLimit) {
+    // max_polys 1 without a level limit splits every node that holds anything: the build stops
+    // at the node allowance and still picks right.
+    for (const auto& [max_polys, max_levels] : {std::pair{1, 0}}) {
         const std::string what = std::to_string(max_polys) + "/" + std::to_string(max_levels);
         TEntity::entity_list = CreateList<EntityRef>();
         MeshRef m = CreateCube(nullptr);
@@ -446,6 +455,87 @@ TEST_F(OctreeTest, NodeCountIsBoundedWhateverTheLimitsAsk) {
             EXPECT_NEAR(PickedZ(), plain[k].z, 1e-5f) << what;
         }
     }
+}
+
+TEST_F(OctreeTest, ExplicitLimitsAreHonouredOrRefused) {
+    // A cube split regardless down to 6 levels: 8^6 leaves, every one of them built.
+    MeshRef m = CreateCube(nullptr);
+    CreateOctree(m, 0, 6);
+    ASSERT_TRUE(m->octree);
+    int leaves = 0, deepest = 0;
+    forLeaves(m->octree, 0, [&](const TOctree&, int depth) {
+        ++leaves;
+        deepest = std::max(deepest, depth);
+    });
+    EXPECT_EQ(leaves, 262144);
+    EXPECT_EQ(deepest, 6);
+    // Seven levels would take 2,396,745 nodes, more than a build may make: refused, and the
+    // mesh keeps the tree it had.
+    const OctreeRef before = m->octree;
+    CreateOctree(m, 0, 7);
+    EXPECT_EQ(m->octree, before);
+    // A split limit with a deep explicit level limit around a shared point: honoured as far as
+    // float resolution can cut the boxes, so the build ends and the tree answers picks.
+    const Vec3 hub = kFanHub;
+    MeshRef f = fanMesh();
+    CreateOctree(f, 4, 100000);
+    ASSERT_TRUE(f->octree);
+    deepest = 0;
+    forLeaves(f->octree, 0, [&](const TOctree&, int depth) { deepest = std::max(deepest, depth); });
+    EXPECT_GT(deepest, TOctree::kMaxLevels) << "an explicit limit is not cut to the default";
+    EXPECT_LT(deepest, 400);
+    EntityPickMode(f, 2, 0);
+    EXPECT_TRUE(LinePick(hub[0] + 0.01f, hub[1], -5, 0, 0, 10, 0) != nullptr ||
+                LinePick(hub[0] + 0.01f, hub[1], 5, 0, 0, -10, 0) != nullptr);
+}
+
+TEST_F(OctreeTest, FloorGridPicksHitAsOftenThroughTheOctree) {
+    // A 16 x 16 grid of quads of side 0.37 at y = 0 facing up, so the split planes fall on
+    // values rounding makes uneven. Vertical picks exactly on every split plane (and a float
+    // step either side) hit the floor through the octree as often as without: children share
+    // their parent's split planes, so no pick falls into a gap between boxes.
+    MeshRef m = CreateMesh(nullptr);
+    std::vector<Tri> tris;
+    const float side = 0.37f, origin = -2.913f;
+    for (int i = 0; i < 16; ++i) {
+        for (int j = 0; j < 16; ++j) {
+            const float x = origin + side * float(i), z = origin + side * float(j);
+            const float x1 = origin + side * float(i + 1), z1 = origin + side * float(j + 1);
+            tris.push_back(Tri{Vec3{x, 0, z}, Vec3{x, 0, z1}, Vec3{x1, 0, z1}});
+            tris.push_back(Tri{Vec3{x, 0, z}, Vec3{x1, 0, z1}, Vec3{x1, 0, z}});
+        }
+    }
+    addTriangles(m, tris);
+    EntityPickMode(m, 2, 0);
+    CreateOctree(m, 2, 5);
+    // The split planes along x (the same values as along z) of every split node, and points between
+    // them along z.
+    std::vector<float> planes;
+    std::function<void(const OctreeRef&)> gather = [&](const OctreeRef& node) {
+        if (!node || node->IsLeaf()) return;
+        for (float x : {std::nextafter(node->x, -1e9f), node->x, std::nextafter(node->x, 1e9f)})
+            planes.push_back(x);
+        for (const OctreeRef& c : node->child) gather(c);
+    };
+    gather(m->octree);
+    std::sort(planes.begin(), planes.end());
+    planes.erase(std::unique(planes.begin(), planes.end()), planes.end());
+    ASSERT_GT(planes.size(), 30u);
+    std::vector<float> across;
+    for (int k = 0; k < 23; ++k) across.push_back(origin + 0.1f + 0.2537f * float(k));
+    int hits[2] = {0, 0};
+    for (int with_octree = 1; with_octree >= 0; --with_octree) {
+        if (!with_octree) m->octree = nullptr;
+        for (float x : planes) {
+            for (float z : across) {
+                if (LinePick(x, 5, z, 0, -10, 0, 0) == m) ++hits[with_octree];
+                // The same along z: picks on the z planes.
+                if (LinePick(z, 5, x, 0, -10, 0, 0) == m) ++hits[with_octree];
+            }
+        }
+    }
+    EXPECT_GT(hits[0], int(planes.size() * across.size() * 2) * 95 / 100);
+    EXPECT_EQ(hits[1], hits[0]);
 }
 
 TEST_F(OctreeTest, RebuildReplacesAndCopiesShare) {
@@ -503,18 +593,26 @@ TEST_F(OctreeTest, OctPickSkipsBoxesTheSegmentDoesNotReach) {
     m->octree->OctPick({-0.5f, -0.5f, -5}, {-0.5f, -0.5f, -1}, m, best, box_t);
     EXPECT_EQ(best, 1.0f) << "ends before the first triangle";
     EXPECT_EQ(box_t, 1.0f);
-    // From inside the root box and the leaf (entered at 0) to the far triangle.
+    // From inside the root box and the leaf (entered at 0) to the far triangle; box_t follows
+    // the best hit.
     m->octree->OctPick({-0.5f, -0.5f, 6}, {-0.5f, -0.5f, 26}, m, best, box_t);
     EXPECT_NEAR(best, 0.2f, 1e-6f);
-    EXPECT_EQ(box_t, 0.0f);
+    EXPECT_EQ(box_t, best);
     EXPECT_EQ(PickedEntity(), m);
     EXPECT_NEAR(PickedZ(), 10.0f, 1e-5f);
     // From outside: the root box is entered at 0.025, the near triangle hit there.
     best = box_t = 1.0f;
     m->octree->OctPick({-0.5f, -0.5f, -0.5f}, {-0.5f, -0.5f, 19.5f}, m, best, box_t);
     EXPECT_NEAR(best, 0.025f, 1e-6f);
-    EXPECT_NEAR(box_t, 0.025f, 1e-6f);
+    EXPECT_EQ(box_t, best);
     EXPECT_NEAR(PickedZ(), 0.0f, 1e-5f);
+    // A box entered only after the best hit so far is not examined: the near triangle at
+    // t = 0.3 is skipped when a hit at 0.25 is already known.
+    TPick::picked_ent.reset();
+    float known = 0.25f, cut = 1.0f;
+    m->octree->OctPick({-0.5f, -0.5f, -3}, {-0.5f, -0.5f, 7}, m, known, cut);
+    EXPECT_EQ(known, 0.25f);
+    EXPECT_EQ(PickedEntity(), nullptr);
 }
 
 TEST_F(OctreeTest, HighlightColoursTheSourceTrianglesOfANode) {

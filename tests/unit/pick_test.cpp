@@ -562,6 +562,22 @@ COMMAND(PickedSurface, SurfaceRef);
 COMMAND(PickedTriangle, int);
 COMMAND(CreateOctree, void, const MeshRef&, int, int);
 
+TEST_F(PickTest, PickedEntityDoesNotKeepAFreedEntityAlive) {
+    std::weak_ptr<TEntity> gone;
+    {
+        MeshRef m = CreateMesh(nullptr);
+        addTriangles(m, {facingTri(0, 0, 5)});
+        EntityPickMode(m, 2, 0);
+        ASSERT_EQ(LinePick(-0.5f, -0.5f, 0, 0, 0, 10, 0), m);
+        gone = m;
+        FreeEntity(m);
+    }
+    EXPECT_TRUE(gone.expired());
+    EXPECT_EQ(PickedEntity(), nullptr);
+    // The rest of the result stays readable.
+    EXPECT_NEAR(PickedZ(), 5.0f, 1e-5f);
+}
+
 TEST_F(PickTest, CommandsGivenNullReceiversDoNothing) {
     PivotRef p = pickSphere(0, 0, 10, 1);
     ASSERT_EQ(LinePick(0, 0, 0, 0, 0, 20, 0), p);
