@@ -7,8 +7,6 @@
 // are no events and every query reads 0.
 #pragma once
 
-#include <SDL_keycode.h>
-
 enum KeyCodes : int {
     KEY_BACKSPACE = 8,
     KEY_TAB = 9,
@@ -73,9 +71,6 @@ void FlushKeys();
 // Pointer position in window pixels, (0, 0) at the top left.
 int MouseX();
 int MouseY();
-
-// The key code of an SDL key, 0 for a key that has none.
-int KeyCodeFromSDL(SDL_Keycode key);
 
 // Inside the platform layer: drains the system event queue into the key and pointer state.
 void PumpInputEvents();

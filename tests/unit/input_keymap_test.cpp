@@ -1,4 +1,5 @@
 #include "platform/input.h"
+#include "platform/input_keymap.h"
 
 #include <gtest/gtest.h>
 
