@@ -17,31 +17,35 @@
 
 namespace {
 
-constexpr int kPositionKey = 1;
-constexpr int kRotationKey = 4;
-
 struct Position {
     float x = 0.0f, y = 0.0f, z = 0.0f;
 };
+// A scale is three factors, blended like a position.
+using Scale = Position;
 
 struct Rotation {
     float w = 0.0f, x = 0.0f, y = 0.0f, z = 0.0f;
 };
 
-float valueAt(const std::vector<float>& values, int frame) {
-    return frame >= 0 && std::size_t(frame) < values.size() ? values[std::size_t(frame)] : 0.0f;
+Position keyPosition(const TAnimKey& k) {
+    return {k.v[0], k.v[1], k.v[2]};
 }
 
-Position keyPosition(const TAnimationKeys& k, int frame) {
-    return {valueAt(k.px, frame), valueAt(k.py, frame), valueAt(k.pz, frame)};
-}
-
-Rotation keyRotation(const TAnimationKeys& k, int frame) {
-    return {valueAt(k.qw, frame), valueAt(k.qx, frame), valueAt(k.qy, frame), valueAt(k.qz, frame)};
+Rotation keyRotation(const TAnimKey& k) {
+    return {k.v[0], k.v[1], k.v[2], k.v[3]};
 }
 
 Position restPosition(const TBone& b) {
     return {b.rest_px, b.rest_py, -b.rest_pz};
+}
+
+// A component left at 0 (a bone built without a scale) counts as 1.
+float scaleFactor(float s) {
+    return s == 0.0f ? 1.0f : s;
+}
+
+Scale restScale(const TBone& b) {
+    return {scaleFactor(b.rest_sx), scaleFactor(b.rest_sy), scaleFactor(b.rest_sz)};
 }
 
 Rotation restRotation(const TBone& b) {
@@ -58,95 +62,49 @@ Rotation slerp(const Rotation& a, const Rotation& b, float t) {
     return r;
 }
 
-// The frames of a range that a key search can find: only frames inside the track's arrays
-// hold keys, so the scans are limited to those (a sequence reaching outside the track, or a
-// very long one, costs no more than the track).
-struct KeyTrack {
-    const TAnimationKeys* keys;
-    int bit;
+// The keys of a track whose frames lie in first..last (empty without a track).
+struct KeySpan {
+    const TAnimKey* begin = nullptr;
+    const TAnimKey* end = nullptr;
 
-    bool Has(int frame) const {
-        return keys && frame >= 0 && std::size_t(frame) < keys->flags.size() &&
-               (keys->flags[std::size_t(frame)] & bit) != 0;
-    }
-    int Top() const { return keys ? int(keys->flags.size()) - 1 : -1; }
-
-    // Highest frame from hi down to lo with a key; -1 when none.
-    int Down(int hi, int lo) const {
-        for (int i = std::min(hi, Top()); i >= std::max(lo, 0); --i) {
-            if (Has(i)) return i;
-        }
-        return -1;
-    }
-    // Lowest frame from lo up to hi with a key; -1 when none.
-    int Up(int lo, int hi) const {
-        for (int i = std::max(lo, 0); i <= std::min(hi, Top()); ++i) {
-            if (Has(i)) return i;
-        }
-        return -1;
-    }
+    bool Empty() const { return begin == end; }
 };
 
-// The keys around a frame of first..last: the previous key (at or before the frame, else,
-// wrapping, the last key of the range) and the next one (after the frame, else, wrapping, the
-// first key of the range), with the weight of the next key. found is false when the range holds
-// no key of the kind.
-struct KeyPair {
-    bool found = false;
-    int prev = 0, next = 0;
-    float t = 0.0f;
-};
-
-KeyPair findKeys(const KeyTrack& track, float frame, int f, int first, int last) {
-    KeyPair kp;
-    bool prev_wrapped = false, next_wrapped = false;
-    kp.prev = track.Down(f, first);
-    if (kp.prev < 0) {
-        kp.prev = track.Down(last, first);
-        prev_wrapped = true;
-    }
-    // f + 1 cannot overflow: f lies in first..last and Up stops at the track's end.
-    kp.next = f < std::numeric_limits<int>::max() ? track.Up(f + 1, last) : -1;
-    if (kp.next < 0) {
-        kp.next = track.Up(first, last);
-        next_wrapped = true;
-    }
-    if (kp.prev < 0 || kp.next < 0) return kp;
-    kp.found = true;
-    // One key in the range: its value holds at every frame.
-    if (kp.prev == kp.next) return kp;
-    float dprev = frame - float(kp.prev);
-    float dnext = float(kp.next) - frame;
-    if (prev_wrapped || next_wrapped) {
-        // The frame lies before the range's first key or after its last: the pose runs from
-        // the last key to the first across the end of the range, taking the range as a cycle
-        // of last - first frames (a loop returns from last to first in one step of that size).
-        const float cycle = float(std::int64_t(last) - first);
-        if (prev_wrapped) dprev += cycle;
-        if (next_wrapped) dnext += cycle;
-    }
-    const float span = dprev + dnext;
-    kp.t = span > 0.0f ? std::clamp(dprev / span, 0.0f, 1.0f) : 0.0f;
-    return kp;
+KeySpan keysIn(const TAnimationKeys::Track* track, int first, int last) {
+    if (!track || track->empty()) return {};
+    const TAnimKey* b = track->data();
+    const TAnimKey* e = b + track->size();
+    const TAnimKey* lo =
+        std::lower_bound(b, e, first, [](const TAnimKey& k, int f) { return k.frame < f; });
+    const TAnimKey* hi =
+        std::upper_bound(lo, e, last, [](int f, const TAnimKey& k) { return f < k.frame; });
+    return {lo, hi};
 }
 
-// The value of one kind of key at frame: the rest value without a key in the range, the one
-// key's value when there is one, else the blend of the keys around the frame.
+// The value of one kind of key at frame (f its whole frame number) within first..last: the rest
+// value when the range holds no key of the kind; before the range's first key that key's value,
+// after its last key the last key's value; else the blend of the keys around the frame.
 template <class Value, class Read, class Blend>
-Value keyedValue(const TAnimationKeys* keys, int bit, float frame, int f, int first, int last,
+Value keyedValue(const TAnimationKeys::Track* track, float frame, int f, int first, int last,
                  const Value& rest, Read read, Blend blend) {
-    const KeyPair kp = findKeys(KeyTrack{keys, bit}, frame, f, first, last);
-    if (!kp.found) return rest;
-    if (kp.prev == kp.next) return read(*keys, kp.prev);
-    return blend(read(*keys, kp.prev), read(*keys, kp.next), kp.t);
+    const KeySpan span = keysIn(track, first, last);
+    if (span.Empty()) return rest;
+    const TAnimKey* next = std::upper_bound(span.begin, span.end, f,
+                                            [](int g, const TAnimKey& k) { return g < k.frame; });
+    if (next == span.begin) return read(*span.begin);
+    const TAnimKey* prev = next - 1;
+    if (next == span.end) return read(*prev);
+    const float dprev = frame - float(prev->frame);
+    const float dnext = float(next->frame) - frame;
+    const float sum = dprev + dnext;
+    const float t = sum > 0.0f ? std::clamp(dprev / sum, 0.0f, 1.0f) : 0.0f;
+    return blend(read(*prev), read(*next), t);
 }
 
-// The frame held within first..last; a frame that is not a number becomes first.
-float clampFrame(float frame, int first, int last) {
-    if (std::isnan(frame)) return float(first);
-    if (frame > float(last)) frame = float(last);
-    if (frame < float(first)) frame = float(first);
-    return frame;
+// The first key of a track within first..last; null when there is none.
+const TAnimKey* firstKeyIn(const TAnimationKeys::Track* track, int first, int last) {
+    const KeySpan span = keysIn(track, first, last);
+    return span.Empty() ? nullptr : span.begin;
 }
 
 // The clamped frame truncated toward zero, held within first..last in double precision: the
@@ -158,31 +116,75 @@ int frameIndex(float frame, int first, int last) {
     return static_cast<int>(d);
 }
 
-// A touched table for one pose: one entry per vertex of the first surface (none without one).
-TAnimation::Touched newTouched(const TMesh& mesh) {
-    const SurfaceRef s = mesh.GetSurface(1);
-    return TAnimation::Touched(s ? std::size_t(std::max(s->CountVertices(), 0)) : 0, 0);
+// The frame held within first..last; a frame that is not a number becomes first.
+float clampFrame(float frame, int first, int last) {
+    if (std::isnan(frame)) return float(first);
+    if (frame > float(last)) frame = float(last);
+    if (frame < float(first)) frame = float(first);
+    return frame;
 }
 
-// The bone's matrix for a pose: rotation and translation, with the parent bone's matrix in
-// front unless the parent is the posed mesh (or absent). The matrix is written whole.
-void poseBone(const TMesh& mesh, TBone& bone, const Position& p, const Rotation& q) {
+// A touched table for one pose: one entry per vertex that bones can name.
+TAnimation::Touched newTouched(const TMesh& mesh) {
+    return TAnimation::Touched(std::size_t(TAnimation::SkinVertexCount(mesh)), 0);
+}
+
+TMatrix localMatrix(const Position& p, const Rotation& q, const Scale& s) {
     TMatrix m;
     m.LoadIdentity();
     TQuaternion::QuatToMat(q.w, q.x, q.y, q.z, m);
     m.grid[3][0] = p.x;
     m.grid[3][1] = p.y;
     m.grid[3][2] = p.z;
-    const EntityRef up = bone.parent.lock();
-    if (up && up.get() != &mesh) {
-        TMatrix pm = up->mat.Copy();
-        pm.Multiply(m);
-        m = pm;
-    }
+    m.Scale(s.x, s.y, s.z);
+    return m;
+}
+
+// The bone's matrix for a pose, written whole: the chain above it times T x R x S.
+void poseBone(const TMesh& mesh, TBone& bone, const Position& p, const Rotation& q,
+              const Scale& s) {
+    TMatrix m = TAnimation::BoneParentMatrix(&mesh, bone);
+    m.Multiply(localMatrix(p, q, s));
     bone.mat.Overwrite(m);
 }
 
+// The matrix with z mirrored on both sides (F x m x F, F = diag(1, 1, -1)): the engine's
+// entity matrices in command coordinates and back.
+TMatrix mirrorZ(TMatrix m) {
+    for (int i = 0; i < 4; ++i) {
+        if (i == 2) continue;
+        m.grid[i][2] = -m.grid[i][2];
+        m.grid[2][i] = -m.grid[2][i];
+    }
+    return m;
+}
+
 } // namespace
+
+int TAnimation::SkinVertexCount(const TMesh& mesh) {
+    if (mesh.skin_map) return mesh.skin_map->Count();
+    const SurfaceRef s = mesh.GetSurface(1);
+    return s ? std::max(s->CountVertices(), 0) : 0;
+}
+
+TMatrix TAnimation::BoneParentMatrix(const TMesh* mesh, const TBone& bone) {
+    TMatrix r;
+    r.LoadIdentity();
+    const EntityRef up = bone.parent.lock();
+    if (!up || up.get() == mesh) return r;
+    if (up->IsBone()) return up->mat;
+    if (!mesh) return r;
+    // A node that is neither a bone nor the mesh: its placement relative to the mesh.
+    r = mesh->mat.AffineInverse();
+    r.Multiply(up->mat);
+    return mirrorZ(r);
+}
+
+TMatrix TAnimation::BoneRestMatrix(const TMesh* mesh, const TBone& bone) {
+    TMatrix m = BoneParentMatrix(mesh, bone);
+    m.Multiply(localMatrix(restPosition(bone), restRotation(bone), restScale(bone)));
+    return m;
+}
 
 // ---- Posing ----
 
@@ -198,19 +200,24 @@ int TAnimation::AnimateMesh(const EntityRef& entity, float frame, int first, int
         if (!bone) continue;
         const TAnimationKeys* keys = bone->keys.get();
 
-        const Position pos = keyedValue(keys, kPositionKey, frame, f, first, last,
+        const Position pos = keyedValue(keys ? &keys->position : nullptr, frame, f, first, last,
                                         restPosition(*bone), keyPosition, lerp);
+        const Scale scale = keyedValue(keys ? &keys->scale : nullptr, frame, f, first, last,
+                                       restScale(*bone), keyPosition, lerp);
+        const Rotation rot = keyedValue(keys ? &keys->rotation : nullptr, frame, f, first, last,
+                                        restRotation(*bone), keyRotation, slerp);
         bone->pose_x = pos.x;
         bone->pose_y = pos.y;
         bone->pose_z = pos.z;
-        const Rotation rot = keyedValue(keys, kRotationKey, frame, f, first, last,
-                                        restRotation(*bone), keyRotation, slerp);
+        bone->pose_sx = scale.x;
+        bone->pose_sy = scale.y;
+        bone->pose_sz = scale.z;
         bone->pose_qw = rot.w;
         bone->pose_qx = rot.x;
         bone->pose_qy = rot.y;
         bone->pose_qz = rot.z;
 
-        poseBone(*mesh, *bone, pos, rot);
+        poseBone(*mesh, *bone, pos, rot, scale);
         VertexDeform(mesh, bone, touched);
     }
     return 0;
@@ -227,18 +234,17 @@ int TAnimation::AnimateMesh2(const EntityRef& entity, float t, int first, int la
         const TAnimationKeys* keys = bone->keys.get();
 
         Position pos = restPosition(*bone);
-        const int pkey = KeyTrack{keys, kPositionKey}.Up(first, last);
-        if (pkey >= 0) {
-            pos = lerp(Position{bone->pose_x, bone->pose_y, bone->pose_z}, keyPosition(*keys, pkey),
-                       t);
-        }
+        if (const TAnimKey* k = firstKeyIn(keys ? &keys->position : nullptr, first, last))
+            pos = lerp(Position{bone->pose_x, bone->pose_y, bone->pose_z}, keyPosition(*k), t);
+        Scale scale = restScale(*bone);
+        if (const TAnimKey* k = firstKeyIn(keys ? &keys->scale : nullptr, first, last))
+            scale = lerp(Scale{bone->pose_sx, bone->pose_sy, bone->pose_sz}, keyPosition(*k), t);
         Rotation rot = restRotation(*bone);
-        const int rkey = KeyTrack{keys, kRotationKey}.Up(first, last);
-        if (rkey >= 0) {
+        if (const TAnimKey* k = firstKeyIn(keys ? &keys->rotation : nullptr, first, last)) {
             rot = slerp(Rotation{bone->pose_qw, bone->pose_qx, bone->pose_qy, bone->pose_qz},
-                        keyRotation(*keys, rkey), t);
+                        keyRotation(*k), t);
         }
-        poseBone(*mesh, *bone, pos, rot);
+        poseBone(*mesh, *bone, pos, rot, scale);
         VertexDeform(mesh, bone, touched);
     }
     return 0;

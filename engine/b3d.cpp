@@ -1,5 +1,6 @@
 #include "engine/b3d.h"
 
+#include "engine/animation.h"
 #include "engine/bone.h"
 #include "engine/brush.h"
 #include "engine/entity.h"
@@ -12,9 +13,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
+#include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -80,10 +85,28 @@ void setGlobalMatrix(TEntity& e, const TMatrix& local) {
     }
 }
 
+// The inverse of a bind matrix: the exact rigid inverse where the matrix carries no scale (its
+// axes are unit length), the general one where it does.
+TMatrix bindInverse(const TMatrix& m) {
+    for (int i = 0; i < 3; ++i) {
+        const float len2 =
+            m.grid[i][0] * m.grid[i][0] + m.grid[i][1] * m.grid[i][1] + m.grid[i][2] * m.grid[i][2];
+        if (std::fabs(len2 - 1.0f) > 1e-5f) return m.AffineInverse();
+    }
+    return m.Inverse();
+}
+
 template <class T> void setAt(std::vector<T>& table, std::size_t id, const T& value) {
     if (table.size() <= id) table.resize(id + 1);
     table[id] = value;
 }
+
+// A mesh's vertex list as the file gives it. Surfaces take from it the vertices their own
+// triangles use; bones name vertices by their number here.
+struct VertexList {
+    std::vector<float> pos, norm, col, uv0, uv1; // 3, 3, 4, 2 and 2 values per vertex
+    int count = 0;
+};
 
 // One call of LoadAnimB3D: the open stream and everything the scan keeps between chunks.
 class B3DLoader {
@@ -100,12 +123,18 @@ class B3DLoader {
         MeshRef result;
         {
             ModelDirectory dir(file_);
-            if (readHeader()) scan();
+            try {
+                if (readHeader()) scan();
+                if (!failed_) finishMeshes();
+            } catch (const std::bad_alloc&) {
+                fail("not enough memory for what the file asks");
+            } catch (const std::length_error&) {
+                fail("not enough memory for what the file asks");
+            }
             CloseStream(stream_);
             if (!failed_) {
-                matchAnimatedSurfaces();
                 result = std::dynamic_pointer_cast<TMesh>(root_);
-                if (!result) DebugLog("ERROR: Model file holds no mesh: " + file_);
+                if (!result) report("ERROR: Model file holds no mesh: " + file_);
             }
         }
         if (!result) freeMade();
@@ -135,12 +164,15 @@ class B3DLoader {
 
     // ---- Failures and warnings ----
 
+    // Problems go to the error stream in every build: a failed load once, each kind of dropped
+    // data once per file.
+    static void report(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
     void fail(const std::string& reason) {
-        if (!failed_) DebugLog("ERROR: Invalid b3d file: " + file_ + " (" + reason + ")");
+        if (!failed_) report("ERROR: Invalid b3d file: " + file_ + " (" + reason + ")");
         failed_ = true;
     }
     void warn(const std::string& what) {
-        if (warned_.insert(what).second) DebugLog("WARNING: b3d file " + file_ + ": " + what);
+        if (warned_.insert(what).second) report("WARNING: b3d file " + file_ + ": " + what);
     }
     // Entities made by a load that fails (or makes no mesh) are taken out of the scene again.
     void freeMade() {
@@ -150,18 +182,55 @@ class B3DLoader {
         made_.clear();
     }
 
-    // An animated mesh draws and skins one animated surface per surface: surfaces made after
-    // its "ANIM" chunk get theirs too.
-    void matchAnimatedSurfaces() {
+    // What a mesh needs once the whole file is read: the skin map of a mesh with bones (the
+    // others drop theirs), weights summing to one, key tracks in frame order, an animation long
+    // enough for its last key, and one animated surface per surface holding its bind positions.
+    void finishMeshes() {
+        closeVertexList();
         for (const EntityRef& e : made_) {
-            auto* m = dynamic_cast<TMesh*>(e.get());
-            if (!m || !m->anim) continue;
-            for (int i = m->anim_surf_list.Count(); i < m->surf_list->Count(); ++i) {
+            if (auto* b = dynamic_cast<TBone*>(e.get()); b && b->keys) b->keys->SortKeys();
+        }
+        for (const EntityRef& e : made_) {
+            const MeshRef m = std::dynamic_pointer_cast<TMesh>(e);
+            if (!m) continue;
+            if (m->bones.IsEmpty()) {
+                m->skin_map = nullptr;
+            } else {
+                TAnimation::UpdateWeights(m);
+            }
+            if (!m->anim) continue;
+            int last_key = -1;
+            for (const BoneRef& b : m->bones) {
+                if (b && b->keys) last_key = std::max(last_key, b->keys->LastKeyFrame());
+            }
+            m->anim_seqs_last[0] = std::max(m->anim_seqs_last[0], last_key);
+            m->anim_surf_list.Clear();
+            for (const SurfaceRef& s : *m->surf_list) {
                 auto a = std::make_shared<TSurface>();
-                if (SurfaceRef s = m->surf_list->ValueAtIndex(i)) a->vert_coords = s->vert_coords;
+                if (s) a->vert_coords = s->vert_coords;
                 m->anim_surf_list.AddLast(a);
             }
         }
+    }
+
+    // The current mesh's skin map from the places its vertices took: see TSkinMap.
+    void closeVertexList() {
+        if (!list_owner_) return;
+        auto map = std::make_shared<TSkinMap>();
+        map->first.assign(std::size_t(list_.count) + 1, 0);
+        for (const Placed& p : placed_) map->first[std::size_t(p.id) + 1] += 1;
+        for (std::size_t i = 1; i < map->first.size(); ++i) map->first[i] += map->first[i - 1];
+        map->places.resize(placed_.size());
+        std::vector<int> next(map->first.begin(), map->first.end() - 1);
+        for (const Placed& p : placed_) {
+            map->places[std::size_t(next[std::size_t(p.id)]++)] = {p.surface, p.vertex};
+        }
+        list_owner_->skin_map = std::move(map);
+        list_owner_ = nullptr;
+        list_ = VertexList{};
+        placed_.clear();
+        local_of_.clear();
+        stamp_.clear();
     }
 
     // ---- Header and scan ----
@@ -171,12 +240,12 @@ class B3DLoader {
         ReadLong(stream_); // tag and length
         const std::int32_t version = readInt();
         if (tag != "BB3D") {
-            DebugLog("ERROR: Invalid b3d file: " + file_);
+            report("ERROR: Invalid b3d file: " + file_);
             failed_ = true;
             return false;
         }
         if (version / 100 > 0) {
-            DebugLog("ERROR: Invalid b3d file version: " + file_);
+            report("ERROR: Invalid b3d file version: " + file_);
             failed_ = true;
             return false;
         }
@@ -191,6 +260,7 @@ class B3DLoader {
                 cur_tag_ = tag;
                 readInt(); // the tag
                 const std::int32_t length = readInt();
+                chunk_length_ = length;
                 const int old_level = level_;
                 if (tag == "NODE" && !nest(length)) return;
                 if (level_ != old_level) updateParent(old_level);
@@ -383,8 +453,13 @@ class B3DLoader {
         mesh_brush_id_ = brush_id;
     }
 
+    // Vertices join the current mesh's list; a second list in one mesh continues its numbering.
     void readVertices() {
-        holder_ = std::make_shared<TSurface>();
+        if (list_owner_ != cur_mesh_.get()) {
+            closeVertexList();
+            list_owner_ = cur_mesh_.get();
+        }
+        list_base_ = list_.count;
         const std::int32_t flags = readInt();
         const std::int32_t tc_sets = readInt();
         const std::int32_t tc_size = readInt();
@@ -394,12 +469,12 @@ class B3DLoader {
             return;
         }
         const int sets_kept = std::min(tc_sets, 2);
-        const int comps_kept = std::min(tc_size, 3);
+        const int comps_kept = std::min(tc_size, 2);
         while (!listOver()) {
             const float x = readFloat(), y = readFloat(), z = readFloat();
             float n[3] = {0.0f, 0.0f, 0.0f};
             float col[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-            float uvw[2][3] = {};
+            float uv[2][2] = {};
             if (flags & 1) {
                 for (float& c : n) c = readFloat();
             }
@@ -407,40 +482,48 @@ class B3DLoader {
                 for (float& c : col) c = readFloat();
             }
             for (int s = 0; s < sets_kept; ++s) {
-                for (int k = 0; k < comps_kept; ++k) uvw[s][k] = readFloat();
+                for (int k = 0; k < comps_kept; ++k) uv[s][k] = readFloat();
                 skip(std::uint64_t(tc_size - comps_kept), 4);
             }
             skip(std::uint64_t(tc_sets - sets_kept) * std::uint64_t(tc_size), 4);
-
-            const int id = holder_->AddVertex(x, y, z, 0.0f, 0.0f, 0.0f);
-            if (id < 0) {
-                warn("more than " + std::to_string(TSurface::kMaxVertices) +
-                     " vertices in one list");
-                continue;
-            }
-            // The file's 0..1 colour stored as it is.
-            std::copy(col, col + 4, holder_->vert_col.begin() + 4 * id);
-            if (flags & 1) holder_->VertexNormal(id, n[0], n[1], n[2]);
-            for (int s = 0; s < sets_kept; ++s) {
-                holder_->VertexTexCoords(id, uvw[s][0], uvw[s][1], uvw[s][2], s);
-            }
+            list_.pos.insert(list_.pos.end(), {x, y, z});
+            list_.norm.insert(list_.norm.end(), n, n + 3);
+            list_.col.insert(list_.col.end(), col, col + 4);
+            list_.uv0.insert(list_.uv0.end(), uv[0], uv[0] + 2);
+            list_.uv1.insert(list_.uv1.end(), uv[1], uv[1] + 2);
+            list_.count += 1;
         }
+        list_normals_ = (flags & 1) != 0;
+        list_sets_ = sets_kept;
+        local_of_.resize(std::size_t(list_.count), 0);
+        stamp_.resize(std::size_t(list_.count), 0);
     }
 
-    // A new surface of the current mesh holding the whole current vertex list.
+    // A new, empty surface of the current mesh; vertices join it as its triangles name them.
     SurfaceRef newSurface() {
         SurfaceRef s = cur_mesh_->CreateSurface(nullptr);
-        if (holder_) {
-            s->vert_coords = holder_->vert_coords;
-            s->vert_col = holder_->vert_col;
-            s->vert_norm = holder_->vert_norm;
-            s->vert_tex_coords0 = holder_->vert_tex_coords0;
-            s->vert_tex_coords1 = holder_->vert_tex_coords1;
-            s->vert_capacity = holder_->vert_capacity;
-            s->no_verts = holder_->no_verts;
-            s->MarkChanged();
-        }
+        surf_index_ = cur_mesh_->surf_list->Count() - 1;
+        ++serial_;
         return s;
+    }
+
+    // The current surface's number for listed vertex id, copying the vertex in on first use.
+    int localVertex(TSurface& s, int id) {
+        const std::size_t i = std::size_t(id);
+        if (stamp_[i] == serial_) return local_of_[i];
+        const int v = s.AddVertex(list_.pos[i * 3], list_.pos[i * 3 + 1], list_.pos[i * 3 + 2],
+                                  0.0f, 0.0f, 0.0f);
+        // The file's 0..1 colour stored as it is.
+        std::copy_n(list_.col.begin() + std::ptrdiff_t(i * 4), 4,
+                    s.vert_col.begin() + std::ptrdiff_t(v) * 4);
+        if (list_normals_)
+            s.VertexNormal(v, list_.norm[i * 3], list_.norm[i * 3 + 1], list_.norm[i * 3 + 2]);
+        if (list_sets_ > 0) s.VertexTexCoords(v, list_.uv0[i * 2], list_.uv0[i * 2 + 1], 0.0f, 0);
+        if (list_sets_ > 1) s.VertexTexCoords(v, list_.uv1[i * 2], list_.uv1[i * 2 + 1], 0.0f, 1);
+        stamp_[i] = serial_;
+        local_of_[i] = v;
+        placed_.push_back({id, surf_index_, v});
+        return v;
     }
 
     void readTriangles() {
@@ -452,20 +535,47 @@ class B3DLoader {
             while (!listOver()) skip(3, 4);
             return;
         }
+        if (list_owner_ != cur_mesh_.get()) {
+            // A mesh without a vertex list of its own: its triangles name nothing.
+            closeVertexList();
+            list_owner_ = cur_mesh_.get();
+            list_base_ = 0;
+        }
         if (!same_run || !cur_surf_) cur_surf_ = newSurface();
-        TSurface& s = *cur_surf_;
+        std::vector<SurfaceRef> filled{cur_surf_};
+        const std::int64_t base = list_base_;
         while (!listOver()) {
-            const std::int32_t v[3] = {readInt(), readInt(), readInt()};
-            if (std::any_of(v, v + 3, [&s](std::int32_t i) { return i < 0 || i >= s.no_verts; })) {
+            std::int64_t v[3] = {readInt(), readInt(), readInt()};
+            if (std::any_of(v, v + 3,
+                            [&](std::int64_t i) { return i < 0 || base + i >= list_.count; })) {
                 warn("triangle naming a vertex outside its list");
                 continue;
             }
-            s.vmin = std::min({s.vmin, v[0], v[1], v[2]});
-            s.vmax = std::max({s.vmax, v[0], v[1], v[2]});
-            s.AddTriangle(v[0], v[1], v[2]);
+            int ids[3];
+            for (int k = 0; k < 3; ++k) ids[k] = int(base + v[k]);
+            // A surface holds at most kMaxVertices vertices: a triangle that would pass that
+            // starts another surface with the same brush.
+            int fresh = 0;
+            for (int k = 0; k < 3; ++k) {
+                const bool repeat = (k > 0 && ids[k] == ids[0]) || (k > 1 && ids[k] == ids[1]);
+                if (!repeat && stamp_[std::size_t(ids[k])] != serial_) ++fresh;
+            }
+            if (cur_surf_->no_verts + fresh > TSurface::kMaxVertices) {
+                cur_surf_ = newSurface();
+                filled.push_back(cur_surf_);
+            }
+            TSurface& s = *cur_surf_;
+            int local[3];
+            for (int k = 0; k < 3; ++k) local[k] = localVertex(s, ids[k]);
+            s.vmin = std::min({s.vmin, local[0], local[1], local[2]});
+            s.vmax = std::max({s.vmax, local[0], local[1], local[2]});
+            s.AddTriangle(local[0], local[1], local[2]);
         }
         if (mesh_brush_id_ != -1) cur_mesh_->PaintEntity(brushAt(mesh_brush_id_));
-        if (brush_id != -1) s.PaintSurface(brushAt(brush_id));
+        for (const SurfaceRef& s : filled) {
+            if (brush_id != -1) s->PaintSurface(brushAt(brush_id));
+            s->MarkChanged();
+        }
         if (!(vert_flags_ & 1) && peekTag() != "TRIS") cur_mesh_->UpdateNormals();
     }
 
@@ -482,27 +592,11 @@ class B3DLoader {
         cur_mesh_->anim = 1;
         cur_mesh_->anim_seqs_first[0] = 0;
         cur_mesh_->anim_seqs_last[0] = frames;
-        // One animated surface per surface, positions only.
-        cur_mesh_->anim_surf_list.Clear();
-        for (const SurfaceRef& s : *cur_mesh_->surf_list) {
-            auto a = std::make_shared<TSurface>();
-            if (s) a->vert_coords = s->vert_coords;
-            cur_mesh_->anim_surf_list.AddLast(a);
-        }
     }
 
-    // Vertex ids that a bone may name: those of the current list that every surface of the
-    // current mesh holds.
+    // Vertex ids that a bone may name: those of the current mesh's list.
     int boneVertexLimit() const {
-        int n = holder_ ? holder_->no_verts : 0;
-        if (cur_mesh_) {
-            int most = 0;
-            for (const SurfaceRef& s : *cur_mesh_->surf_list) {
-                if (s) most = std::max(most, s->no_verts);
-            }
-            n = std::min(n, most);
-        }
-        return n;
+        return cur_mesh_ && list_owner_ == cur_mesh_.get() ? list_.count : 0;
     }
 
     void readBone() {
@@ -542,32 +636,15 @@ class B3DLoader {
 
         auto keys = std::make_shared<TAnimationKeys>();
         keys->frames = frame_count_;
-        const std::size_t n = std::size_t(frame_count_) + 1;
-        keys->flags.assign(n, 0);
-        for (auto* table : {&keys->px, &keys->py, &keys->pz, &keys->sx, &keys->sy, &keys->sz,
-                            &keys->qw, &keys->qx, &keys->qy, &keys->qz}) {
-            table->assign(n, 0.0f);
-        }
         b->keys = keys;
 
         made_.push_back(b);
         if (!root_) root_ = b;
         if (level_ > 0 && parent_) b->AddParent(parent_);
 
-        // The rest matrix in the file's frame: quaternion as read, the file's z, no scale.
-        TMatrix local;
-        TQuaternion::QuatToMat(b->rest_qw, b->rest_qx, b->rest_qy, b->rest_qz, local);
-        local.grid[3][0] = b->rest_px;
-        local.grid[3][1] = b->rest_py;
-        local.grid[3][2] = -b->rest_pz;
-        // Rest matrices stay relative to the mesh, like the poses the animation builds: only a
-        // parent bone's matrix is carried down, never the mesh's own placement.
-        const EntityRef up = b->parent.lock();
-        if (up && up->IsBone())
-            setGlobalMatrix(*b, local);
-        else
-            b->mat.Overwrite(local);
-        b->inv_mat = b->mat.Inverse();
+        // The rest matrix relative to the mesh, through the same chain the poses use.
+        b->mat.Overwrite(TAnimation::BoneRestMatrix(cur_mesh_.get(), *b));
+        b->inv_mat = bindInverse(b->mat);
 
         cur_bone_ = b;
         bone_done_ = false;
@@ -586,6 +663,7 @@ class B3DLoader {
     void readKeys() {
         const std::int32_t flags = readInt();
         if (!cur_bone_) warn("keys without a bone");
+        reserveKeys(flags);
         while (!listOver()) {
             const std::int32_t frame = readInt();
             float p[3] = {}, sc[3] = {}, q[4] = {};
@@ -599,32 +677,32 @@ class B3DLoader {
                 for (float& c : q) c = readFloat();
             }
             if (!cur_bone_) continue;
-            TAnimationKeys& k = *cur_bone_->keys;
-            if (frame < 0 || std::size_t(frame) >= k.flags.size()) {
-                warn("key for a frame outside the animation");
+            if (frame < 0) {
+                warn("key for a negative frame");
                 continue;
             }
-            const std::size_t f = std::size_t(frame);
-            // Kinds from several chunks for one frame combine (1 and 4 give 5).
-            k.flags[f] |= flags;
-            if (flags & 1) {
-                k.px[f] = p[0];
-                k.py[f] = p[1];
-                k.pz[f] = p[2];
-            }
-            if (flags & 2) {
-                k.sx[f] = sc[0];
-                k.sy[f] = sc[1];
-                k.sz[f] = sc[2];
-            }
-            if (flags & 4) {
-                k.qw[f] = q[0];
-                k.qx[f] = q[1];
-                k.qy[f] = q[2];
-                k.qz[f] = q[3];
-            }
+            // Kept as read, in whatever order; sorted once the file is read.
+            TAnimationKeys& k = *cur_bone_->keys;
+            if (flags & 1) TAnimationKeys::AppendKey(k.position, frame, p[0], p[1], p[2]);
+            if (flags & 2) TAnimationKeys::AppendKey(k.scale, frame, sc[0], sc[1], sc[2]);
+            if (flags & 4) TAnimationKeys::AppendKey(k.rotation, frame, q[0], q[1], q[2], q[3]);
         }
         if (peekTag() != "KEYS") completeBone();
+    }
+
+    // Room in the current bone's tracks for the keys the chunk's length announces, as far as the
+    // file really holds them.
+    void reserveKeys(std::int32_t flags) {
+        if (!cur_bone_) return;
+        const std::int64_t entry =
+            4 + ((flags & 1) ? 12 : 0) + ((flags & 2) ? 12 : 0) + ((flags & 4) ? 16 : 0);
+        const std::int64_t left = StreamSize(stream_) - StreamPos(stream_);
+        const std::int64_t count =
+            std::max<std::int64_t>(0, std::min<std::int64_t>(chunk_length_ - 4, left) / entry);
+        TAnimationKeys& k = *cur_bone_->keys;
+        if (flags & 1) k.position.reserve(k.position.size() + std::size_t(count));
+        if (flags & 2) k.scale.reserve(k.scale.size() + std::size_t(count));
+        if (flags & 4) k.rotation.reserve(k.rotation.size() + std::size_t(count));
     }
 
     const std::string file_;
@@ -634,6 +712,7 @@ class B3DLoader {
     std::set<std::string> warned_;
 
     std::string cur_tag_, prev_tag_;
+    std::int32_t chunk_length_ = 0;
     int level_ = -1;
     std::array<std::int64_t, TModel::kMaxNodeLevels> node_end_{};
     std::vector<TextureRef> textures_;
@@ -646,8 +725,21 @@ class B3DLoader {
     std::int32_t mesh_brush_id_ = -1;
     std::int32_t surf_brush_id_ = 0;
     SurfaceRef cur_surf_;
-    SurfaceRef holder_;
+    int surf_index_ = 0;
     std::int32_t vert_flags_ = 0;
+    // The vertex list of list_owner_ (the mesh it belongs to) and, per listed vertex, its number
+    // in the surface being filled (valid where stamp_ holds that surface's serial_).
+    struct Placed {
+        int id, surface, vertex;
+    };
+    TMesh* list_owner_ = nullptr;
+    VertexList list_;
+    int list_base_ = 0;
+    bool list_normals_ = false;
+    int list_sets_ = 0;
+    std::vector<int> local_of_, stamp_;
+    int serial_ = 0;
+    std::vector<Placed> placed_;
     int frame_count_ = 0;
     BoneRef cur_bone_;
     bool bone_done_ = false;

@@ -17,23 +17,30 @@
 // What a load builds
 // - Every node followed by "MESH", "NODE" or "ANIM" becomes a mesh (class "Mesh"; a node without
 //   geometry is a mesh without surfaces), a node with "BONE" a bone (class "Bone") with its
-//   weights, rest pose, inverse rest matrix and key table sized by the latest "ANIM". Positions
-//   and rotations are mirrored into the engine's z-negated form for meshes; bones keep the
-//   file's frame (their keys are stored as read).
-// - Each "TRIS" run over one "VRTS" list makes a surface holding the whole list; consecutive
-//   "TRIS" chunks with the same brush fill one surface. Texture names are looked up relative to
-//   the model's folder: the working directory is changed for the load and always restored.
+//   weights, rest pose (scale included), inverse rest matrix and key tracks. Positions and
+//   rotations are mirrored into the engine's z-negated form for meshes; bones keep the file's
+//   frame (their keys are stored as read, every key the file holds, sorted by frame).
+// - Each "TRIS" run over a mesh's "VRTS" list makes a surface holding the vertices its own
+//   triangles use, renumbered; consecutive "TRIS" chunks with the same brush fill one surface,
+//   and a surface that would pass TSurface::kMaxVertices continues in another with the same
+//   brush. A mesh with bones keeps a skin map (TMesh::skin_map) from the list's numbering, which
+//   the bones use, to every surface place of a vertex; its weights are made to sum to one per
+//   vertex (TAnimation::UpdateWeights). An animated mesh's first sequence reaches its last key
+//   when that lies past the "ANIM" frame count. Texture names are looked up relative to the
+//   model's folder: the working directory is changed for the load and always restored.
 //
 // Bad input never ends the program and never reads outside the file or the tables:
-// - Clean failure (null, a debug-log line, everything made so far freed): the file cannot be
+// - Clean failure (null, a line on the error stream, everything made so far freed): the file cannot
+// be
 //   opened, no "BB3D" tag ("Invalid b3d file"), a version of 100 or more ("Invalid b3d file
 //   version"), a negative node length, a second top-level node, nesting deeper than 100 levels,
 //   a brush texture count outside 0..8, a negative texture-coordinate count or size, a frame
-//   count outside 0..kMaxFrames.
-// - Safe partial result (logged once per kind and load): a file that ends early keeps what was
+//   count outside 0..kMaxFrames, memory running out.
+// - Safe partial result (reported on the error stream once per kind and load): a file that ends
+// early keeps what was
 //   read; triangles naming a vertex outside their list, weights naming one outside the mesh's
-//   list, keys for a frame outside the key table, and brush or texture ids outside their
-//   tables are dropped (an id that names nothing means no brush or texture).
+//   list, keys for a negative frame, and brush or texture ids outside their tables are dropped (an
+//   id that names nothing means no brush or texture).
 #pragma once
 
 #include "engine/handles.h"
@@ -43,7 +50,7 @@
 
 class TModel {
   public:
-    // Highest frame count an "ANIM" chunk may give (every bone holds a key table this long).
+    // Highest frame count an "ANIM" chunk may give.
     static constexpr int kMaxFrames = 100000;
     // Deepest node nesting: the root and 99 levels below it.
     static constexpr int kMaxNodeLevels = 100;

@@ -2,23 +2,56 @@
 
 #include "engine/mesh.h"
 
+#include <algorithm>
 #include <memory>
+#include <utility>
+
+void TAnimationKeys::SetKey(Track& track, int frame, float a, float b, float c, float d) {
+    const TAnimKey key{frame, {a, b, c, d}};
+    if (track.empty() || track.back().frame < frame) {
+        track.push_back(key);
+        return;
+    }
+    auto at = std::lower_bound(track.begin(), track.end(), frame,
+                               [](const TAnimKey& k, int f) { return k.frame < f; });
+    if (at != track.end() && at->frame == frame) {
+        *at = key;
+    } else {
+        track.insert(at, key);
+    }
+}
+
+void TAnimationKeys::SortKeys() {
+    for (Track* track : {&position, &scale, &rotation}) {
+        const auto later = [](const TAnimKey& x, const TAnimKey& y) { return x.frame >= y.frame; };
+        // Files nearly always give keys in frame order, once each.
+        if (std::adjacent_find(track->begin(), track->end(), later) == track->end()) continue;
+        std::stable_sort(track->begin(), track->end(),
+                         [](const TAnimKey& x, const TAnimKey& y) { return x.frame < y.frame; });
+        // Of equal frames the last one (in append order) stays.
+        Track kept;
+        kept.reserve(track->size());
+        for (const TAnimKey& k : *track) {
+            if (!kept.empty() && kept.back().frame == k.frame) {
+                kept.back() = k;
+            } else {
+                kept.push_back(k);
+            }
+        }
+        *track = std::move(kept);
+    }
+}
+
+int TAnimationKeys::LastKeyFrame() const {
+    int last = -1;
+    for (const Track* track : {&position, &scale, &rotation}) {
+        if (!track->empty()) last = std::max(last, track->back().frame);
+    }
+    return last;
+}
 
 AnimationKeysRef TAnimationKeys::Copy() const {
-    auto k = std::make_shared<TAnimationKeys>();
-    k->frames = frames;
-    k->flags = flags;
-    k->px = px;
-    k->py = py;
-    k->pz = pz;
-    k->sx = sx;
-    k->sy = sy;
-    k->sz = sz;
-    k->qw = qw;
-    k->qx = qx;
-    k->qy = qy;
-    k->qz = qz;
-    return k;
+    return std::make_shared<TAnimationKeys>(*this);
 }
 
 BoneRef TBone::New() {
@@ -70,6 +103,9 @@ EntityRef TBone::CopyEntity(const EntityRef& new_parent) {
     c->pose_x = pose_x;
     c->pose_y = pose_y;
     c->pose_z = pose_z;
+    c->pose_sx = pose_sx;
+    c->pose_sy = pose_sy;
+    c->pose_sz = pose_sz;
     c->pose_qw = pose_qw;
     c->pose_qx = pose_qx;
     c->pose_qy = pose_qy;

@@ -14,34 +14,48 @@
 
 #include <vector>
 
-// Per-frame keys of one bone. Every array has `frames` + 1 entries, indexed by frame number;
-// a value is meaningful only at a frame whose `flags` entry has that kind's bit.
+// One key of a track: its frame and its value, x, y, z for a position or a scale, w, x, y, z for
+// a rotation quaternion.
+struct TAnimKey {
+    int frame = 0;
+    float v[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+};
+
+// The key tracks of one bone, stored as the file holds them: per kind, the keys sorted by frame
+// with at most one key per frame. Memory follows the number of keys, not the frame count, and a
+// frame's keys are found by binary search.
 class TAnimationKeys {
   public:
-    int frames = 0;
-    // Kinds of key present per frame, summed: 1 position, 2 scale, 4 rotation.
-    std::vector<int> flags = std::vector<int>(1, 0);
-    // Key position, scale and rotation quaternion per frame, command coordinates.
-    std::vector<float> px = std::vector<float>(1, 0.0f);
-    std::vector<float> py = std::vector<float>(1, 0.0f);
-    std::vector<float> pz = std::vector<float>(1, 0.0f);
-    std::vector<float> sx = std::vector<float>(1, 0.0f);
-    std::vector<float> sy = std::vector<float>(1, 0.0f);
-    std::vector<float> sz = std::vector<float>(1, 0.0f);
-    std::vector<float> qw = std::vector<float>(1, 0.0f);
-    std::vector<float> qx = std::vector<float>(1, 0.0f);
-    std::vector<float> qy = std::vector<float>(1, 0.0f);
-    std::vector<float> qz = std::vector<float>(1, 0.0f);
+    using Track = std::vector<TAnimKey>;
 
-    // A deep copy: `frames` and its own copy of each array.
+    // The frame count of the animation the keys belong to (keys may lie past it).
+    int frames = 0;
+    // Positions and scales (x, y, z), rotations (w, x, y, z); command coordinates.
+    Track position, scale, rotation;
+
+    // Sets the key of track at frame: an existing key at that frame takes the new value.
+    // Appending in frame order costs O(1); an earlier frame is inserted in place.
+    static void SetKey(Track& track, int frame, float a, float b, float c, float d = 0.0f);
+    // Adds a key at the end of track without looking at the order; SortKeys must follow before
+    // the track is used. For readers that take keys in whatever order a file gives them.
+    static void AppendKey(Track& track, int frame, float a, float b, float c, float d = 0.0f) {
+        track.push_back(TAnimKey{frame, {a, b, c, d}});
+    }
+    // Sorts each track by frame; of several keys of one frame the last appended stays.
+    void SortKeys();
+    // Highest frame holding a key of any kind; -1 without keys.
+    int LastKeyFrame() const;
+
+    // A deep copy: `frames` and its own copy of each track.
     AnimationKeysRef Copy() const;
 };
 
 class TBone : public TEntity {
   public:
     // Rest (bind) pose relative to the parent: position (`rest_pz` holds the negated z, like
-    // `pz`), scale and angles (kept and copied; posing does not use them), rotation quaternion
-    // in command coordinates as read from the file.
+    // `pz`), scale (a component left at 0 counts as 1: a bone built without a scale is unscaled),
+    // angles (kept and copied; posing does not use them), rotation quaternion in command
+    // coordinates as read from the file.
     float rest_px = 0.0f, rest_py = 0.0f, rest_pz = 0.0f;
     float rest_sx = 0.0f, rest_sy = 0.0f, rest_sz = 0.0f;
     float rest_rx = 0.0f, rest_ry = 0.0f, rest_rz = 0.0f;
@@ -55,8 +69,9 @@ class TBone : public TEntity {
     AnimationKeysRef keys;
     // Inverse of the bone's bind-pose matrix; all elements 0 until the loader sets it.
     TMatrix inv_mat;
-    // Position and rotation of the last computed pose, command coordinates.
+    // Position, scale and rotation of the last computed pose, command coordinates.
     float pose_x = 0.0f, pose_y = 0.0f, pose_z = 0.0f;
+    float pose_sx = 1.0f, pose_sy = 1.0f, pose_sz = 1.0f;
     float pose_qw = 0.0f, pose_qx = 0.0f, pose_qy = 0.0f, pose_qz = 0.0f;
 
     // A new bone with the defaults above, in no list and without a class name (the loader sets

@@ -68,6 +68,7 @@ EntityRef TMesh::CopyEntity(const EntityRef& new_parent) {
         c->anim_surf_list.AddLast(a);
     }
     c->octree = octree;
+    c->skin_map = skin_map;
     CopyBonesList(c, c->bones);
     c->FinishCopy();
     return c;

@@ -32,8 +32,25 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TOctree;
+
+// Where the vertices of a model file's vertex list landed in a loaded mesh's surfaces: each
+// surface holds only the vertices its own triangles use, so one listed vertex can sit in several
+// surfaces (or in none). Bones name vertices by their number in the file's list.
+struct TSkinMap {
+    struct Place {
+        int surface = 0; // index in surf_list (and anim_surf_list)
+        int vertex = 0;  // the vertex's number in that surface
+    };
+    // The places of listed vertex i are places[first[i] .. first[i + 1]).
+    std::vector<int> first;
+    std::vector<Place> places;
+
+    // Number of listed vertices.
+    int Count() const { return first.empty() ? 0 : int(first.size()) - 1; }
+};
 
 class TMesh : public TEntity {
   public:
@@ -54,6 +71,9 @@ class TMesh : public TEntity {
     SurfaceList anim_surf_list;
     // Bones of an animated hierarchy, each after its parent bone.
     BoneList bones;
+    // How the bones' vertex numbers reach the surfaces of a loaded mesh; shared by copies. Null
+    // for a mesh built by hand, whose surfaces all hold every vertex in one numbering.
+    std::shared_ptr<const TSkinMap> skin_map;
     // The matrix a sprite is drawn with; all elements 0 until set.
     TMatrix sprite_mat;
     // Triangle octree for picking and collisions; shared by copies; null when none.

@@ -67,12 +67,83 @@ void storePosition(TSurface& anim, int id, float x, float y, float z) {
     v[2] = -z;
 }
 
+// The surfaces of a mesh with a skin map and their animated companions, by index.
+class MappedSurfaces {
+  public:
+    explicit MappedSurfaces(const TMesh& mesh) : map_(*mesh.skin_map) {
+        auto a = mesh.anim_surf_list.begin();
+        for (const SurfaceRef& s : *mesh.surf_list) {
+            TSurface* anim = nullptr;
+            if (a != mesh.anim_surf_list.end()) {
+                anim = a->get();
+                ++a;
+            }
+            surfs_.push_back(s.get());
+            anims_.push_back(anim);
+        }
+    }
+
+    // Calls f(surface, animated, vertex) for every place of listed vertex id whose surface and
+    // animated surface both hold it.
+    template <class F> void ForEachPlace(int id, F f) const {
+        if (id < 0 || id >= map_.Count()) return;
+        const std::size_t from = std::size_t(map_.first[std::size_t(id)]);
+        const std::size_t to = std::size_t(map_.first[std::size_t(id) + 1]);
+        for (std::size_t i = from; i < to && i < map_.places.size(); ++i) {
+            const TSkinMap::Place& p = map_.places[i];
+            if (p.surface < 0 || std::size_t(p.surface) >= surfs_.size()) continue;
+            const TSurface* s = surfs_[std::size_t(p.surface)];
+            TSurface* a = anims_[std::size_t(p.surface)];
+            if (!s || !a || !s->HasVertex(p.vertex) || !holds(*a, p.vertex)) continue;
+            f(*s, *a, p.vertex);
+        }
+    }
+
+  private:
+    const TSkinMap& map_;
+    std::vector<const TSurface*> surfs_;
+    std::vector<TSurface*> anims_;
+};
+
+// Moves listed vertex id to m applied to its bind position, times w, added to its animated
+// position when `add` holds; every place of the vertex gets the same value.
+void deformMapped(const MappedSurfaces& surfaces, const TMatrix& m, int id, float w, bool add) {
+    bool have = false;
+    float value[3] = {0.0f, 0.0f, 0.0f};
+    surfaces.ForEachPlace(id, [&](const TSurface& s, TSurface& a, int v) {
+        if (!have) {
+            const auto q = transformPoint(m, s.VertexX(v), s.VertexY(v), s.VertexZ(v));
+            float base[3] = {0.0f, 0.0f, 0.0f};
+            if (add) {
+                const float* p = a.vert_coords.data() + std::size_t(v) * 3;
+                base[0] = p[0];
+                base[1] = p[1];
+                base[2] = -p[2];
+            }
+            for (int k = 0; k < 3; ++k) value[k] = base[k] + q[std::size_t(k)] * w;
+            have = true;
+        }
+        storePosition(a, v, value[0], value[1], value[2]);
+    });
+}
+
 } // namespace
 
 int TAnimation::VertexDeform(const MeshRef& mesh, const BoneRef& bone, Touched& touched) {
     if (!mesh || !bone) return 0;
     const TMatrix m = skinMatrix(*bone);
     const std::size_t count = influenceCount(*bone);
+    if (mesh->skin_map) {
+        const MappedSurfaces surfaces(*mesh);
+        for (std::size_t i = 0; i < count; ++i) {
+            const int id = bone->verts_id[i];
+            const float w = bone->verts_w[i];
+            if (w == 0.0f || id < 0 || std::size_t(id) >= touched.size()) continue;
+            deformMapped(surfaces, m, id, w, touched[std::size_t(id)] != 0);
+            touched[std::size_t(id)] = 1;
+        }
+        return 0;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const int id = bone->verts_id[i];
         const float w = bone->verts_w[i];
@@ -100,6 +171,12 @@ int TAnimation::VertexDeform1(const MeshRef& mesh, const BoneRef& bone, Touched&
     if (!mesh || !bone) return 0;
     const TMatrix m = skinMatrix(*bone);
     const std::size_t count = influenceCount(*bone);
+    if (mesh->skin_map) {
+        const MappedSurfaces surfaces(*mesh);
+        for (std::size_t i = 0; i < count; ++i)
+            deformMapped(surfaces, m, bone->verts_id[i], 1.0f, false);
+        return 0;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const int id = bone->verts_id[i];
         const SurfacePair pair = pairFor(*mesh, id);
@@ -141,8 +218,7 @@ void gather(Slots& slots, const Influence& in) {
 
 int TAnimation::UpdateWeights(const MeshRef& mesh) {
     if (!mesh) return 0;
-    const SurfaceRef first = mesh->GetSurface(1);
-    const int n = first ? std::max(first->CountVertices(), 0) : 0;
+    const int n = SkinVertexCount(*mesh);
     if (n == 0) return 0;
     std::vector<Slots> table(static_cast<std::size_t>(n));
 

@@ -2,6 +2,7 @@
 
 #include "platform/mathfn.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -61,6 +62,41 @@ TMatrix TMatrix::Inverse() const {
     for (int j = 0; j < 3; ++j) {
         r.grid[3][j] =
             -(grid[j][0] * grid[3][0] + grid[j][1] * grid[3][1] + grid[j][2] * grid[3][2]);
+    }
+    r.grid[0][3] = 0.0f;
+    r.grid[1][3] = 0.0f;
+    r.grid[2][3] = 0.0f;
+    r.grid[3][3] = 1.0f;
+    return r;
+}
+
+TMatrix TMatrix::AffineInverse() const {
+    // a[j][k]: row j, column k of the upper 3x3 part.
+    double a[3][3];
+    for (int j = 0; j < 3; ++j) {
+        for (int k = 0; k < 3; ++k) a[j][k] = grid[k][j];
+    }
+    double b[3][3];
+    b[0][0] = a[1][1] * a[2][2] - a[1][2] * a[2][1];
+    b[0][1] = a[0][2] * a[2][1] - a[0][1] * a[2][2];
+    b[0][2] = a[0][1] * a[1][2] - a[0][2] * a[1][1];
+    b[1][0] = a[1][2] * a[2][0] - a[1][0] * a[2][2];
+    b[1][1] = a[0][0] * a[2][2] - a[0][2] * a[2][0];
+    b[1][2] = a[0][2] * a[1][0] - a[0][0] * a[1][2];
+    b[2][0] = a[1][0] * a[2][1] - a[1][1] * a[2][0];
+    b[2][1] = a[0][1] * a[2][0] - a[0][0] * a[2][1];
+    b[2][2] = a[0][0] * a[1][1] - a[0][1] * a[1][0];
+    const double det = a[0][0] * b[0][0] + a[0][1] * b[1][0] + a[0][2] * b[2][0];
+    if (det == 0.0 || !std::isfinite(det)) return Inverse();
+    TMatrix r;
+    for (int j = 0; j < 3; ++j) {
+        double t = 0.0;
+        for (int k = 0; k < 3; ++k) {
+            b[j][k] /= det;
+            r.grid[k][j] = float(b[j][k]);
+            t += b[j][k] * double(grid[3][k]);
+        }
+        r.grid[3][j] = float(-t);
     }
     r.grid[0][3] = 0.0f;
     r.grid[1][3] = 0.0f;

@@ -31,6 +31,10 @@ struct TMatrix {
     // translation -(R^T t), bottom row (0, 0, 0, 1). A matrix that carries a scale gets the
     // plain transpose too, so the result applies the scale again instead of dividing by it.
     TMatrix Inverse() const;
+    // Inverse of any invertible affine matrix (rotation, scale and translation): the upper 3x3
+    // part inverted in double precision, the translation -(A^-1 t), bottom row (0, 0, 0, 1).
+    // A singular or non-finite upper part gives Inverse() instead.
+    TMatrix AffineInverse() const;
 
     // receiver := receiver x m, the full 4x4 product (bottom row included), each element summed
     // over k = 0..3 in a float accumulator.

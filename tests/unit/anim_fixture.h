@@ -40,8 +40,8 @@ class AnimTest : public SceneTest {
         return s;
     }
 
-    // A bone under parent (the mesh or another bone) with the given rest pose, a key track of
-    // the mesh's frame count, and the bind matrix (relative to the mesh) and its inverse.
+    // A bone under parent (the mesh or another bone) with the given rest pose, an empty key track
+    // for the mesh's frame count, and the bind matrix (relative to the mesh) and its inverse.
     static BoneRef addBone(const MeshRef& m, const EntityRef& parent, const Vec3& rest_pos,
                            const std::array<float, 4>& rest_q = {1.0f, 0.0f, 0.0f, 0.0f}) {
         BoneRef b = placedBone(parent, "bone" + std::to_string(m->bones.Count()));
@@ -52,12 +52,7 @@ class AnimTest : public SceneTest {
         b->rest_qx = rest_q[1];
         b->rest_qy = rest_q[2];
         b->rest_qz = rest_q[3];
-        const auto size = std::size_t(frames_) + 1;
-        auto& k = *b->keys;
-        k.frames = frames_;
-        for (auto* v : {&k.px, &k.py, &k.pz, &k.sx, &k.sy, &k.sz, &k.qw, &k.qx, &k.qy, &k.qz})
-            v->assign(size, 0.0f);
-        k.flags.assign(size, 0);
+        b->keys->frames = frames_;
         TMatrix bind;
         bind.LoadIdentity();
         TQuaternion::QuatToMat(rest_q[0], rest_q[1], rest_q[2], rest_q[3], bind);
@@ -82,20 +77,11 @@ class AnimTest : public SceneTest {
     }
 
     static void posKey(const BoneRef& b, int frame, float x, float y, float z) {
-        auto& k = *b->keys;
-        k.flags[std::size_t(frame)] |= 1;
-        k.px[std::size_t(frame)] = x;
-        k.py[std::size_t(frame)] = y;
-        k.pz[std::size_t(frame)] = z;
+        TAnimationKeys::SetKey(b->keys->position, frame, x, y, z);
     }
 
     static void rotKey(const BoneRef& b, int frame, const std::array<float, 4>& q) {
-        auto& k = *b->keys;
-        k.flags[std::size_t(frame)] |= 4;
-        k.qw[std::size_t(frame)] = q[0];
-        k.qx[std::size_t(frame)] = q[1];
-        k.qy[std::size_t(frame)] = q[2];
-        k.qz[std::size_t(frame)] = q[3];
+        TAnimationKeys::SetKey(b->keys->rotation, frame, q[0], q[1], q[2], q[3]);
     }
 
     // Quaternion (w, x, y, z) of a turn by degrees about the unit axis (x, y, z).

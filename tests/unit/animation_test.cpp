@@ -84,15 +84,16 @@ TEST_F(PoseTest, KindsWithoutKeysOrWithOneKeyInTheRange) {
     expectVecNear(posePos(), {1.0f, 2.0f, 3.0f}, 0.0f, "key outside range");
 }
 
-TEST_F(PoseTest, FramesOutsideTheKeysBlendAcrossTheEndOfTheRange) {
-    // Keys at 2 (x 0) and 8 (x 6) of 0..10: the range taken as a cycle of 10 frames, so from
-    // 8 to 2 the pose runs over 4 frames.
+TEST_F(PoseTest, FramesOutsideTheKeysHoldTheNearestKey) {
+    // Keys at 2 (x 0) and 8 (x 6) of 0..10: before the first key its pose holds, after the last
+    // key the last one's; nothing wraps round from the end of the range.
     posKey(bone, 2, 0.0f, 0.0f, 0.0f);
     posKey(bone, 8, 6.0f, 0.0f, 0.0f);
     struct Case {
         float frame, x;
     };
-    for (const Case c : {Case{9.0f, 4.5f}, Case{10.0f, 3.0f}, Case{0.0f, 3.0f}, Case{1.0f, 1.5f}}) {
+    for (const Case c : {Case{9.0f, 6.0f}, Case{10.0f, 6.0f}, Case{0.0f, 0.0f}, Case{1.5f, 0.0f},
+                         Case{5.0f, 3.0f}}) {
         pose(c.frame);
         EXPECT_NEAR(bone->pose_x, c.x, 1e-5f) << "frame " << c.frame;
     }
@@ -332,7 +333,8 @@ TEST_F(WorldTest, TransitionBeforeAnyPoseBlendsFromTheZeroPose) {
 TEST_F(WorldTest, TransitionToARangeWithoutKeysUsesTheRestPose) {
     probe->rest_px = 2.5f;
     mesh->SetAnimTime(5.0f, 0);
-    probe->keys->flags.assign(probe->keys->flags.size(), 0);
+    probe->keys->position.clear();
+    probe->keys->rotation.clear();
     mesh->Animate(1, 1.0f, 0, 3);
     TGlobal::UpdateWorld(1.0f);
     EXPECT_FLOAT_EQ(probe->mat.grid[3][0], 2.5f); // not blended

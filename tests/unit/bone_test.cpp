@@ -11,36 +11,40 @@ namespace {
 
 class BoneTest : public SceneTest {};
 
-TEST(AnimationKeysTest, DefaultsAndDeepCopy) {
+TEST(AnimationKeysTest, TracksStaySortedWithOneKeyPerFrameAndCopyDeeply) {
     TAnimationKeys k;
-    EXPECT_EQ(k.frames, 0);
-    for (const auto* a : {&k.px, &k.py, &k.pz, &k.sx, &k.sy, &k.sz, &k.qw, &k.qx, &k.qy, &k.qz}) {
-        ASSERT_EQ(a->size(), 1u);
-        EXPECT_EQ((*a)[0], 0.0f);
-    }
-    ASSERT_EQ(k.flags.size(), 1u);
-    EXPECT_EQ(k.flags[0], 0);
-    AnimationKeysRef empty = k.Copy();
-    EXPECT_EQ(empty->frames, 0);
-    EXPECT_EQ(empty->qz.size(), 1u);
+    EXPECT_EQ(k.LastKeyFrame(), -1);
+    // Set keeps frame order whatever order the keys come in; a frame set again takes the value.
+    TAnimationKeys::SetKey(k.position, 5, 5, 0, 0);
+    TAnimationKeys::SetKey(k.position, 1, 1, 0, 0);
+    TAnimationKeys::SetKey(k.position, 3, 3, 0, 0);
+    TAnimationKeys::SetKey(k.position, 3, 30, 0, 0);
+    ASSERT_EQ(k.position.size(), 3u);
+    EXPECT_EQ(k.position[0].frame, 1);
+    EXPECT_EQ(k.position[1].frame, 3);
+    EXPECT_EQ(k.position[1].v[0], 30.0f);
+    EXPECT_EQ(k.position[2].frame, 5);
 
-    k.frames = 2;
-    k.flags = {0, 1, 5};
-    k.px = {0, 1, 2};
-    k.qw = {1, 0.5f, 0.25f};
-    k.sz = {3, 4, 5};
+    // Appended keys are sorted once; of equal frames the last appended stays.
+    TAnimationKeys::AppendKey(k.rotation, 9, 1, 0, 0, 0);
+    TAnimationKeys::AppendKey(k.rotation, 2, 0.5f, 0, 0, 0);
+    TAnimationKeys::AppendKey(k.rotation, 9, 0.25f, 0, 0, 0);
+    TAnimationKeys::AppendKey(k.scale, 7, 2, 2, 2);
+    k.SortKeys();
+    ASSERT_EQ(k.rotation.size(), 2u);
+    EXPECT_EQ(k.rotation[0].frame, 2);
+    EXPECT_EQ(k.rotation[1].frame, 9);
+    EXPECT_EQ(k.rotation[1].v[0], 0.25f);
+    EXPECT_EQ(k.LastKeyFrame(), 9);
+
+    k.frames = 4;
     AnimationKeysRef c = k.Copy();
-    EXPECT_EQ(c->frames, 2);
-    EXPECT_EQ(c->flags, k.flags);
-    EXPECT_EQ(c->px, k.px);
-    EXPECT_EQ(c->qw, k.qw);
-    EXPECT_EQ(c->sz, k.sz);
-    c->px[1] = 9;
-    c->flags[2] = 0;
-    EXPECT_EQ(k.px[1], 1.0f);
-    EXPECT_EQ(k.flags[2], 5);
-    k.qw[0] = 7;
-    EXPECT_EQ(c->qw[0], 1.0f);
+    EXPECT_EQ(c->frames, 4);
+    ASSERT_EQ(c->position.size(), 3u);
+    c->position[0].v[0] = 99;
+    EXPECT_EQ(k.position[0].v[0], 1.0f);
+    ASSERT_EQ(c->scale.size(), 1u);
+    EXPECT_EQ(c->scale[0].v[1], 2.0f);
 }
 
 TEST_F(BoneTest, NewBoneDefaults) {
@@ -79,8 +83,7 @@ TEST_F(BoneTest, CopyEntityCopiesTheBoneAndItsChildren) {
     b->verts_id = {4, 8, 0};
     b->verts_w = {0.25f, 0.75f, 0};
     b->keys->frames = 1;
-    b->keys->px = {0, 5};
-    b->keys->flags = {0, 1};
+    TAnimationKeys::SetKey(b->keys->position, 1, 5, 0, 0);
     b->inv_mat.LoadIdentity();
     b->inv_mat.grid[3][0] = -1;
     b->pose_y = 6;
@@ -122,11 +125,12 @@ TEST_F(BoneTest, CopyEntityCopiesTheBoneAndItsChildren) {
 
     // Own arrays and key track.
     ASSERT_NE(c->keys, b->keys);
-    EXPECT_EQ(c->keys->px, b->keys->px);
+    ASSERT_EQ(c->keys->position.size(), 1u);
+    EXPECT_EQ(c->keys->position[0].v[0], 5.0f);
     c->verts_w[0] = 1;
-    c->keys->px[1] = 0;
+    c->keys->position[0].v[0] = 0;
     EXPECT_EQ(b->verts_w[0], 0.25f);
-    EXPECT_EQ(b->keys->px[1], 5.0f);
+    EXPECT_EQ(b->keys->position[0].v[0], 5.0f);
     b->verts_id[1] = 0;
     EXPECT_EQ(c->verts_id[1], 8);
 
