@@ -368,6 +368,22 @@ TEST(MatrixTest, InverseOfAScaledMatrixKeepsThePlainTranspose) {
     EXPECT_EQ(oddInverse.grid[3][3], 1.0f);
 }
 
+TEST(MatrixTest, AffineInverseUndoesScaleRotationAndTranslation) {
+    TMatrix m;
+    m.TForm(3.0f, -2.0f, 7.0f, 20.0f, 35.0f, -50.0f, 5.0f, 0.5f, -2.0f);
+    const TMatrix inverse = m.AffineInverse();
+    for (const Point& p : {Point{1, 2, 3}, Point{-4, 0.5f, 9}}) {
+        expectPointNear(mapPoint(inverse, mapPoint(m, p)), p, 1e-4f);
+    }
+    EXPECT_EQ(inverse.grid[3][3], 1.0f);
+    EXPECT_EQ(inverse.grid[0][3], 0.0f);
+    // A singular matrix (scale 0 on one axis) falls back to the plain inverse, never to
+    // infinities.
+    TMatrix flat;
+    flat.TForm(1.0f, 2.0f, 3.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f);
+    expectMatrixNear(flat.AffineInverse(), flat.Inverse(), 0.0f, "singular");
+}
+
 TEST(MatrixTest, AffineOperationsNeverTouchTheBottomRow) {
     const std::function<void(TMatrix&)> ops[] = {
         [](TMatrix& m) { m.Translate(1, 2, 3); }, [](TMatrix& m) { m.Scale(2, 3, 4); },
