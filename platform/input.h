@@ -61,7 +61,8 @@ enum KeyCodes : int {
 
 // Number of presses of the key since the previous KeyHit of the same key (or since the display
 // opened), then resets that count. Auto-repeat does not count. Closing the window counts as a
-// press of Escape. Key codes outside 1..255 read 0.
+// press of Escape, and so do the signals caught by CatchStopSignals. Key codes outside 1..255
+// read 0.
 int KeyHit(int key);
 // 1 while the key is held down, else 0.
 int KeyDown(int key);
