@@ -93,8 +93,10 @@ class Child {
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
+    // Asked to end first, so that an X server removes its lock file; killed if it does not.
     ~Child() {
-        if (running()) {
+        signal(SIGTERM);
+        if (running() && !waitEnd(Seconds(2))) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
