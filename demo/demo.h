@@ -19,7 +19,9 @@ void DemoStartup();
 void DemoFrame();
 
 // Start-up, then the frame loop: Escape is tested before the first frame and after each flip,
-// and ends the program through End (exit status 0). Never returns.
+// and ends the program through End (exit status 0). The window's quit event and, once
+// PlatformInit has run, the interrupt and termination signals count as Escape (input.h), so
+// they end it the same way. Never returns.
 [[noreturn]] void DemoMain();
 
 // Test seam: called with a step's name after each start-up step, in order (the names are

@@ -1,4 +1,5 @@
-// The demo program: no options, no configuration; Escape ends it.
+// The demo program: no options, no configuration; Escape ends it, and so do closing the window
+// and the interrupt and termination signals (PlatformInit catches them).
 #include "demo/demo.h"
 #include "platform/display.h"
 

@@ -7,6 +7,7 @@
 #include "platform/pixmap.h"
 #include "platform/testing.h"
 
+#include "platform/display_connection.h"
 #include "platform/swap_method.h"
 
 #include <GL/glew.h>
@@ -263,6 +264,45 @@ void copyFrame(const FrameKeeper& k, Copy direction) {
                       GL_NEAREST);
 }
 
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
+// Why the video driver in use cannot show anything ("" when it can): the video layer falls back
+// to drivers that draw off-screen when it finds no display.
+std::string invisibleDriverCause() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string name = driver ? driver : "";
+    if (name != "offscreen" && name != "dummy" && name != "evdev") return "";
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY"))
+        return "no display to show it on; set DISPLAY to an X server";
+    return "the '" + name + "' video driver shows nothing on screen";
+}
+
+// Starts the video layer on a driver that shows something; why it cannot ("" when it did).
+// An X server accepts no connections for a moment while it resets after its last client has
+// gone (as a virtual X server does by default between test programs); the video layer then
+// falls back to drawing off-screen. So while a display is named and no driver is forced, the
+// display is asked for again for up to a second before giving up.
+std::string startVideo() {
+    const char* forced = SDL_GetHint(SDL_HINT_VIDEODRIVER); // the variable of that name too
+    const bool mayRetry = (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY")) && !(forced && *forced);
+    constexpr int kAttempts = 50;
+    for (int attempt = 1;; ++attempt) {
+        std::string cause;
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            cause = SDL_GetError();
+        } else {
+            cause = invisibleDriverCause();
+            if (cause.empty()) return "";
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
+        if (!mayRetry || attempt == kAttempts) return cause;
+        SDL_Delay(20);
+    }
+}
+
 void closeAtExit() {
     EndGraphics();
 }
@@ -298,6 +338,7 @@ void paceFrame(Display& d) {
 
 void PlatformInit() {
     ClockNowMs(); // the clock counts from here at the latest
+    CatchStopSignals();
     ChangeToExecutableDir();
 }
 
@@ -332,8 +373,10 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     // extensions out unless the user has chosen an override of their own.
     setenv("MESA_EXTENSION_OVERRIDE", "-GL_EXT_framebuffer_sRGB -GL_ARB_framebuffer_sRGB", 0);
 
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        failOpen(SDL_GetError());
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        if (const std::string cause = startVideo(); !cause.empty()) failOpen(cause);
+    }
+    EndProgramOnLostDisplay();
 
     d.width = width;
     d.height = height;

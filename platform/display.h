@@ -11,7 +11,8 @@
 // copied aside before the swap and back after it.
 #pragma once
 
-// Platform start-up; see above. Call it first in main.
+// Platform start-up; see above. Also makes the interrupt and termination signals count as
+// presses of Escape (CatchStopSignals in input.h). Call it first in main.
 void PlatformInit();
 // Makes the folder that holds the running executable the working directory; false when it
 // cannot be found or entered (the working directory is then unchanged).
@@ -38,7 +39,10 @@ enum GraphicsFlags : int {
 // rate asked of a full-screen mode and as the frame rate of Flip's pacing. An accumulation
 // buffer that cannot be had is dropped (the display opens without one). A display already open
 // is closed first. The 2D layer's GL state is set up (see image2d.h). A display that cannot be
-// opened ends the program through RuntimeError with the cause. Returns true.
+// opened ends the program through RuntimeError with the cause, and so does a system with no
+// screen to show it on (no DISPLAY, or a video driver that draws off-screen). Under X11, losing
+// the connection to the X server afterwards ends the program at once with a message and exit
+// status -1 (see FatalErrorNow). Returns true.
 bool Graphics(int width, int height, int depth = 0, int hertz = 60, int flags = -1);
 // Closes the display (and restores the desktop's display mode after full screen). GL objects
 // made for it are gone: images loaded before are drawn as nothing afterwards.

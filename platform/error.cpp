@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -29,6 +30,13 @@ void End() {
 void RuntimeError(std::string_view message) {
     if (!exitHook()) std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
     finish(-1, message);
+}
+
+void FatalErrorNow(std::string_view message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
+    std::fflush(stderr);
+    _exit(-1);
 }
 
 void DebugLog([[maybe_unused]] std::string_view message) {

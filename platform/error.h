@@ -10,6 +10,11 @@
 // Writes the message to standard error and ends the program with exit status -1.
 [[noreturn]] void RuntimeError(std::string_view message);
 
+// Writes the message to standard error and ends the process at once with exit status -1,
+// running no exit handlers and not the test seam's hook: for failures after which closing down
+// would call into what has failed (the display's connection gone, for one).
+[[noreturn]] void FatalErrorNow(std::string_view message);
+
 // Debug-log channel: a line on standard error in debug builds, silent in release builds.
 void DebugLog(std::string_view message);
 

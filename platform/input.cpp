@@ -6,6 +6,8 @@
 #include <SDL.h>
 
 #include <array>
+#include <atomic>
+#include <csignal>
 #include <deque>
 
 namespace {
@@ -29,6 +31,15 @@ struct InputState {
 InputState& input() {
     static InputState state;
     return state;
+}
+
+// Interrupt and termination signals caught and not yet delivered as Escape presses. Written by
+// the signal handler, which may run on any thread, so a lock-free atomic.
+std::atomic<int> stopRequests{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void onStopSignal(int) {
+    stopRequests.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool validKey(int key) {
@@ -192,6 +203,7 @@ void PumpInputEvents() {
         release(e.key);
     }
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+    in.hits[KEY_ESCAPE] += stopRequests.exchange(0, std::memory_order_relaxed);
     SDL_Event e;
     while (SDL_PollEvent(&e)) handleEvent(e);
 }
@@ -203,6 +215,19 @@ void ResetInputState() {
     in.mouseX = 0;
     in.mouseY = 0;
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_GetMouseState(&in.mouseX, &in.mouseY);
+}
+
+void CatchStopSignals() {
+    // The video layer would otherwise put handlers of its own on these signals when its event
+    // loop starts, which turn them into quit events only while events are pumped.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    // SA_RESETHAND: the second signal of a kind finds the default action again.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 int KeyHit(int key) {

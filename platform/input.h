@@ -61,12 +61,22 @@ enum KeyCodes : int {
 
 // Number of presses of the key since the previous KeyHit of the same key (or since the display
 // opened), then resets that count. Auto-repeat does not count. Closing the window counts as a
-// press of Escape. Key codes outside 1..255 read 0.
+// press of Escape, and so do the signals caught by CatchStopSignals. Key codes outside 1..255
+// read 0.
 int KeyHit(int key);
 // 1 while the key is held down, else 0.
 int KeyDown(int key);
 // Forgets all pending presses and held keys.
 void FlushKeys();
+
+// Stop requests: from this call on, an interrupt signal (SIGINT, Ctrl+C in a terminal) or a
+// termination signal (SIGTERM) counts as one press of Escape, delivered by the next event pump
+// of an open display (one pending before the display opens waits for it), as closing the
+// window does; so the program ends where Escape ends it. Each kind of signal is taken this way
+// once: a second one of the same kind ends the process as the system does by default, for a
+// program that does not test Escape. It replaces whatever was set for these signals before,
+// ignoring included. PlatformInit calls it; in-process tests do not.
+void CatchStopSignals();
 
 // Pointer position in window pixels, (0, 0) at the top left.
 int MouseX();

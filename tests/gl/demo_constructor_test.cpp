@@ -17,6 +17,7 @@
 #include "platform/mathfn.h"
 #include "platform/random.h"
 #include "platform/testing.h"
+#include "stop_requests.h"
 
 #include <gtest/gtest.h>
 
@@ -306,20 +307,27 @@ TEST_F(ConstructorTest, PhaseTenBacksTheCameraAwayFromTheLastOrbitByAFifthPerFra
 
 // ---- Phase 11 ----
 
+// The quit event and the stop signals end the end screen as Escape does, within the frame.
 TEST_F(ConstructorTest, PhaseElevenEndsTheProgramOnEscapeBeforeTheFlip) {
+    stoptest::DefaultStopSignalsAfter restore;
     frame(parte11, 0);
     EXPECT_EQ(halvreny, 573.0f);
     EXPECT_EQ(frecuenciafuegos, 59);
     EXPECT_EQ(poscreditos, 2.0f);
-    testseam::PushKeyPress(KEY_ESCAPE);
-    try {
-        frame(parte11, 0);
-        ADD_FAILURE() << "Escape did not end the program";
-    } catch (const Exited& e) {
-        EXPECT_EQ(e.status, 0);
+    for (const stoptest::StopRequest request : stoptest::kAllStopRequests) {
+        SCOPED_TRACE(stoptest::Name(request));
+        stoptest::Request(request);
+        const float before = poscreditos;
+        try {
+            frame(parte11, 0);
+            ADD_FAILURE() << "the request did not end the program";
+        } catch (const Exited& e) {
+            EXPECT_EQ(e.status, 0);
+        }
+        EXPECT_EQ(poscreditos, before + 2.0f) << "the frame was drawn first";
+        // The press was taken by the phase's own test.
+        EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
     }
-    // The press was taken by the phase's own test.
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
 }
 
 } // namespace

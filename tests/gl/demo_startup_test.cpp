@@ -20,6 +20,7 @@
 #include "../unit/audio_fixture.h"
 #include "../unit/temp_dir.h"
 #include "demo_fixture_gl.h"
+#include "stop_requests.h"
 
 #include <gtest/gtest.h>
 
@@ -162,10 +163,12 @@ TEST_F(DemoRunTest, StartUpRunsInOrderAndEachStepFindsWhatItNeeds) {
     EXPECT_NE(frame.Pixel(400, 300) & 0xffffff, 0u);
 }
 
-// Escape pressed during start-up ends the program before anything is drawn.
-TEST_F(DemoRunTest, EscapeDuringStartUpEndsBeforeTheFirstFrame) {
-    SetStartupObserver([](std::string_view step) {
-        if (step == "musica.Play") testseam::PushKeyPress(27);
+// Runs the demo with the request made during start-up, once the display is open, and checks
+// that the program ended with status 0 before anything was drawn.
+void ExpectStopBeforeTheFirstFrame(stoptest::StopRequest request) {
+    stoptest::DefaultStopSignalsAfter restore;
+    SetStartupObserver([request](std::string_view step) {
+        if (step == "musica.Play") stoptest::Request(request);
     });
     try {
         DemoMain();
@@ -178,6 +181,27 @@ TEST_F(DemoRunTest, EscapeDuringStartUpEndsBeforeTheFirstFrame) {
     EXPECT_EQ(ticks, 0.0f) << "no frame read the clock";
     EXPECT_EQ(flash->alfa, 0.0f) << "no frame drew the flash";
 }
+
+// Escape pressed during start-up ends the program before anything is drawn.
+TEST_F(DemoRunTest, EscapeDuringStartUpEndsBeforeTheFirstFrame) {
+    ExpectStopBeforeTheFirstFrame(stoptest::StopRequest::Escape);
+}
+
+// The quit event and the stop signals, coming during start-up, end the program as Escape does.
+class StopRequestTest : public DemoRunTest,
+                        public testing::WithParamInterface<stoptest::StopRequest> {};
+
+TEST_P(StopRequestTest, DuringStartUpEndsTheProgramBeforeTheFirstFrame) {
+    ExpectStopBeforeTheFirstFrame(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, StopRequestTest,
+                         testing::Values(stoptest::StopRequest::QuitEvent,
+                                         stoptest::StopRequest::Interrupt,
+                                         stoptest::StopRequest::Termination),
+                         [](const testing::TestParamInfo<stoptest::StopRequest>& param) {
+                             return std::string(stoptest::Name(param.param));
+                         });
 
 // A media folder beside the test whose files link to the generated ones, but for the changes
 // asked: files left out or replaced by other bytes.

@@ -212,6 +212,33 @@ TEST_F(DisplayTest, ADisplayTheSystemRefusesIsAFatalErrorWithTheSystemsReason) {
     EXPECT_TRUE(GraphicsOpen());
 }
 
+// The video layer's drivers that draw off-screen are refused by name, so that the program never
+// runs on with nothing on screen; the display opens again afterwards.
+TEST_F(DisplayTest, AnOffScreenVideoDriverIsRefusedWithAMessage) {
+    struct Fatal {
+        std::string message;
+    };
+    for (const char* driver : {"offscreen", "dummy"}) {
+        EndGraphics();
+        SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
+        setenv("SDL_VIDEODRIVER", driver, 1);
+        try {
+            Graphics(kWidth, kHeight, 0, 60, 2);
+            ADD_FAILURE() << driver << ": Graphics returned";
+        } catch (const Fatal& e) {
+            EXPECT_EQ(e.message, std::string("Unable to open the display: the '") + driver +
+                                     "' video driver shows nothing on screen");
+        }
+        unsetenv("SDL_VIDEODRIVER");
+        SetExitHook(nullptr);
+        EXPECT_FALSE(GraphicsOpen()) << driver;
+        EXPECT_FALSE(SDL_WasInit(SDL_INIT_VIDEO)) << driver << ": the video layer is left closed";
+    }
+    EnsureDisplay();
+    EXPECT_TRUE(GraphicsOpen());
+    EXPECT_STREQ(SDL_GetCurrentVideoDriver(), "x11");
+}
+
 // The test screen is 800x600: that size has a full-screen mode, 640x480 has none and opens a
 // window of its own size instead.
 TEST_F(DisplayTest, NonZeroDepthOpensFullScreenWhenTheScreenHasThatSize) {

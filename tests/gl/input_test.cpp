@@ -2,8 +2,11 @@
 #include "gl_fixture.h"
 
 #include "platform/input.h"
+#include "stop_requests.h"
 
 #include <SDL.h>
+
+#include <csignal>
 
 namespace {
 using namespace gltest;
@@ -62,6 +65,41 @@ TEST_F(InputTest, ClosingTheWindowCountsAsEscape) {
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     ASSERT_EQ(SDL_PushEvent(&quit), 1);
+    EXPECT_EQ(KeyHit(KEY_ESCAPE), 1);
+    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
+}
+
+// The handler a signal finds now.
+void (*SignalHandler(int signal))(int) {
+    struct sigaction now {};
+    sigaction(signal, nullptr, &now);
+    return now.sa_handler;
+}
+
+TEST_F(InputTest, EachStopSignalCountsOnceAsEscapeThenFindsTheDefaultAction) {
+    stoptest::DefaultStopSignalsAfter restore;
+    // Ignored before, as a shell leaves it for a program it starts in the background: caught all
+    // the same.
+    std::signal(SIGINT, SIG_IGN);
+    CatchStopSignals();
+    std::raise(SIGINT);
+    EXPECT_EQ(KeyHit(KEY_ESCAPE), 1);
+    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
+    // A second interrupt would end the process; the termination signal is still caught once.
+    EXPECT_EQ(SignalHandler(SIGINT), SIG_DFL);
+    EXPECT_NE(SignalHandler(SIGTERM), SIG_DFL);
+    std::raise(SIGTERM);
+    EXPECT_EQ(KeyHit(KEY_ESCAPE), 1);
+    EXPECT_EQ(SignalHandler(SIGTERM), SIG_DFL);
+}
+
+TEST_F(InputTest, AStopSignalBeforeTheDisplayOpensWaitsForIt) {
+    stoptest::DefaultStopSignalsAfter restore;
+    EndGraphics();
+    CatchStopSignals();
+    std::raise(SIGTERM);
+    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0) << "no display, no events";
+    EnsureDisplay(); // opening starts the input state afresh
     EXPECT_EQ(KeyHit(KEY_ESCAPE), 1);
     EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -37,4 +39,16 @@ TEST(ErrorTest, RuntimeErrorPrintsAndExitsWithMinusOne) {
     EXPECT_EXIT(RuntimeError("Unable to calculate tex size"), testing::ExitedWithCode(255),
                 "Unable to calculate tex size");
     EXPECT_EXIT(End(), testing::ExitedWithCode(0), "");
+}
+
+// FatalErrorNow is for failures after which closing down would hang: the message, status -1, and
+// neither the exit handlers nor the test hook run.
+TEST(ErrorTest, FatalErrorNowPrintsAndEndsAtOnce) {
+    EXPECT_EXIT(
+        {
+            std::atexit([] { std::fputs("an exit handler ran\n", stderr); });
+            SetExitHook([](int, std::string_view) { std::fputs("the hook ran\n", stderr); });
+            FatalErrorNow("Lost the connection to the display :9");
+        },
+        testing::ExitedWithCode(255), "^Lost the connection to the display :9\n$");
 }

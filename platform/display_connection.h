@@ -1,0 +1,8 @@
+// Inside the platform layer: what happens when the display's server goes away.
+#pragma once
+
+// Under X11, from now on a lost connection to the X server (the server ended or unreachable)
+// ends the program at once with "Lost the connection to the display <name>" on standard error
+// and exit status -1, instead of the system's default, which runs the exit handlers: those close
+// the display and would wait forever on the dead connection. Elsewhere nothing happens.
+void EndProgramOnLostDisplay();

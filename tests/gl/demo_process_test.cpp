@@ -1,0 +1,286 @@
+// The demo program itself, run as a child process on an X server of the test's own: the stop
+// signals end it as Escape does, losing the display ends it with a message, and with no display
+// at all it refuses to start. These wait on real processes, so they poll the clock (briefly).
+#include "../unit/temp_dir.h"
+#include "x_window_probe.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#ifndef LAPIZ_DEMO
+#error "the build passes the demo program's path as LAPIZ_DEMO"
+#endif
+
+extern char** environ;
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+// How long a step may take on a loaded machine before the test gives up on it.
+constexpr Seconds kStartLimit{30.0};
+constexpr Seconds kEndLimit{10.0};
+
+// A process started by the test, killed (if it still runs) when the object goes.
+class Child {
+  public:
+    struct Options {
+        std::vector<std::string> argv;
+        // Changes to the test's own environment: a value sets the variable, none removes it.
+        std::vector<std::pair<std::string, std::optional<std::string>>> env;
+        std::string stderrPath;        // standard error goes here; /dev/null when empty
+        bool ignoreInterrupts = false; // SIGINT ignored, as a shell starts a background job
+        int inheritFd = -1;            // a descriptor the child keeps open
+    };
+
+    explicit Child(const Options& o) {
+        // Everything the child needs is made before the fork: after it, only calls that are
+        // safe there.
+        std::vector<std::string> envStrings;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('='));
+            bool changed = false;
+            for (const auto& [n, v] : o.env) changed = changed || n == name;
+            if (!changed) envStrings.push_back(entry);
+        }
+        for (const auto& [n, v] : o.env)
+            if (v) envStrings.push_back(n + "=" + *v);
+        std::vector<char*> argv, envp;
+        for (const std::string& a : o.argv) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        for (const std::string& e : envStrings) envp.push_back(const_cast<char*>(e.c_str()));
+        envp.push_back(nullptr);
+        const std::string errPath = o.stderrPath.empty() ? "/dev/null" : o.stderrPath;
+
+        pid_ = fork();
+        if (pid_ != 0) return;
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (err >= 0) dup2(err, STDERR_FILENO);
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+        }
+        if (o.inheritFd >= 0) fcntl(o.inheritFd, F_SETFD, 0);
+        struct sigaction action {};
+        action.sa_handler = o.ignoreInterrupts ? SIG_IGN : SIG_DFL;
+        sigaction(SIGINT, &action, nullptr);
+        action.sa_handler = SIG_DFL;
+        sigaction(SIGTERM, &action, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    // Asked to end first, so that an X server removes its lock file; killed if it does not.
+    ~Child() {
+        signal(SIGTERM);
+        if (running() && !waitEnd(Seconds(2))) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    bool running() const { return pid_ > 0 && !status_; }
+    void signal(int sig) const {
+        if (running()) kill(pid_, sig);
+    }
+
+    // The wait status once the process has ended within the limit; nothing while it runs on.
+    std::optional<int> waitEnd(Seconds limit) {
+        const auto until = SteadyClock::now() + limit;
+        while (running()) {
+            int status = 0;
+            const pid_t r = waitpid(pid_, &status, WNOHANG);
+            if (r == pid_ || (r < 0 && errno != EINTR)) {
+                status_ = r == pid_ ? status : -1;
+                break;
+            }
+            if (SteadyClock::now() > until) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return status_;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The program's path found on PATH; "" when it is not there.
+std::string FindOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return "";
+}
+
+std::string Describe(int status) {
+    if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return std::string("killed by ") + strsignal(WTERMSIG(status));
+    return "wait status " + std::to_string(status);
+}
+
+class DemoProcessTest : public testing::Test {
+  protected:
+    // Starts an X server on a free display number of its own; skips the test without one.
+    void StartServer() {
+        const std::string xvfb = FindOnPath("Xvfb");
+        if (xvfb.empty()) GTEST_SKIP() << "no Xvfb on PATH to start an X server of the test's own";
+        int fds[2];
+        ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        const std::string fd = std::to_string(fds[1]);
+        server_.emplace(Child::Options{
+            {xvfb, "-displayfd", fd, "-screen", "0", "800x600x24", "-nolisten", "tcp"},
+            {},
+            "",
+            false,
+            fds[1]});
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        const auto until = SteadyClock::now() + kStartLimit;
+        while (number.find('\n') == std::string::npos && SteadyClock::now() < until) {
+            if (poll(&p, 1, 100) <= 0) continue;
+            char buffer[16];
+            const ssize_t n = read(fds[0], buffer, sizeof buffer);
+            if (n <= 0) break;
+            number.append(buffer, std::size_t(n));
+        }
+        close(fds[0]);
+        if (number.find('\n') == std::string::npos)
+            GTEST_SKIP() << "the X server of the test's own did not start (" << xvfb << ")";
+        display_ = ":" + number.substr(0, number.find('\n'));
+    }
+
+    // The demo on the X server named (none: no display at all), its standard error kept, the
+    // audio on the dummy driver and, under the address sanitizer, no leak check (see
+    // sanitizer_options.cpp).
+    Child::Options DemoOptions(std::optional<std::string> display, bool ignoreInterrupts) const {
+        return {{LAPIZ_DEMO},
+                {{"DISPLAY", std::move(display)},
+                 {"WAYLAND_DISPLAY", std::nullopt},
+                 {"SDL_VIDEODRIVER", std::nullopt},
+                 {"SDL_AUDIODRIVER", "dummy"},
+                 {"ASAN_OPTIONS", "detect_leaks=0"}},
+                errors(),
+                ignoreInterrupts,
+                -1};
+    }
+
+    void StartDemo(bool ignoreInterrupts = false) {
+        demo_.emplace(DemoOptions(display_, ignoreInterrupts));
+        ASSERT_TRUE(demo_->started());
+    }
+
+    // Waits until the demo shows frames: its window is up and no longer black.
+    void WaitForFrames() {
+        const auto until = SteadyClock::now() + kStartLimit;
+        while (SteadyClock::now() < until && demo_->running()) {
+            if (const auto pixel = ShownWindowPixel(display_); pixel && *pixel != 0) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        FAIL() << "the demo showed no frame; it wrote: " << ReadFile(errors());
+    }
+
+    std::string errors() const { return (tmp_.dir() / "stderr.txt").string(); }
+
+    TempDir tmp_;
+    std::optional<Child> server_;
+    std::optional<Child> demo_;
+    std::string display_;
+};
+
+TEST_F(DemoProcessTest, StopSignalsEndTheRunningDemoAsEscapeDoes) {
+    struct Case {
+        const char* name;
+        int signal;
+        bool ignoredOnStart; // as a shell starts a program in the background
+    };
+    StartServer();
+    if (IsSkipped()) return;
+    for (const Case c : {Case{"interrupt", SIGINT, false}, Case{"termination", SIGTERM, false},
+                         Case{"interrupt ignored on start", SIGINT, true}}) {
+        SCOPED_TRACE(c.name);
+        StartDemo(c.ignoredOnStart);
+        WaitForFrames();
+        if (HasFatalFailure()) return;
+        const auto sent = SteadyClock::now();
+        demo_->signal(c.signal);
+        const std::optional<int> status = demo_->waitEnd(kEndLimit);
+        const Seconds took = SteadyClock::now() - sent;
+        ASSERT_TRUE(status) << "still running " << kEndLimit.count() << " s after the signal";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+            << Describe(*status) << "; it wrote: " << ReadFile(errors());
+        std::printf("[ %s ] ended %.3f s after the signal\n", c.name, took.count());
+    }
+}
+
+TEST_F(DemoProcessTest, LosingTheDisplayEndsTheDemoWithAMessage) {
+    StartServer();
+    if (IsSkipped()) return;
+    StartDemo();
+    WaitForFrames();
+    if (HasFatalFailure()) return;
+    server_->signal(SIGTERM);
+    ASSERT_TRUE(server_->waitEnd(kEndLimit)) << "the X server did not end";
+    const std::optional<int> status = demo_->waitEnd(kEndLimit);
+    ASSERT_TRUE(status) << "still running " << kEndLimit.count() << " s after its display went";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) != 0) << Describe(*status);
+    const std::string written = ReadFile(errors());
+    EXPECT_TRUE(EndsWith(written, "Lost the connection to the display " + display_ + "\n"))
+        << written;
+}
+
+TEST_F(DemoProcessTest, WithNoDisplayTheDemoRefusesToStart) {
+    Child demo(DemoOptions(std::nullopt, false));
+    const std::optional<int> status = demo.waitEnd(kEndLimit);
+    ASSERT_TRUE(status) << "still running " << kEndLimit.count() << " s later";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) != 0) << Describe(*status);
+    const std::string message = "Unable to open the display: no display to show it on; set "
+                                "DISPLAY to an X server\n";
+    // The video layer may say something of its own first.
+    const std::string written = ReadFile(errors());
+    EXPECT_TRUE(EndsWith(written, message)) << written;
+}
+
+} // namespace
