@@ -30,6 +30,7 @@ struct FrameKeeper {
     GLuint colour = 0;
     int width = 0;
     int height = 0;
+    bool made = false; // creation was tried (it may have failed)
 };
 
 struct Display {
@@ -214,6 +215,7 @@ struct SavedFramebufferState {
 
 void createKeeper(Display& d) {
     FrameKeeper& k = d.keeper;
+    k.made = true;
     if (!glGenFramebuffers || !glBlitFramebuffer) {
         DebugLog("Display: no framebuffer blits; frames are not kept across Flip");
         return;
@@ -236,6 +238,7 @@ void createKeeper(Display& d) {
         glDeleteFramebuffers(1, &k.fbo);
         glDeleteRenderbuffers(1, &k.colour);
         k = FrameKeeper{};
+        k.made = true;
     }
 }
 
@@ -421,8 +424,11 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     SDL_GL_SwapWindow(d.window);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    createKeeper(d);
-    copyFrame(d.keeper, Copy::BackToKeeper);
+    // The keeper is made when a flip first needs it: a swap that keeps the frame never does.
+    if (!d.swapKeepsFrame) {
+        createKeeper(d);
+        copyFrame(d.keeper, Copy::BackToKeeper);
+    }
 
     d.paceBase = ClockNowMs();
     d.paceFrame = 0;
@@ -475,7 +481,10 @@ void Flip(int sync) {
     if (paced) paceFrame(d);
     // A swap that copies keeps the frame by itself; otherwise it goes aside and comes back.
     const bool copies = !d.swapKeepsFrame || d.forceFrameCopies || d.loseBackBuffer;
-    if (copies) copyFrame(d.keeper, Copy::BackToKeeper);
+    if (copies) {
+        if (!d.keeper.made) createKeeper(d);
+        copyFrame(d.keeper, Copy::BackToKeeper);
+    }
     SDL_GL_SwapWindow(d.window);
     if (d.loseBackBuffer) spoilBackBuffer();
     if (copies) copyFrame(d.keeper, Copy::KeeperToBack);
