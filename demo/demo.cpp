@@ -21,6 +21,8 @@
 #include "platform/input.h"
 
 #include <future>
+#include <map>
+#include <string>
 #include <utility>
 
 namespace {
@@ -34,11 +36,53 @@ void done(std::string_view step) {
     if (observer()) observer()(step);
 }
 
+// The images of the start-up table, decoded on a thread of their own while the display opens;
+// only their upload waits for the display.
+const char* const kStartupImages[] = {"media/portada.png",
+                                      "media/fondo.png",
+                                      "media/marco.png",
+                                      "media/txt_is.png",
+                                      "media/txt_theuniverse.png",
+                                      "media/txt_fewunsorted.png",
+                                      "media/txt_blocks.png",
+                                      "media/lapiz.png",
+                                      "media/flare.png",
+                                      "media/kolumo.png",
+                                      "media/obel.png",
+                                      "media/varnik.png",
+                                      "media/ticker.png",
+                                      "media/creditos.png",
+                                      "media/scrollkolumo.png",
+                                      "media/halvrenstudios.png"};
+
+using DecodedImages = std::map<std::string, PixmapRef>;
+
+DecodedImages decodeStartupImages() {
+    DecodedImages decoded;
+    for (const char* path : kStartupImages) decoded[path] = LoadPixmap(path);
+    return decoded;
+}
+
+// The decoded pixmap of path (taken out of the table), or path decoded now when it is not there.
+PixmapRef decodedImage(DecodedImages& decoded, const std::string& path) {
+    const auto it = decoded.find(path);
+    if (it == decoded.end()) return LoadPixmap(path);
+    PixmapRef p = std::move(it->second);
+    decoded.erase(it);
+    return p;
+}
+
 // An image of the start-up table, with its handle where the table gives one.
-ImageRef image(const std::string& path, int flags, float hx = 0, float hy = 0) {
-    ImageRef loaded = MustLoadImage(path, flags);
+ImageRef image(DecodedImages& decoded, const std::string& path, int flags, float hx = 0,
+               float hy = 0) {
+    ImageRef loaded = MustLoadImage(decodedImage(decoded, path), path, flags);
     if (hx != 0 || hy != 0) SetImageHandle(loaded, hx, hy);
     return loaded;
+}
+
+ImageRef strip(DecodedImages& decoded, const std::string& path, int cellWidth, int cellHeight,
+               int count) {
+    return MustLoadAnimImage(decodedImage(decoded, path), path, cellWidth, cellHeight, 0, count, 1);
 }
 
 } // namespace
@@ -59,6 +103,8 @@ void DemoStartup() {
     std::future<SoundRef> endSong =
         std::async(std::launch::async, [endSongPath] { return LoadSound(endSongPath, 1); });
 
+    std::future<DecodedImages> images = std::async(std::launch::async, decodeStartupImages);
+
     InitEngineModule();
     done("InitEngineModule");
 
@@ -77,19 +123,20 @@ void DemoStartup() {
     done("HideMouse");
 
     musica = tmusic::loadMain(song.get(), kMainSongFile);
-    portada = image("media/portada.png", 7, 400, 300);
-    fondo = image("media/fondo.png", 1, 400, 300);
-    marco = image("media/marco.png", 1, 400, 300);
-    txt_theworld = image("media/txt_theuniverse.png", 7, 400, 300);
-    txt_is = image("media/txt_is.png", 7, 400, 300);
-    txt_fewordered = image("media/txt_fewunsorted.png", 7, 400, 300);
-    txt_blocks = image("media/txt_blocks.png", 7, 400, 300);
-    lapiz = image("media/lapiz.png", 1, 16, 16);
-    flare = image("media/flare.png", 1, 32, 32);
-    kolumoimage = MustLoadAnimImage("media/kolumo.png", 334, 229, 0, 3, 1);
+    DecodedImages decoded = images.get();
+    portada = image(decoded, "media/portada.png", 7, 400, 300);
+    fondo = image(decoded, "media/fondo.png", 1, 400, 300);
+    marco = image(decoded, "media/marco.png", 1, 400, 300);
+    txt_theworld = image(decoded, "media/txt_theuniverse.png", 7, 400, 300);
+    txt_is = image(decoded, "media/txt_is.png", 7, 400, 300);
+    txt_fewordered = image(decoded, "media/txt_fewunsorted.png", 7, 400, 300);
+    txt_blocks = image(decoded, "media/txt_blocks.png", 7, 400, 300);
+    lapiz = image(decoded, "media/lapiz.png", 1, 16, 16);
+    flare = image(decoded, "media/flare.png", 1, 32, 32);
+    kolumoimage = strip(decoded, "media/kolumo.png", 334, 229, 3);
     kolumomusic = MustHaveLoadedSound(endSong.get(), endSongPath);
-    obel = image("media/obel.png", 1);
-    varnik = image("media/varnik.png", 1);
+    obel = image(decoded, "media/obel.png", 1);
+    varnik = image(decoded, "media/varnik.png", 1);
     done("media");
 
     FillBeatTables();
@@ -133,14 +180,14 @@ void DemoStartup() {
     piezagigante = tpiezagigante::crea(20, 0, 60, 0, 0, 0);
     done("piezagigante");
 
-    ticker = image("media/ticker.png", 1);
-    creditos = MustLoadAnimImage("media/creditos.png", 1, 36, 0, 2600, 1);
+    ticker = image(decoded, "media/ticker.png", 1);
+    creditos = strip(decoded, "media/creditos.png", 1, 36, 2600);
     SetImageHandle(creditos, 0, 23);
     done("creditos");
     constructorpivot = CreatePivot(nullptr);
     done("constructorpivot");
-    scrollkolumo = MustLoadAnimImage("media/scrollkolumo.png", 1, 36, 0, 3600, 1);
-    halvren = image("media/halvrenstudios.png", 1, 169, 38);
+    scrollkolumo = strip(decoded, "media/scrollkolumo.png", 1, 36, 3600);
+    halvren = image(decoded, "media/halvrenstudios.png", 1, 169, 38);
     done("halvren");
 
     flash->activa(1.0f, 0.1f, 0.01f);

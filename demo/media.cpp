@@ -90,6 +90,16 @@ ImageRef MustLoadImage(const std::string& path, int flags) {
     return checked(LoadImage(path, flags), "image", path);
 }
 
+ImageRef MustLoadImage(const PixmapRef& decoded, const std::string& path, int flags) {
+    return checked(LoadImage(decoded, flags), "image", path);
+}
+
+ImageRef MustLoadAnimImage(const PixmapRef& decoded, const std::string& path, int cellWidth,
+                           int cellHeight, int first, int count, int flags) {
+    return checked(LoadAnimImage(decoded, cellWidth, cellHeight, first, count, flags),
+                   "image strip", path);
+}
+
 ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first,
                            int count, int flags) {
     return checked(LoadAnimImage(path, cellWidth, cellHeight, first, count, flags), "image strip",

@@ -43,6 +43,10 @@ void CheckDemoMedia();
 ImageRef MustLoadImage(const std::string& path, int flags);
 ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first,
                            int count, int flags);
+// The same for a pixmap decoded elsewhere (on a thread of its own) from path.
+ImageRef MustLoadImage(const PixmapRef& decoded, const std::string& path, int flags);
+ImageRef MustLoadAnimImage(const PixmapRef& decoded, const std::string& path, int cellWidth,
+                           int cellHeight, int first, int count, int flags);
 SoundRef MustLoadSound(const std::string& path, int flags);
 // The same check for a sound loaded elsewhere (on a thread of its own): `loaded` is what
 // LoadSound(path, ...) returned.
