@@ -3,6 +3,8 @@
 #include "demo/float_math.h"
 #include "demo/media.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/pivot.h"
 
 const std::array<tpieza::Forma, tpieza::kFormas> tpieza::formas = {{
     {{0, -2, 2, 4}, {0, 0, 0, 0}, 200, 0, 0},   // straight row of four

@@ -4,6 +4,8 @@
 #include "demo/media.h"
 #include "demo/tpieza.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/pivot.h"
 #include "platform/random.h"
 
 TextureRef tpiezagigante::textura;

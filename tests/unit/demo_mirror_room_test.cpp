@@ -7,6 +7,7 @@
 #include "demo/tcubemap.h"
 #include "demo/tpieza.h"
 #include "demo/tpiezagigante.h"
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/mesh.h"
 #include "entity_fixture.h"

@@ -4,6 +4,7 @@
 #include "demo/phases_opening.h"
 #include "demo/tpieza.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
 #include "entity_fixture.h"
 #include "piece_fixture.h"
 #include "platform/random.h"

@@ -6,6 +6,7 @@
 #include "demo/phases_opening.h"
 #include "demo/tpieza.h"
 #include "engine/commands.h"
+#include "engine/pivot.h"
 #include "platform/random.h"
 
 #include <gtest/gtest.h>
