@@ -416,9 +416,6 @@ int GraphicsHeight() {
 int GraphicsDepth() {
     return display().window ? display().depth : 0;
 }
-int GraphicsHertz() {
-    return display().window ? display().hertz : 0;
-}
 unsigned GraphicsContextId() {
     return display().contextId;
 }
@@ -464,10 +461,6 @@ void SetFrameCopiesOnFlip(bool on) {
 
 bool SwapKeepsFrame() {
     return display().swapKeepsFrame;
-}
-
-bool VSyncConfirmed() {
-    return display().vsyncConfirmed;
 }
 
 std::uint32_t FrameCapture::Pixel(int x, int y) const {
