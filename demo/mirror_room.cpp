@@ -11,8 +11,10 @@
 #include "demo/tcubemap.h"
 #include "demo/tcubo.h"
 #include "demo/tpieza.h"
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/global.h"
+#include "engine/pivot.h"
 #include "platform/random.h"
 
 #include <iterator>

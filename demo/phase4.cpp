@@ -18,8 +18,10 @@
 #include "demo/tpieza.h"
 #include "demo/tpluma.h"
 #include "demo/tscroll.h"
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/global.h"
+#include "engine/pivot.h"
 #include "platform/random.h"
 
 namespace {

@@ -20,6 +20,7 @@
 #include "demo/tpieza.h"
 #include "demo/tpluma.h"
 #include "demo/tscroll.h"
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/global.h"
 #include "platform/random.h"

@@ -19,8 +19,11 @@
 #include "demo/tpieza.h"
 #include "demo/tpiezagigante.h"
 #include "demo/tpluma.h"
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/global.h"
+#include "engine/light.h"
+#include "engine/pivot.h"
 #include "platform/mathfn.h"
 #include "platform/random.h"
 

@@ -20,8 +20,10 @@
 #include "demo/tparticula.h"
 #include "demo/tpieza.h"
 #include "demo/tpluma.h"
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/global.h"
+#include "engine/light.h"
 #include "platform/random.h"
 
 namespace {

@@ -1,7 +1,10 @@
 #include "demo/tcubemap.h"
 
 #include "demo/float_math.h"
+#include "engine/camera.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/pivot.h"
 #include "platform/mathfn.h"
 #include "platform/random.h"
 

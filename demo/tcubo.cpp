@@ -3,6 +3,8 @@
 #include "demo/media.h"
 #include "demo/tscroll.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/pivot.h"
 
 #include <string>
 

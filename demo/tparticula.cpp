@@ -2,6 +2,7 @@
 
 #include "demo/media.h"
 #include "engine/commands.h"
+#include "engine/sprite.h"
 #include "platform/random.h"
 
 std::shared_ptr<TList<tparticulaRef>> tparticula::lista_particulas = CreateList<tparticulaRef>();

@@ -3,6 +3,8 @@
 #include "demo/float_math.h"
 #include "demo/media.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/pivot.h"
 
 const std::array<tpieza::Forma, tpieza::kFormas> tpieza::formas = {{
     {{0, -2, 2, 4}, {0, 0, 0, 0}, 200, 0, 0},   // straight row of four
@@ -19,9 +21,15 @@ TextureRef tpieza::textura;
 
 tpiezaRef tpieza::crea(int tipo, float x, float y, float z, float pitch, float yaw, float roll,
                        int modo, int contorno, const EntityRef& padre) {
-    auto p = std::make_shared<tpieza>();
     // The engine hands back the texture it already loaded for this file and these flags.
     textura = MustLoadTexture("media/pieza.png", COLORTEXTURE);
+    return creaConTextura(textura, tipo, x, y, z, pitch, yaw, roll, modo, contorno, padre);
+}
+
+tpiezaRef tpieza::creaConTextura(const TextureRef& tex, int tipo, float x, float y, float z,
+                                 float pitch, float yaw, float roll, int modo, int contorno,
+                                 const EntityRef& padre) {
+    auto p = std::make_shared<tpieza>();
     p->tipo = tipo;
     p->x = x;
     p->y = y;
@@ -41,7 +49,7 @@ tpiezaRef tpieza::crea(int tipo, float x, float y, float z, float pitch, float y
         p->destx = f.x;
         p->desty = f.y;
         p->brocha = CreateBrush(f.red, f.green, f.blue);
-        BrushTexture(p->brocha, textura, 0);
+        BrushTexture(p->brocha, tex, 0);
         BrushShininess(p->brocha, 2.0f);
         p->brochacontorno = CreateBrush(0, 0, 0);
         for (std::size_t i = 0; i < 4; ++i) {

@@ -77,6 +77,11 @@ class tpieza {
     // that cannot be loaded ends the program with an error naming the file.
     static tpiezaRef crea(int tipo, float x, float y, float z, float pitch, float yaw, float roll,
                           int modo, int contorno, const EntityRef& padre);
+    // crea with the blocks' texture given instead of loaded from the media folder (null: the
+    // blocks are untextured); textura is left as it is.
+    static tpiezaRef creaConTextura(const TextureRef& tex, int tipo, float x, float y, float z,
+                                    float pitch, float yaw, float roll, int modo, int contorno,
+                                    const EntityRef& padre);
     // One frame: turns by the spin and damps it, places the pivot at the world position and
     // rotation, then glides (modo 0) or snaps (modo 1) the blocks. Any other modo does nothing.
     int actualiza();

@@ -4,14 +4,21 @@
 #include "demo/media.h"
 #include "demo/tpieza.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/pivot.h"
 #include "platform/random.h"
 
 TextureRef tpiezagigante::textura;
 
 tpiezagiganteRef tpiezagigante::crea(float x, float y, float z, float pitch, float yaw,
                                      float roll) {
-    auto p = std::make_shared<tpiezagigante>();
     textura = MustLoadTexture("media/piezalinea.png", kTextureFlags);
+    return creaConTextura(textura, x, y, z, pitch, yaw, roll);
+}
+
+tpiezagiganteRef tpiezagigante::creaConTextura(const TextureRef& tex, float x, float y, float z,
+                                               float pitch, float yaw, float roll) {
+    auto p = std::make_shared<tpiezagigante>();
     p->x = x;
     p->y = y;
     p->z = z;
@@ -22,7 +29,7 @@ tpiezagiganteRef tpiezagigante::crea(float x, float y, float z, float pitch, flo
     p->tipo = Rand(0, 6);
     p->cambiatipo();
     p->brocha = CreateBrush(255, 255, 255);
-    BrushTexture(p->brocha, textura, 0);
+    BrushTexture(p->brocha, tex, 0);
     BrushShininess(p->brocha, 10.0f);
     for (MeshRef& cubo : p->cubos) {
         cubo = CreateCube(p->pivote);

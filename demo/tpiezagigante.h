@@ -47,6 +47,10 @@ class tpiezagigante {
     // after it at once. A texture that cannot be loaded ends the program with an error naming
     // the file.
     static tpiezagiganteRef crea(float x, float y, float z, float pitch, float yaw, float roll);
+    // crea with the blocks' texture given instead of loaded from the media folder (null: the
+    // blocks are untextured); textura is left as it is.
+    static tpiezagiganteRef creaConTextura(const TextureRef& tex, float x, float y, float z,
+                                           float pitch, float yaw, float roll);
     // One frame: shows the piece, eases pitch and roll, turns the yaw by half a degree, places
     // the pivot, glides the blocks, and counts down to the next change of shape (the first call
     // changes it).

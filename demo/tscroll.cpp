@@ -2,6 +2,7 @@
 
 #include "demo/media.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
 
 #include <string>
 

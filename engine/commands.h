@@ -6,6 +6,10 @@
 //
 // The engine's own code calls some commands back (PositionEntity, RotateEntity, ScaleEntity,
 // TFormPoint, TFormVector, TFormNormal, TFormedX/Y/Z, ...), so this layer is part of the engine.
+//
+// The command headers name the engine's types through engine/handles.h only. Passing a derived
+// handle where an EntityRef is taken (a MeshRef, CameraRef, PivotRef, ...) converts it, which
+// needs the derived class complete: code that does so includes that class's header itself.
 #pragma once
 
 #include "engine/commands_anim.h"

@@ -1,5 +1,6 @@
 #include "engine/commands_anim.h"
 
+#include "engine/entity.h"
 #include "engine/global.h"
 
 void UpdateWorld(float anim_speed) {

@@ -3,7 +3,6 @@
 // a no-op returning 0.
 #pragma once
 
-#include "engine/entity.h"
 #include "engine/handles.h"
 
 // Poses and advances every running animation by its speed x anim_speed, after the collision

@@ -6,7 +6,6 @@
 // entity they do nothing.
 #pragma once
 
-#include "engine/entity.h"
 #include "engine/flags.h"
 #include "engine/handles.h"
 

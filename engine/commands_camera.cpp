@@ -1,4 +1,6 @@
 #include "engine/commands_camera.h"
+#include "engine/camera.h"
+#include "engine/light.h"
 
 #include <algorithm>
 #include <climits>

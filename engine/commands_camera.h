@@ -4,10 +4,8 @@
 // null camera or light makes it a no-op (queries return 0). Colours are 0-255 per channel.
 #pragma once
 
-#include "engine/camera.h"
 #include "engine/flags.h"
 #include "engine/handles.h"
-#include "engine/light.h"
 
 #include <string>
 

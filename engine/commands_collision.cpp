@@ -1,4 +1,6 @@
 #include "engine/commands_collision.h"
+#include "engine/entity.h"
+#include "engine/global.h"
 
 void Collisions(int src_type, int dest_type, int method, int response) {
     TGlobal::Collisions(src_type, dest_type, method, response);

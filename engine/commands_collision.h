@@ -5,10 +5,7 @@
 // null entity makes a command a no-op returning 0, 0.0 or null.
 #pragma once
 
-#include "engine/collision.h"
-#include "engine/entity.h"
 #include "engine/flags.h"
-#include "engine/global.h"
 #include "engine/handles.h"
 
 // ---- Rules ----

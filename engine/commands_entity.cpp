@@ -1,6 +1,8 @@
 #include "engine/commands_entity.h"
 
+#include "engine/entity.h"
 #include "engine/math/vector.h"
+#include "engine/pivot.h"
 
 PivotRef CreatePivot(const EntityRef& parent) {
     return TPivot::CreatePivot(parent);

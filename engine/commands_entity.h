@@ -5,9 +5,7 @@
 // queries are engine-internal and not commands). Child numbers count from 1.
 #pragma once
 
-#include "engine/entity.h"
 #include "engine/handles.h"
-#include "engine/pivot.h"
 
 #include <string>
 

@@ -1,4 +1,5 @@
 #include "engine/commands_load.h"
+#include "engine/mesh.h"
 
 MeshRef LoadMesh(const std::string& file, const EntityRef& parent) {
     return TMesh::LoadMesh(file, parent);

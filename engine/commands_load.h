@@ -7,7 +7,6 @@
 #pragma once
 
 #include "engine/handles.h"
-#include "engine/mesh.h"
 
 #include <string>
 

@@ -1,4 +1,6 @@
 #include "engine/commands_mesh.h"
+#include "engine/mesh.h"
+#include "engine/surface.h"
 
 MeshRef CreateMesh(const EntityRef& parent) {
     return TMesh::CreateMesh(parent);

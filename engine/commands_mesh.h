@@ -8,11 +8,7 @@
 // channel, alpha 0.0-1.0. Out-of-range indices are a no-op or read 0 (see engine/surface.h).
 #pragma once
 
-#include "engine/bone.h"
-#include "engine/brush.h"
 #include "engine/handles.h"
-#include "engine/mesh.h"
-#include "engine/surface.h"
 
 // ---- Creating meshes ----
 

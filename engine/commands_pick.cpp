@@ -1,4 +1,8 @@
 #include "engine/commands_pick.h"
+#include "engine/camera.h"
+#include "engine/entity.h"
+#include "engine/octree.h"
+#include "engine/pick.h"
 
 void EntityPickMode(const EntityRef& entity, int mode, int obscurer) {
     if (entity) entity->EntityPickMode(mode, obscurer);

@@ -6,13 +6,8 @@
 // returning 0, 0.0 or null.
 #pragma once
 
-#include "engine/camera.h"
-#include "engine/entity.h"
 #include "engine/flags.h"
 #include "engine/handles.h"
-#include "engine/mesh.h"
-#include "engine/octree.h"
-#include "engine/pick.h"
 
 // ---- Picking ----
 

@@ -1,4 +1,5 @@
 #include "engine/commands_sprite.h"
+#include "engine/sprite.h"
 
 SpriteRef CreateSprite(const EntityRef& parent) {
     return TSprite::CreateSprite(parent);

@@ -4,7 +4,6 @@
 
 #include "engine/flags.h"
 #include "engine/handles.h"
-#include "engine/sprite.h"
 
 #include <string>
 

@@ -1,5 +1,6 @@
 #include "engine/commands_texture.h"
 
+#include "engine/brush.h"
 #include "engine/texture.h"
 
 TextureRef CreateTexture(int width, int height, int flags, int frames) {

@@ -3,12 +3,8 @@
 // string).
 #pragma once
 
-#include "engine/brush.h"
 #include "engine/flags.h"
 #include "engine/handles.h"
-#include "engine/surface.h"
-#include "engine/texture.h"
-#include "engine/texture_filter.h"
 
 #include <string>
 

@@ -1,8 +1,6 @@
 // World set-up commands: forward to the TGlobal type functions of the same names.
 #pragma once
 
-#include "engine/global.h"
-
 void Graphics3D(int width, int height, int depth, int mode, int rate);
 void AntiAlias(int samples);
 void Wireframe(int enable);

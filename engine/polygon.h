@@ -73,7 +73,6 @@ class TPolygon {
     int AddVertex(const TVector& v);
     // The stored vertex i itself; a zero vector for i outside 0 .. no_verts - 1.
     const TVector& GetVertex(int i) const;
-    int CountVertices() const { return no_verts; }
     // Gives piece this polygon's source tags: surface, triangle index and corners.
     void CopyTagsTo(TPolygon& piece) const;
 };

@@ -4,8 +4,12 @@
 //
 // The two textures are drawn in memory and handed to the engine as PNG files in the temporary
 // directory, which are removed again once loaded.
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/global.h"
+#include "engine/light.h"
+#include "engine/mesh.h"
+#include "engine/sprite.h"
 #include "platform/display.h"
 #include "platform/input.h"
 #include "platform/pixmap.h"

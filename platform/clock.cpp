@@ -60,10 +60,6 @@ void UseVirtualClock(bool on, double startMs) {
     virtualClock().now = startMs;
 }
 
-void SetVirtualClock(double ms) {
-    virtualClock().now = ms;
-}
-
 void AdvanceVirtualClock(double ms) {
     virtualClock().now += ms;
 }

@@ -236,10 +236,6 @@ TLinkRef<T> ListAddLast(const std::shared_ptr<TList<T>>& list, std::type_identit
     return list ? list->AddLast(std::move(value)) : nullptr;
 }
 template <class T>
-TLinkRef<T> ListAddFirst(const std::shared_ptr<TList<T>>& list, std::type_identity_t<T> value) {
-    return list ? list->AddFirst(std::move(value)) : nullptr;
-}
-template <class T>
 bool ListRemove(const std::shared_ptr<TList<T>>& list, const std::type_identity_t<T>& value) {
     return list && list->Remove(value);
 }

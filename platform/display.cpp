@@ -465,9 +465,6 @@ int GraphicsHeight() {
 int GraphicsDepth() {
     return display().window ? display().depth : 0;
 }
-int GraphicsHertz() {
-    return display().window ? display().hertz : 0;
-}
 unsigned GraphicsContextId() {
     return display().contextId;
 }
@@ -516,10 +513,6 @@ void SetFrameCopiesOnFlip(bool on) {
 
 bool SwapKeepsFrame() {
     return display().swapKeepsFrame;
-}
-
-bool VSyncConfirmed() {
-    return display().vsyncConfirmed;
 }
 
 std::uint32_t FrameCapture::Pixel(int x, int y) const {

@@ -51,7 +51,6 @@ bool GraphicsOpen();
 int GraphicsWidth();
 int GraphicsHeight();
 int GraphicsDepth();
-int GraphicsHertz();
 
 // Shows the frame drawn and starts the next one from it. sync -1 (or any positive value):
 // holds the frame rate to the display's hertz: each frame is shown no earlier than a deadline

@@ -179,13 +179,6 @@ float ReadFloat(const StreamRef& stream) {
     return f;
 }
 
-double ReadDouble(const StreamRef& stream) {
-    const std::uint64_t bits = readLE(stream, 8);
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
-
 void WriteByte(const StreamRef& stream, int value) {
     writeLE(stream, std::uint64_t(value), 1);
 }

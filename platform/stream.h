@@ -80,7 +80,6 @@ int ReadShort(const StreamRef& stream);
 std::int32_t ReadInt(const StreamRef& stream);
 std::int64_t ReadLong(const StreamRef& stream);
 float ReadFloat(const StreamRef& stream);
-double ReadDouble(const StreamRef& stream);
 
 // Writes (no-ops on streams not opened for writing).
 void WriteByte(const StreamRef& stream, int value);

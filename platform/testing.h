@@ -12,7 +12,6 @@ namespace testseam {
 // the calls below (and the waits of Delay and Flip, which set it forward instead of sleeping)
 // move. Switching it on sets the virtual time to startMs.
 void UseVirtualClock(bool on, double startMs = 0.0);
-void SetVirtualClock(double ms);
 void AdvanceVirtualClock(double ms);
 
 // Display: while on, Flip never waits (no frame pacing, no vertical sync) whatever its argument.
@@ -26,8 +25,6 @@ void SetFrameCopiesOnFlip(bool on);
 // True when the open display's swap copies the back buffer to the screen and leaves it as it
 // was, so that Flip needs no copies of its own.
 bool SwapKeepsFrame();
-// True when the display confirmed vertical sync at its refresh rate when it was opened.
-bool VSyncConfirmed();
 
 // 2D layer: while on, images are drawn whole even where they have tiles that are fully
 // transparent, which the layer otherwise leaves out (see TImage::Frame).

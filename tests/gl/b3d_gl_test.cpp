@@ -1,6 +1,7 @@
 // Model files with textures: the textures a model names are loaded from the model's folder with
 // the file's settings, shared between loads and carried into a collapsed mesh.
 #include "engine/commands.h"
+#include "engine/mesh.h"
 #include "engine/texture.h"
 #include "engine_fixture.h"
 #include "platform/pixmap.h"

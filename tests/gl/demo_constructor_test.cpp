@@ -11,6 +11,7 @@
 #include "demo/tparticula.h"
 #include "element_fixture.h"
 #include "engine/camera.h"
+#include "engine/pivot.h"
 #include "engine/sprite.h"
 #include "engine/texture.h"
 #include "platform/input.h"

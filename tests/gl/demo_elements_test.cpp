@@ -7,6 +7,7 @@
 #include "element_fixture.h"
 #include "engine/camera.h"
 #include "engine/mesh.h"
+#include "engine/pivot.h"
 #include "engine/texture.h"
 #include "platform/random.h"
 

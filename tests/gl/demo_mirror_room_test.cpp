@@ -13,6 +13,8 @@
 #include "element_fixture.h"
 #include "engine/camera.h"
 #include "engine/global.h"
+#include "engine/mesh.h"
+#include "engine/pivot.h"
 #include "engine/texture.h"
 #include "platform/image2d.h"
 #include "platform/random.h"

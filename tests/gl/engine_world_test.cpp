@@ -1,5 +1,6 @@
 // The engine's display and the hand-over of GL state between the 2D layer and the engine.
 #include "engine/commands.h"
+#include "engine/texture_filter.h"
 #include "engine_fixture.h"
 #include "platform/error.h"
 

@@ -6,6 +6,8 @@
 #include "../unit/inspector_fixture.h"
 #include "engine/commands.h"
 #include "engine/inspector.h"
+#include "engine/mesh.h"
+#include "engine/pivot.h"
 #include "engine_fixture.h"
 #include "platform/input.h"
 #include "text_fixture.h"

@@ -6,8 +6,10 @@
 // (400 + 400 x / z, 300 - 400 y / z), counted from the top left.
 #include "engine/commands.h"
 #include "engine/mesh.h"
+#include "engine/pivot.h"
 #include "engine/sprite.h"
 #include "engine/surface.h"
+#include "engine/texture.h"
 #include "engine_fixture.h"
 
 #include "../unit/temp_dir.h"

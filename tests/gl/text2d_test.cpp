@@ -1,5 +1,6 @@
 // Text drawn straight through OpenGL over the rendered 3D frame, and the GL state it leaves.
 #include "engine/commands.h"
+#include "engine/mesh.h"
 #include "engine/text2d.h"
 #include "engine_fixture.h"
 #include "text_fixture.h"

@@ -2,6 +2,7 @@
 // filters, buffer copies and the release of GL textures.
 #include "engine/commands.h"
 #include "engine/texture.h"
+#include "engine/texture_filter.h"
 #include "engine_fixture.h"
 #include "platform/stream.h"
 

@@ -3,6 +3,9 @@
 // collision settings of entities, and degenerate input.
 #include "engine/collision.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/octree.h"
+#include "engine/surface.h"
 
 #include "entity_fixture.h"
 

@@ -2,6 +2,9 @@
 // family reaching its operations, forwarding by the receiver's kind with the stated exceptions,
 // and null handles on every command that takes a receiver.
 #include "engine/commands.h"
+#include "engine/sprite.h"
+#include "engine/texture.h"
+#include "engine/texture_filter.h"
 
 #include "view_fixture.h"
 

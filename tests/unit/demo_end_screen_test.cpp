@@ -47,7 +47,7 @@ TEST_F(EndScreenTest, TheHandOverStopsTheMusicAndStartsTheEndSongRepeating) {
     kolumomusic = LoadSound(Constant(300, 3000), kSoundLoop);
     AudioAdvanceFrames(44100 * 5);
     ASSERT_GT(musica->position(), 140.0f);
-    for (int i = 0; i < 3; ++i) piecetest::HandBuiltPiece(i, 1);
+    for (int i = 0; i < 3; ++i) piecetest::UntexturedPiece(i, 1);
     poscreditos = 1234;
 
     // The last frame of phase 10, past its end threshold: the sequencer hands over.
@@ -75,7 +75,7 @@ TEST_F(EndScreenTest, TheHandOverStopsTheMusicAndStartsTheEndSongRepeating) {
 TEST_F(EndScreenTest, TheHandOverWithoutSongsStillClearsTheScene) {
     musica = nullptr;
     kolumomusic = nullptr;
-    piecetest::HandBuiltPiece(0, 1);
+    piecetest::UntexturedPiece(0, 1);
     parte = 11;
     entra_parte11();
     EXPECT_TRUE(tpieza::lista_piezas->IsEmpty());

@@ -7,6 +7,7 @@
 #include "demo/tcubemap.h"
 #include "demo/tpieza.h"
 #include "demo/tpiezagigante.h"
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/mesh.h"
 #include "entity_fixture.h"
@@ -19,8 +20,8 @@
 #include <cmath>
 #include <vector>
 
-using piecetest::HandBuiltPiece;
 using piecetest::kShapes;
+using piecetest::UntexturedPiece;
 
 namespace {
 
@@ -131,7 +132,7 @@ TEST_F(MirrorRoomTest, EachFaceCameraTurnLooksAlongItsCubeFace) {
 TEST_F(MirrorRoomTest, OrbitPiecesStayTenFromTheOriginWhateverTheirSpin) {
     std::vector<tpiezaRef> ps;
     for (int i = 0; i < 15; ++i) {
-        ps.push_back(HandBuiltPiece(i % 7, 0));
+        ps.push_back(UntexturedPiece(i % 7, 0));
         ps.back()->velpitch = float(i) * 3;
         ps.back()->velyaw = -float(i);
         cubopiezasang[i][0] = float(i) * 45.5f;
@@ -169,7 +170,7 @@ TEST_F(MirrorRoomTest, OrbitPiecesStayTenFromTheOriginWhateverTheirSpin) {
 
 TEST_F(MirrorRoomTest, PhaseFiveOrbitLeavesThePiecesOwnTurnAndPiecesPastTheTableAlone) {
     std::vector<tpiezaRef> ps;
-    for (int i = 0; i < 33; ++i) ps.push_back(HandBuiltPiece(0, 1));
+    for (int i = 0; i < 33; ++i) ps.push_back(UntexturedPiece(0, 1));
     OrbitaPiezas(1, 1, 1, 0);
     EXPECT_EQ(ps[0]->pitch, 0.0f);
     EXPECT_EQ(cubopiezasang[31][2], 1.0f);
@@ -181,7 +182,7 @@ TEST_F(MirrorRoomTest, PhaseFiveOrbitLeavesThePiecesOwnTurnAndPiecesPastTheTable
 TEST_F(MirrorRoomTest, TheBeatKickAddsRollYawPitchDrawsPieceByPiece) {
     std::vector<tpiezaRef> ps;
     for (int i = 0; i < 3; ++i) {
-        ps.push_back(HandBuiltPiece(i, 0));
+        ps.push_back(UntexturedPiece(i, 0));
         ps.back()->velpitch = 1;
         ps.back()->velyaw = 2;
         ps.back()->velroll = 3;
@@ -199,14 +200,12 @@ TEST_F(MirrorRoomTest, TheBeatKickAddsRollYawPitchDrawsPieceByPiece) {
 
 // ---- Giant piece ----
 
-// A giant piece assembled as crea does, without its texture.
-tpiezagiganteRef HandBuiltGiant(int tipo) {
-    auto g = std::make_shared<tpiezagigante>();
-    g->pivote = CreatePivot(nullptr);
-    for (MeshRef& c : g->cubos) c = CreateCube(g->pivote);
-    g->tipo = tipo;
-    g->x = 20;
-    g->z = 60;
+// The giant piece as the demo makes it, untextured, showing shape tipo as if crea had drawn
+// the shape before it.
+tpiezagiganteRef UntexturedGiant(int tipo) {
+    tpiezagiganteRef g = tpiezagigante::creaConTextura(nullptr, 20, 0, 60, 0, 0, 0);
+    g->tipo = tipo - 1; // shape 0 comes after any number outside the table
+    g->cambiatipo();
     return g;
 }
 
@@ -226,7 +225,7 @@ TEST_F(MirrorRoomTest, CambiatipoStepsThroughTheShapesAndWrapsAnyOtherNumberToZe
 }
 
 TEST_F(MirrorRoomTest, TheGiantPieceChangesShapeOnTheFirstUpdateAndEvery61Frames) {
-    tpiezagiganteRef g = HandBuiltGiant(3);
+    tpiezagiganteRef g = UntexturedGiant(3);
     std::vector<int> changes;
     int last = g->tipo;
     for (int call = 1; call <= 123; ++call) {
@@ -240,17 +239,23 @@ TEST_F(MirrorRoomTest, TheGiantPieceChangesShapeOnTheFirstUpdateAndEvery61Frames
 }
 
 TEST_F(MirrorRoomTest, BlocksGlideAtVelocidadAndTakeNewTargetsFromTheNextFrame) {
-    tpiezagiganteRef g = HandBuiltGiant(6); // the first update moves on to shape 0
+    tpiezagiganteRef g = UntexturedGiant(6); // the first update moves on to shape 0
     g->actualiza();
-    // This frame's glide still aimed at shape 6's targets, which were all 0 before crea set
-    // them: nothing moved; the targets are shape 0's now.
-    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(EntityX(g->cubos[i], 0), 0.0f);
+    // This frame's glide still aimed at shape 6's targets (5 % of the way); the targets are
+    // shape 0's now.
+    const auto& six = kShapes[6].blocks;
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(EntityX(g->cubos[i], 0), 0.05f * six[i][0]) << i;
+        EXPECT_FLOAT_EQ(EntityY(g->cubos[i], 0), 0.05f * six[i][1]) << i;
+    }
     EXPECT_EQ(g->tipo, 0);
     g->actualiza();
-    const float expected[4] = {0.0f, -0.1f, 0.1f, 0.2f}; // 5 % of 0, -2, 2, 4
+    const auto& zero = kShapes[0].blocks;
     for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_FLOAT_EQ(EntityX(g->cubos[i], 0), expected[i]) << i;
-        EXPECT_EQ(EntityY(g->cubos[i], 0), 0.0f);
+        const float x = 0.05f * six[i][0];
+        const float y = 0.05f * six[i][1];
+        EXPECT_FLOAT_EQ(EntityX(g->cubos[i], 0), x + (zero[i][0] - x) * 0.05f) << i;
+        EXPECT_FLOAT_EQ(EntityY(g->cubos[i], 0), y + (zero[i][1] - y) * 0.05f) << i;
     }
     // Placed in world space at its position; its scale (set by crea) is left alone.
     EXPECT_EQ(EntityX(g->pivote, 1), 20.0f);
@@ -262,7 +267,7 @@ TEST_F(MirrorRoomTest, BlocksGlideAtVelocidadAndTakeNewTargetsFromTheNextFrame) 
 }
 
 TEST_F(MirrorRoomTest, PitchFollowsTwoQuickKicksToNinetyWithoutOvershootAndRollStays) {
-    tpiezagiganteRef g = HandBuiltGiant(0);
+    tpiezagiganteRef g = UntexturedGiant(0);
     g->destpitch += 45;
     g->actualiza();
     g->destpitch += 45;
@@ -276,7 +281,7 @@ TEST_F(MirrorRoomTest, PitchFollowsTwoQuickKicksToNinetyWithoutOvershootAndRollS
     EXPECT_NEAR(g->pitch, 90.0f, 1e-3);
     EXPECT_EQ(g->roll, 0.0f);
     // Half of one kick is done after 14 frames (0.95^14 < 0.5), not after 13.
-    tpiezagiganteRef h = HandBuiltGiant(0);
+    tpiezagiganteRef h = UntexturedGiant(0);
     h->destpitch = 45;
     for (int f = 0; f < 13; ++f) h->actualiza();
     EXPECT_LT(h->pitch, 22.5f);
@@ -285,7 +290,7 @@ TEST_F(MirrorRoomTest, PitchFollowsTwoQuickKicksToNinetyWithoutOvershootAndRollS
 }
 
 TEST_F(MirrorRoomTest, EveryUpdateShowsTheGiantPieceAgain) {
-    tpiezagiganteRef g = HandBuiltGiant(0);
+    tpiezagiganteRef g = UntexturedGiant(0);
     HideEntity(g->pivote);
     g->actualiza();
     EXPECT_EQ(g->pivote->hide, 0);

@@ -8,6 +8,7 @@
 #include "engine/commands.h"
 #include "engine/entity.h"
 #include "engine/global.h"
+#include "engine/sprite.h"
 #include "platform/image2d.h"
 #include "platform/mathfn.h"
 

@@ -1,9 +1,11 @@
 // Block pieces without a display: the per-frame motion of a piece (glide, snap, spin, world
 // placement), destruction, and the flying pieces of the opening phases (spawn draws, motion,
-// lifetime and removal). Pieces made with crea load a texture and are tested under tests/gl.
+// lifetime and removal). Pieces are built by crea's own code given no texture; loading the
+// texture is tested under tests/gl.
 #include "demo/phases_opening.h"
 #include "demo/tpieza.h"
 #include "engine/commands.h"
+#include "engine/mesh.h"
 #include "entity_fixture.h"
 #include "piece_fixture.h"
 #include "platform/random.h"
@@ -13,9 +15,9 @@
 #include <cmath>
 #include <vector>
 
-using piecetest::HandBuiltPiece;
 using piecetest::kShapes;
 using piecetest::ReferenceSpawns;
+using piecetest::UntexturedPiece;
 
 namespace {
 
@@ -28,27 +30,21 @@ class PieceTest : public SceneTest {
     static float localY(const MeshRef& m) { return EntityY(m, 0); }
 };
 
-TEST_F(PieceTest, FieldsStartAtTheirDefaults) {
+TEST_F(PieceTest, APieceWithoutEngineObjectsStillMovesItsFieldsAndIsSafeToDestroy) {
+    // The commands given its null handles do nothing; the spin and the glide run as usual.
     tpieza p;
-    EXPECT_EQ(p.tipo, 0);
-    EXPECT_EQ(p.modo, 0);
-    EXPECT_FLOAT_EQ(p.velocidad, 0.0125f);
-    EXPECT_FLOAT_EQ(p.friccion, 0.9f);
-    EXPECT_EQ(p.pivote, nullptr);
-    EXPECT_EQ(p.brocha, nullptr);
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(p.cubos[i], nullptr);
-        EXPECT_EQ(p.contornos[i], nullptr);
-        EXPECT_EQ(p.actx[i], 0.0f);
-        EXPECT_EQ(p.desty[i], 0.0f);
-    }
-    // A piece with no engine objects updates and is destroyed without harm.
+    p.velyaw = 10;
+    p.destx = {0, -2, 2, 4};
     EXPECT_EQ(p.actualiza(), 0);
+    EXPECT_EQ(p.yaw, 10.0f);
+    EXPECT_FLOAT_EQ(p.velyaw, 9.0f);
+    EXPECT_FLOAT_EQ(p.actx[3], 4.0f * 0.0125f);
+    EXPECT_EQ(p.acty[3], 0.0f);
     EXPECT_EQ(p.destruye(), 0);
 }
 
 TEST_F(PieceTest, GlidingBlocksStartTogetherAndCloseInGeometrically) {
-    tpiezaRef p = HandBuiltPiece(0, 0);
+    tpiezaRef p = UntexturedPiece(0, 0);
     p->actualiza();
     // First frame: 1.25 % of the way; block 0, whose target is the pivot, never moves.
     const float first[4] = {0.0f, -0.025f, 0.025f, 0.05f};
@@ -75,7 +71,7 @@ TEST_F(PieceTest, GlidingBlocksStartTogetherAndCloseInGeometrically) {
 }
 
 TEST_F(PieceTest, AnotherSpeedTakesEffectAtTheNextUpdate) {
-    tpiezaRef p = HandBuiltPiece(2, 0);
+    tpiezaRef p = UntexturedPiece(2, 0);
     p->actualiza();
     EXPECT_FLOAT_EQ(p->acty[3], 4.0f * 0.0125f);
     p->velocidad = 0.025f;
@@ -87,7 +83,7 @@ TEST_F(PieceTest, AnotherSpeedTakesEffectAtTheNextUpdate) {
 
 TEST_F(PieceTest, StandingBlocksShowTheShapeAtOnceAndLeaveTheGlideAlone) {
     for (int tipo = 0; tipo < 7; ++tipo) {
-        tpiezaRef p = HandBuiltPiece(tipo, 1);
+        tpiezaRef p = UntexturedPiece(tipo, 1);
         p->actualiza();
         for (std::size_t i = 0; i < 4; ++i) {
             EXPECT_EQ(localX(p->cubos[i]), kShapes[std::size_t(tipo)].blocks[i][0])
@@ -101,7 +97,7 @@ TEST_F(PieceTest, StandingBlocksShowTheShapeAtOnceAndLeaveTheGlideAlone) {
 }
 
 TEST_F(PieceTest, AnyOtherModeLeavesEverythingAsItWas) {
-    tpiezaRef p = HandBuiltPiece(0, 2);
+    tpiezaRef p = UntexturedPiece(0, 2);
     p->x = 3;
     p->velyaw = 10;
     p->velpitch = 5;
@@ -114,7 +110,7 @@ TEST_F(PieceTest, AnyOtherModeLeavesEverythingAsItWas) {
 }
 
 TEST_F(PieceTest, ASpinKickTurnsTenTimesItsSizeFallingByATenthEachFrame) {
-    tpiezaRef p = HandBuiltPiece(1, 1);
+    tpiezaRef p = UntexturedPiece(1, 1);
     p->velyaw = 15;
     p->velpitch = -4;
     p->velroll = 30; // not part of the motion
@@ -136,7 +132,7 @@ TEST_F(PieceTest, ThePivotLandsAtTheWorldPlaceUnderAMovedAndTurnedParent) {
     PivotRef parent = CreatePivot(nullptr);
     PositionEntity(parent, 5, -3, 12, 0);
     RotateEntity(parent, 10, 40, -20, 0);
-    tpiezaRef p = HandBuiltPiece(3, 1, parent);
+    tpiezaRef p = UntexturedPiece(3, 1, parent);
     // Not yet updated: the pivot sits at its parent's origin.
     EXPECT_NEAR(EntityX(p->pivote, 1), 5.0f, 1e-5f);
     EXPECT_NEAR(EntityZ(p->pivote, 1), 12.0f, 1e-5f);
@@ -153,8 +149,8 @@ TEST_F(PieceTest, ThePivotLandsAtTheWorldPlaceUnderAMovedAndTurnedParent) {
 }
 
 TEST_F(PieceTest, DestroyingFreesTheEngineObjectsAndKeepsThePieceListed) {
-    tpiezaRef a = HandBuiltPiece(0, 0);
-    tpiezaRef b = HandBuiltPiece(4, 1);
+    tpiezaRef a = UntexturedPiece(0, 0);
+    tpiezaRef b = UntexturedPiece(4, 1);
     ASSERT_EQ(TEntity::entity_list->Count(), 10);
     a->destruye();
     EXPECT_EQ(TEntity::entity_list->Count(), 5);
@@ -167,7 +163,7 @@ TEST_F(PieceTest, DestroyingFreesTheEngineObjectsAndKeepsThePieceListed) {
 
 TEST_F(PieceTest, DestroyAllFreesEveryPieceOnceAndEmptiesTheList) {
     std::vector<tpiezaRef> made;
-    for (int i = 0; i < 5; ++i) made.push_back(HandBuiltPiece(i, 0));
+    for (int i = 0; i < 5; ++i) made.push_back(UntexturedPiece(i, 0));
     // A piece outside the list is not touched.
     auto outside = std::make_shared<tpieza>();
     outside->pivote = CreatePivot(nullptr);
@@ -210,7 +206,7 @@ TEST_F(PieceTest, TheSpawnTestDrawsInTheFixedOrder) {
 }
 
 TEST_F(PieceTest, AFlyingPieceMovesEachFrameAndGoesInItsThreeHundredthFrame) {
-    tpiezaRef p = HandBuiltPiece(6, 0);
+    tpiezaRef p = UntexturedPiece(6, 0);
     p->z = kFlyingStartZ;
     p->yaw = 10;
     p->roll = 20;
@@ -236,13 +232,13 @@ TEST_F(PieceTest, AFlyingPieceMovesEachFrameAndGoesInItsThreeHundredthFrame) {
 }
 
 TEST_F(PieceTest, RemovingAPieceInThePassLeavesTheOthersMoving) {
-    tpiezaRef first = HandBuiltPiece(0, 1);
-    tpiezaRef leaving = HandBuiltPiece(1, 1);
-    tpiezaRef last = HandBuiltPiece(2, 1);
+    tpiezaRef first = UntexturedPiece(0, 1);
+    tpiezaRef leaving = UntexturedPiece(1, 1);
+    tpiezaRef last = UntexturedPiece(2, 1);
     first->z = 40;
     leaving->z = -19.5f;
     last->z = -19.75f; // steps to -20.25: goes too
-    tpiezaRef after = HandBuiltPiece(3, 1);
+    tpiezaRef after = UntexturedPiece(3, 1);
     after->z = 10;
     MoveFlyingPieces();
     EXPECT_EQ(pieces(), (std::vector<tpiezaRef>{first, after}));

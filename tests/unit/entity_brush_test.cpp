@@ -14,20 +14,18 @@ TextureRef fakeTexture(int frames) {
     return t;
 }
 
-TEST(BrushTest, NewBrushHasItsDefaults) {
-    TBrush b;
-    EXPECT_EQ(b.no_texs, 0);
-    EXPECT_EQ(b.name, "");
-    EXPECT_EQ(b.red, 1.0f);
-    EXPECT_EQ(b.green, 1.0f);
-    EXPECT_EQ(b.blue, 1.0f);
-    EXPECT_EQ(b.alpha, 1.0f);
-    EXPECT_EQ(b.shine, 0.0f);
-    EXPECT_EQ(b.blend, 0);
-    EXPECT_EQ(b.fx, 0);
-    EXPECT_EQ(b.tex_frame, 0);
-    ASSERT_EQ(b.tex.size(), 8u);
-    for (const TextureRef& t : b.tex) EXPECT_EQ(t, nullptr);
+TEST(BrushTest, CreateBrushSetsTheColourAndLeavesTheRestAsANewBrush) {
+    // White from CreateBrush draws like a new brush; any colour differs from it in the colour
+    // alone.
+    const BrushRef fresh = std::make_shared<TBrush>();
+    EXPECT_EQ(TBrush::CompareBrushes(TBrush::CreateBrush(255, 255, 255), fresh), 1);
+    const BrushRef orange = TBrush::CreateBrush(255, 128, 0);
+    EXPECT_EQ(TBrush::CompareBrushes(orange, fresh), 0);
+    const BrushRef painted = fresh->Copy();
+    painted->BrushColor(255, 128, 0);
+    EXPECT_EQ(TBrush::CompareBrushes(orange, painted), 1);
+    EXPECT_EQ(orange->name, "");
+    EXPECT_EQ(orange->tex_frame, 0) << "the two fields the comparison leaves out";
 }
 
 TEST(BrushTest, SettingsAreStoredUnclamped) {

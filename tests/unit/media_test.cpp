@@ -4,6 +4,7 @@
 // entry, and the generator writes the same bytes on every run.
 #include "demo/beat_tables.h"
 #include "engine/commands_entity.h"
+#include "engine/pivot.h"
 #include "platform/audio.h"
 #include "platform/pixmap.h"
 

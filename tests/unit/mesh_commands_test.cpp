@@ -1,5 +1,7 @@
 // Mesh and surface commands: forwarding to the operations and safe null handles.
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/surface.h"
 
 #include "entity_fixture.h"
 

@@ -1,11 +1,12 @@
 // Shared pieces of the block-piece tests: the seven shapes as the tests expect them, a fresh
-// piece list per test and a piece assembled by hand (pivot and four blocks, no texture), so
-// that the motion can be tested without a display.
+// piece list per test and a piece built by tpieza's own code without its texture, so that the
+// motion can be tested without a display.
 #pragma once
 
 #include "demo/phases_opening.h"
 #include "demo/tpieza.h"
 #include "engine/commands.h"
+#include "engine/pivot.h"
 #include "platform/random.h"
 
 #include <gtest/gtest.h>
@@ -48,19 +49,10 @@ class PieceListGuard {
     std::shared_ptr<TList<tpiezaRef>> saved_;
 };
 
-// A listed piece of the shape with its pivot under parent and four blocks, built directly.
-inline tpiezaRef HandBuiltPiece(int tipo, int modo, const EntityRef& parent = nullptr) {
-    auto p = std::make_shared<tpieza>();
-    p->tipo = tipo;
-    p->modo = modo;
-    p->pivote = CreatePivot(parent);
-    for (std::size_t i = 0; i < 4; ++i) {
-        p->cubos[i] = CreateCube(p->pivote);
-        p->destx[i] = kShapes[std::size_t(tipo)].blocks[i][0];
-        p->desty[i] = kShapes[std::size_t(tipo)].blocks[i][1];
-    }
-    ListAddLast(tpieza::lista_piezas, p);
-    return p;
+// A listed piece of the shape at the origin, without outlines, its pivot under parent: what
+// tpieza::crea builds, with untextured blocks.
+inline tpiezaRef UntexturedPiece(int tipo, int modo, const EntityRef& parent = nullptr) {
+    return tpieza::creaConTextura(nullptr, tipo, 0, 0, 0, 0, 0, 0, modo, 0, parent);
 }
 
 // The flying-piece draws of `frames` frames from the generator's start state: the spawn test

@@ -1,6 +1,8 @@
 // Sprites: the quad, loading, the sprite settings, copies and the drawing matrix built for a
 // camera in each view mode.
 #include "engine/commands.h"
+#include "engine/mesh.h"
+#include "engine/sprite.h"
 
 #include "view_fixture.h"
 

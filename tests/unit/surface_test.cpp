@@ -16,20 +16,6 @@ SurfaceRef surfaceWith(int n) {
     return s;
 }
 
-TEST(SurfaceTest, NewSurfaceDefaults) {
-    TSurface s;
-    EXPECT_EQ(s.CountVertices(), 0);
-    EXPECT_EQ(s.CountTriangles(), 0);
-    EXPECT_EQ(s.vert_capacity, 1);
-    EXPECT_EQ(s.tri_capacity, 1);
-    EXPECT_EQ(s.vmin, 1000000);
-    EXPECT_EQ(s.vmax, 0);
-    EXPECT_EQ(s.changed, 0);
-    EXPECT_EQ(s.brush, nullptr);
-    EXPECT_TRUE(s.vert_coords.empty());
-    EXPECT_TRUE(s.tris.empty());
-}
-
 TEST(SurfaceTest, CapacityIsTheSmallestPowerOfTwoAboveTheCount) {
     struct Case {
         int added, capacity;
@@ -60,6 +46,9 @@ TEST(SurfaceTest, CapacityIsTheSmallestPowerOfTwoAboveTheCount) {
 
 TEST(SurfaceTest, AddResultsAndStoredForm) {
     TSurface s;
+    EXPECT_EQ(s.CountVertices(), 0);
+    EXPECT_EQ(s.CountTriangles(), 0);
+    EXPECT_EQ(s.brush, nullptr);
     EXPECT_EQ(s.AddVertex(1, 2, 3, 0.25f, 0.5f, 9), 0);
     EXPECT_EQ(s.AddVertex(4, 5, 6, 0, 0, 0), 1);
     EXPECT_EQ(s.AddVertex(7, 8, 9, 0, 0, 0), 2);

@@ -1,6 +1,7 @@
 // Texture files without a display: finding, naming, sizing, filters and the reuse test.
 #include "engine/brush.h"
 #include "engine/commands.h"
+#include "engine/pivot.h"
 #include "engine/texture.h"
 #include "engine/texture_filter.h"
 #include "platform/error.h"

@@ -12,8 +12,10 @@
 //     plain GL: frames N, ms/frame median X p95 Y
 //     engine / plain GL: median R
 // Run it under an X display (xvfb-run for a headless machine).
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/global.h"
+#include "engine/light.h"
 #include "engine/mesh.h"
 #include "engine/surface.h"
 #include "engine/texture.h"
