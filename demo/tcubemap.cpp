@@ -33,8 +33,8 @@ tcubemapRef tcubemap::crea() {
     PaintEntity(c->esfera, c->brocha);
     AbultaSuperficie(GetSurface(c->esfera, 1), kBulto);
     CameraClsMode(c->camara, KEEPBUFFER, CLEARBUFFER);
-    // The top-left corner of the screen, the size of a face: BackBufferToCubeTex copies the
-    // texture's size from there.
+    // The top-left corner of the screen, the size of a face: the rectangle that stands for the
+    // face (RenderWorldToCubeTex).
     CameraViewport(c->camara, 0, 0, kTamanio, kTamanio);
     CameraRange(c->camara, 0.1f, 200);
     SetCubeMode(c->textura, c->modo);
@@ -87,8 +87,7 @@ int tcubemap::actualiza(int invertido) {
         const Giro& g = kGiroCara[std::size_t(cara)];
         SetCubeFace(textura, cara);
         RotateEntity(camara, g.pitch, g.yaw, g.roll, 0);
-        RenderWorld();
-        BackBufferToCubeTex(textura);
+        RenderWorldToCubeTex(textura);
     }
     ShowEntity(esfera);
     HideEntity(camara);

@@ -1,8 +1,8 @@
 // The mirror sphere of phases 5 and 7: a sphere at the world origin painted with a 256 x 256
 // cube map that is rendered again from the sphere's position every frame, so that it reflects
 // the sky cube and the pieces around it. Each update hides the sphere, renders the scene six
-// times through a face camera of its own (one 90-degree view per cube face, each copied from
-// the back buffer into its face), shows the sphere again and lets it breathe (a slow, uneven
+// times through a face camera of its own (one 90-degree view per cube face, each drawn into
+// its face by RenderWorldToCubeTex), shows the sphere again and lets it breathe (a slow, uneven
 // scaling per axis). Phase 5 uses the lumpy sphere in reflection mode; for phase 7 `cambia`
 // puts a smooth sphere in its place, which actualiza(1) turns inside out in normal-map mode.
 // Not list-kept: the main body holds its one instance and hides and shows `pivote` itself.

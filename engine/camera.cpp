@@ -206,8 +206,8 @@ int TCamera::Update() {
     if (!GraphicsOpen()) return 0;
     // GL refuses negative sizes; such a viewport draws nothing.
     const int w = vwidth > 0 ? vwidth : 0, h = vheight > 0 ? vheight : 0;
-    glViewport(vx, vy, w, h);
-    glScissor(vx, vy, w, h);
+    glViewport(vx, vy - TGlobal::target_y, w, h);
+    glScissor(vx, vy - TGlobal::target_y, w, h);
     glClearColor(cls_r, cls_g, cls_b, 1.0f);
     // Mesh drawing switches depth writes off for translucent and ordered meshes: switch them
     // on before every depth clear.
@@ -239,6 +239,7 @@ int TCamera::Update() {
     glGetDoublev(GL_MODELVIEW_MATRIX, mod_mat.data());
     glGetDoublev(GL_PROJECTION_MATRIX, proj_mat.data());
     glGetIntegerv(GL_VIEWPORT, viewport.data());
+    viewport[1] += TGlobal::target_y; // kept in the display's window rows
     ExtractFrustum();
     return 0;
 }
