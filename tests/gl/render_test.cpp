@@ -683,6 +683,37 @@ TEST_F(RenderTest, RenderWorldToCubeTexLeavesWhatRenderAndCopyLeave) {
     }
 }
 
+TEST_F(RenderTest, CameraScissorLimitsDrawingAndClearingNotTheProjection) {
+    CameraRef cam = camera(255, 0, 0);
+    quad(-1, -1, 1, 0.5f, 4); // pixels x 300..499, y 250..399
+    constexpr std::uint32_t kMarker = Rgb(255, 0, 255);
+    const testseam::FrameCapture whole = render();
+    // The rectangle x 250..449, y 300..449 from the top left: cleared and drawn inside only,
+    // the quad where the whole view has it.
+    CameraScissor(cam, 250, 300, 200, 150);
+    FillBackBuffer(kMarker);
+    const testseam::FrameCapture part = render();
+    for (int y = 0; y < kHeight; y += 5)
+        for (int x = 0; x < kWidth; x += 5) {
+            const bool inside = x >= 250 && x < 450 && y >= 300 && y < 450;
+            ASSERT_EQ(part.Pixel(x, y), inside ? whole.Pixel(x, y) : kMarker) << x << "," << y;
+        }
+    // A copy keeps the limit; an empty rectangle draws nothing; a negative size lifts it.
+    EntityRef copy = CopyEntity(cam, nullptr);
+    HideEntity(cam);
+    FillBackBuffer(kMarker);
+    EXPECT_TRUE(RectIs(render(), 0, 0, 250, kHeight, kMarker));
+    FreeEntity(copy);
+    ShowEntity(cam);
+    CameraScissor(cam, 250, 300, 0, 150);
+    FillBackBuffer(kMarker);
+    EXPECT_TRUE(RectIs(render(), 0, 0, kWidth, kHeight, kMarker));
+    CameraScissor(cam, 0, 0, -1, -1);
+    const testseam::FrameCapture lifted = render();
+    EXPECT_TRUE(RectIs(lifted, 0, 0, kWidth, 200, Rgb(255, 0, 0)));
+    EXPECT_TRUE(RectIs(lifted, 300, 250, 200, 150, kWhite));
+}
+
 TEST_F(RenderTest, CamerasRenderInListOrderIntoTheirViewports) {
     // Left and right halves, each with its own clear colour and the quad centred in its own
     // viewport (aspect 2:3: 50 pixels per unit at distance 4 on both axes).
