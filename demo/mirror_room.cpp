@@ -77,7 +77,7 @@ void ActualizaEspejo(int invertido) {
     if (!cubemap) return;
     // The face renders must go through the sphere's own camera alone.
     HideEntity(camara);
-    cubemap->actualiza(invertido);
+    cubemap->actualiza(invertido, camara);
     ShowEntity(camara);
 }
 

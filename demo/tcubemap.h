@@ -1,11 +1,12 @@
 // The mirror sphere of phases 5 and 7: a sphere at the world origin painted with a 256 x 256
 // cube map that is rendered again from the sphere's position every frame, so that it reflects
 // the sky cube and the pieces around it. Each update hides the sphere, renders the scene six
-// times through a face camera of its own (one 90-degree view per cube face, each copied from
-// the back buffer into its face), shows the sphere again and lets it breathe (a slow, uneven
-// scaling per axis). Phase 5 uses the lumpy sphere in reflection mode; for phase 7 `cambia`
-// puts a smooth sphere in its place, which actualiza(1) turns inside out in normal-map mode.
-// Not list-kept: the main body holds its one instance and hides and shows `pivote` itself.
+// times through a face camera of its own (one 90-degree view per cube face, each drawn into
+// its face by RenderWorldToCubeTex, limited to the texels the sphere can show), shows the sphere
+// again and lets it breathe (a slow, uneven scaling per axis). Phase 5 uses the lumpy sphere in
+// reflection mode; for phase 7 `cambia` puts a smooth sphere in its place, which actualiza(1) turns
+// inside out in normal-map mode. Not list-kept: the main body holds its one instance and hides and
+// shows `pivote` itself.
 #pragma once
 
 #include "engine/flags.h"
@@ -38,6 +39,10 @@ class tcubemap {
         {90, 0, 0},  // 5: down, -y
     }};
 
+    // While true (set by measurements only), actualiza renders whole faces even with a viewing
+    // camera, as it does without one.
+    static bool caras_enteras;
+
     TextureRef textura; // the cube map
     CameraRef camara;   // the face camera; hidden except inside actualiza
     MeshRef esfera;     // the sphere, under the pivot
@@ -47,6 +52,7 @@ class tcubemap {
     float ang1 = 0.0f;  // phase angles of the breathing, degrees
     float ang2 = 0.0f;
     float ang3 = 0.0f;
+    int modo_activo = 1; // cube mode the last actualiza set
 
     // Builds the sphere (lumpy, hidden), its brush, the cube map and the hidden face camera.
     // Draws 3 random numbers per vertex of the sphere (z, y, x) and then the three breathing
@@ -61,7 +67,23 @@ class tcubemap {
     // sphere hidden. Every other camera must be hidden by the caller while it runs. invertido
     // 0: reflection mode and a slow spin; otherwise the sphere is turned inside out and mapped
     // by its normals.
-    int actualiza(int invertido);
+    //
+    // With a viewing camera `vista` (the one that shows the sphere afterwards), each face
+    // renders only the rectangle of texels that the sphere's triangles drawn by that camera
+    // can read (TexelesVistos); null renders the whole faces.
+    int actualiza(int invertido, const CameraRef& vista);
+
+    // A rectangle of texels of a face, columns x0..x1 and rows y0..y1 (row 0 first in the
+    // texture, the bottom row of the face render); empty when x0 > x1 or y0 > y1.
+    struct Texeles {
+        int x0 = kTamanio, y0 = kTamanio, x1 = -1, y1 = -1;
+    };
+    // For each face (the engine's numbering) the texels that the sphere, as it stands, can
+    // read when drawn through `vista`: its texture coordinates for each vertex as the cube
+    // mode of the last actualiza generates them (reflection or normal map, turned back into
+    // world directions), over every triangle that the camera does not cull, with a texel of
+    // margin. All six empty for a null camera or sphere.
+    std::array<Texeles, 6> TexelesVistos(const CameraRef& vista) const;
 };
 
 // Moves every vertex of the surface by a random offset in [-bulto, bulto) per coordinate, the

@@ -10,6 +10,7 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 TEntity::EntityListRef TCamera::cam_list = CreateList<EntityRef>();
@@ -54,6 +55,11 @@ EntityRef TCamera::CopyEntity(const EntityRef& new_parent) {
     c->vy = vy;
     c->vwidth = vwidth;
     c->vheight = vheight;
+    c->scissored = scissored;
+    c->sx = sx;
+    c->sy = sy;
+    c->swidth = swidth;
+    c->sheight = sheight;
     c->cls_r = cls_r;
     c->cls_g = cls_g;
     c->cls_b = cls_b;
@@ -86,6 +92,15 @@ int TCamera::CameraViewport(int x, int y, int width, int height) {
     vy = TGlobal::height - height - y;
     vwidth = width;
     vheight = height;
+    return 0;
+}
+
+int TCamera::CameraScissor(int x, int y, int width, int height) {
+    scissored = width >= 0 && height >= 0;
+    sx = x;
+    sy = TGlobal::height - height - y;
+    swidth = width;
+    sheight = height;
     return 0;
 }
 
@@ -206,8 +221,15 @@ int TCamera::Update() {
     if (!GraphicsOpen()) return 0;
     // GL refuses negative sizes; such a viewport draws nothing.
     const int w = vwidth > 0 ? vwidth : 0, h = vheight > 0 ? vheight : 0;
-    glViewport(vx, vy, w, h);
-    glScissor(vx, vy, w, h);
+    glViewport(vx, vy - TGlobal::target_y, w, h);
+    if (scissored) {
+        // The viewport's part inside the rectangle (empty where they do not meet).
+        const int x0 = std::max(vx, sx), y0 = std::max(vy, sy);
+        const int x1 = std::min(vx + w, sx + swidth), y1 = std::min(vy + h, sy + sheight);
+        glScissor(x0, y0 - TGlobal::target_y, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
+    } else {
+        glScissor(vx, vy - TGlobal::target_y, w, h);
+    }
     glClearColor(cls_r, cls_g, cls_b, 1.0f);
     // Mesh drawing switches depth writes off for translucent and ordered meshes: switch them
     // on before every depth clear.
@@ -239,6 +261,7 @@ int TCamera::Update() {
     glGetDoublev(GL_MODELVIEW_MATRIX, mod_mat.data());
     glGetDoublev(GL_PROJECTION_MATRIX, proj_mat.data());
     glGetIntegerv(GL_VIEWPORT, viewport.data());
+    viewport[1] += TGlobal::target_y; // kept in the display's window rows
     ExtractFrustum();
     return 0;
 }

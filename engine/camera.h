@@ -26,6 +26,10 @@ class TCamera : public TEntity {
   public:
     // Viewport rectangle in GL window pixels (vy from the bottom of the display).
     int vx = 0, vy = 0, vwidth = 0, vheight = 0;
+    // The part of the viewport the camera draws and clears, in GL window pixels like the
+    // viewport (CameraScissor); the whole viewport while scissored is false.
+    bool scissored = false;
+    int sx = 0, sy = 0, swidth = 0, sheight = 0;
     // Clear colour, 0.0-1.0.
     float cls_r = 0.0f, cls_g = 0.0f, cls_b = 0.0f;
     // Clear the colour / depth buffer before the camera renders: only CLEARBUFFER counts as on.
@@ -75,6 +79,10 @@ class TCamera : public TEntity {
 
     // (x, y) is the top-left corner counted from the top-left of the display. Returns 0.
     int CameraViewport(int x, int y, int width, int height);
+    // Limits the drawing and clearing of the camera's passes to the part of its viewport inside
+    // the rectangle ((x, y) its top-left corner counted from the top-left of the display); the
+    // projection stays the viewport's. A width or height below 0 lifts the limit. Returns 0.
+    int CameraScissor(int x, int y, int width, int height);
     // 0-255 per channel, stored divided by 255. Returns 0.
     int CameraClsColor(float red, float green, float blue);
     int CameraClsMode(int cls_color, int cls_zbuffer);

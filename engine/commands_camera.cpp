@@ -26,6 +26,10 @@ void CameraViewport(const CameraRef& camera, int x, int y, int width, int height
     if (camera) camera->CameraViewport(x, y, width, height);
 }
 
+void CameraScissor(const CameraRef& camera, int x, int y, int width, int height) {
+    if (camera) camera->CameraScissor(x, y, width, height);
+}
+
 void CameraClsColor(const CameraRef& camera, float red, float green, float blue) {
     if (camera) camera->CameraClsColor(red, green, blue);
 }

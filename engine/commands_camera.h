@@ -15,6 +15,10 @@
 CameraRef CreateCamera(const EntityRef& parent);
 // Viewport with its top-left corner at (x, y) counted from the top-left of the display.
 void CameraViewport(const CameraRef& camera, int x, int y, int width, int height);
+// Limits the camera's drawing and clearing to its viewport's part inside the rectangle (top-left
+// corner counted from the top-left of the display), its projection unchanged; a width or
+// height below 0 lifts the limit.
+void CameraScissor(const CameraRef& camera, int x, int y, int width, int height);
 void CameraClsColor(const CameraRef& camera, float red, float green, float blue);
 // Whether the colour buffer and the depth buffer are cleared (1) before the camera renders.
 void CameraClsMode(const CameraRef& camera, int cls_color, int cls_zbuffer);

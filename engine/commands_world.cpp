@@ -21,3 +21,7 @@ void AmbientLight(float red, float green, float blue) {
 void RenderWorld() {
     TGlobal::RenderWorld();
 }
+
+void RenderWorldToCubeTex(const TextureRef& texture) {
+    TGlobal::RenderWorldToCubeTex(texture);
+}

@@ -34,6 +34,8 @@ int TGlobal::jitter = 0;
 float TGlobal::j[16][2] = {};
 bool TGlobal::accum_buffer = false;
 bool TGlobal::colour_matrix = false;
+bool TGlobal::alpha_buffer = false;
+int TGlobal::target_y = 0;
 
 namespace {
 
@@ -319,6 +321,9 @@ int TGlobal::GraphicsInit() {
     GLint accumBits = 0;
     glGetIntegerv(GL_ACCUM_RED_BITS, &accumBits);
     accum_buffer = accumBits > 0;
+    GLint alphaBits = 0;
+    glGetIntegerv(GL_ALPHA_BITS, &alphaBits);
+    alpha_buffer = alphaBits > 0;
     colour_matrix = hasExtension("GL_ARB_imaging");
     save2DState();
     EnableStates();

@@ -56,6 +56,13 @@ class TGlobal {
     // (without one, the hand-over saves and restores the other three matrix stacks only).
     static bool accum_buffer;
     static bool colour_matrix;
+    // The display's colour buffer keeps alpha (without, copies from it read alpha as 1).
+    static bool alpha_buffer;
+    // The GL window row of the display that row 0 of the drawing target stands for: 0 for the
+    // display itself; while RenderWorldToCubeTex draws into a face, the row of the bottom of
+    // the rectangle that BackBufferToCubeTex would copy. Camera viewports are set this much
+    // lower.
+    static int target_y;
 
     // Opens the display (depth kept only for mode 1, else a window) with back, depth and
     // accumulation buffers and sets the engine's GL state. Returns 0.
@@ -101,6 +108,16 @@ class TGlobal {
     // buffer. The accumulation steps cover the whole display, whatever scissor box the camera
     // passes leave. Returns 0.
     static int RenderWorldAA();
+    // What RenderWorld followed by BackBufferToCubeTex leaves in the face cube_face of the
+    // cube map (the rectangle of the texture's size at the top left of the display is the
+    // face), drawn straight into the face where the display can draw into textures: the back
+    // buffer and its depth buffer are then left as they were, and passes that keep the colour
+    // or depth buffer draw over what the face, or the depth buffer the texture keeps for its
+    // faces, held. With anti-aliasing in force, on a display without framebuffer objects, or
+    // while the test seam asks for it, it is RenderWorld and BackBufferToCubeTex. A texture
+    // that is not a cube map or a face outside 0..5 draws nothing; otherwise as RenderWorld.
+    // Returns 0.
+    static int RenderWorldToCubeTex(const TextureRef& texture);
     // One camera pass: the camera's Update, every light's Update, the render list of the meshes
     // that are shown and pass the frustum test (auto-faded, sorted by RenderListAdd), the
     // sprites turned to the camera, then each mesh drawn in list order. Returns 0.

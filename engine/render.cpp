@@ -7,6 +7,8 @@
 #include "engine/mesh.h"
 #include "engine/mesh_draw.h"
 #include "engine/sprite.h"
+#include "engine/testing.h"
+#include "engine/texture.h"
 #include "platform/display.h"
 
 #include <GL/glew.h>
@@ -86,6 +88,38 @@ int TGlobal::RenderWorldAA() {
     jitter = 0;
     overWholeDisplay([] { glAccum(GL_RETURN, 1.0f); });
     glFlush();
+    return 0;
+}
+
+namespace {
+bool cubeFacesThroughBackBuffer = false;
+} // namespace
+
+void testseam::SetCubeFacesThroughBackBuffer(bool on) {
+    cubeFacesThroughBackBuffer = on;
+}
+
+int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
+    if (!texture || !texture->cube_map || texture->cube_face < 0 || texture->cube_face > 5 ||
+        !GraphicsOpen() || !StateSaved())
+        return 0;
+    GLint previous = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+    if (AntiAliasing() || cubeFacesThroughBackBuffer || !texture->DrawIntoCubeFace()) {
+        glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
+        RenderWorld();
+        texture->BackBufferToCubeTex(0);
+        return 0;
+    }
+    GLboolean mask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    // The faces' alpha stays 1, as a copy from a display without alpha reads it.
+    if (!alpha_buffer) glColorMask(mask[0], mask[1], mask[2], GL_FALSE);
+    target_y = height - texture->height;
+    renderCameras();
+    target_y = 0;
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
     return 0;
 }
 

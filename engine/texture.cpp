@@ -110,8 +110,13 @@ void deleteNames(TTexture& t) {
             const GLuint n = name;
             if (n != 0) glDeleteTextures(1, &n);
         }
+        const GLuint fbo = t.face_fbo, depth = t.face_depth;
+        if (fbo != 0) glDeleteFramebuffers(1, &fbo);
+        if (depth != 0) glDeleteRenderbuffers(1, &depth);
     }
     t.gltex.clear();
+    t.face_fbo = 0;
+    t.face_depth = 0;
 }
 
 bool displayReady(const std::string& what) {
@@ -393,6 +398,57 @@ int TTexture::BackBufferToCubeTex(int mipmap_level) {
     glCopyTexImage2D(kCubeCopyTarget[cube_face], mipmap_level, GL_RGBA8, 0,
                      TGlobal::height - height, width, height, 0);
     return 0;
+}
+
+namespace {
+
+// Sets the alpha of every face of the cube map to 1, the colours kept, as the copies from a
+// display without alpha leave it; drawing into the faces then leaves alpha alone. The cube
+// map's framebuffer object is bound.
+void opaqueFaces(TTexture& t) {
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    for (GLenum target : kCubeCopyTarget) {
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, t.gltex[0], 0);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE)
+            glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glPopAttrib();
+}
+
+} // namespace
+
+bool TTexture::DrawIntoCubeFace() {
+    if (!cube_map || !namesLive(*this) || gltex.empty() || cube_face < 0 || cube_face > 5 ||
+        face_fbo_refused)
+        return false;
+    if (!glGenFramebuffers || !glFramebufferTexture2D || !glGenRenderbuffers) return false;
+    if (face_fbo == 0) {
+        GLuint depth = 0, fbo = 0;
+        GLint previous = 0;
+        glGetIntegerv(GL_RENDERBUFFER_BINDING, &previous);
+        glGenRenderbuffers(1, &depth);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth);
+        // The display's depth buffer has 24 bits: the same depth tests pass and fail.
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+        glBindRenderbuffer(GL_RENDERBUFFER, GLuint(previous));
+        glGenFramebuffers(1, &fbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+        face_fbo = fbo;
+        face_depth = depth;
+        if (!TGlobal::alpha_buffer) opaqueFaces(*this);
+    } else {
+        glBindFramebuffer(GL_FRAMEBUFFER, face_fbo);
+    }
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, kCubeCopyTarget[cube_face],
+                           gltex[0], 0);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
+    DebugLog("Texture: a cube face cannot be drawn into; the back buffer is copied instead");
+    face_fbo_refused = true;
+    return false;
 }
 
 int TTexture::CountMipmaps() const {

@@ -47,6 +47,11 @@ class TTexture {
     int cube_mode = 1;              // 1 reflection map, 2 normal map
     bool cube_map = false;          // gltex[0] is a cube-map texture
     unsigned gl_context = 0;        // display context the GL names belong to
+    // What RenderWorldToCubeTex draws through, made on its first use: a framebuffer object and
+    // a depth buffer of the face size (0: not made, or the display cannot draw into textures).
+    unsigned face_fbo = 0;
+    unsigned face_depth = 0;
+    bool face_fbo_refused = false; // the display refused the framebuffer: copies serve instead
 
     // Every texture made or loaded and not yet freed, in the order made. An empty list from
     // static initialisation on; the engine module's initialiser makes one only if it is null.
@@ -111,6 +116,11 @@ class TTexture {
     // The same into the cube-map face cube_face (copy order: -X, +Z, +X, -Z, -Y, +Y); another
     // face, a negative level or a 2D texture: nothing is copied. Returns 0.
     int BackBufferToCubeTex(int mipmap_level);
+    // Makes the face cube_face (level 0) the target of drawing, together with a depth buffer of
+    // the face's size that the texture keeps, and returns true. False for a 2D texture, a face
+    // outside 0..5, or a display without framebuffer objects (or one that refuses a face as a
+    // target: then it is not asked again). Either way the caller binds its target back.
+    bool DrawIntoCubeFace();
     int CountMipmaps() const;
     // width (height) halved level times, never below 1, for 0 <= level <= no_mipmaps; else 0.
     int MipmapWidth(int level) const;

@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -35,6 +36,19 @@ int MaxChannelDiff(std::uint32_t a, std::uint32_t b) {
     int d = 0;
     for (int s : {0, 8, 16}) d = std::max(d, std::abs(int(a >> s & 0xff) - int(b >> s & 0xff)));
     return d;
+}
+
+// The six faces of a cube map's level 0, RGBA bytes each, in GL's face order.
+std::array<std::vector<std::uint8_t>, 6> Faces(const TextureRef& t) {
+    std::array<std::vector<std::uint8_t>, 6> faces;
+    glBindTexture(GL_TEXTURE_CUBE_MAP, t->gltex.at(0));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (std::size_t i = 0; i < 6; ++i) {
+        faces[i].resize(std::size_t(t->width * t->height * 4));
+        glGetTexImage(GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + i), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                      faces[i].data());
+    }
+    return faces;
 }
 
 // The room of phases 5 and 7 as the hand-over into phase 5 leaves it: sky cube shown, mirror
@@ -220,22 +234,70 @@ TEST_F(MirrorRoomTest, TheSphereShowsTheRoomBehindTheCameraAndNotItself) {
 
 TEST_F(MirrorRoomTest, TheFaceViewsNeverContainTheSphere) {
     // Painted flat green and drawn from both sides, the sphere would fill every face view of a
-    // camera at its centre; the last face view is still in the screen's top-left corner.
+    // camera at its centre.
     tpieza::destruyetodo();
     BrushRef green = CreateBrush(0, 255, 0);
     BrushFX(green, 1 + 8 + 16);
     PaintEntity(cubemap->esfera, green);
     HideEntity(camara);
-    cubemap->actualiza(0);
+    cubemap->actualiza(0, nullptr);
     ShowEntity(camara);
-    const testseam::FrameCapture shot = testseam::CaptureFrame();
-    int greenPixels = 0;
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 256; ++x) greenPixels += (shot.Pixel(x, y) & 0xffffff) == 0x00ff00;
-    EXPECT_EQ(greenPixels, 0);
+    int greenTexels = 0;
+    for (const std::vector<std::uint8_t>& face : Faces(cubemap->textura))
+        for (std::size_t i = 0; i + 3 < face.size(); i += 4)
+            greenTexels += face[i] == 0 && face[i + 1] == 255 && face[i + 2] == 0;
+    EXPECT_EQ(greenTexels, 0);
     // The sphere is drawn in the main view, green.
     RenderWorld();
     EXPECT_EQ(testseam::CaptureFrame().Pixel(400, 300) & 0xffffff, 0x00ff00u);
+}
+
+TEST_F(MirrorRoomTest, FacesRenderedInPartShowTheSameSphereAsWholeFaces) {
+    const TextureRef t = cubemap->textura;
+    for (int invertido : {0, 1}) {
+        if (invertido != 0) cubemap->cambia();
+        // Faces filled magenta first: a texel the sphere reads that the partial renders left
+        // out would show as a difference.
+        std::vector<std::uint8_t> magenta;
+        for (int i = 0; i < t->width * t->height; ++i)
+            magenta.insert(magenta.end(), {255, 0, 255, 255});
+        glBindTexture(GL_TEXTURE_CUBE_MAP, t->gltex.at(0));
+        for (int f = 0; f < 6; ++f)
+            glTexSubImage2D(GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + f), 0, 0, 0, t->width,
+                            t->height, GL_RGBA, GL_UNSIGNED_BYTE, magenta.data());
+        ActualizaEspejo(invertido);
+        RenderWorld();
+        const testseam::FrameCapture partial = testseam::CaptureFrame();
+        // The same faces rendered whole, the sphere and its breathing as they stand.
+        HideEntity(camara);
+        ShowEntity(cubemap->camara);
+        HideEntity(cubemap->esfera);
+        for (int cara = 0; cara < 6; ++cara) {
+            const tcubemap::Giro& g = tcubemap::kGiroCara[std::size_t(cara)];
+            SetCubeFace(t, cara);
+            RotateEntity(cubemap->camara, g.pitch, g.yaw, g.roll, 0);
+            RenderWorldToCubeTex(t);
+        }
+        ShowEntity(cubemap->esfera);
+        HideEntity(cubemap->camara);
+        ShowEntity(camara);
+        RenderWorld();
+        const testseam::FrameCapture whole = testseam::CaptureFrame();
+        EXPECT_TRUE(partial.rgba == whole.rgba) << "cube mode " << invertido + 1;
+        // Turned inside out and culled, the sphere shows only the half of the directions that
+        // face the camera: a good part of the faces is left out.
+        long texels = 0;
+        for (const tcubemap::Texeles& r : cubemap->TexelesVistos(camara))
+            texels += long(std::max(r.x1 - r.x0 + 1, 0)) * std::max(r.y1 - r.y0 + 1, 0);
+        const long quarters = 6L * t->width * t->height * 3 / 4;
+        if (invertido != 0) {
+            EXPECT_LT(texels, quarters);
+        } else {
+            EXPECT_GT(texels, quarters) << "drawn from both sides, it reads nearly everything";
+        }
+    }
+    // Without a camera: all six empty.
+    for (const tcubemap::Texeles& r : cubemap->TexelesVistos(nullptr)) EXPECT_GT(r.x0, r.x1);
 }
 
 // ---- Giant piece ----

@@ -9,6 +9,7 @@
 #include "engine/pivot.h"
 #include "engine/sprite.h"
 #include "engine/surface.h"
+#include "engine/testing.h"
 #include "engine/texture.h"
 #include "engine_fixture.h"
 
@@ -581,6 +582,138 @@ TEST_F(RenderTest, CopiedBuffersShowAtEverySize) {
     ShowEntity(small);
     const int grey = int(255 * 0.5 / 0.999 + 0.5);
     EXPECT_TRUE(RectIs(render(), 394, 294, 12, 12, Rgb(grey, grey, grey), 2)) << "depth copy";
+}
+
+// The six faces of a cube map's level 0, RGBA bytes each.
+std::array<std::vector<std::uint8_t>, 6> CubeFaces(const TextureRef& t) {
+    std::array<std::vector<std::uint8_t>, 6> faces;
+    glBindTexture(GL_TEXTURE_CUBE_MAP, t->gltex.at(0));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int i = 0; i < 6; ++i) {
+        faces[std::size_t(i)].resize(std::size_t(t->width * t->height * 4));
+        glGetTexImage(GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + i), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                      faces[std::size_t(i)].data());
+    }
+    return faces;
+}
+
+// Fills the whole back buffer with the colour, as the 2D layer would leave it.
+void FillBackBuffer(std::uint32_t argb) {
+    glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(float(argb >> 16 & 255) / 255, float(argb >> 8 & 255) / 255,
+                 float(argb & 255) / 255, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+}
+
+TEST_F(RenderTest, RenderWorldToCubeTexLeavesWhatRenderAndCopyLeave) {
+    // A 64 x 64 face camera at the top left (the rectangle a face copy takes), looking at a red
+    // and a green half with a translucent blue square over their middle; edges on pixel
+    // boundaries (32 pixels per unit at distance 1), so that both paths cover the same pixels
+    // (the display's rows run the other way in memory from a texture's).
+    CameraRef cam = camera(40, 40, 40);
+    CameraViewport(cam, 0, 0, 64, 64);
+    MeshRef red = quad(-4, -4, 0, 4, 4);
+    EntityColor(red, 255, 0, 0);
+    MeshRef green = quad(0, -4, 4, 4, 4);
+    EntityColor(green, 0, 255, 0);
+    MeshRef blue = centred(1, 2);
+    EntityColor(blue, 0, 0, 255);
+    EntityAlpha(blue, 0.5f);
+    constexpr std::uint32_t kMarker = Rgb(255, 0, 255);
+
+    // Each face with the camera turned its own way and cleared to its own grey, straight into
+    // the faces (A) and through the back buffer and its copy (B).
+    const auto renderFaces = [&](const TextureRef& t) {
+        for (int face = 0; face < 6; ++face) {
+            CameraClsColor(cam, float(30 * face), float(30 * face), float(30 * face));
+            RotateEntity(cam, 0, float(face % 4 * 90), float(face / 4 * 30), 0);
+            SetCubeFace(t, face);
+            RenderWorldToCubeTex(t);
+        }
+    };
+    TextureRef direct = CreateTexture(64, 64, CUBEMAPTEXTURE, 1);
+    TextureRef copied = CreateTexture(64, 64, CUBEMAPTEXTURE, 1);
+    ASSERT_TRUE(direct && copied);
+    FillBackBuffer(kMarker);
+    renderFaces(direct);
+    const testseam::FrameCapture untouched = testseam::CaptureFrame();
+    EXPECT_TRUE(RectIs(untouched, 0, 0, kWidth, kHeight, kMarker)) << "back buffer drawn on";
+    // The camera's viewport stays in the display's rows, for projections and picks.
+    EXPECT_EQ(cam->viewport[1], kHeight - 64);
+    testseam::SetCubeFacesThroughBackBuffer(true);
+    renderFaces(copied);
+    testseam::SetCubeFacesThroughBackBuffer(false);
+    const testseam::FrameCapture drawn = testseam::CaptureFrame();
+    EXPECT_TRUE(RectIs(drawn, 0, 0, 32, 16, Rgb(150, 150, 150))) << "last face in back buffer";
+    EXPECT_TRUE(RectIs(drawn, 64, 0, kWidth - 64, kHeight, kMarker));
+    const auto a = CubeFaces(direct), b = CubeFaces(copied);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_TRUE(a[i] == b[i]) << "GL face " << i;
+    // The first turn (face 0, -X) sees the halves and the blended square; alpha is as copied.
+    const std::uint8_t* px = a[1].data();
+    EXPECT_EQ(px[(40 * 64 + 8) * 4 + 0], 255) << "red half";
+    EXPECT_EQ(px[(40 * 64 + 56) * 4 + 1], 255) << "green half";
+    EXPECT_NEAR(px[(32 * 64 + 24) * 4 + 2], 128, 1) << "blended square";
+    if (!TGlobal::alpha_buffer) {
+        EXPECT_EQ(px[3], 255);
+    }
+
+    // No cube map, no face: nothing is drawn, by either path.
+    TextureRef flat = CreateTexture(64, 64, 0, 1);
+    for (bool seam : {false, true}) {
+        testseam::SetCubeFacesThroughBackBuffer(seam);
+        FillBackBuffer(kMarker);
+        RenderWorldToCubeTex(nullptr);
+        RenderWorldToCubeTex(flat);
+        SetCubeFace(direct, 6);
+        RenderWorldToCubeTex(direct);
+        SetCubeFace(direct, -1);
+        RenderWorldToCubeTex(direct);
+        EXPECT_TRUE(RectIs(testseam::CaptureFrame(), 0, 0, kWidth, kHeight, kMarker)) << seam;
+    }
+    testseam::SetCubeFacesThroughBackBuffer(false);
+    EXPECT_TRUE(CubeFaces(direct) == a);
+
+    // Anti-aliasing goes through the back buffer, whose accumulation buffer it needs.
+    if (TGlobal::accum_buffer) {
+        AntiAlias(2);
+        FillBackBuffer(kMarker);
+        SetCubeFace(direct, 0);
+        RenderWorldToCubeTex(direct);
+        EXPECT_FALSE(RectIs(testseam::CaptureFrame(), 0, 0, 64, 64, kMarker));
+    }
+}
+
+TEST_F(RenderTest, CameraScissorLimitsDrawingAndClearingNotTheProjection) {
+    CameraRef cam = camera(255, 0, 0);
+    quad(-1, -1, 1, 0.5f, 4); // pixels x 300..499, y 250..399
+    constexpr std::uint32_t kMarker = Rgb(255, 0, 255);
+    const testseam::FrameCapture whole = render();
+    // The rectangle x 250..449, y 300..449 from the top left: cleared and drawn inside only,
+    // the quad where the whole view has it.
+    CameraScissor(cam, 250, 300, 200, 150);
+    FillBackBuffer(kMarker);
+    const testseam::FrameCapture part = render();
+    for (int y = 0; y < kHeight; y += 5)
+        for (int x = 0; x < kWidth; x += 5) {
+            const bool inside = x >= 250 && x < 450 && y >= 300 && y < 450;
+            ASSERT_EQ(part.Pixel(x, y), inside ? whole.Pixel(x, y) : kMarker) << x << "," << y;
+        }
+    // A copy keeps the limit; an empty rectangle draws nothing; a negative size lifts it.
+    EntityRef copy = CopyEntity(cam, nullptr);
+    HideEntity(cam);
+    FillBackBuffer(kMarker);
+    EXPECT_TRUE(RectIs(render(), 0, 0, 250, kHeight, kMarker));
+    FreeEntity(copy);
+    ShowEntity(cam);
+    CameraScissor(cam, 250, 300, 0, 150);
+    FillBackBuffer(kMarker);
+    EXPECT_TRUE(RectIs(render(), 0, 0, kWidth, kHeight, kMarker));
+    CameraScissor(cam, 0, 0, -1, -1);
+    const testseam::FrameCapture lifted = render();
+    EXPECT_TRUE(RectIs(lifted, 0, 0, kWidth, 200, Rgb(255, 0, 0)));
+    EXPECT_TRUE(RectIs(lifted, 300, 250, 200, 150, kWhite));
 }
 
 TEST_F(RenderTest, CamerasRenderInListOrderIntoTheirViewports) {
