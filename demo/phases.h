@@ -88,7 +88,8 @@ void parte6();
 // Hand-over from phase 6 to phase 7: giant piece freed, light turned back, camera reset (at
 // (0, 0, -20), unturned, full screen, zoom 0.75), sphere shown in its smooth form and the sky
 // cube shown, the trail files closed (the dots stay), the fifteen orbit pieces, the particle
-// emitter's start angle, cube pitch step 2, the read cursor restored to the phase-7 zoom list.
+// emitter's start angle, the cube's pitch speed (cubovelx) set to 2, the read cursor restored to
+// the phase-7 zoom list.
 void entra_parte7();
 // Phase 7, one frame: background, the zoom easing toward its target, the beats (new target,
 // cube turn reversed, flash and spin kicks; flash), the orbit pieces spinning, one particle
