@@ -239,7 +239,12 @@ int tcubemap::actualiza(int invertido, const CameraRef& vista) {
         BrushFX(brocha, kFxNormal);
     }
     modo_activo = invertido != 0 ? 2 : 1;
-    const std::array<Texeles, 6> vistos = TexelesVistos(vista);
+    // A sphere drawn from both sides reads nearly every texel: its faces render whole, without
+    // working out the bound each frame.
+    const bool enPartes =
+        vista && !caras_enteras && esfera && esfera->brush && (esfera->brush->fx & NOCULLFX) == 0;
+    const std::array<Texeles, 6> vistos =
+        enPartes ? TexelesVistos(vista) : std::array<Texeles, 6>{};
     for (int cara = 0; cara < 6; ++cara) {
         const Giro& g = kGiroCara[std::size_t(cara)];
         SetCubeFace(textura, cara);
@@ -247,7 +252,7 @@ int tcubemap::actualiza(int invertido, const CameraRef& vista) {
         // Only the texels the sphere can show; the face's row 0 is the display row
         // kTamanio - 1 from the top.
         const Texeles& r = vistos[std::size_t(cara)];
-        if (vista && !caras_enteras)
+        if (enPartes)
             CameraScissor(camara, r.x0, kTamanio - 1 - r.y1, std::max(r.x1 - r.x0 + 1, 0),
                           std::max(r.y1 - r.y0 + 1, 0));
         RenderWorldToCubeTex(textura);

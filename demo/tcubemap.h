@@ -70,7 +70,8 @@ class tcubemap {
     //
     // With a viewing camera `vista` (the one that shows the sphere afterwards), each face
     // renders only the rectangle of texels that the sphere's triangles drawn by that camera
-    // can read (TexelesVistos); null renders the whole faces.
+    // can read (TexelesVistos); null renders the whole faces, as does a sphere drawn from both
+    // sides, which reads nearly every texel.
     int actualiza(int invertido, const CameraRef& vista);
 
     // A rectangle of texels of a face, columns x0..x1 and rows y0..y1 (row 0 first in the
