@@ -108,6 +108,19 @@ struct VertexList {
     int count = 0;
 };
 
+// Where a listed vertex went: its number in the list, the surface (by index) and its number
+// there.
+struct Placed {
+    int id, surface, vertex;
+};
+
+// A mesh's vertex list once the mesh is done with: what its skin map is made from.
+struct ClosedList {
+    TMesh* owner;
+    int count;
+    std::vector<Placed> placed;
+};
+
 // One call of LoadAnimB3D: the open stream and everything the scan keeps between chunks.
 class B3DLoader {
   public:
@@ -187,17 +200,17 @@ class B3DLoader {
     // enough for its last key, and one animated surface per surface holding its bind positions.
     void finishMeshes() {
         closeVertexList();
+        for (const ClosedList& c : closed_) {
+            if (!c.owner->bones.IsEmpty()) c.owner->skin_map = skinMap(c);
+        }
+        closed_.clear();
         for (const EntityRef& e : made_) {
             if (auto* b = dynamic_cast<TBone*>(e.get()); b && b->keys) b->keys->SortKeys();
         }
         for (const EntityRef& e : made_) {
             const MeshRef m = std::dynamic_pointer_cast<TMesh>(e);
             if (!m) continue;
-            if (m->bones.IsEmpty()) {
-                m->skin_map = nullptr;
-            } else {
-                TAnimation::UpdateWeights(m);
-            }
+            if (!m->bones.IsEmpty()) TAnimation::UpdateWeights(m);
             if (!m->anim) continue;
             int last_key = -1;
             for (const BoneRef& b : m->bones) {
@@ -213,24 +226,30 @@ class B3DLoader {
         }
     }
 
-    // The current mesh's skin map from the places its vertices took: see TSkinMap.
+    // The current mesh's list is done: where its vertices went is kept for the skin map, which
+    // only a mesh with bones gets once the file is read.
     void closeVertexList() {
         if (!list_owner_) return;
-        auto map = std::make_shared<TSkinMap>();
-        map->first.assign(std::size_t(list_.count) + 1, 0);
-        for (const Placed& p : placed_) map->first[std::size_t(p.id) + 1] += 1;
-        for (std::size_t i = 1; i < map->first.size(); ++i) map->first[i] += map->first[i - 1];
-        map->places.resize(placed_.size());
-        std::vector<int> next(map->first.begin(), map->first.end() - 1);
-        for (const Placed& p : placed_) {
-            map->places[std::size_t(next[std::size_t(p.id)]++)] = {p.surface, p.vertex};
-        }
-        list_owner_->skin_map = std::move(map);
+        closed_.push_back({list_owner_, list_.count, std::move(placed_)});
         list_owner_ = nullptr;
         list_ = VertexList{};
         placed_.clear();
         local_of_.clear();
         stamp_.clear();
+    }
+
+    // The skin map of a closed list: see TSkinMap.
+    static std::shared_ptr<TSkinMap> skinMap(const ClosedList& c) {
+        auto map = std::make_shared<TSkinMap>();
+        map->first.assign(std::size_t(c.count) + 1, 0);
+        for (const Placed& p : c.placed) map->first[std::size_t(p.id) + 1] += 1;
+        for (std::size_t i = 1; i < map->first.size(); ++i) map->first[i] += map->first[i - 1];
+        map->places.resize(c.placed.size());
+        std::vector<int> next(map->first.begin(), map->first.end() - 1);
+        for (const Placed& p : c.placed) {
+            map->places[std::size_t(next[std::size_t(p.id)]++)] = {p.surface, p.vertex};
+        }
+        return map;
     }
 
     // ---- Header and scan ----
@@ -729,9 +748,6 @@ class B3DLoader {
     std::int32_t vert_flags_ = 0;
     // The vertex list of list_owner_ (the mesh it belongs to) and, per listed vertex, its number
     // in the surface being filled (valid where stamp_ holds that surface's serial_).
-    struct Placed {
-        int id, surface, vertex;
-    };
     TMesh* list_owner_ = nullptr;
     VertexList list_;
     int list_base_ = 0;
@@ -740,6 +756,8 @@ class B3DLoader {
     std::vector<int> local_of_, stamp_;
     int serial_ = 0;
     std::vector<Placed> placed_;
+    // Lists of meshes done with, for their skin maps.
+    std::vector<ClosedList> closed_;
     int frame_count_ = 0;
     BoneRef cur_bone_;
     bool bone_done_ = false;
