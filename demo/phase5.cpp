@@ -36,10 +36,6 @@ constexpr int kDisenioY = 381;
 } // namespace
 
 void parte5() {
-    TGlobal::Begin2D();
-    pon_fondo(0.5f, 255, 255, 255);
-    TGlobal::End2D();
-
     if (BeatHit(sincCubeMapRiick, sincCubeMapRiick_pos)) PateaPiezasOrbita();
     if (BeatHit(sincCubeMapPow, sincCubeMapPow_pos)) {
         CameraZoom(camara, ReadDataFloat());
@@ -56,6 +52,7 @@ void parte5() {
     cuboangx = AddF(cuboangx, cubovelx);
     cuboangy = AddF(cuboangy, cubovely);
 
+    FondoEspejo();
     ActualizaEspejo(0);
     RenderWorld();
 

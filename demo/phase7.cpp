@@ -45,10 +45,6 @@ constexpr std::size_t kFilaEmisor = 30;
 } // namespace
 
 void parte7() {
-    TGlobal::Begin2D();
-    pon_fondo(0.5f, 255, 255, 255);
-    TGlobal::End2D();
-
     zoomcamara = EaseF(zoomcamara, zoomcamaradest, kAcercaZoom);
     CameraZoom(camara, zoomcamara);
 
@@ -71,6 +67,7 @@ void parte7() {
     CentraCubo(45, cuboangy, 45);
     cuboangy = AddF(cuboangy, cubovely);
 
+    FondoEspejo();
     ActualizaEspejo(1);
     RenderWorld();
 

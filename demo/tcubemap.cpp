@@ -86,6 +86,39 @@ void CubreTriangulo(const std::array<Dir, 3>& d, std::array<tcubemap::Texeles, 6
     // A pyramid a little wider than the face's own, so that rounding cannot leave out a
     // direction the face reads.
     constexpr double kHolgura = 1.001;
+    // The face whose pyramid, narrowed as much as the others are widened, holds the direction;
+    // -1 for one near an edge. A triangle whose three directions lie in one such face lies
+    // beyond a side of every other face's wider pyramid, and the face itself keeps it whole:
+    // only that face reads it, at its three corners (the face maps great circles to lines).
+    const auto caraClara = [](const Dir& p) {
+        for (std::size_t c = 0; c < 6; ++c) {
+            const LecturaCara& l = kLectura[c];
+            const double ma = l.signo * p[std::size_t(l.eje)];
+            if (ma > 0 && std::fabs(p[std::size_t(l.ejeS)]) * kHolgura < ma &&
+                std::fabs(p[std::size_t(l.ejeT)]) * kHolgura < ma)
+                return int(c);
+        }
+        return -1;
+    };
+    const auto marca = [](tcubemap::Texeles& r, const LecturaCara& l, const Dir& p) {
+        const double ma = l.signo * p[std::size_t(l.eje)];
+        if (!(ma > 0)) return;
+        const double s = (l.signoS * p[std::size_t(l.ejeS)] / ma + 1) / 2;
+        const double t = (l.signoT * p[std::size_t(l.ejeT)] / ma + 1) / 2;
+        // One texel more on every side, for the single-precision rounding of the coordinates
+        // the face reads.
+        const int x = int(std::floor(s * tcubemap::kTamanio)),
+                  y = int(std::floor(t * tcubemap::kTamanio));
+        r.x0 = std::min(r.x0, x - 1);
+        r.x1 = std::max(r.x1, x + 1);
+        r.y0 = std::min(r.y0, y - 1);
+        r.y1 = std::max(r.y1, y + 1);
+    };
+    const int clara = caraClara(d[0]);
+    if (clara >= 0 && caraClara(d[1]) == clara && caraClara(d[2]) == clara) {
+        for (const Dir& p : d) marca(caras[std::size_t(clara)], kLectura[std::size_t(clara)], p);
+        return;
+    }
     for (std::size_t c = 0; c < 6; ++c) {
         const LecturaCara& l = kLectura[c];
         std::vector<Dir> poli(d.begin(), d.end());
@@ -96,21 +129,7 @@ void CubreTriangulo(const std::array<Dir, 3>& d, std::array<tcubemap::Texeles, 6
                 n[std::size_t(otro)] = lado;
                 poli = Recorta(poli, n);
             }
-        tcubemap::Texeles& r = caras[c];
-        for (const Dir& p : poli) {
-            const double ma = l.signo * p[std::size_t(l.eje)];
-            if (!(ma > 0)) continue;
-            const double s = (l.signoS * p[std::size_t(l.ejeS)] / ma + 1) / 2;
-            const double t = (l.signoT * p[std::size_t(l.ejeT)] / ma + 1) / 2;
-            // One texel more on every side, for the single-precision rounding of the
-            // coordinates the face reads.
-            const int x = int(std::floor(s * tcubemap::kTamanio)),
-                      y = int(std::floor(t * tcubemap::kTamanio));
-            r.x0 = std::min(r.x0, x - 1);
-            r.x1 = std::max(r.x1, x + 1);
-            r.y0 = std::min(r.y0, y - 1);
-            r.y1 = std::max(r.y1, y + 1);
-        }
+        for (const Dir& p : poli) marca(caras[c], l, p);
     }
 }
 

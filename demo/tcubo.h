@@ -44,6 +44,8 @@ class tcubo {
 
     // Brush i paints face i: "media/cubo000<i>b.png". Filled by crea, never freed.
     static std::array<BrushRef, kCaras> textura;
+    // Whether every texel of the six images is fully opaque (found by crea).
+    static bool opaca;
 
     // Loads the six brushes and builds the cube, hidden, at the origin. The camera is not used
     // (the phases centre the cube on the camera each frame). An image that cannot be loaded
@@ -53,4 +55,9 @@ class tcubo {
     int destruye();
     // Shows the cube.
     int activa();
+    // Whether the cube, as it stands, covers every pixel that `vista` draws with opaque
+    // texels, so that nothing drawn there before the camera renders can show: the cube and
+    // all its faces are shown, its images are opaque, it is centred on the camera, the
+    // camera's viewport is the whole display and its range takes in the whole cube.
+    bool TapaLaVista(const CameraRef& vista) const;
 };

@@ -137,6 +137,71 @@ TEST_F(MirrorRoomTest, TheSkyCubeIsAHiddenRoomOfSixInwardFacesUntilShown) {
     EXPECT_FALSE(listed(c->caras[5]));
 }
 
+TEST_F(MirrorRoomTest, TheSkyCubeCoversTheViewOnlyWhenShownOpaqueCentredAndWhole) {
+    EXPECT_TRUE(tcubo::opaca) << "the room's images are opaque";
+    EXPECT_FALSE(cubo->TapaLaVista(camara)) << "not yet centred on the camera";
+    CentraCubo(30, 45, 10);
+    EXPECT_TRUE(cubo->TapaLaVista(camara));
+    EXPECT_FALSE(cubo->TapaLaVista(nullptr));
+    const struct {
+        const char* what;
+        void (*change)(const tcuboRef&, const CameraRef&);
+        void (*undo)(const tcuboRef&, const CameraRef&);
+    } kCases[] = {
+        {"a face hidden", [](const tcuboRef& c, const CameraRef&) { HideEntity(c->caras[3]); },
+         [](const tcuboRef& c, const CameraRef&) { ShowEntity(c->caras[3]); }},
+        {"the cube hidden", [](const tcuboRef& c, const CameraRef&) { HideEntity(c->pivote); },
+         [](const tcuboRef& c, const CameraRef&) { ShowEntity(c->pivote); }},
+        {"the camera moved", [](const tcuboRef&, const CameraRef& v) { MoveEntity(v, 0, 0, 1); },
+         [](const tcuboRef&, const CameraRef& v) { MoveEntity(v, 0, 0, -1); }},
+        {"a part of the display",
+         [](const tcuboRef&, const CameraRef& v) { CameraViewport(v, 0, 0, 400, 600); },
+         [](const tcuboRef&, const CameraRef& v) { CameraViewport(v, 0, 0, 800, 600); }},
+        {"far range short of the corners",
+         [](const tcuboRef&, const CameraRef& v) { CameraRange(v, 0.1f, 120); },
+         [](const tcuboRef&, const CameraRef& v) { CameraRange(v, 0.1f, 500); }},
+        // At zoom 0.5 the view's corners meet the faces at a depth of 75 / sqrt(7.25) = 27.9.
+        {"near range past the view's corners",
+         [](const tcuboRef&, const CameraRef& v) { CameraRange(v, 28, 500); },
+         [](const tcuboRef&, const CameraRef& v) { CameraRange(v, 0.1f, 500); }},
+        {"the cube scaled",
+         [](const tcuboRef& c, const CameraRef&) { ScaleEntity(c->pivote, 50, 75, 75, 0); },
+         [](const tcuboRef& c, const CameraRef&) { ScaleEntity(c->pivote, 75, 75, 75, 0); }},
+        {"images with see-through texels",
+         [](const tcuboRef&, const CameraRef&) { tcubo::opaca = false; },
+         [](const tcuboRef&, const CameraRef&) { tcubo::opaca = true; }},
+    };
+    for (const auto& c : kCases) {
+        c.change(cubo, camara);
+        EXPECT_FALSE(cubo->TapaLaVista(camara)) << c.what;
+        c.undo(cubo, camara);
+        EXPECT_TRUE(cubo->TapaLaVista(camara)) << "undone: " << c.what;
+    }
+    CameraRange(camara, 27.5f, 500);
+    EXPECT_TRUE(cubo->TapaLaVista(camara)) << "near range just inside the corners";
+}
+
+TEST_F(MirrorRoomTest, LeavingOutTheBackgroundUnderTheSkyCubeLeavesTheFrameAsItWas) {
+    // A background that would show anywhere it was not covered: the whole screen magenta.
+    fondo = LoadImage(gltest::SolidPixmap(800, 600, gltest::Rgb(255, 0, 255)), 1);
+    for (const float yaw : {0.0f, 37.0f, 45.0f}) {
+        CentraCubo(45, yaw, 45);
+        const auto render = [](bool always) {
+            fondo_bajo_el_cielo = always;
+            FondoEspejo();
+            fondo_bajo_el_cielo = false;
+            RenderWorld();
+            return testseam::CaptureFrame();
+        };
+        // The frame the last one left, then each way from that same start.
+        const testseam::FrameCapture start = render(true);
+        const testseam::FrameCapture drawn = render(true);
+        const testseam::FrameCapture left = render(false);
+        EXPECT_TRUE(drawn.rgba == left.rgba) << "yaw " << yaw;
+        EXPECT_TRUE(start.rgba == drawn.rgba) << "yaw " << yaw;
+    }
+}
+
 TEST_F(MirrorRoomTest, ACameraInsideTheCubeSeesARoomFaceInEveryDirection) {
     // The room alone, from its centre: no pixel keeps the clear colour.
     HideEntity(cubemap->pivote);

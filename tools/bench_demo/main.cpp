@@ -24,13 +24,16 @@
 //                       their fully transparent tiles), "cube-fbo" (B: the mirror sphere's cube
 //                       faces rendered into the back buffer and copied from it), "cube-scissor"
 //                       (B: the mirror sphere's cube faces rendered whole instead of only the
-//                       texels the sphere can show), "cube-both" (B: both of the last two)
+//                       texels the sphere can show), "cube-both" (B: both of the last two),
+//                       "sky-covers" (B: the mirror rooms' background drawn even where the
+//                       sky cube covers it)
 //
 // Exits 1 with a message if the music ends before phase 11. Run it under an X display
 // (xvfb-run on a headless machine); the media are found beside the executable.
 #include "demo/capture.h"
 #include "demo/demo.h"
 #include "demo/globals.h"
+#include "demo/phases.h"
 #include "demo/sequencer.h"
 #include "demo/tcubemap.h"
 #include "engine/testing.h"
@@ -61,11 +64,11 @@ double msSince(Clock::time_point start) {
 }
 
 int usage(const std::string& message) {
-    std::fprintf(
-        stderr,
-        "bench_demo: %s\nusage: bench_demo [--from PHASE] [--phase11-frames N] "
-        "[--frames N] [--compare flip-copies|whole-images|cube-fbo|cube-scissor|cube-both]\n",
-        message.c_str());
+    std::fprintf(stderr,
+                 "bench_demo: %s\nusage: bench_demo [--from PHASE] [--phase11-frames N] "
+                 "[--frames N] [--compare flip-copies|whole-images|cube-fbo|cube-scissor|cube-both|"
+                 "sky-covers]\n",
+                 message.c_str());
     return 2;
 }
 
@@ -131,6 +134,7 @@ PathSwitch pathSwitch(std::string_view name) {
             tcubemap::caras_enteras = slow;
             testseam::SetCubeFacesThroughBackBuffer(slow);
         };
+    if (name == "sky-covers") return [](bool slow) { fondo_bajo_el_cielo = slow; };
     if (name == "cube-fbo") return [](bool slow) { testseam::SetCubeFacesThroughBackBuffer(slow); };
     return nullptr;
 }
