@@ -24,7 +24,9 @@
 //                       their fully transparent tiles), "cube-fbo" (B: the mirror sphere's cube
 //                       faces rendered into the back buffer and copied from it), "cube-scissor"
 //                       (B: the mirror sphere's cube faces rendered whole instead of only the
-//                       texels the sphere can show), "cube-both" (B: both of the last two)
+//                       texels the sphere can show), "cube-both" (B: both of the last two),
+//                       "2d-cache" (B: each 2D draw sets the whole GL state again instead of
+//                       only what differs from what the 2D layer last set)
 //
 // Exits 1 with a message if the music ends before phase 11. Run it under an X display
 // (xvfb-run on a headless machine); the media are found beside the executable.
@@ -61,11 +63,11 @@ double msSince(Clock::time_point start) {
 }
 
 int usage(const std::string& message) {
-    std::fprintf(
-        stderr,
-        "bench_demo: %s\nusage: bench_demo [--from PHASE] [--phase11-frames N] "
-        "[--frames N] [--compare flip-copies|whole-images|cube-fbo|cube-scissor|cube-both]\n",
-        message.c_str());
+    std::fprintf(stderr,
+                 "bench_demo: %s\nusage: bench_demo [--from PHASE] [--phase11-frames N] "
+                 "[--frames N] [--compare flip-copies|whole-images|cube-fbo|cube-scissor|cube-both|"
+                 "2d-cache]\n",
+                 message.c_str());
     return 2;
 }
 
@@ -132,6 +134,7 @@ PathSwitch pathSwitch(std::string_view name) {
             testseam::SetCubeFacesThroughBackBuffer(slow);
         };
     if (name == "cube-fbo") return [](bool slow) { testseam::SetCubeFacesThroughBackBuffer(slow); };
+    if (name == "2d-cache") return [](bool slow) { testseam::SetForget2DStateEachDraw(slow); };
     return nullptr;
 }
 
