@@ -14,6 +14,7 @@
 #include "engine/texture_filter.h"
 #include "platform/display.h"
 #include "platform/error.h"
+#include "platform/image2d.h"
 
 #include <GL/glew.h>
 
@@ -169,6 +170,7 @@ int handOverMatrixModes(GLenum (&modes)[4]) {
 }
 
 void save2DState() {
+    Forget2DDrawState();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     GLenum modes[4];
@@ -181,6 +183,7 @@ void save2DState() {
 }
 
 void restore2DState() {
+    Forget2DDrawState();
     glPopClientAttrib();
     glPopAttrib();
     GLenum modes[4];
@@ -194,6 +197,7 @@ void restore2DState() {
 
 // Items 2 to 7 of the engine's 3D state (item 1 is EnableStates).
 void applyEngineSettings() {
+    Forget2DDrawState();
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
     glClearDepth(1.0);
@@ -315,6 +319,7 @@ int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
 }
 
 int TGlobal::GraphicsInit() {
+    Forget2DDrawState();
     addDefaultTextureFilter();
     if (!GraphicsOpen()) return 0;
     initExtensionLoader();
@@ -332,6 +337,7 @@ int TGlobal::GraphicsInit() {
 }
 
 int TGlobal::Begin2D() {
+    Forget2DDrawState();
     // Only a saved level can be restored: a Begin2D out of turn (or before Graphics3D) would
     // underflow the GL stacks.
     if (!stateSaved()) return 0;
@@ -340,6 +346,7 @@ int TGlobal::Begin2D() {
 }
 
 int TGlobal::End2D() {
+    Forget2DDrawState();
     // The stacks hold at most one engine level: an End2D out of turn does nothing.
     if (stateSaved() || !GraphicsOpen()) return 0;
     save2DState();
@@ -350,6 +357,7 @@ int TGlobal::End2D() {
 }
 
 int TGlobal::EnableStates() {
+    Forget2DDrawState();
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_FOG);
@@ -392,6 +400,7 @@ bool TGlobal::StateSaved() {
 }
 
 int TGlobal::Wireframe(int enable) {
+    Forget2DDrawState();
     if (!GraphicsOpen()) return 0;
     glPolygonMode(GL_FRONT_AND_BACK, enable != 0 ? GL_LINE : GL_FILL);
     return 0;

@@ -1,6 +1,7 @@
 #include "engine/light.h"
 
 #include "platform/display.h"
+#include "platform/image2d.h"
 
 #include <GL/glew.h>
 
@@ -25,6 +26,7 @@ unsigned glLightAt(int place) {
 // a positional light no constant attenuation (the linear one carries the range), and for a spot
 // its exponent.
 void applyFixedSettings(unsigned id, int light_type) {
+    Forget2DDrawState();
     const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glLightfv(id, GL_SPECULAR, white);
     if (light_type > 1) glLightf(id, GL_CONSTANT_ATTENUATION, 0.0f);
@@ -36,6 +38,7 @@ void applyFixedSettings(unsigned id, int light_type) {
 // ---- Creation, copies, freeing ----
 
 bool TLight::Register() {
+    Forget2DDrawState();
     if (no_lights >= max_lights) return false;
     no_lights += 1;
     const unsigned id = glLightAt(no_lights);
@@ -81,6 +84,7 @@ EntityRef TLight::CopyEntity(const EntityRef& new_parent) {
 }
 
 int TLight::FreeEntity() {
+    Forget2DDrawState();
     EntityRef keep = self(); // the lists may hold the last references
     TEntity::FreeEntity();
     LightRef me = std::static_pointer_cast<TLight>(keep);
@@ -132,6 +136,7 @@ int TLight::ListPlace() const {
 // ---- The camera pass ----
 
 int TLight::Update() {
+    Forget2DDrawState();
     const int place = ListPlace();
     const unsigned id = glLightAt(place);
     if (id == 0) return 0;

@@ -25,6 +25,7 @@
 #include "engine/surface.h"
 #include "engine/texture.h"
 #include "platform/display.h"
+#include "platform/image2d.h"
 
 #include <GL/glew.h>
 
@@ -43,6 +44,7 @@ struct DrawCaps {
 };
 
 const DrawCaps& drawCaps() {
+    Forget2DDrawState();
     static DrawCaps caps;
     const unsigned context = GraphicsContextId();
     if (caps.context == context) return caps;
@@ -381,6 +383,7 @@ void drawSurface(const SurfaceDraw& d, const SurfaceRef& surf, const TSurface* a
 } // namespace
 
 int TMesh::Update() {
+    Forget2DDrawState();
     if (!GraphicsOpen()) return 0;
     const DrawCaps& caps = drawCaps();
     if (pending.context != caps.context) pending = PendingUnits{caps.context, 0};
@@ -413,6 +416,7 @@ MeshDrawBatch::MeshDrawBatch() {
 }
 
 MeshDrawBatch::~MeshDrawBatch() {
+    Forget2DDrawState();
     if (--batch_depth > 0 || pending.units == 0) return;
     if (GraphicsOpen() && pending.context == GraphicsContextId()) clearPending(drawCaps());
     pending.units = 0;

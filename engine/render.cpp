@@ -10,6 +10,7 @@
 #include "engine/testing.h"
 #include "engine/texture.h"
 #include "platform/display.h"
+#include "platform/image2d.h"
 
 #include <GL/glew.h>
 
@@ -66,6 +67,7 @@ std::vector<MeshRef> nearestOpaqueFirst(const CameraRef& cam, const TList<MeshRe
 } // namespace
 
 int TGlobal::RenderWorld() {
+    Forget2DDrawState();
     if (!GraphicsOpen() || !StateSaved()) return 0;
     if (AntiAliasing()) return RenderWorldAA();
     renderCameras();
@@ -73,6 +75,7 @@ int TGlobal::RenderWorld() {
 }
 
 int TGlobal::RenderWorldAA() {
+    Forget2DDrawState();
     if (!GraphicsOpen() || !StateSaved()) return 0;
     const int samples = ACSIZE;
     if (samples <= 0 || samples > 16 || !accum_buffer) {
@@ -100,6 +103,7 @@ void testseam::SetCubeFacesThroughBackBuffer(bool on) {
 }
 
 int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
+    Forget2DDrawState();
     if (!texture || !texture->cube_map || texture->cube_face < 0 || texture->cube_face > 5 ||
         !GraphicsOpen() || !StateSaved())
         return 0;
@@ -124,6 +128,7 @@ int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
 }
 
 int TGlobal::RenderCamera(const CameraRef& cam) {
+    Forget2DDrawState();
     if (!cam) return 0;
     cam->Update();
     if (TLight::light_list) {

@@ -2,6 +2,7 @@
 
 #include "platform/display.h"
 #include "platform/gltext.h"
+#include "platform/image2d.h"
 #include "platform/input.h"
 
 #include <GL/glew.h>
@@ -10,6 +11,7 @@ int TQuendor2D::old_mouse_x = 0;
 int TQuendor2D::old_mouse_y = 0;
 
 void TQuendor2D::Text(int x, int y, const std::string& text) {
+    Forget2DDrawState();
     if (!GraphicsOpen()) return;
 
     glMatrixMode(GL_TEXTURE);

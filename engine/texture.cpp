@@ -6,6 +6,7 @@
 #include "engine/texture_filter.h"
 #include "platform/display.h"
 #include "platform/error.h"
+#include "platform/image2d.h"
 #include "platform/stream.h"
 #include "platform/strings.h"
 
@@ -34,6 +35,7 @@ constexpr GLenum kCubeCopyTarget[6] = {
 class UnpackState {
   public:
     UnpackState() {
+        Forget2DDrawState();
         glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength_);
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment_);
         glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &skipPixels_);
@@ -80,6 +82,7 @@ void uploadLevels(TTexture& t, PixmapRef pixmap, GLenum target) {
 
 // A new GL 2D texture holding the window of the source at (x, y), w x h, sized for the GL.
 unsigned uploadFrame(TTexture& t, const PixmapRef& source, int x, int y, int w, int h) {
+    Forget2DDrawState();
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -90,6 +93,7 @@ unsigned uploadFrame(TTexture& t, const PixmapRef& source, int x, int y, int w, 
 // A new GL cube-map texture whose six faces are the windows of the source at (face * w, 0),
 // w x h, in upload order.
 unsigned uploadCubeFaces(TTexture& t, const PixmapRef& source, int w, int h) {
+    Forget2DDrawState();
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_CUBE_MAP, name);
@@ -105,6 +109,7 @@ bool namesLive(const TTexture& t) {
 }
 
 void deleteNames(TTexture& t) {
+    Forget2DDrawState();
     if (namesLive(t)) {
         for (unsigned name : t.gltex) {
             const GLuint n = name;
@@ -367,6 +372,7 @@ namespace {
 // the copy at every size (and a depth copy leaves no colour levels behind to make it
 // incomplete).
 int copyToFrame(TTexture& t, int mipmap_level, int frame, GLenum internalFormat) {
+    Forget2DDrawState();
     if (t.cube_map || !namesLive(t) || mipmap_level < 0 || frame < 0 ||
         std::size_t(frame) >= t.gltex.size())
         return 0;
@@ -392,6 +398,7 @@ int TTexture::DepthBufferToTex(int mipmap_level, int frame) {
 }
 
 int TTexture::BackBufferToCubeTex(int mipmap_level) {
+    Forget2DDrawState();
     if (!cube_map || !namesLive(*this) || gltex.empty() || mipmap_level < 0) return 0;
     glBindTexture(GL_TEXTURE_CUBE_MAP, gltex[0]);
     if (cube_face < 0 || cube_face > 5) return 0;
@@ -406,6 +413,7 @@ namespace {
 // display without alpha leave it; drawing into the faces then leaves alpha alone. The cube
 // map's framebuffer object is bound.
 void opaqueFaces(TTexture& t) {
+    Forget2DDrawState();
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
@@ -421,6 +429,7 @@ void opaqueFaces(TTexture& t) {
 } // namespace
 
 bool TTexture::DrawIntoCubeFace() {
+    Forget2DDrawState();
     if (!cube_map || !namesLive(*this) || gltex.empty() || cube_face < 0 || cube_face > 5 ||
         face_fbo_refused)
         return false;
@@ -518,6 +527,7 @@ void TTexture::AcceptedSize(int& w, int& h, const SizeTest& accepts) {
 }
 
 PixmapRef TTexture::AdjustPixmap(const PixmapRef& pixmap) {
+    Forget2DDrawState();
     if (!pixmap) return nullptr;
     int w = Pow2Size(pixmap->width);
     int h = Pow2Size(pixmap->height);

@@ -362,6 +362,7 @@ void SetGraphicsDriver(GraphicsDriver driver, int defaultFlags) {
 }
 
 bool Graphics(int width, int height, int depth, int hertz, int flags) {
+    Forget2DDrawState();
     Display& d = display();
     if (width <= 0 || height <= 0)
         failOpen("bad size " + std::to_string(width) + "x" + std::to_string(height));
@@ -436,6 +437,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
 }
 
 void EndGraphics() {
+    Forget2DDrawState();
     Display& d = display();
     if (!d.window) return;
     if (d.context) {
@@ -470,6 +472,7 @@ unsigned GraphicsContextId() {
 }
 
 void Flip(int sync) {
+    Forget2DDrawState();
     Display& d = display();
     PumpInputEvents();
     if (!d.window) return;
@@ -522,6 +525,7 @@ std::uint32_t FrameCapture::Pixel(int x, int y) const {
 }
 
 FrameCapture CaptureFrame() {
+    Forget2DDrawState();
     FrameCapture frame;
     Display& d = display();
     if (!d.window) return frame;

@@ -64,6 +64,7 @@ bool GLTextGlyphInk(char c, int px, int py) {
 }
 
 void GLDrawText(std::string_view text, int x, int y) {
+    Forget2DDrawState();
     if (!GraphicsContextId() || text.empty()) return;
     const GLuint font = fontTexture();
     const int width = GraphicsWidth();

@@ -209,39 +209,24 @@ ImageRef makeImage(const PixmapRef& source, int cellW, int cellH, int first, int
     return image;
 }
 
-// What every draw sets; see the header.
-void applyDrawState(GLuint texture) {
-    DrawState& s = state();
-    for (GLint unit = s.textureUnits - 1; unit >= 1; --unit) {
-        glActiveTexture(GL_TEXTURE0 + unit);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_TEXTURE_CUBE_MAP);
-    }
-    glActiveTexture(GL_TEXTURE0);
-    glDisable(GL_TEXTURE_GEN_S);
-    glDisable(GL_TEXTURE_GEN_T);
-    glDisable(GL_TEXTURE_GEN_R);
-    glDisable(GL_TEXTURE_GEN_Q);
-    glDisable(GL_TEXTURE_CUBE_MAP);
-    if (texture) {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        glMatrixMode(GL_TEXTURE);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-    } else {
-        glDisable(GL_TEXTURE_2D);
-    }
-    glDisable(GL_LIGHTING);
-    glDisable(GL_FOG);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_CULL_FACE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+// What the layer last set in GL (see the header), from the first draw after Forget2DDrawState
+// until the next call of it.
+struct GLSetting {
+    bool valid = false;     // the part of the state that no draw changes is set
+    bool texturing = false; // unit 0's environment and texture matrix are set
+    GLuint texture = 0;     // bound and enabled on unit 0; 0: 2D texturing off
+    int blend = 0;
+    bool uncached = false; // test seam: each draw forgets the setting first
+};
 
-    switch (s.blend) {
+// Never destroyed: textures freed while the program exits still call Forget2DDrawState.
+GLSetting& remembered() {
+    static GLSetting& gl = *new GLSetting;
+    return gl;
+}
+
+void setBlend(int blend) {
+    switch (blend) {
     case MASKBLEND:
         glDisable(GL_BLEND);
         glEnable(GL_ALPHA_TEST);
@@ -255,21 +240,81 @@ void applyDrawState(GLuint texture) {
         glEnable(GL_BLEND);
         glDisable(GL_ALPHA_TEST);
         if (glBlendEquation) glBlendEquation(GL_FUNC_ADD);
-        if (s.blend == ALPHABLEND)
+        if (blend == ALPHABLEND)
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        else if (s.blend == LIGHTBLEND)
+        else if (blend == LIGHTBLEND)
             glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         else
             glBlendFunc(GL_DST_COLOR, GL_ZERO);
         break;
     }
-    glColor4f(s.r, s.g, s.b, s.alpha);
 }
 
-// Draws the local rectangle (x0, y0)-(x1, y1), scaled and rotated about the local origin, with
-// the origin placed at (x, y): the whole of it, or, for a sparse frame under a blend mode that
-// leaves the screen as it was where a texel is fully transparent, only its visible spans. Span
-// corners are found the same way wherever spans meet, so that they share their edges exactly.
+// The part of the state that no draw changes; see the header.
+void setFixedState() {
+    const DrawState& s = state();
+    for (GLint unit = s.textureUnits - 1; unit >= 1; --unit) {
+        glActiveTexture(GL_TEXTURE0 + unit);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_TEXTURE_CUBE_MAP);
+    }
+    glActiveTexture(GL_TEXTURE0);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glDisable(GL_TEXTURE_GEN_R);
+    glDisable(GL_TEXTURE_GEN_Q);
+    glDisable(GL_TEXTURE_CUBE_MAP);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_FOG);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+// Makes the GL state right for a draw with the texture (0: untextured) in the current blend
+// mode and colour, setting only what differs from what the layer last set.
+void useDrawState(GLuint texture) {
+    GLSetting& gl = remembered();
+    if (gl.uncached) Forget2DDrawState();
+    const DrawState& s = state();
+    glColor4f(s.r, s.g, s.b, s.alpha);
+    if (gl.valid && gl.texture == texture && gl.blend == s.blend) return;
+    if (!gl.valid) {
+        setFixedState();
+        gl.valid = true;
+        gl.texturing = false;
+        gl.blend = 0;            // neither: set below
+        gl.texture = ~GLuint(0); // neither off nor any texture: set below
+    }
+    if (gl.texture != texture) {
+        if (texture) {
+            glEnable(GL_TEXTURE_2D);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            if (!gl.texturing) {
+                glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+                glMatrixMode(GL_TEXTURE);
+                glLoadIdentity();
+                glMatrixMode(GL_MODELVIEW);
+                gl.texturing = true;
+            }
+        } else {
+            glDisable(GL_TEXTURE_2D);
+        }
+        gl.texture = texture;
+    }
+    if (gl.blend != s.blend) {
+        setBlend(s.blend);
+        gl.blend = s.blend;
+    }
+}
+
+// Draws the local rectangle (x0, y0)-(x1, y1), scaled and rotated about the local origin,
+// with the origin placed at (x, y): the whole of it, or, for a sparse frame under a blend mode
+// that leaves the screen as it was where a texel is fully transparent, only its visible spans.
+// Span corners are found the same way wherever spans meet, so that they share their edges
+// exactly.
 void drawQuad(float x0, float y0, float x1, float y1, float x, float y, const TImage::Frame* frame,
               bool sparseUsable = false) {
     const DrawState& s = state();
@@ -321,8 +366,13 @@ const TImage::Frame* drawableFrame(const ImageRef& image, int frame) {
 }
 } // namespace
 
+void Forget2DDrawState() {
+    remembered().valid = false;
+}
+
 unsigned CreateTextureRGBA(const std::uint8_t* rgba, int width, int height, int rowPixels,
                            bool filtered, bool mipmapped) {
+    Forget2DDrawState();
     glPushAttrib(GL_TEXTURE_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     GLint unpackBuffer = 0;
@@ -355,8 +405,12 @@ unsigned CreateTextureRGBA(const std::uint8_t* rgba, int width, int height, int 
 
 TImage::~TImage() {
     const unsigned context = GraphicsContextId();
-    for (Texture& t : textures)
-        if (t.id && t.context == context) glDeleteTextures(1, &t.id);
+    for (Texture& t : textures) {
+        if (!t.id || t.context != context) continue;
+        // The layer may remember the name as bound; a new texture may get it.
+        Forget2DDrawState();
+        glDeleteTextures(1, &t.id);
+    }
 }
 
 ImageRef LoadImage(const std::string& path, int flags) {
@@ -408,7 +462,7 @@ void MidHandleImage(const ImageRef& image) {
 void DrawImage(const ImageRef& image, float x, float y, int frame) {
     const TImage::Frame* f = drawableFrame(image, frame);
     if (!f) return;
-    applyDrawState(image->textures[f->texture].id);
+    useDrawState(image->textures[f->texture].id);
     drawQuad(-image->handle_x, -image->handle_y, image->width - image->handle_x,
              image->height - image->handle_y, x, y, f,
              sparseUsable(*image, float(image->width), float(image->height)));
@@ -417,7 +471,7 @@ void DrawImage(const ImageRef& image, float x, float y, int frame) {
 void DrawImageRect(const ImageRef& image, float x, float y, float w, float h, int frame) {
     const TImage::Frame* f = drawableFrame(image, frame);
     if (!f) return;
-    applyDrawState(image->textures[f->texture].id);
+    useDrawState(image->textures[f->texture].id);
     const float hx = image->handle_x * w / image->width;
     const float hy = image->handle_y * h / image->height;
     drawQuad(-hx, -hy, w - hx, h - hy, x, y, f, sparseUsable(*image, w, h));
@@ -425,14 +479,14 @@ void DrawImageRect(const ImageRef& image, float x, float y, float w, float h, in
 
 void DrawRect(float x, float y, float w, float h) {
     if (!GraphicsContextId()) return;
-    applyDrawState(0);
+    useDrawState(0);
     drawQuad(0, 0, w, h, x, y, nullptr);
 }
 
 void DrawLine(float x1, float y1, float x2, float y2) {
     if (!GraphicsContextId()) return;
     const DrawState& s = state();
-    applyDrawState(0);
+    useDrawState(0);
     const float dx = (x2 - x1) * s.scaleX;
     const float dy = (y2 - y1) * s.scaleY;
     // Through the pixel centres, so that a line along a row lights that row.
@@ -511,6 +565,7 @@ void GetScale(float& sx, float& sy) {
 }
 
 void Init2DState(int width, int height) {
+    Forget2DDrawState();
     DrawState& s = state();
     const int maskR = s.maskR, maskG = s.maskG, maskB = s.maskB;
     const bool drawWhole = s.drawWhole;
@@ -543,5 +598,9 @@ void Init2DState(int width, int height) {
 namespace testseam {
 void SetDrawWholeImages(bool on) {
     state().drawWhole = on;
+}
+
+void SetForget2DStateEachDraw(bool on) {
+    remembered().uncached = on;
 }
 } // namespace testseam

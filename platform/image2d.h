@@ -21,12 +21,18 @@
 // fog and culling off). The projection, model-view and viewport are kept in GL state: code that
 // changes them in between (a 3D renderer) saves and restores them around its own drawing, as
 // the engine's Begin2D/End2D do with the whole GL attribute and matrix stacks. Everything else
-// a draw depends on is set again by each draw: texture unit 0 with only its 2D texture enabled
-// and bound, the other units' texturing off, texture coordinate generation off, identity
-// texture matrix, modulating texture environment, blend and alpha test as the blend mode says,
+// a draw depends on is set by the layer: texture unit 0 with only its 2D texture enabled and
+// bound, the other units' texturing off, texture coordinate generation off, identity texture
+// matrix, modulating texture environment, blend and alpha test as the blend mode says,
 // lighting, fog, depth, stencil, scissor test and culling off, filled polygons, and the colour.
-// The changes are left in GL state after the draw. Vertices go through immediate mode, so
-// client arrays left enabled do not matter.
+// The layer remembers what it set and sets again only what a draw needs changed. What it set is
+// left in GL state. Vertices go through immediate mode, so client arrays left enabled do not
+// matter.
+//
+// So code that makes GL calls of its own between 2D draws calls Forget2DDrawState first (or
+// right after its calls, before the next draw): the next draw then sets the whole state again,
+// whatever the calls left. The engine and the rest of the platform layer (display, Flip, frame
+// capture, GL text) do so themselves; a program that makes raw GL calls does it too.
 #pragma once
 
 #include "platform/pixmap.h"
@@ -143,6 +149,9 @@ void SetClsColor(int r, int g, int b);
 // Clears the whole window (colour to the Cls colour, and depth) whatever the viewport and
 // scissor box.
 void Cls();
+// Forgets the GL state the layer set, so that the next draw sets it all again; see the GL state
+// above. Cheap: it only marks the state as unknown.
+void Forget2DDrawState();
 
 int GetBlend();
 float GetAlpha();

@@ -29,6 +29,9 @@ bool SwapKeepsFrame();
 // 2D layer: while on, images are drawn whole even where they have tiles that are fully
 // transparent, which the layer otherwise leaves out (see TImage::Frame).
 void SetDrawWholeImages(bool on);
+// 2D layer: while on, every draw sets the whole GL state again, as if Forget2DDrawState were
+// called before each draw.
+void SetForget2DStateEachDraw(bool on);
 
 // Input: queues a press (and release) of a key by its key code. The next event pump (KeyHit,
 // KeyDown, MouseX/MouseY and Flip pump events) delivers queued presses in order, as the

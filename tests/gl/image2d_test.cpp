@@ -1,5 +1,6 @@
 // The 2D image layer, read back pixel by pixel.
 #include "gl_fixture.h"
+#include "platform/gltext.h"
 
 #include <cmath>
 #include <cstring>
@@ -373,20 +374,32 @@ void leaveThreeDState() {
     glMatrixMode(GL_MODELVIEW);
 }
 
-TEST_F(Image2DTest, DrawsAreRightWhateverStateA3DRendererLeftOn) {
+// The layer remembers what it set: a caller that changes GL state itself tells it so with
+// Forget2DDrawState, and the next draws are right whatever the caller left. The first draws make
+// the layer's remembered state the one the later draws need, so that only the forgetting makes
+// them set it again.
+TEST_F(Image2DTest, DrawsAreRightWhateverStateARawGLCallerLeftOnOnceItForgetsTheDrawState) {
     ImageRef img = LoadImage(PixmapOf({{kRed, kGreen}, {kBlue, kYellow}}), 0);
-    leaveThreeDState();
     SetColor(255, 255, 255);
-    DrawImage(img, 10, 10, 0);
+    DrawImage(img, 10, 30, 0);
+    Forget2DDrawState();
     leaveThreeDState();
+    Forget2DDrawState();
+    DrawImage(img, 10, 10, 0);
     SetColor(0, 128, 255);
+    DrawRect(20, 30, 2, 2);
+    Forget2DDrawState();
+    leaveThreeDState();
+    Forget2DDrawState();
     DrawRect(20, 10, 2, 2);
     const auto f = CaptureFrame();
-    EXPECT_EQ(At(f, 10, 10), kRed);
-    EXPECT_EQ(At(f, 11, 10), kGreen);
-    EXPECT_EQ(At(f, 10, 11), kBlue);
-    EXPECT_EQ(At(f, 11, 11), kYellow);
-    EXPECT_TRUE(RectIs(f, 20, 10, 2, 2, Rgb(0, 128, 255)));
+    for (int y : {10, 30}) {
+        EXPECT_EQ(At(f, 10, y), kRed) << y;
+        EXPECT_EQ(At(f, 11, y), kGreen) << y;
+        EXPECT_EQ(At(f, 10, y + 1), kBlue) << y;
+        EXPECT_EQ(At(f, 11, y + 1), kYellow) << y;
+        EXPECT_TRUE(RectIs(f, 20, y, 2, 2, Rgb(0, 128, 255))) << y;
+    }
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
@@ -527,5 +540,130 @@ TEST_F(Image2DTest, TransparentTilesAreFoundPerFrame) {
     EXPECT_EQ(At(f, 10, 10), kBlue);
     EXPECT_EQ(At(f, 110, 10), kRed);
     EXPECT_EQ(At(f, 163, 63), kRed);
+}
+// A picture of draws whose state changes between them in every way the layer tracks: colour,
+// alpha, blend mode, texture (two images and two frames of one), scale and rotation, rectangles,
+// lines, and overlaps, so that the order of the quads shows.
+void drawMixedPicture(const ImageRef& img, const ImageRef& anim) {
+    ResetDrawing(30, 60, 90);
+    SetScale(8, 8);
+    SetBlend(ALPHABLEND);
+    SetAlpha(0.5f);
+    DrawImage(img, 10, 10, 0);
+    SetColor(255, 0, 0);
+    DrawImage(img, 18, 14, 0);
+    SetAlpha(1);
+    DrawImage(img, 14, 18, 0);
+    DrawImage(anim, 40, 10, 0);
+    SetColor(0, 255, 128);
+    DrawImage(anim, 44, 12, 1);
+    SetBlend(LIGHTBLEND);
+    DrawRect(40, 14, 2, 2);
+    SetAlpha(0.3f);
+    DrawRect(42, 16, 2, 2);
+    SetBlend(SHADEBLEND);
+    DrawImage(img, 60, 10, 0);
+    SetBlend(MASKBLEND);
+    SetRotation(30);
+    DrawImage(img, 90, 20, 0);
+    DrawImage(anim, 92, 22, 1);
+    SetRotation(0);
+    SetScale(1, 1);
+    SetColor(255, 255, 0);
+    SetAlpha(1);
+    DrawLine(0, 20, 120, 20);
+    SetBlend(SOLIDBLEND);
+    DrawRect(100, 15, 10, 10);
+    SetColor(10, 20, 30);
+    DrawRect(104, 18, 2, 2);
+}
+
+TEST_F(Image2DTest, DrawsSettingOnlyWhatChangedLookAsDrawsSettingTheWholeState) {
+    ImageRef img = LoadImage(PixmapOf({{kRed, 0x80ffffffu}, {kBlue, 0x00ff00ffu}}), 0);
+    ImageRef anim = LoadAnimImage(PixmapOf({{kGreen, kYellow}, {kWhite, 0x40102030u}}), 1, 2, 0, 2,
+                                  FILTEREDIMAGE);
+    ASSERT_TRUE(img && anim);
+    testseam::FrameCapture frames[2];
+    for (int way = 0; way < 2; ++way) {
+        testseam::SetForget2DStateEachDraw(way == 1);
+        drawMixedPicture(img, anim);
+        frames[way] = CaptureFrame();
+    }
+    testseam::SetForget2DStateEachDraw(false);
+    EXPECT_TRUE(frames[0].rgba == frames[1].rgba);
+    const auto& f = frames[0];
+    EXPECT_EQ(At(f, 15, 19), kRed); // the third image over the first two, opaque, red-tinted
+    EXPECT_EQ(At(f, 104, 18), Rgb(10, 20, 30)); // the last rectangle over the one before
+    EXPECT_EQ(At(f, 103, 18), Rgb(255, 255, 0));
+    EXPECT_EQ(At(f, 60, 20), Rgb(255, 255, 0)); // the line over the images before it
+    EXPECT_EQ(At(f, 200, 200), Rgb(30, 60, 90));
+}
+
+// Frame capture, Flip and Cls come after every draw made before them.
+TEST_F(Image2DTest, ReadBacksFlipAndClsComeAfterTheDrawsBeforeThem) {
+    ResetDrawing(0, 0, 0);
+    SetColor(255, 0, 0);
+    DrawRect(10, 10, 4, 4);
+    EXPECT_EQ(At(CaptureFrame(), 10, 10), kRed);
+    SetColor(0, 255, 0);
+    DrawRect(20, 10, 4, 4);
+    Flip(0);
+    auto f = CaptureFrame();
+    EXPECT_EQ(At(f, 10, 10), kRed);
+    EXPECT_EQ(At(f, 20, 10), kGreen);
+    DrawRect(30, 10, 4, 4);
+    SetClsColor(0, 0, 255);
+    Cls();
+    f = CaptureFrame();
+    EXPECT_EQ(At(f, 30, 10), kBlue);
+    EXPECT_EQ(At(f, 10, 10), kBlue);
+}
+
+// An image freed after its draw, while the layer remembers its texture as bound, and a new image
+// that gets its texture name (as the GL hands freed names out again): each draw shows its own
+// image's texels.
+TEST_F(Image2DTest, FreeingAnImageBetweenDrawsLeavesEachDrawItsOwnTexture) {
+    ResetDrawing(0, 0, 0);
+    SetScale(4, 4);
+    ImageRef red = LoadImage(SolidPixmap(2, 2, kRed), 0);
+    DrawImage(red, 10, 10, 0);
+    red.reset();
+    ImageRef green = LoadImage(SolidPixmap(2, 2, kGreen), 0);
+    DrawImage(green, 20, 10, 0);
+    ImageRef blue = LoadImage(SolidPixmap(2, 2, kBlue), 0);
+    DrawImage(blue, 30, 10, 0);
+    green.reset();
+    blue.reset();
+    const auto f = CaptureFrame();
+    EXPECT_TRUE(RectIs(f, 10, 10, 8, 8, kRed));
+    EXPECT_TRUE(RectIs(f, 20, 10, 8, 8, kGreen));
+    EXPECT_TRUE(RectIs(f, 30, 10, 8, 8, kBlue));
+}
+
+// GL text between draws: it draws over the draws before it, under the draws after it, and these
+// are right whatever state it left.
+TEST_F(Image2DTest, GLTextBetweenDrawsKeepsTheirOrderAndState) {
+    ResetDrawing(0, 0, 0);
+    ImageRef img = LoadImage(SolidPixmap(2, 2, kWhite), 0);
+    SetBlend(ALPHABLEND);
+    SetColor(0, 0, 255);
+    SetScale(20, 10);
+    DrawImage(img, 10, 10, 0);
+    SetColor(255, 255, 255);
+    DrawRect(0, 0, 1, 1); // text ink takes the colour last drawn with
+    GLDrawText("HH", 10, 10);
+    SetColor(0, 255, 0);
+    SetScale(4, 10);
+    DrawImage(img, 10 + kGLTextCellWidth, 10, 0);
+    const auto f = CaptureFrame();
+    int ink = 0;
+    for (int py = 0; py < kGLTextCellHeight; ++py)
+        for (int px = 0; px < kGLTextCellWidth; ++px) {
+            const bool on = GLTextGlyphInk('H', px, py);
+            ink += on;
+            EXPECT_EQ(At(f, 10 + px, 10 + py), on ? kWhite : kBlue) << px << ", " << py;
+            EXPECT_EQ(At(f, 10 + kGLTextCellWidth + px, 10 + py), kGreen) << px << ", " << py;
+        }
+    EXPECT_GT(ink, 0);
 }
 } // namespace

@@ -12,11 +12,13 @@
 #include "engine/testing.h"
 #include "engine/texture.h"
 #include "engine_fixture.h"
+#include "platform/gltext.h"
 
 #include "../unit/temp_dir.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -843,6 +845,90 @@ TEST_F(RenderTest, RenderWorldOutsideTheEngineStateDrawsNothing) {
     EXPECT_TRUE(RectIs(testseam::CaptureFrame(), 0, 0, 800, 600, Rgb(0, 0, 255)));
     TGlobal::End2D();
     EXPECT_TRUE(RectIs(render(), 0, 0, 800, 600, Rgb(255, 0, 0)));
+}
+
+// The 2D layer remembers the GL state it set. Each case draws the same image
+// before and after one engine step, with the same texture and blend mode, so that only the
+// engine making the layer forget its state has the second draw set it again: both must look the
+// same. The scene leaves fog, lighting, texturing, blending and depth testing on.
+TEST_F(RenderTest, TwoDDrawsLookTheSameWhateverTheEngineDoesBetweenThem) {
+    CameraRef cam = camera(0, 0, 96);
+    CameraViewport(cam, 400, 0, 400, 600);
+    CameraFogMode(cam, 1);
+    CameraFogRange(cam, 1, 10);
+    CameraFogColor(cam, 255, 0, 0);
+    CreateLight(1, nullptr);
+    MeshRef m = centred(1, 4, 0);
+    EntityTexture(m, texture(SolidPixmap(2, 2, Rgb(0, 255, 0)), 0), 0, 0);
+    EntityAlpha(m, 0.5f);
+    TextureRef copy = CreateTexture(64, 64, 0, 1);
+    ImageRef img =
+        LoadImage(PixmapOf({{Rgb(255, 0, 0), Rgb(0, 255, 0)}, {Rgb(0, 0, 255), 0x80ffffffu}}), 0);
+    const auto draw = [&](float x) {
+        SetBlend(ALPHABLEND);
+        SetAlpha(0.75f);
+        SetColor(255, 200, 100);
+        SetScale(8, 8);
+        DrawImage(img, x, 100, 0);
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+    };
+    const Step steps[] = {
+        {"RenderWorld",
+         [] {
+             TGlobal::End2D();
+             RenderWorld();
+             TGlobal::Begin2D();
+         }},
+        {"Text", [] { Text(100, 300, "text"); }},
+        {"Wireframe", [] { Wireframe(1); }},
+        {"CreateTexture", [] { CreateTexture(4, 4, 0, 1); }},
+        {"BackBufferToTex", [&] { BackBufferToTex(copy); }},
+    };
+    TGlobal::Begin2D();
+    for (const Step& step : steps) {
+        ResetDrawing(20, 40, 60);
+        draw(50);
+        step.run();
+        draw(150);
+        const auto f = testseam::CaptureFrame();
+        int differing = 0;
+        for (int y = 96; y < 120; ++y)
+            for (int x = -4; x < 20; ++x) differing += At(f, 50 + x, y) != At(f, 150 + x, y);
+        EXPECT_EQ(differing, 0) << step.name;
+        // Red texel, tinted, three quarters over the background.
+        EXPECT_TRUE(Near(At(f, 150, 100), Rgb(196, 10, 15), 1))
+            << step.name << ": " << Hex(At(f, 150, 100));
+    }
+    Wireframe(0);
+}
+
+// 2D draws reach the frame before anything the engine draws after them.
+TEST_F(RenderTest, TwoDDrawsComeBeforeTheEngineDrawingThatFollows) {
+    camera(0, 0, 96);
+    TGlobal::Begin2D();
+    ResetDrawing(0, 0, 0);
+    SetColor(255, 0, 0);
+    DrawRect(0, 0, 800, 600);
+    TGlobal::End2D();
+    auto f = render();
+    EXPECT_TRUE(RectIs(f, 0, 0, 800, 600, Rgb(0, 0, 96))); // the camera's clear covers it
+    TGlobal::Begin2D();
+    SetColor(255, 0, 0);
+    DrawRect(0, 0, 100, 40);
+    Text(10, 10, "H");
+    f = testseam::CaptureFrame();
+    int ink = 0;
+    for (int py = 0; py < kGLTextCellHeight; ++py)
+        for (int px = 0; px < kGLTextCellWidth; ++px) {
+            if (!GLTextGlyphInk('H', px, py)) continue;
+            ++ink;
+            EXPECT_EQ(At(f, 10 + px, 10 + py), kWhite) << px << ", " << py;
+        }
+    EXPECT_GT(ink, 0);
+    EXPECT_EQ(At(f, 5, 5), Rgb(255, 0, 0));
 }
 
 } // namespace

@@ -26,7 +26,9 @@
 //                       (B: the mirror sphere's cube faces rendered whole instead of only the
 //                       texels the sphere can show), "cube-both" (B: both of the last two),
 //                       "sky-covers" (B: the mirror rooms' background drawn even where the
-//                       sky cube covers it)
+//                       sky cube covers it), "2d-cache" (B: each 2D draw sets the whole GL
+//                       state again instead of only what differs from what the 2D layer last
+//                       set)
 //
 // Exits 1 with a message if the music ends before phase 11. Run it under an X display
 // (xvfb-run on a headless machine); the media are found beside the executable.
@@ -67,7 +69,7 @@ int usage(const std::string& message) {
     std::fprintf(stderr,
                  "bench_demo: %s\nusage: bench_demo [--from PHASE] [--phase11-frames N] "
                  "[--frames N] [--compare flip-copies|whole-images|cube-fbo|cube-scissor|cube-both|"
-                 "sky-covers]\n",
+                 "sky-covers|2d-cache]\n",
                  message.c_str());
     return 2;
 }
@@ -136,6 +138,7 @@ PathSwitch pathSwitch(std::string_view name) {
         };
     if (name == "sky-covers") return [](bool slow) { fondo_bajo_el_cielo = slow; };
     if (name == "cube-fbo") return [](bool slow) { testseam::SetCubeFacesThroughBackBuffer(slow); };
+    if (name == "2d-cache") return [](bool slow) { testseam::SetForget2DStateEachDraw(slow); };
     return nullptr;
 }
 
