@@ -18,6 +18,7 @@
 #include "engine/commands.h"
 #include "engine/global.h"
 #include "engine/light.h"
+#include "engine/texture_prefetch.h"
 #include "platform/display.h"
 #include "platform/error.h"
 #include "platform/input.h"
@@ -26,6 +27,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -87,6 +89,16 @@ ImageRef strip(DecodedImages& decoded, const std::string& path, int cellWidth, i
     return MustLoadAnimImage(decodedImage(decoded, path), path, cellWidth, cellHeight, 0, count, 1);
 }
 
+// The brush textures of start-up, in load order, with their flags.
+std::vector<std::pair<std::string, int>> brushTextures() {
+    std::vector<std::pair<std::string, int>> files;
+    for (int i = 0; i < tscroll::kQuads; ++i)
+        files.emplace_back(tscroll::archivo(i), tscroll::kTextureFlags);
+    for (int i = 0; i < tcubo::kCaras; ++i)
+        files.emplace_back(tcubo::archivo(i), tcubo::kTextureFlags);
+    return files;
+}
+
 } // namespace
 
 void SetStartupObserver(StartupObserver o) {
@@ -106,6 +118,9 @@ void DemoStartup() {
         std::async(std::launch::async, [endSongPath] { return LoadSound(endSongPath, 1); });
 
     std::future<DecodedImages> images = std::async(std::launch::async, decodeStartupImages);
+    // The brushes of the scroller and the sky cube, decoded with their mipmap levels on a thread
+    // of their own; tscroll::crea and tcubo::crea take them from there.
+    PrefetchTextures(brushTextures());
 
     InitEngineModule();
     done("InitEngineModule");
