@@ -596,4 +596,50 @@ TEST_F(TextureTest, APrefetchedFileFailsOrIsSharedAsADirectLoadIs) {
     EXPECT_EQ(Listed(), listed + 1);
 }
 
+TEST_F(TextureTest, ALeftUploadIsFinishedOnceBeforeAnythingUsesTheTexture) {
+    Save("square.png", Noise(64, 32));
+    Save("plain.png", Noise(16, 16));
+    TextureRef direct = LoadTexture("square.png", MIPMAPPEDTEXTURE);
+    ASSERT_TRUE(direct);
+    const Uploaded want = ReadAll(direct);
+    FreeTexture(direct);
+
+    PrefetchTextures({{"square.png", MIPMAPPEDTEXTURE}, {"plain.png", MIPMAPPEDTEXTURE}}, true);
+    TextureRef t = LoadTexture("square.png", MIPMAPPEDTEXTURE);
+    TextureRef plain = LoadTexture("plain.png", MIPMAPPEDTEXTURE);
+    ASSERT_TRUE(t && plain);
+    // Sized and named at once; its levels wait.
+    EXPECT_EQ(t->width, want.width);
+    EXPECT_EQ(t->height, want.height);
+    EXPECT_EQ(t->CountMipmaps(), want.mipmaps);
+    EXPECT_NE(t->gltex.at(0), 0u);
+    EXPECT_EQ(ReadFrame(t, 0).width, 0) << "nothing in GL yet";
+
+    // One at a time, in load order, the texture bound before still bound after.
+    GLuint other = 0;
+    glGenTextures(1, &other);
+    glBindTexture(GL_TEXTURE_2D, other);
+    EXPECT_TRUE(TTexture::FinishOnePendingUpload());
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLuint(bound), other);
+    EXPECT_TRUE(t->pending.empty());
+    EXPECT_FALSE(plain->pending.empty());
+    const Uploaded got = ReadAll(t);
+    EXPECT_EQ(got.mipmaps, want.mipmaps);
+    ASSERT_EQ(got.levels.size(), want.levels.size());
+    for (std::size_t i = 0; i < got.levels.size(); ++i)
+        EXPECT_EQ(got.levels[i].argb, want.levels[i].argb) << "level " << i;
+    EXPECT_FALSE(t->FinishUpload()) << "uploaded once";
+
+    // A copy into a texture with its levels still waiting lands on top of them, not under.
+    FillWindowRect(0, 0, 16, 16, Rgb(10, 200, 30));
+    BackBufferToTex(plain);
+    EXPECT_TRUE(plain->pending.empty());
+    EXPECT_TRUE(ReadFrame(plain, 0).all(Rgb(10, 200, 30)));
+    EXPECT_FALSE(TTexture::FinishOnePendingUpload());
+    glDeleteTextures(1, &other);
+    EXPECT_EQ(GLErrors(), "");
+}
+
 } // namespace
