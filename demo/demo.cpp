@@ -79,19 +79,9 @@ PreparedImages prepareStartupImages(std::uint32_t maskColour) {
     return prepared;
 }
 
-// Images of start-up that phase 4 or later shows first, their upload left to the first frames,
-// one a frame (DemoFrame); a draw before then uploads them itself.
-std::vector<ImageRef>& laterUploads() {
-    static std::vector<ImageRef> images;
-    return images;
-}
-
-enum class Upload { Now, Later };
-
-// The image of the start-up table at path (taken out of the prepared ones), checked and uploaded
-// now or later, with its handle where one is given.
-ImageRef image(PreparedImages& prepared, const std::string& path, Upload upload, float hx = 0,
-               float hy = 0) {
+// The image of the start-up table at path (taken out of the prepared ones), uploaded and checked,
+// with its handle where one is given.
+ImageRef image(PreparedImages& prepared, const std::string& path, float hx = 0, float hy = 0) {
     const auto spec = std::find_if(std::begin(kStartupImages), std::end(kStartupImages),
                                    [&](const StartupImage& i) { return i.path == path; });
     const auto it = prepared.find(path);
@@ -101,11 +91,7 @@ ImageRef image(PreparedImages& prepared, const std::string& path, Upload upload,
         prepared.erase(it);
     }
     const bool strip = spec != std::end(kStartupImages) && spec->cells.width != 0;
-    ImageRef loaded = MustHavePreparedImage(taken, path, strip);
-    if (upload == Upload::Now)
-        UploadImage(loaded);
-    else
-        laterUploads().push_back(loaded);
+    ImageRef loaded = MustUploadImage(taken, path, strip);
     if (hx != 0 || hy != 0) SetImageHandle(loaded, hx, hy);
     return loaded;
 }
@@ -164,19 +150,19 @@ void DemoStartup() {
 
     musica = tmusic::loadMain(song.get(), kMainSongFile);
     PreparedImages prepared = images.get();
-    portada = image(prepared, "media/portada.png", Upload::Now, 400, 300);
-    fondo = image(prepared, "media/fondo.png", Upload::Now, 400, 300);
-    marco = image(prepared, "media/marco.png", Upload::Now, 400, 300);
-    txt_theworld = image(prepared, "media/txt_theuniverse.png", Upload::Now, 400, 300);
-    txt_is = image(prepared, "media/txt_is.png", Upload::Now, 400, 300);
-    txt_fewordered = image(prepared, "media/txt_fewunsorted.png", Upload::Now, 400, 300);
-    txt_blocks = image(prepared, "media/txt_blocks.png", Upload::Now, 400, 300);
-    lapiz = image(prepared, "media/lapiz.png", Upload::Now, 16, 16);
-    flare = image(prepared, "media/flare.png", Upload::Now, 32, 32);
-    kolumoimage = image(prepared, "media/kolumo.png", Upload::Later);
+    portada = image(prepared, "media/portada.png", 400, 300);
+    fondo = image(prepared, "media/fondo.png", 400, 300);
+    marco = image(prepared, "media/marco.png", 400, 300);
+    txt_theworld = image(prepared, "media/txt_theuniverse.png", 400, 300);
+    txt_is = image(prepared, "media/txt_is.png", 400, 300);
+    txt_fewordered = image(prepared, "media/txt_fewunsorted.png", 400, 300);
+    txt_blocks = image(prepared, "media/txt_blocks.png", 400, 300);
+    lapiz = image(prepared, "media/lapiz.png", 16, 16);
+    flare = image(prepared, "media/flare.png", 32, 32);
+    kolumoimage = image(prepared, "media/kolumo.png");
     kolumomusic = MustHaveLoadedSound(endSong.get(), endSongPath);
-    obel = image(prepared, "media/obel.png", Upload::Later);
-    varnik = image(prepared, "media/varnik.png", Upload::Later);
+    obel = image(prepared, "media/obel.png");
+    varnik = image(prepared, "media/varnik.png");
     done("media");
 
     FillBeatTables();
@@ -220,14 +206,14 @@ void DemoStartup() {
     piezagigante = tpiezagigante::crea(20, 0, 60, 0, 0, 0);
     done("piezagigante");
 
-    ticker = image(prepared, "media/ticker.png", Upload::Later);
-    creditos = image(prepared, "media/creditos.png", Upload::Later);
+    ticker = image(prepared, "media/ticker.png");
+    creditos = image(prepared, "media/creditos.png");
     SetImageHandle(creditos, 0, 23);
     done("creditos");
     constructorpivot = CreatePivot(nullptr);
     done("constructorpivot");
-    scrollkolumo = image(prepared, "media/scrollkolumo.png", Upload::Later);
-    halvren = image(prepared, "media/halvrenstudios.png", Upload::Later, 169, 38);
+    scrollkolumo = image(prepared, "media/scrollkolumo.png");
+    halvren = image(prepared, "media/halvrenstudios.png", 169, 38);
     done("halvren");
 
     flash->activa(1.0f, 0.1f, 0.01f);
@@ -241,11 +227,7 @@ void DemoFrame() {
     ticks = musica ? musica->position() : 0.0f;
     RunPhaseFrame(DemoPhases());
     Flip(-1);
-    // What start-up left to upload, one texture a frame, before a phase draws it.
-    if (!TTexture::FinishOnePendingUpload() && !laterUploads().empty()) {
-        UploadImage(laterUploads().front());
-        laterUploads().erase(laterUploads().begin());
-    }
+    TTexture::FinishOnePendingUpload(); // what start-up left, before a phase draws it
 }
 
 void DemoMain() {

@@ -90,8 +90,8 @@ ImageRef MustLoadImage(const std::string& path, int flags) {
     return checked(LoadImage(path, flags), "image", path);
 }
 
-ImageRef MustHavePreparedImage(ImageRef prepared, const std::string& path, bool strip) {
-    return checked(std::move(prepared), strip ? "image strip" : "image", path);
+ImageRef MustUploadImage(const ImageRef& prepared, const std::string& path, bool strip) {
+    return UploadImage(checked(prepared, strip ? "image strip" : "image", path));
 }
 
 ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first,
