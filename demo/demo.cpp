@@ -18,7 +18,6 @@
 #include "engine/commands.h"
 #include "engine/global.h"
 #include "engine/light.h"
-#include "engine/texture.h"
 #include "engine/texture_prefetch.h"
 #include "platform/display.h"
 #include "platform/error.h"
@@ -127,9 +126,8 @@ void DemoStartup() {
     std::future<PreparedImages> images =
         std::async(std::launch::async, prepareStartupImages, MaskColor());
     // The brushes of the scroller and the sky cube, decoded with their mipmap levels on a thread
-    // of their own; tscroll::crea and tcubo::crea take them from there. Phase 4 is the first to
-    // show them: their upload is left to the first frames, one a frame (DemoFrame).
-    PrefetchTextures(brushTextures(), true);
+    // of their own; tscroll::crea and tcubo::crea take them from there.
+    PrefetchTextures(brushTextures());
 
     InitEngineModule();
     done("InitEngineModule");
@@ -227,7 +225,6 @@ void DemoFrame() {
     ticks = musica ? musica->position() : 0.0f;
     RunPhaseFrame(DemoPhases());
     Flip(-1);
-    TTexture::FinishOnePendingUpload(); // what start-up left, before a phase draws it
 }
 
 void DemoMain() {

@@ -125,11 +125,10 @@ struct Layer {
 // or the texture has no live GL names.
 Layer layerAt(const TBrush& e, const TBrush* s, int i, int frame) {
     Layer layer;
-    TTexture* t = e.tex[std::size_t(i)].get();
+    const TTexture* t = e.tex[std::size_t(i)].get();
     if (!t && s) t = s->tex[std::size_t(i)].get();
     if (!t || t->gltex.empty() || t->gl_context == 0 || t->gl_context != GraphicsContextId())
         return layer;
-    t->FinishUpload(); // levels a prefetched load left for later
     const int last = int(t->gltex.size()) - 1;
     const GLuint name = t->gltex[std::size_t(std::clamp(frame, 0, last))];
     if (name == 0) return layer;

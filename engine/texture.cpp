@@ -110,28 +110,6 @@ unsigned uploadFrame(TTexture& t, const PixmapRef& source, int x, int y, int w, 
     return name;
 }
 
-// Gives the texture (of one 2D frame) its GL name, size and mipmap count, leaving the prepared
-// levels pending (taken out of `levels`), when they are all the levels uploadLevels would upload:
-// level 0 at the size the GL accepts and, with the mipmapped flag, every level down to 1 x 1.
-// False otherwise, the texture and the levels untouched.
-bool deferLevels(TTexture& t, std::vector<PixmapRef>& levels) {
-    if (levels.empty()) return false;
-    int w = 0, h = 0;
-    acceptedSize(t.pixmap->width, t.pixmap->height, w, h);
-    if (levels[0]->width != w || levels[0]->height != h) return false;
-    const bool mipmapped = t.flags & MIPMAPPEDTEXTURE;
-    if (mipmapped && (levels.back()->width != 1 || levels.back()->height != 1)) return false;
-    if (!mipmapped) levels.resize(1);
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    t.gltex[0] = name;
-    t.width = w;
-    t.height = h;
-    t.no_mipmaps = int(levels.size()) - 1;
-    t.pending = std::move(levels);
-    return true;
-}
-
 // A new GL cube-map texture whose six faces are the windows of the source at (face * w, 0),
 // w x h, in upload order.
 unsigned uploadCubeFaces(TTexture& t, const PixmapRef& source, int w, int h) {
@@ -179,7 +157,6 @@ struct LoadStart {
     TextureRef reused;
     TextureRef texture;
     std::vector<PixmapRef> levels;
-    bool deferUpload = false;
 };
 
 LoadStart startLoad(std::string file, int flags) {
@@ -203,7 +180,6 @@ LoadStart startLoad(std::string file, int flags) {
         PreparedTexture prepared = prefetched.get();
         pixmap = std::move(prepared.pixmap);
         result.levels = std::move(prepared.levels);
-        result.deferUpload = prepared.deferUpload;
     } else {
         pixmap = DecodeTextureFile(file);
     }
@@ -242,29 +218,8 @@ int TTexture::FreeTexture() {
         }
     }
     pixmap = nullptr;
-    pending.clear();
     deleteNames(*this);
     return 0;
-}
-
-bool TTexture::FinishUpload() {
-    if (pending.empty()) return false;
-    const std::vector<PixmapRef> levels = std::move(pending);
-    pending.clear();
-    if (!namesLive(*this) || gltex.empty()) return true;
-    GLint previous = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-    glBindTexture(GL_TEXTURE_2D, gltex[0]);
-    uploadLevels(*this, levels[0], GL_TEXTURE_2D, levels);
-    glBindTexture(GL_TEXTURE_2D, GLuint(previous));
-    return true;
-}
-
-bool TTexture::FinishOnePendingUpload() {
-    if (!tex_list) return false;
-    for (const TextureRef& t : *tex_list)
-        if (t && t->FinishUpload()) return true;
-    return false;
 }
 
 TextureRef TTexture::CreateTexture(int width, int height, int flags, int frames) {
@@ -324,10 +279,6 @@ TextureRef TTexture::LoadAnimTexture(const std::string& file, int flags, int fra
     tex->gl_context = GraphicsContextId();
     // The prepared levels are those of the whole image.
     const bool whole = frame_count == 1 && frame_width == imageW && frame_height == imageH;
-    if (whole && start.deferUpload && deferLevels(*tex, start.levels)) {
-        ListAddLast(tex_list, tex);
-        return tex;
-    }
     for (int i = 0; i < frame_count; ++i) {
         tex->gltex[std::size_t(i)] =
             uploadFrame(*tex, tex->pixmap, x * frame_width, y * frame_height, frame_width,
@@ -456,7 +407,6 @@ int copyToFrame(TTexture& t, int mipmap_level, int frame, GLenum internalFormat)
     if (t.cube_map || !namesLive(t) || mipmap_level < 0 || frame < 0 ||
         std::size_t(frame) >= t.gltex.size())
         return 0;
-    t.FinishUpload(); // before the copy, which it would overwrite
     glBindTexture(GL_TEXTURE_2D, t.gltex[std::size_t(frame)]);
     const bool remake_levels = mipmap_level == 0 && t.no_mipmaps > 0;
     const bool generate_on_copy = remake_levels && !glGenerateMipmap;

@@ -52,9 +52,6 @@ class TTexture {
     unsigned face_fbo = 0;
     unsigned face_depth = 0;
     bool face_fbo_refused = false; // the display refused the framebuffer: copies serve instead
-    // The levels of frame 0 (a 2D texture) whose upload a prefetched load left for later
-    // (texture_prefetch.h); empty once uploaded.
-    std::vector<PixmapRef> pending;
 
     // Every texture made or loaded and not yet freed, in the order made. An empty list from
     // static initialisation on; the engine module's initialiser makes one only if it is null.
@@ -124,11 +121,6 @@ class TTexture {
     // outside 0..5, or a display without framebuffer objects (or one that refuses a face as a
     // target: then it is not asked again). Either way the caller binds its target back.
     bool DrawIntoCubeFace();
-    // Uploads the pending levels, keeping GL's texture binding as it was. Everything that binds
-    // the texture's GL name calls it first. False when nothing was pending.
-    bool FinishUpload();
-    // FinishUpload for the first texture of tex_list with pending levels; false when none has.
-    static bool FinishOnePendingUpload();
     int CountMipmaps() const;
     // width (height) halved level times, never below 1, for 0 <= level <= no_mipmaps; else 0.
     int MipmapWidth(int level) const;

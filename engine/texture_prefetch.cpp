@@ -56,7 +56,7 @@ PreparedTexture PrepareTexture(const std::string& file, int flags) {
     return prepared;
 }
 
-void PrefetchTextures(const std::vector<std::pair<std::string, int>>& files, bool deferUpload) {
+void PrefetchTextures(const std::vector<std::pair<std::string, int>>& files) {
     std::vector<std::pair<Key, std::promise<PreparedTexture>>> jobs;
     Table& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
@@ -67,12 +67,10 @@ void PrefetchTextures(const std::vector<std::pair<std::string, int>>& files, boo
         jobs.emplace_back(key, std::move(promise));
     }
     if (jobs.empty()) return;
-    t.workers.emplace_back([jobs = std::move(jobs), deferUpload]() mutable {
+    t.workers.emplace_back([jobs = std::move(jobs)]() mutable {
         for (auto& [key, promise] : jobs) {
             try {
-                PreparedTexture prepared = PrepareTexture(key.first, key.second);
-                prepared.deferUpload = deferUpload;
-                promise.set_value(std::move(prepared));
+                promise.set_value(PrepareTexture(key.first, key.second));
             } catch (...) {
                 promise.set_exception(std::current_exception()); // thrown again where taken
             }

@@ -8,11 +8,6 @@
 // either way, and so are the messages and null result of a file that does not decode; a load
 // that finds the same texture already loaded, or the file only under its bare name, drops the
 // prepared file and goes on as without it. The worker touches neither GL nor the engine's lists.
-//
-// Asked to, the load of a prepared file also leaves the levels' upload for later: the texture
-// gets its GL name, size and mipmap count at once, its levels go to GL when it is first drawn or
-// copied into, or when TTexture::FinishOnePendingUpload reaches it, whichever comes first, so the
-// texture draws the same either way.
 #pragma once
 
 #include "platform/pixmap.h"
@@ -30,7 +25,6 @@
 struct PreparedTexture {
     PixmapRef pixmap;
     std::vector<PixmapRef> levels;
-    bool deferUpload = false; // the load leaves the upload of the levels for later
 };
 
 // The file decoded to RGBA bytes; null when it cannot be. Safe on any thread.
@@ -38,10 +32,9 @@ PixmapRef DecodeTextureFile(const std::string& file);
 // DecodeTextureFile and the levels. Safe on any thread.
 PreparedTexture PrepareTexture(const std::string& file, int flags);
 
-// Starts a worker preparing each (file, flags) in order, with the upload left for later when
-// asked. A pair already waiting for its load is not prepared twice.
-void PrefetchTextures(const std::vector<std::pair<std::string, int>>& files,
-                      bool deferUpload = false);
+// Starts a worker preparing each (file, flags) in order. A pair already waiting for its load
+// is not prepared twice.
+void PrefetchTextures(const std::vector<std::pair<std::string, int>>& files);
 // The preparation of (file, flags) taken out of the table, its value still to be waited for;
 // invalid when none was asked for.
 std::future<PreparedTexture> TakePrefetchedTexture(const std::string& file, int flags);

@@ -11,7 +11,6 @@
 #include "engine/surface.h"
 #include "engine/testing.h"
 #include "engine/texture.h"
-#include "engine/texture_prefetch.h"
 #include "engine_fixture.h"
 
 #include "../unit/temp_dir.h"
@@ -844,38 +843,6 @@ TEST_F(RenderTest, RenderWorldOutsideTheEngineStateDrawsNothing) {
     EXPECT_TRUE(RectIs(testseam::CaptureFrame(), 0, 0, 800, 600, Rgb(0, 0, 255)));
     TGlobal::End2D();
     EXPECT_TRUE(RectIs(render(), 0, 0, 800, 600, Rgb(255, 0, 0)));
-}
-
-TEST_F(RenderTest, ATextureWhoseUploadWasLeftForLaterDrawsAsALoadedOne) {
-    // A pattern that shows every mipmap level: the quad is drawn at a slant, minified.
-    PixmapRef p = CreatePixmap(64, 64, PF_RGBA8888);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            p->WritePixel(x, y,
-                          0xff000000u | std::uint32_t(x * 4) << 16 | std::uint32_t(y * 4) << 8 |
-                              std::uint32_t((x ^ y) * 4 & 255));
-    const std::string file = tmp_.path("slant.png");
-    ASSERT_TRUE(SavePixmapPNG(p, file));
-    CameraRef cam = camera(10, 20, 30);
-    MeshRef m = centred(1, 4);
-    TurnEntity(m, 60, 30, 0, 0);
-    const auto drawWith = [&](const TextureRef& t) {
-        EntityTexture(m, t, 0, 0);
-        return render();
-    };
-    TextureRef direct = LoadTexture(file, MIPMAPPEDTEXTURE);
-    ASSERT_TRUE(direct);
-    const testseam::FrameCapture want = drawWith(direct);
-    FreeTexture(direct);
-
-    PrefetchTextures({{file, MIPMAPPEDTEXTURE}}, true);
-    TextureRef deferred = LoadTexture(file, MIPMAPPEDTEXTURE);
-    ASSERT_TRUE(deferred);
-    EXPECT_FALSE(deferred->pending.empty()) << "nothing uploaded by the load";
-    const testseam::FrameCapture got = drawWith(deferred);
-    EXPECT_TRUE(deferred->pending.empty()) << "uploaded by the draw";
-    EXPECT_TRUE(got.rgba == want.rgba) << "the frames differ";
-    EXPECT_EQ(GLErrors(), "");
 }
 
 } // namespace
