@@ -361,9 +361,10 @@ unsigned CreateTextureRGBA(const std::uint8_t* rgba, int width, int height, int 
 }
 
 TImage::~TImage() {
-    const unsigned context = GraphicsContextId();
+    // The display is asked about only for uploaded textures: an image prepared on another
+    // thread (PrepareImage) and dropped there has none.
     for (Texture& t : textures)
-        if (t.id && t.context == context) glDeleteTextures(1, &t.id);
+        if (t.id && t.context == GraphicsContextId()) glDeleteTextures(1, &t.id);
 }
 
 ImageRef LoadImage(const std::string& path, int flags) {
