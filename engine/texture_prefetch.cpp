@@ -12,16 +12,15 @@ namespace {
 
 using Key = std::pair<std::string, int>;
 
-// The preparations not yet taken, and the workers filling them (joined when the program ends,
-// before the table goes).
+// The preparations not yet taken, and the worker filling them: joined before the next starts,
+// or when the program ends, before the table goes. The worker never takes the lock.
 struct Table {
     std::mutex lock;
     std::map<Key, std::future<PreparedTexture>> waiting;
-    std::vector<std::thread> workers;
+    std::thread worker;
 
     ~Table() {
-        for (std::thread& w : workers)
-            if (w.joinable()) w.join();
+        if (worker.joinable()) worker.join();
     }
 };
 
@@ -67,7 +66,8 @@ void PrefetchTextures(const std::vector<std::pair<std::string, int>>& files) {
         jobs.emplace_back(key, std::move(promise));
     }
     if (jobs.empty()) return;
-    t.workers.emplace_back([jobs = std::move(jobs)]() mutable {
+    if (t.worker.joinable()) t.worker.join(); // long done, as a rule
+    t.worker = std::thread([jobs = std::move(jobs)]() mutable {
         for (auto& [key, promise] : jobs) {
             try {
                 promise.set_value(PrepareTexture(key.first, key.second));
