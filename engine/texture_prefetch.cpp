@@ -60,7 +60,6 @@ void PrefetchTextures(const std::vector<std::pair<std::string, int>>& files) {
     Table& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
     for (const Key& key : files) {
-        if (t.waiting.count(key)) continue;
         std::promise<PreparedTexture> promise;
         t.waiting[key] = promise.get_future();
         jobs.emplace_back(key, std::move(promise));

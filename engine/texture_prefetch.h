@@ -32,8 +32,8 @@ PixmapRef DecodeTextureFile(const std::string& file);
 // DecodeTextureFile and the levels. Safe on any thread.
 PreparedTexture PrepareTexture(const std::string& file, int flags);
 
-// Starts a worker preparing each (file, flags) in order. A pair already waiting for its load
-// is not prepared twice.
+// Starts a worker preparing each (file, flags) in order. The files are read as they are then:
+// a pair still waiting from an earlier call (whose load never came) is prepared again.
 void PrefetchTextures(const std::vector<std::pair<std::string, int>>& files);
 // The preparation of (file, flags) taken out of the table, its value still to be waited for;
 // invalid when none was asked for.
