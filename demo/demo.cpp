@@ -18,14 +18,18 @@
 #include "engine/commands.h"
 #include "engine/global.h"
 #include "engine/light.h"
+#include "engine/texture_prefetch.h"
 #include "platform/display.h"
 #include "platform/error.h"
 #include "platform/input.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <future>
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -38,53 +42,67 @@ void done(std::string_view step) {
     if (observer()) observer()(step);
 }
 
-// The images of the start-up table, decoded on a thread of their own while the display opens;
-// only their upload waits for the display.
-const char* const kStartupImages[] = {"media/portada.png",
-                                      "media/fondo.png",
-                                      "media/marco.png",
-                                      "media/txt_is.png",
-                                      "media/txt_theuniverse.png",
-                                      "media/txt_fewunsorted.png",
-                                      "media/txt_blocks.png",
-                                      "media/lapiz.png",
-                                      "media/flare.png",
-                                      "media/kolumo.png",
-                                      "media/obel.png",
-                                      "media/varnik.png",
-                                      "media/ticker.png",
-                                      "media/creditos.png",
-                                      "media/scrollkolumo.png",
-                                      "media/halvrenstudios.png"};
+// The images of start-up with their flags and cells, made (decoded, converted, masked and their
+// transparent tiles found) on a thread of their own while the display opens; only their upload
+// waits for the display.
+struct StartupImage {
+    const char* path;
+    int flags;
+    ImageCells cells = {}; // the whole image unless a strip's cells are given
+};
+const StartupImage kStartupImages[] = {
+    {"media/portada.png", 7},
+    {"media/fondo.png", 1},
+    {"media/marco.png", 1},
+    {"media/txt_is.png", 7},
+    {"media/txt_theuniverse.png", 7},
+    {"media/txt_fewunsorted.png", 7},
+    {"media/txt_blocks.png", 7},
+    {"media/lapiz.png", 1},
+    {"media/flare.png", 1},
+    {"media/kolumo.png", 1, {334, 229, 0, 3}},
+    {"media/obel.png", 1},
+    {"media/varnik.png", 1},
+    {"media/ticker.png", 1},
+    {"media/creditos.png", 1, {1, 36, 0, 2600}},
+    {"media/scrollkolumo.png", 1, {1, 36, 0, 3600}},
+    {"media/halvrenstudios.png", 1},
+};
 
-using DecodedImages = std::map<std::string, PixmapRef>;
+using PreparedImages = std::map<std::string, ImageRef>;
 
-DecodedImages decodeStartupImages() {
-    DecodedImages decoded;
-    for (const char* path : kStartupImages) decoded[path] = LoadPixmap(path);
-    return decoded;
+PreparedImages prepareStartupImages(std::uint32_t maskColour) {
+    PreparedImages prepared;
+    for (const StartupImage& i : kStartupImages)
+        prepared[i.path] = PrepareImage(LoadPixmap(i.path), i.cells, i.flags, maskColour);
+    return prepared;
 }
 
-// The decoded pixmap of path (taken out of the table), or path decoded now when it is not there.
-PixmapRef decodedImage(DecodedImages& decoded, const std::string& path) {
-    const auto it = decoded.find(path);
-    if (it == decoded.end()) return LoadPixmap(path);
-    PixmapRef p = std::move(it->second);
-    decoded.erase(it);
-    return p;
-}
-
-// An image of the start-up table, with its handle where the table gives one.
-ImageRef image(DecodedImages& decoded, const std::string& path, int flags, float hx = 0,
-               float hy = 0) {
-    ImageRef loaded = MustLoadImage(decodedImage(decoded, path), path, flags);
+// The image of the start-up table at path (taken out of the prepared ones), uploaded and checked,
+// with its handle where one is given.
+ImageRef image(PreparedImages& prepared, const std::string& path, float hx = 0, float hy = 0) {
+    const auto spec = std::find_if(std::begin(kStartupImages), std::end(kStartupImages),
+                                   [&](const StartupImage& i) { return i.path == path; });
+    const auto it = prepared.find(path);
+    ImageRef taken;
+    if (it != prepared.end()) {
+        taken = std::move(it->second);
+        prepared.erase(it);
+    }
+    const bool strip = spec != std::end(kStartupImages) && spec->cells.width != 0;
+    ImageRef loaded = MustUploadImage(taken, path, strip);
     if (hx != 0 || hy != 0) SetImageHandle(loaded, hx, hy);
     return loaded;
 }
 
-ImageRef strip(DecodedImages& decoded, const std::string& path, int cellWidth, int cellHeight,
-               int count) {
-    return MustLoadAnimImage(decodedImage(decoded, path), path, cellWidth, cellHeight, 0, count, 1);
+// The brush textures of start-up, in load order, with their flags.
+std::vector<std::pair<std::string, int>> brushTextures() {
+    std::vector<std::pair<std::string, int>> files;
+    for (int i = 0; i < tscroll::kQuads; ++i)
+        files.emplace_back(tscroll::archivo(i), tscroll::kTextureFlags);
+    for (int i = 0; i < tcubo::kCaras; ++i)
+        files.emplace_back(tcubo::archivo(i), tcubo::kTextureFlags);
+    return files;
 }
 
 } // namespace
@@ -105,7 +123,11 @@ void DemoStartup() {
     std::future<SoundRef> endSong =
         std::async(std::launch::async, [endSongPath] { return LoadSound(endSongPath, 1); });
 
-    std::future<DecodedImages> images = std::async(std::launch::async, decodeStartupImages);
+    std::future<PreparedImages> images =
+        std::async(std::launch::async, prepareStartupImages, MaskColor());
+    // The brushes of the scroller and the sky cube, decoded with their mipmap levels on a thread
+    // of their own; tscroll::crea and tcubo::crea take them from there.
+    PrefetchTextures(brushTextures());
 
     InitEngineModule();
     done("InitEngineModule");
@@ -125,20 +147,20 @@ void DemoStartup() {
     done("HideMouse");
 
     musica = tmusic::loadMain(song.get(), kMainSongFile);
-    DecodedImages decoded = images.get();
-    portada = image(decoded, "media/portada.png", 7, 400, 300);
-    fondo = image(decoded, "media/fondo.png", 1, 400, 300);
-    marco = image(decoded, "media/marco.png", 1, 400, 300);
-    txt_theworld = image(decoded, "media/txt_theuniverse.png", 7, 400, 300);
-    txt_is = image(decoded, "media/txt_is.png", 7, 400, 300);
-    txt_fewordered = image(decoded, "media/txt_fewunsorted.png", 7, 400, 300);
-    txt_blocks = image(decoded, "media/txt_blocks.png", 7, 400, 300);
-    lapiz = image(decoded, "media/lapiz.png", 1, 16, 16);
-    flare = image(decoded, "media/flare.png", 1, 32, 32);
-    kolumoimage = strip(decoded, "media/kolumo.png", 334, 229, 3);
+    PreparedImages prepared = images.get();
+    portada = image(prepared, "media/portada.png", 400, 300);
+    fondo = image(prepared, "media/fondo.png", 400, 300);
+    marco = image(prepared, "media/marco.png", 400, 300);
+    txt_theworld = image(prepared, "media/txt_theuniverse.png", 400, 300);
+    txt_is = image(prepared, "media/txt_is.png", 400, 300);
+    txt_fewordered = image(prepared, "media/txt_fewunsorted.png", 400, 300);
+    txt_blocks = image(prepared, "media/txt_blocks.png", 400, 300);
+    lapiz = image(prepared, "media/lapiz.png", 16, 16);
+    flare = image(prepared, "media/flare.png", 32, 32);
+    kolumoimage = image(prepared, "media/kolumo.png");
     kolumomusic = MustHaveLoadedSound(endSong.get(), endSongPath);
-    obel = image(decoded, "media/obel.png", 1);
-    varnik = image(decoded, "media/varnik.png", 1);
+    obel = image(prepared, "media/obel.png");
+    varnik = image(prepared, "media/varnik.png");
     done("media");
 
     FillBeatTables();
@@ -182,14 +204,14 @@ void DemoStartup() {
     piezagigante = tpiezagigante::crea(20, 0, 60, 0, 0, 0);
     done("piezagigante");
 
-    ticker = image(decoded, "media/ticker.png", 1);
-    creditos = strip(decoded, "media/creditos.png", 1, 36, 2600);
+    ticker = image(prepared, "media/ticker.png");
+    creditos = image(prepared, "media/creditos.png");
     SetImageHandle(creditos, 0, 23);
     done("creditos");
     constructorpivot = CreatePivot(nullptr);
     done("constructorpivot");
-    scrollkolumo = strip(decoded, "media/scrollkolumo.png", 1, 36, 3600);
-    halvren = image(decoded, "media/halvrenstudios.png", 1, 169, 38);
+    scrollkolumo = image(prepared, "media/scrollkolumo.png");
+    halvren = image(prepared, "media/halvrenstudios.png", 169, 38);
     done("halvren");
 
     flash->activa(1.0f, 0.1f, 0.01f);

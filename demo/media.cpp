@@ -90,14 +90,8 @@ ImageRef MustLoadImage(const std::string& path, int flags) {
     return checked(LoadImage(path, flags), "image", path);
 }
 
-ImageRef MustLoadImage(const PixmapRef& decoded, const std::string& path, int flags) {
-    return checked(LoadImage(decoded, flags), "image", path);
-}
-
-ImageRef MustLoadAnimImage(const PixmapRef& decoded, const std::string& path, int cellWidth,
-                           int cellHeight, int first, int count, int flags) {
-    return checked(LoadAnimImage(decoded, cellWidth, cellHeight, first, count, flags),
-                   "image strip", path);
+ImageRef MustUploadImage(const ImageRef& prepared, const std::string& path, bool strip) {
+    return UploadImage(checked(prepared, strip ? "image strip" : "image", path));
 }
 
 ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first,

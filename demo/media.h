@@ -43,10 +43,9 @@ void CheckDemoMedia();
 ImageRef MustLoadImage(const std::string& path, int flags);
 ImageRef MustLoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first,
                            int count, int flags);
-// The same for a pixmap decoded elsewhere (on a thread of its own) from path.
-ImageRef MustLoadImage(const PixmapRef& decoded, const std::string& path, int flags);
-ImageRef MustLoadAnimImage(const PixmapRef& decoded, const std::string& path, int cellWidth,
-                           int cellHeight, int first, int count, int flags);
+// The same check for an image made elsewhere (on a thread of its own) by PrepareImage from the
+// file at path, cut into cells for a strip, and the upload of its textures.
+ImageRef MustUploadImage(const ImageRef& prepared, const std::string& path, bool strip);
 SoundRef MustLoadSound(const std::string& path, int flags);
 // The same check for a sound loaded elsewhere (on a thread of its own): `loaded` is what
 // LoadSound(path, ...) returned.

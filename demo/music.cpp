@@ -81,9 +81,9 @@ void tmusic::Play(float start, float end) {
     if (!sample) return;
     const SongSpan span = GetSongSpan(*sample, start, end);
     if (span.startframe > sample->length) End();
-    AudioSampleRef part = CreateStaticAudioSample(sample->samples + span.offset, span.frames,
-                                                  sample->hertz, sample->format);
-    channel = PlaySound(LoadSound(part, 0), nullptr);
+    // The span shares the song's memory: nothing is copied.
+    const int first = int(span.offset / BytesPerSample(sample->format));
+    channel = PlaySound(ShareSound(sample, first, span.frames, 0), nullptr);
 }
 
 float tmusic::position() const {

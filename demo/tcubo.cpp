@@ -36,12 +36,15 @@ bool TexturaOpaca(const BrushRef& brocha) {
 
 } // namespace
 
+std::string tcubo::archivo(int i) {
+    return "media/cubo000" + std::to_string(i) + "b.png";
+}
+
 tcuboRef tcubo::crea(const CameraRef& /*camara*/) {
     auto c = std::make_shared<tcubo>();
     c->pivote = CreatePivot(nullptr);
     for (int i = 0; i < kCaras; ++i) {
-        textura[std::size_t(i)] =
-            MustLoadBrush("media/cubo000" + std::to_string(i) + "b.png", kTextureFlags, 1.0f, 1.0f);
+        textura[std::size_t(i)] = MustLoadBrush(archivo(i), kTextureFlags, 1.0f, 1.0f);
     }
     opaca = std::all_of(textura.begin(), textura.end(), TexturaOpaca);
     for (std::size_t i = 0; i < kCaras; ++i) {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 class tcubo;
 using tcuboRef = std::shared_ptr<tcubo>;
@@ -42,8 +43,10 @@ class tcubo {
     std::array<SurfaceRef, kCaras> superficies{}; // the one surface of each face
     PivotRef pivote;                              // parent of the faces; moved by the phases
 
-    // Brush i paints face i: "media/cubo000<i>b.png". Filled by crea, never freed.
+    // Brush i paints face i, from archivo(i): "media/cubo000<i>b.png". Filled by crea, never
+    // freed.
     static std::array<BrushRef, kCaras> textura;
+    static std::string archivo(int i);
     // Whether every texel of the six images is fully opaque (found by crea).
     static bool opaca;
 

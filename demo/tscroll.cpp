@@ -33,14 +33,17 @@ void AddQuad(const SurfaceRef& surface) {
     }
 }
 
+std::string tscroll::archivo(int i) {
+    return "media/scroll" + std::to_string(i) + ".png";
+}
+
 tscrollRef tscroll::crea(float x, float y, float z) {
     auto s = std::make_shared<tscroll>();
     s->x = x;
     s->y = y;
     s->z = z;
     for (int i = 0; i < kQuads; ++i) {
-        textura[std::size_t(i)] =
-            MustLoadBrush("media/scroll" + std::to_string(i) + ".png", kTextureFlags, 1.0f, 1.0f);
+        textura[std::size_t(i)] = MustLoadBrush(archivo(i), kTextureFlags, 1.0f, 1.0f);
     }
     for (std::size_t i = 0; i < kQuads; ++i) {
         s->mallas[i] = CreateMesh(nullptr);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 class tscroll;
 using tscrollRef = std::shared_ptr<tscroll>;
@@ -27,8 +28,10 @@ class tscroll {
     float y = 0.0f;
     float z = 0.0f;
 
-    // Brush i paints quad i: "media/scroll<i>.png". Filled by crea, never freed.
+    // Brush i paints quad i, from archivo(i): "media/scroll<i>.png". Filled by crea, never
+    // freed.
     static std::array<BrushRef, kQuads> textura;
+    static std::string archivo(int i);
 
     // Loads the six brushes and builds the six quads, hidden, their centres at x + 40 i, y, z.
     // An image that cannot be loaded ends the program with an error naming the file.

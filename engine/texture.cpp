@@ -4,6 +4,7 @@
 #include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/texture_filter.h"
+#include "engine/texture_prefetch.h"
 #include "platform/display.h"
 #include "platform/error.h"
 #include "platform/image2d.h"
@@ -12,6 +13,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -59,34 +61,55 @@ class UnpackState {
 
 // Uploads the pixmap (RGBA bytes, already at an accepted power-of-two size) to the target as
 // level 0 and, with the mipmapped flag, every smaller level down to 1 x 1, each resampled from
-// the one before. A frame or face is a window into a wider strip: the row length given to GL is
+// the one before: taken from `prepared` where it holds the level (prepared[0] is the pixmap),
+// else made here. A frame or face is a window into a wider strip: the row length given to GL is
 // the strip's until a resize makes a pixmap of its own.
-void uploadLevels(TTexture& t, PixmapRef pixmap, GLenum target) {
+void uploadLevels(TTexture& t, PixmapRef pixmap, GLenum target,
+                  const std::vector<PixmapRef>& prepared = {}) {
     t.width = pixmap->width;
     t.height = pixmap->height;
     UnpackState unpack;
     int level = 0;
-    int w = t.width;
-    int h = t.height;
     while (pixmap) {
         glPixelStorei(GL_UNPACK_ROW_LENGTH, pixmap->pitch / BytesPerPixel(pixmap->format));
-        glTexImage2D(target, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixmap->pixels);
-        if (!(t.flags & MIPMAPPEDTEXTURE) || (w == 1 && h == 1)) break;
-        if (w > 1) w /= 2;
-        if (h > 1) h /= 2;
-        pixmap = ResizePixmap(pixmap, w, h);
+        glTexImage2D(target, level, GL_RGBA8, pixmap->width, pixmap->height, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, pixmap->pixels);
+        if (!(t.flags & MIPMAPPEDTEXTURE) || (pixmap->width == 1 && pixmap->height == 1)) break;
         ++level;
+        pixmap = std::size_t(level) < prepared.size() ? prepared[std::size_t(level)]
+                                                      : TTexture::NextMipmap(pixmap);
     }
     t.no_mipmaps = level;
 }
 
-// A new GL 2D texture holding the window of the source at (x, y), w x h, sized for the GL.
-unsigned uploadFrame(TTexture& t, const PixmapRef& source, int x, int y, int w, int h) {
+// The power-of-two size that AdjustPixmap stretches a width x height image to.
+void acceptedSize(int width, int height, int& w, int& h) {
+    w = TTexture::Pow2Size(width);
+    h = TTexture::Pow2Size(height);
+    TTexture::AcceptedSize(w, h, [](int tw, int th) {
+        // The stretched copy must also be one that a pixmap can hold.
+        if (std::int64_t(tw) * th > kMaxPixmapPixels) return false;
+        glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        GLint accepted = 0;
+        glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &accepted);
+        return accepted != 0;
+    });
+}
+
+// A new GL 2D texture holding the window of the source at (x, y), w x h, sized for the GL: the
+// levels of `prepared` (see PreparedTexture) when they are of the accepted size, else made here.
+unsigned uploadFrame(TTexture& t, const PixmapRef& source, int x, int y, int w, int h,
+                     const std::vector<PixmapRef>& prepared = {}) {
     Forget2DDrawState();
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    uploadLevels(t, TTexture::AdjustPixmap(source->Window(x, y, w, h)), GL_TEXTURE_2D);
+    int aw = 0, ah = 0;
+    if (!prepared.empty()) acceptedSize(w, h, aw, ah);
+    if (!prepared.empty() && prepared[0]->width == aw && prepared[0]->height == ah)
+        uploadLevels(t, prepared[0], GL_TEXTURE_2D, prepared);
+    else
+        uploadLevels(t, TTexture::AdjustPixmap(source->Window(x, y, w, h)), GL_TEXTURE_2D);
     return name;
 }
 
@@ -132,15 +155,20 @@ bool displayReady(const std::string& what) {
 
 // The first steps of every load: find the file, name it, apply the filters and look for the
 // same texture already loaded. `reused` is that texture; otherwise `texture` is a new one with
-// its image decoded to RGBA bytes in `pixmap`. Both are null when the file cannot be found or
-// decoded.
+// its image decoded to RGBA bytes in `pixmap`, and `levels` what the prefetch prepared for an
+// upload of the whole image (see PreparedTexture; empty when the file was decoded here). Both
+// textures are null when the file cannot be found or decoded.
 struct LoadStart {
     TextureRef reused;
     TextureRef texture;
+    std::vector<PixmapRef> levels;
 };
 
 LoadStart startLoad(std::string file, int flags) {
     LoadStart result;
+    // Taken out of the prefetch table whatever becomes of this load.
+    std::future<PreparedTexture> prefetched = TakePrefetchedTexture(file, flags);
+    const std::string asked = file;
     auto tex = std::make_shared<TTexture>();
     if (!TTexture::FileFind(file)) return result;
     tex->file = file;
@@ -152,8 +180,14 @@ LoadStart startLoad(std::string file, int flags) {
         return result;
     }
     if (!displayReady(file)) return result;
-    PixmapRef pixmap = LoadPixmap(file);
-    if (pixmap && pixmap->format != PF_RGBA8888) pixmap = pixmap->Convert(PF_RGBA8888);
+    PixmapRef pixmap;
+    if (prefetched.valid() && file == asked) {
+        PreparedTexture prepared = prefetched.get();
+        pixmap = std::move(prepared.pixmap);
+        result.levels = std::move(prepared.levels);
+    } else {
+        pixmap = DecodeTextureFile(file);
+    }
     if (!pixmap) {
         DebugLog("ERROR: Cannot load texture: " + file);
         return result;
@@ -248,9 +282,12 @@ TextureRef TTexture::LoadAnimTexture(const std::string& file, int flags, int fra
     tex->no_frames = frame_count;
     tex->gltex.assign(std::size_t(frame_count), 0);
     tex->gl_context = GraphicsContextId();
+    // The prepared levels are those of the whole image.
+    const bool whole = frame_count == 1 && frame_width == imageW && frame_height == imageH;
     for (int i = 0; i < frame_count; ++i) {
-        tex->gltex[std::size_t(i)] = uploadFrame(*tex, tex->pixmap, x * frame_width,
-                                                 y * frame_height, frame_width, frame_height);
+        tex->gltex[std::size_t(i)] =
+            uploadFrame(*tex, tex->pixmap, x * frame_width, y * frame_height, frame_width,
+                        frame_height, whole ? start.levels : std::vector<PixmapRef>{});
         if (++x == perRow) {
             x = 0;
             ++y;
@@ -529,18 +566,15 @@ void TTexture::AcceptedSize(int& w, int& h, const SizeTest& accepts) {
 PixmapRef TTexture::AdjustPixmap(const PixmapRef& pixmap) {
     Forget2DDrawState();
     if (!pixmap) return nullptr;
-    int w = Pow2Size(pixmap->width);
-    int h = Pow2Size(pixmap->height);
-    AcceptedSize(w, h, [](int tw, int th) {
-        // The stretched copy must also be one that a pixmap can hold.
-        if (std::int64_t(tw) * th > kMaxPixmapPixels) return false;
-        glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        GLint accepted = 0;
-        glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &accepted);
-        return accepted != 0;
-    });
+    int w = 0, h = 0;
+    acceptedSize(pixmap->width, pixmap->height, w, h);
     if (w != pixmap->width || h != pixmap->height) return ResizePixmap(pixmap, w, h);
     return pixmap;
+}
+
+PixmapRef TTexture::NextMipmap(const PixmapRef& level) {
+    if (!level || (level->width == 1 && level->height == 1)) return nullptr;
+    return ResizePixmap(level, std::max(1, level->width / 2), std::max(1, level->height / 2));
 }
 
 int TTexture::Pow2Size(int n) {

@@ -142,6 +142,9 @@ class TTexture {
     // The same pixmap when that is its size. No accepted size down to 1 x 1 ends the program
     // with "Unable to calculate tex size".
     static PixmapRef AdjustPixmap(const PixmapRef& pixmap);
+    // The next level of a mipmap chain: the level resampled to both sides halved (a side at 1
+    // stays 1). Null after 1 x 1 and for null.
+    static PixmapRef NextMipmap(const PixmapRef& level);
     // The smallest power of two >= n, at least 1.
     static int Pow2Size(int n);
 

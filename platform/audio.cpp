@@ -22,7 +22,7 @@
 // audio callback, or the caller of AudioAdvanceFrames on the virtual device; the two never
 // run at the same time). The atomics are how the main thread and the mixer talk.
 struct TChannel::Voice {
-    std::shared_ptr<const std::vector<std::int16_t>> pcm;
+    std::shared_ptr<const std::int16_t> pcm;
     int length = 0;
     int channels = 1;
     bool loop = false;
@@ -143,7 +143,7 @@ class Mixer {
     bool openWithCurrentDriver();
 
     void mixVoice(Voice& v, int frames) {
-        const std::int16_t* d = v.pcm->data();
+        const std::int16_t* d = v.pcm.get();
         const int len = v.length;
         const std::uint64_t end = std::uint64_t(len) << 32;
         const float vol = v.volume.load(std::memory_order_relaxed);
@@ -379,38 +379,74 @@ AudioSampleRef LoadAudioSample(const std::string& path) {
     }
 }
 
-SoundRef LoadSound(const AudioSampleRef& sample, int flags) {
-    if (!sample || !validShape(sample->length, sample->hertz, sample->format) ||
-        (!sample->samples && sample->length > 0))
-        return nullptr;
-    const int channels = ChannelsPerSample(sample->format);
-    const int bytes = BytesPerSample(sample->format) / channels;
-    const std::size_t values = std::size_t(sample->length) * channels;
-    const bool native = std::endian::native == std::endian::little &&
-                        (sample->format == SF_MONO16LE || sample->format == SF_STEREO16LE);
-    const bool aligned =
-        reinterpret_cast<std::uintptr_t>(sample->samples) % alignof(std::int16_t) == 0;
+namespace {
+
+bool validSample(const AudioSampleRef& sample) {
+    return sample && validShape(sample->length, sample->hertz, sample->format) &&
+           (sample->samples || sample->length == 0);
+}
+
+bool mixerFormat(const TAudioSample& sample) {
+    return std::endian::native == std::endian::little &&
+           (sample.format == SF_MONO16LE || sample.format == SF_STEREO16LE);
+}
+
+// A sound of `frames` frames of the valid sample from frame `first` on, its values as given.
+SoundRef makeSound(const TAudioSample& sample, int frames, int flags,
+                   std::shared_ptr<const std::int16_t> pcm) {
+    auto sound = std::make_shared<TSound>();
+    sound->length = frames;
+    sound->hertz = sample.hertz;
+    sound->channels = ChannelsPerSample(sample.format);
+    sound->flags = flags;
+    sound->values = std::size_t(frames) * sound->channels;
+    sound->pcm = std::move(pcm);
+    return sound;
+}
+
+// The same with a copy of the frames.
+SoundRef copySound(const TAudioSample& sample, int first, int frames, int flags) {
+    const int channels = ChannelsPerSample(sample.format);
+    const int bytes = BytesPerSample(sample.format) / channels;
+    const std::uint8_t* from = sample.samples + std::size_t(first) * BytesPerSample(sample.format);
+    const std::size_t values = std::size_t(frames) * channels;
+    const bool aligned = reinterpret_cast<std::uintptr_t>(from) % alignof(std::int16_t) == 0;
     std::shared_ptr<std::vector<std::int16_t>> pcm;
-    if (native && aligned && values > 0) {
+    if (mixerFormat(sample) && aligned && values > 0) {
         // Copied in one pass, without zeroing the memory first.
-        const auto* first = reinterpret_cast<const std::int16_t*>(sample->samples);
-        pcm = std::make_shared<std::vector<std::int16_t>>(first, first + values);
-    } else if (native && values > 0) {
+        const auto* begin = reinterpret_cast<const std::int16_t*>(from);
+        pcm = std::make_shared<std::vector<std::int16_t>>(begin, begin + values);
+    } else if (mixerFormat(sample) && values > 0) {
         pcm = std::make_shared<std::vector<std::int16_t>>(values);
-        std::memcpy(pcm->data(), sample->samples, values * sizeof(std::int16_t));
+        std::memcpy(pcm->data(), from, values * sizeof(std::int16_t));
     } else {
         pcm = std::make_shared<std::vector<std::int16_t>>(values);
         for (std::size_t i = 0; i < values; ++i)
-            (*pcm)[i] = readValue(sample->samples + i * bytes, sample->format);
+            (*pcm)[i] = readValue(from + i * bytes, sample.format);
     }
+    const std::int16_t* data = pcm->data();
+    return makeSound(sample, frames, flags, std::shared_ptr<const std::int16_t>(pcm, data));
+}
 
-    auto sound = std::make_shared<TSound>();
-    sound->length = sample->length;
-    sound->hertz = sample->hertz;
-    sound->channels = channels;
-    sound->flags = flags;
-    sound->pcm = std::move(pcm);
-    return sound;
+} // namespace
+
+SoundRef LoadSound(const AudioSampleRef& sample, int flags) {
+    if (!validSample(sample)) return nullptr;
+    return copySound(*sample, 0, sample->length, flags);
+}
+
+SoundRef ShareSound(const AudioSampleRef& sample, int first, int frames, int flags) {
+    if (!validSample(sample)) return nullptr;
+    first = std::clamp(first, 0, sample->length);
+    frames = std::clamp(frames, 0, sample->length - first);
+    const std::uint8_t* from =
+        sample->samples + std::size_t(first) * BytesPerSample(sample->format);
+    const bool aligned = reinterpret_cast<std::uintptr_t>(from) % alignof(std::int16_t) == 0;
+    if (!sample->store || !mixerFormat(*sample) || !aligned || frames == 0)
+        return copySound(*sample, first, frames, flags);
+    return makeSound(*sample, frames, flags,
+                     std::shared_ptr<const std::int16_t>(
+                         sample->store, reinterpret_cast<const std::int16_t*>(from)));
 }
 
 SoundRef LoadSound(const std::string& path, int flags) {
@@ -418,9 +454,9 @@ SoundRef LoadSound(const std::string& path, int flags) {
 }
 
 ChannelRef PlaySound(const SoundRef& sound, const ChannelRef& channel) {
-    if (!sound || !sound->pcm || sound->hertz <= 0 || sound->length < 0 ||
+    if (!sound || (!sound->pcm && sound->length != 0) || sound->hertz <= 0 || sound->length < 0 ||
         (sound->channels != 1 && sound->channels != 2) ||
-        sound->pcm->size() < std::size_t(sound->length) * sound->channels)
+        sound->values < std::size_t(sound->length) * sound->channels)
         return nullptr;
 
     Mixer& m = mixer();

@@ -84,20 +84,29 @@ std::string ProbeAudioFile(const std::string& path, AudioFileInfo* info = nullpt
 // Sound flags.
 constexpr int kSoundLoop = 1; // the sound repeats until its channel is stopped
 
-// A sound ready for the mixer: its own copy of the sample frames as signed 16-bit PCM
-// (interleaved when stereo), with the rate and channel count of the sample it was made of.
+// A sound ready for the mixer: sample frames as signed 16-bit PCM (interleaved when stereo),
+// with the rate and channel count of the sample it was made of. `pcm` points at the first
+// value and holds the memory alive: a copy of the sound's own, or the memory of the sample it
+// shares (ShareSound); `values` counts the values there from `pcm` on.
 class TSound {
   public:
     int length = 0; // frames
     int hertz = 0;
     int channels = 0; // 1 or 2
     int flags = 0;
-    std::shared_ptr<const std::vector<std::int16_t>> pcm;
+    std::shared_ptr<const std::int16_t> pcm;
+    std::size_t values = 0;
 };
 
 // A sound made of a copy of the sample's frames; later changes to the sample's memory do
 // not reach it. Null for a null or invalid sample.
 SoundRef LoadSound(const AudioSampleRef& sample, int flags = 0);
+// A sound of `frames` frames of the sample from frame `first` on (both clipped to the sample).
+// Where the sample owns its memory (`store`) in the mixer's format (16-bit little-endian on a
+// little-endian machine) the sound shares that memory, holding it alive, instead of copying
+// it: nothing is copied, and later changes to the memory reach the sound. Any other sample is
+// copied as LoadSound does. Null for a null or invalid sample.
+SoundRef ShareSound(const AudioSampleRef& sample, int first, int frames, int flags = 0);
 // The same from an Ogg Vorbis file; null when the file cannot be decoded.
 SoundRef LoadSound(const std::string& path, int flags = 0);
 

@@ -73,11 +73,11 @@ struct Attempt {
     bool stencil;
 };
 
-void setAttributes(int flags, const Attempt& a) {
+void setAttributes(VisualSearch& search, int flags, const Attempt& a) {
     SDL_GL_ResetAttributes();
     // With a window visual of our choosing, X11 makes the context from that visual when no
     // profile is named (that context has the compatibility profile); elsewhere it is named.
-    const unsigned long visual = CopySwapVisual(
+    const unsigned long visual = search.CopySwapVisual(
         {8, (flags & GRAPHICS_ALPHABUFFER) ? 8 : 0, (flags & GRAPHICS_BACKBUFFER) != 0,
          (flags & GRAPHICS_DEPTHBUFFER) ? 24 : 0, a.stencil ? 8 : 0, a.accum ? 16 : 0});
     SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, visual ? std::to_string(visual).c_str() : "");
@@ -133,8 +133,9 @@ bool openWindow(Display& d, int flags, std::string& cause) {
     attempts.push_back({accum, stencil});
     if (accum) attempts.push_back({false, stencil});
 
+    VisualSearch search; // open until the context is made, so that the GL driver stays loaded
     for (const Attempt& a : attempts) {
-        setAttributes(flags, a);
+        setAttributes(search, flags, a);
         d.window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, d.width,
                                     d.height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         if (!d.window) {

@@ -148,14 +148,18 @@ bool ready(TImage& image) {
     return true;
 }
 
-ImageRef makeImage(const PixmapRef& source, int cellW, int cellH, int first, int count, int flags) {
+// The image with its textures' pixels, nothing uploaded; touches no shared state.
+ImageRef buildImage(const PixmapRef& source, int cellW, int cellH, int first, int count, int flags,
+                    std::uint32_t maskColour) {
     if (!source || cellW <= 0 || cellH <= 0 || first < 0 || count <= 0) return nullptr;
     PixmapRef rgba = source->Convert(PF_RGBA8888);
     if (!rgba) return nullptr;
     const long long cellsPerRow = rgba->width / cellW;
     const long long cellRows = rgba->height / cellH;
     if (static_cast<long long>(first) + count > cellsPerRow * cellRows) return nullptr;
-    if (flags & MASKEDIMAGE) applyMask(*rgba, state().maskR, state().maskG, state().maskB);
+    if (flags & MASKEDIMAGE)
+        applyMask(*rgba, int(maskColour >> 16 & 255), int(maskColour >> 8 & 255),
+                  int(maskColour & 255));
 
     auto image = std::make_shared<TImage>();
     image->width = cellW;
@@ -205,8 +209,11 @@ ImageRef makeImage(const PixmapRef& source, int cellW, int cellH, int first, int
         image->textures.push_back(std::move(page));
         done += n;
     }
-    ready(*image); // uploads now when a display is open, else at the first draw
     return image;
+}
+
+ImageRef makeImage(const PixmapRef& source, int cellW, int cellH, int first, int count, int flags) {
+    return UploadImage(buildImage(source, cellW, cellH, first, count, flags, MaskColor()));
 }
 
 // What the layer last set in GL (see the header), from the first draw after Forget2DDrawState
@@ -404,9 +411,10 @@ unsigned CreateTextureRGBA(const std::uint8_t* rgba, int width, int height, int 
 }
 
 TImage::~TImage() {
-    const unsigned context = GraphicsContextId();
+    // The display is asked about only for uploaded textures: an image prepared on another
+    // thread (PrepareImage) and dropped there has none.
     for (Texture& t : textures) {
-        if (!t.id || t.context != context) continue;
+        if (!t.id || t.context != GraphicsContextId()) continue;
         // The layer may remember the name as bound; a new texture may get it.
         Forget2DDrawState();
         glDeleteTextures(1, &t.id);
@@ -431,6 +439,25 @@ ImageRef LoadAnimImage(const std::string& path, int cellWidth, int cellHeight, i
 ImageRef LoadAnimImage(const PixmapRef& pixmap, int cellWidth, int cellHeight, int first, int count,
                        int flags) {
     return makeImage(pixmap, cellWidth, cellHeight, first, count, flags);
+}
+
+ImageRef PrepareImage(const PixmapRef& pixmap, const ImageCells& cells, int flags,
+                      std::uint32_t maskColour) {
+    if (!pixmap) return nullptr;
+    if (cells.width == 0)
+        return buildImage(pixmap, pixmap->width, pixmap->height, 0, 1, flags, maskColour);
+    return buildImage(pixmap, cells.width, cells.height, cells.first, cells.count, flags,
+                      maskColour);
+}
+
+ImageRef UploadImage(const ImageRef& image) {
+    if (image) ready(*image); // uploads now when a display is open, else at the first draw
+    return image;
+}
+
+std::uint32_t MaskColor() {
+    const DrawState& s = state();
+    return std::uint32_t(s.maskR) << 16 | std::uint32_t(s.maskG) << 8 | std::uint32_t(s.maskB);
 }
 
 void SetMaskColor(int r, int g, int b) {

@@ -118,7 +118,26 @@ ImageRef LoadAnimImage(const std::string& path, int cellWidth, int cellHeight, i
 ImageRef LoadAnimImage(const PixmapRef& pixmap, int cellWidth, int cellHeight, int first, int count,
                        int flags);
 
-// The mask colour applied by later loads with the masked flag.
+// The frames an image is cut into: `count` cells of width x height taken as LoadAnimImage takes
+// them, from cell `first` on; a width of 0 takes the whole pixmap as the one frame, as LoadImage
+// does.
+struct ImageCells {
+    int width = 0;
+    int height = 0;
+    int first = 0;
+    int count = 1;
+};
+// The image that LoadImage (LoadAnimImage) makes of the pixmap, masked with `maskColour`
+// (0xRRGGBB) where the flags ask, made without a display and without touching the layer's state,
+// so safe on any thread; nothing is uploaded. Null where the load would give null.
+ImageRef PrepareImage(const PixmapRef& pixmap, const ImageCells& cells, int flags,
+                      std::uint32_t maskColour);
+// Uploads the image's textures when a display is open; otherwise they are uploaded at its first
+// draw, as for every image. Returns the image (null for null).
+ImageRef UploadImage(const ImageRef& image);
+
+// The mask colour applied by later loads with the masked flag, as 0xRRGGBB.
+std::uint32_t MaskColor();
 void SetMaskColor(int r, int g, int b);
 
 int ImageWidth(const ImageRef& image);  // 0 for null

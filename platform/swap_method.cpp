@@ -34,9 +34,16 @@ bool exactSizes(::Display* x, GLXFBConfig c, const VisualBuffers& b) {
 
 } // namespace
 
-unsigned long CopySwapVisual(const VisualBuffers& b) {
-    if (!onX11()) return 0;
-    ::Display* x = XOpenDisplay(nullptr);
+VisualSearch::VisualSearch() {
+    if (onX11()) x_ = XOpenDisplay(nullptr);
+}
+
+VisualSearch::~VisualSearch() {
+    if (x_) XCloseDisplay(x_);
+}
+
+unsigned long VisualSearch::CopySwapVisual(const VisualBuffers& b) {
+    ::Display* x = x_;
     if (!x) return 0;
     unsigned long visual = 0;
     if (hasSwapMethods(x)) {
@@ -85,7 +92,6 @@ unsigned long CopySwapVisual(const VisualBuffers& b) {
             }
         if (configs) XFree(configs);
     }
-    XCloseDisplay(x);
     return visual;
 }
 

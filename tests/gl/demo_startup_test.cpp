@@ -23,9 +23,13 @@
 #include "stop_requests.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -257,6 +261,51 @@ TEST_F(BrokenMediaTest, SongShorterThanTheShowIsRefusedAtStartUp) {
     EXPECT_EQ(StartUpError(), "Song too short: media/musica.ogg ends at tick 60 (2.0 s); the "
                               "show needs it to play to tick 4230 (141 s)");
     EXPECT_EQ(portada, nullptr) << "nothing after the song was loaded";
+}
+
+// The file's bytes with the data of every IDAT chunk zeroed and its checksum made good again:
+// the start-up check passes it, decoding it fails.
+std::vector<std::uint8_t> UndecodablePng(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> png((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = std::size_t(png[at]) << 24 | std::size_t(png[at + 1]) << 16 |
+                                   std::size_t(png[at + 2]) << 8 | png[at + 3];
+        if (at + 12 + length > png.size()) break;
+        if (std::memcmp(&png[at + 4], "IDAT", 4) == 0) {
+            std::fill_n(png.begin() + std::ptrdiff_t(at + 8), length, 0);
+            const uLong crc = crc32(0, &png[at + 4], uInt(length + 4));
+            for (int i = 0; i < 4; ++i)
+                png[at + 8 + length + i] = std::uint8_t(crc >> (24 - 8 * i));
+        }
+        at += 12 + length;
+    }
+    return png;
+}
+
+// Images and textures decoded on the start-up threads fail as a load on the main thread does:
+// the program ends naming the file.
+TEST_F(BrokenMediaTest, AFileThatPassesTheCheckButDoesNotDecodeIsNamedWhenLoaded) {
+    const struct {
+        const char* file;
+        const char* message;
+    } cases[] = {
+        {"media/txt_is.png", "Cannot load image: media/txt_is.png"},
+        {"media/kolumo.png", "Cannot load image strip: media/kolumo.png"},
+        {"media/scroll3.png", "Cannot load texture: media/scroll3.png"},
+        {"media/cubo0000b.png", "Cannot load texture: media/cubo0000b.png"},
+    };
+    const std::filesystem::path real = std::filesystem::current_path();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::filesystem::current_path(real);
+        std::filesystem::remove_all(tmp_.dir() / "media");
+        MakeMedia({}, {{c.file, UndecodablePng((real / c.file).string())}});
+        EXPECT_EQ(FindDemoMediaProblems(), std::vector<MediaProblem>{}) << "passes the check";
+        EXPECT_EQ(StartUpError(), c.message);
+    }
+    std::filesystem::current_path(real);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <tuple>
 
 namespace {
 using namespace gltest;
@@ -665,5 +667,84 @@ TEST_F(Image2DTest, GLTextBetweenDrawsKeepsTheirOrderAndState) {
             EXPECT_EQ(At(f, 10 + kGLTextCellWidth + px, 10 + py), kGreen) << px << ", " << py;
         }
     EXPECT_GT(ink, 0);
+}
+
+// The texels of one level of an image's texture page.
+std::vector<std::uint8_t> PageTexels(const TImage& image, std::size_t page, int level) {
+    glBindTexture(GL_TEXTURE_2D, image.textures.at(page).id);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
+    std::vector<std::uint8_t> texels(std::size_t(w) * std::size_t(h) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (!texels.empty())
+        glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    return texels;
+}
+
+TEST_F(Image2DTest, AnImagePreparedOnAnotherThreadUploadsAsTheLoadMakesIt) {
+    // Black and red pixels for the masks, and a fully transparent corner for the tiles.
+    PixmapRef p = CreatePixmap(192, 96, PF_RGBA8888);
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 192; ++x)
+            p->WritePixel(x, y,
+                          x < 64 && y < 64   ? 0x00000000u
+                          : (x + y) % 7 == 0 ? kBlack
+                          : (x * y) % 5 == 0 ? kRed
+                                             : Rgb(x, y, 255 - x));
+    const struct {
+        const char* what;
+        ImageCells cells;
+        int flags;
+        std::uint32_t mask; // 0xRRGGBB
+    } cases[] = {
+        {"whole, masked black", {}, MASKEDIMAGE | FILTEREDIMAGE, 0x000000},
+        {"whole, masked red, mipmapped", {}, MASKEDIMAGE | MIPMAPPEDIMAGE, 0xff0000},
+        {"strip with gutters", {64, 48, 1, 4}, FILTEREDIMAGE | MASKEDIMAGE, 0x000000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImageRef prepared =
+            std::async(std::launch::async, PrepareImage, p, c.cells, c.flags, c.mask).get();
+        ASSERT_TRUE(prepared);
+        for (const TImage::Texture& t : prepared->textures) EXPECT_EQ(t.id, 0u);
+        EXPECT_EQ(MaskColor(), 0u) << "the layer's mask colour is left alone";
+        EXPECT_EQ(UploadImage(prepared), prepared);
+
+        SetMaskColor(int(c.mask >> 16), int(c.mask >> 8 & 255), int(c.mask & 255));
+        ImageRef loaded = c.cells.width == 0 ? LoadImage(p, c.flags)
+                                             : LoadAnimImage(p, c.cells.width, c.cells.height,
+                                                             c.cells.first, c.cells.count, c.flags);
+        SetMaskColor(0, 0, 0);
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(prepared->width, loaded->width);
+        EXPECT_EQ(prepared->height, loaded->height);
+        EXPECT_EQ(prepared->flags, loaded->flags);
+        ASSERT_EQ(prepared->FrameCount(), loaded->FrameCount());
+        for (int i = 0; i < loaded->FrameCount(); ++i) {
+            const TImage::Frame &a = prepared->frames[std::size_t(i)],
+                                &b = loaded->frames[std::size_t(i)];
+            EXPECT_EQ(a.texture, b.texture);
+            EXPECT_EQ(std::tie(a.u0, a.v0, a.u1, a.v1), std::tie(b.u0, b.v0, b.u1, b.v1));
+            EXPECT_EQ(a.sparse, b.sparse);
+            ASSERT_EQ(a.visible.size(), b.visible.size());
+            for (std::size_t k = 0; k < a.visible.size(); ++k)
+                EXPECT_EQ(
+                    std::tie(a.visible[k].x0, a.visible[k].y0, a.visible[k].x1, a.visible[k].y1),
+                    std::tie(b.visible[k].x0, b.visible[k].y0, b.visible[k].x1, b.visible[k].y1));
+        }
+        ASSERT_EQ(prepared->textures.size(), loaded->textures.size());
+        for (std::size_t t = 0; t < loaded->textures.size(); ++t) {
+            EXPECT_NE(prepared->textures[t].id, 0u);
+            for (int level : {0, 1})
+                EXPECT_EQ(PageTexels(*prepared, t, level), PageTexels(*loaded, t, level))
+                    << "page " << t << " level " << level;
+        }
+    }
+    // Null where the load gives null.
+    EXPECT_FALSE(PrepareImage(nullptr, {}, 0, 0));
+    EXPECT_FALSE(PrepareImage(p, {64, 48, 5, 4}, 0, 0)); // past the last whole cell
+    EXPECT_FALSE(PrepareImage(p, {64, 0, 0, 1}, 0, 0));
+    EXPECT_FALSE(UploadImage(nullptr));
 }
 } // namespace

@@ -3,6 +3,7 @@
 #include "engine/commands.h"
 #include "engine/texture.h"
 #include "engine/texture_filter.h"
+#include "engine/texture_prefetch.h"
 #include "engine_fixture.h"
 #include "platform/stream.h"
 
@@ -473,6 +474,126 @@ TEST_F(TextureTest, GLTexturesGoWithTheirLastReference) {
     ASSERT_TRUE(glIsTexture(name));
     loose.reset();
     EXPECT_FALSE(glIsTexture(name));
+}
+
+// Every level of every frame (or face) of a texture, with what the texture says of itself.
+struct Uploaded {
+    int width = 0, height = 0, flags = 0, frames = 0, mipmaps = 0;
+    std::vector<Level> levels;
+};
+
+Uploaded ReadAll(const TextureRef& t) {
+    Uploaded u{t->width, t->height, t->flags, t->no_frames, t->no_mipmaps, {}};
+    for (int level = 0; level <= t->no_mipmaps; ++level) {
+        if (t->cube_map) {
+            for (GLenum face = GL_TEXTURE_CUBE_MAP_POSITIVE_X;
+                 face <= GL_TEXTURE_CUBE_MAP_NEGATIVE_Z; ++face)
+                u.levels.push_back(ReadFace(t, face, level));
+        } else {
+            for (int frame = 0; frame < t->no_frames; ++frame)
+                u.levels.push_back(ReadFrame(t, frame, level));
+        }
+    }
+    return u;
+}
+
+// An image whose colours and alpha change from texel to texel, so that every resampled level
+// depends on every step of the resampling.
+PixmapRef Noise(int w, int h) {
+    PixmapRef p = CreatePixmap(w, h, PF_RGBA8888);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p->WritePixel(x, y,
+                          std::uint32_t((x * 37 + y * 11) % 256) << 24 |
+                              std::uint32_t((x * 13 + y * 7) % 256) << 16 |
+                              std::uint32_t((x * y + 5) % 256) << 8 | std::uint32_t(x ^ y) % 256);
+    return p;
+}
+
+TEST_F(TextureTest, APrefetchedFileMakesTheSameTextureAsADirectLoad) {
+    Save("square.png", Noise(64, 32));
+    Save("odd.png", Noise(100, 50)); // stretched to 128 x 64 before its levels
+    Save("strip.png", Noise(6 * 16, 16));
+    const struct {
+        const char* file;
+        int flags;
+        bool filters; // the engine's default filter (colour and mipmapped) in place
+        int frameW, frameH, frames;
+    } cases[] = {
+        {"square.png", MIPMAPPEDTEXTURE, true, 0, 0, 1},
+        {"odd.png", MIPMAPPEDTEXTURE | ALPHATEXTURE, true, 0, 0, 1},
+        {"odd.png", 0, false, 0, 0, 1},              // no levels below the stretched image
+        {"square.png", ALPHATEXTURE, true, 0, 0, 1}, // the filter asks for the levels
+        {"square.png", 0, true, 16, 16, 8},          // frames: cut from the decoded image
+        {"square.png", 0, true, 64, 16, 1},          // one frame, not the whole image
+        {"strip.png", CUBEMAPTEXTURE, true, 0, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " flags " + std::to_string(c.flags));
+        TTexture::ClearTextureFilters();
+        if (c.filters) TTexture::TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
+        const auto load = [&] {
+            return LoadAnimTexture(c.file, c.flags, c.frameW, c.frameH, 0, c.frames);
+        };
+        TextureRef direct = load();
+        ASSERT_TRUE(direct);
+        const Uploaded want = ReadAll(direct);
+        const int imageWidth = direct->pixmap->width;
+        FreeTexture(direct);
+
+        PrefetchTextures({{c.file, c.flags}});
+        TextureRef prefetched = load();
+        ASSERT_TRUE(prefetched);
+        EXPECT_NE(prefetched, direct);
+        EXPECT_FALSE(TakePrefetchedTexture(c.file, c.flags).valid()); // the load took it
+        const Uploaded got = ReadAll(prefetched);
+        EXPECT_EQ(got.width, want.width);
+        EXPECT_EQ(got.height, want.height);
+        EXPECT_EQ(got.flags, want.flags);
+        EXPECT_EQ(got.frames, want.frames);
+        EXPECT_EQ(got.mipmaps, want.mipmaps);
+        ASSERT_EQ(got.levels.size(), want.levels.size());
+        for (std::size_t i = 0; i < got.levels.size(); ++i) {
+            EXPECT_EQ(got.levels[i].width, want.levels[i].width) << "level " << i;
+            EXPECT_EQ(got.levels[i].argb, want.levels[i].argb) << "level " << i;
+        }
+        EXPECT_EQ(prefetched->pixmap->width, imageWidth); // the image is kept as decoded
+        FreeTexture(prefetched);
+    }
+    EXPECT_EQ(GLErrors(), "");
+}
+
+TEST_F(TextureTest, APrefetchedFileFailsOrIsSharedAsADirectLoadIs) {
+    tmp_.write("broken.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13});
+    Save("b.png", Noise(8, 8));
+    const int listed = Listed();
+    // What the load says and returns, the prefetch asked for or not.
+    const auto attempt = [&](const std::string& file, bool prefetch) {
+        if (prefetch) PrefetchTextures({{file, 0}});
+        ::testing::internal::CaptureStderr();
+        TextureRef t = LoadTexture(file, 0);
+        const std::string log = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(TakePrefetchedTexture(file, 0).valid()) << file;
+        return std::make_pair(t, log);
+    };
+    for (const char* file : {"missing.png", "broken.png"}) {
+        const auto direct = attempt(file, false);
+        const auto prefetched = attempt(file, true);
+        EXPECT_FALSE(direct.first) << file;
+        EXPECT_FALSE(prefetched.first) << file;
+        EXPECT_EQ(prefetched.second, direct.second) << file;
+    }
+    EXPECT_EQ(Listed(), listed);
+
+    // Found only by its bare name: the worker could not decode the name asked for, the load
+    // decodes the file it found.
+    const auto bare = attempt("elsewhere/b.png", true);
+    ASSERT_TRUE(bare.first);
+    EXPECT_EQ(bare.first->file, "b.png");
+    // Already loaded: the same texture, and the prepared file is dropped.
+    const auto again = attempt("b.png", true);
+    EXPECT_EQ(again.first, bare.first);
+    EXPECT_EQ(Listed(), listed + 1);
 }
 
 } // namespace

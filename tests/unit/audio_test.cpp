@@ -431,3 +431,71 @@ TEST(AudioRealTimeTest, DummyDriverFallbackRunsTheClockAtTheMixRate) {
     AudioUseVirtualDevice();
     EXPECT_EQ(ChannelPlaying(clock), 0);
 }
+
+TEST(ShareSoundTest, SharesTheSamplesOwnMemoryInTheMixersFormatAndCopiesAnyOther) {
+    AudioUseVirtualDevice();
+    // Frame i of every sample holds i + 1 on its first channel and -(i + 1) on a second.
+    const auto fill = [](TAudioSample& s) {
+        const int channels = ChannelsPerSample(s.format);
+        const int width = BytesPerSample(s.format) / channels; // bytes per value
+        for (int i = 0; i < s.length; ++i)
+            for (int c = 0; c < channels; ++c) {
+                const std::int16_t v = std::int16_t(c == 0 ? i + 1 : -(i + 1));
+                std::uint8_t* p = s.samples + std::size_t(i * channels + c) * width;
+                if (width == 1)
+                    *p = std::uint8_t(128 + v);
+                else
+                    std::memcpy(p, &v, sizeof v);
+            }
+    };
+    std::vector<std::int16_t> borrowed(2 * 10);
+    const struct {
+        const char* what;
+        AudioSampleRef sample;
+        bool shared;
+    } cases[] = {
+        {"owned stereo", CreateAudioSample(10, 44100, SF_STEREO16LE), true},
+        {"owned mono", CreateAudioSample(10, 44100, SF_MONO16LE), true},
+        {"borrowed", CreateStaticAudioSample(borrowed.data(), 10, 44100, SF_STEREO16LE), false},
+        {"8-bit", CreateAudioSample(10, 44100, SF_STEREO8), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.sample);
+        fill(*c.sample);
+        const int channels = ChannelsPerSample(c.sample->format);
+        // Frames 3 to 6; a span past the end is cut at the end, one past it is empty.
+        const struct {
+            int first, frames, wantFirst, wantFrames;
+        } spans[] = {{3, 4, 3, 4}, {8, 5, 8, 2}, {12, 5, 10, 0}, {-2, 3, 0, 3}};
+        for (const auto& span : spans) {
+            SoundRef sound = ShareSound(c.sample, span.first, span.frames);
+            ASSERT_TRUE(sound);
+            EXPECT_EQ(sound->length, span.wantFrames);
+            EXPECT_EQ(sound->channels, channels);
+            if (span.wantFrames == 0) continue;
+            const std::int16_t* at = reinterpret_cast<const std::int16_t*>(c.sample->samples) +
+                                     span.wantFirst * channels;
+            EXPECT_EQ(sound->pcm.get() == at, c.shared);
+            AudioUseVirtualDevice();
+            PlaySound(sound);
+            const std::vector<std::int16_t> out = AudioAdvanceFrames(span.wantFrames);
+            for (int i = 0; i < span.wantFrames; ++i) {
+                const int v = span.wantFirst + i + 1;
+                const int scale = c.sample->format == SF_STEREO8 ? 256 : 1;
+                ASSERT_EQ(out[2 * i], v * scale) << "frame " << i;
+                ASSERT_EQ(out[2 * i + 1], (channels == 2 ? -v : v) * scale) << "frame " << i;
+            }
+        }
+    }
+    // A shared sound holds the memory alive after the sample has gone.
+    AudioSampleRef sample = CreateAudioSample(4, 44100, SF_MONO16LE);
+    fill(*sample);
+    SoundRef sound = ShareSound(sample, 1, 3);
+    sample.reset();
+    AudioUseVirtualDevice();
+    PlaySound(sound);
+    EXPECT_EQ(AudioAdvanceFrames(3), (std::vector<std::int16_t>{2, 2, 3, 3, 4, 4}));
+    EXPECT_FALSE(ShareSound(nullptr, 0, 1));
+    AudioUseVirtualDevice();
+}
