@@ -5,7 +5,6 @@
 #include "engine/global.h"
 #include "engine/mesh.h"
 #include "platform/display.h"
-#include "platform/image2d.h"
 #include "platform/mathfn.h"
 
 #include <GL/glew.h>
@@ -200,7 +199,6 @@ int TCamera::accPerspective(float fovy, float aspect, float near_range, float fa
 int TCamera::accFrustum(float left, float right, float bottom, float top, float near_range,
                         float far_range, float pixdx, float pixdy, float eyedx, float eyedy,
                         float focus) {
-    Forget2DDrawState();
     if (!GraphicsOpen()) return 0;
     const FrustumRect r =
         JitteredRect(left, right, bottom, top, near_range, pixdx, pixdy, eyedx, eyedy, focus);
@@ -220,7 +218,6 @@ int TCamera::accFrustum(float left, float right, float bottom, float top, float 
 }
 
 int TCamera::Update() {
-    Forget2DDrawState();
     if (!GraphicsOpen()) return 0;
     // GL refuses negative sizes; such a viewport draws nothing.
     const int w = vwidth > 0 ? vwidth : 0, h = vheight > 0 ? vheight : 0;
@@ -272,7 +269,6 @@ int TCamera::Update() {
 // ---- Frustum ----
 
 int TCamera::ExtractFrustum() {
-    Forget2DDrawState();
     if (!GraphicsOpen()) return 0;
     float projection[16];
     float modelview[16];

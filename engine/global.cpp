@@ -170,7 +170,6 @@ int handOverMatrixModes(GLenum (&modes)[4]) {
 }
 
 void save2DState() {
-    Forget2DDrawState();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     GLenum modes[4];
@@ -183,7 +182,6 @@ void save2DState() {
 }
 
 void restore2DState() {
-    Forget2DDrawState();
     glPopClientAttrib();
     glPopAttrib();
     GLenum modes[4];
@@ -197,7 +195,6 @@ void restore2DState() {
 
 // Items 2 to 7 of the engine's 3D state (item 1 is EnableStates).
 void applyEngineSettings() {
-    Forget2DDrawState();
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
     glClearDepth(1.0);

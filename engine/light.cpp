@@ -26,7 +26,6 @@ unsigned glLightAt(int place) {
 // a positional light no constant attenuation (the linear one carries the range), and for a spot
 // its exponent.
 void applyFixedSettings(unsigned id, int light_type) {
-    Forget2DDrawState();
     const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glLightfv(id, GL_SPECULAR, white);
     if (light_type > 1) glLightf(id, GL_CONSTANT_ATTENUATION, 0.0f);
@@ -136,7 +135,6 @@ int TLight::ListPlace() const {
 // ---- The camera pass ----
 
 int TLight::Update() {
-    Forget2DDrawState();
     const int place = ListPlace();
     const unsigned id = glLightAt(place);
     if (id == 0) return 0;

@@ -25,7 +25,6 @@
 #include "engine/surface.h"
 #include "engine/texture.h"
 #include "platform/display.h"
-#include "platform/image2d.h"
 
 #include <GL/glew.h>
 
@@ -44,7 +43,6 @@ struct DrawCaps {
 };
 
 const DrawCaps& drawCaps() {
-    Forget2DDrawState();
     static DrawCaps caps;
     const unsigned context = GraphicsContextId();
     if (caps.context == context) return caps;
@@ -383,7 +381,6 @@ void drawSurface(const SurfaceDraw& d, const SurfaceRef& surf, const TSurface* a
 } // namespace
 
 int TMesh::Update() {
-    Forget2DDrawState();
     if (!GraphicsOpen()) return 0;
     const DrawCaps& caps = drawCaps();
     if (pending.context != caps.context) pending = PendingUnits{caps.context, 0};
@@ -416,7 +413,6 @@ MeshDrawBatch::MeshDrawBatch() {
 }
 
 MeshDrawBatch::~MeshDrawBatch() {
-    Forget2DDrawState();
     if (--batch_depth > 0 || pending.units == 0) return;
     if (GraphicsOpen() && pending.context == GraphicsContextId()) clearPending(drawCaps());
     pending.units = 0;

@@ -37,7 +37,6 @@ constexpr GLenum kCubeCopyTarget[6] = {
 class UnpackState {
   public:
     UnpackState() {
-        Forget2DDrawState();
         glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength_);
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment_);
         glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &skipPixels_);
@@ -450,7 +449,6 @@ namespace {
 // display without alpha leave it; drawing into the faces then leaves alpha alone. The cube
 // map's framebuffer object is bound.
 void opaqueFaces(TTexture& t) {
-    Forget2DDrawState();
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
@@ -564,7 +562,6 @@ void TTexture::AcceptedSize(int& w, int& h, const SizeTest& accepts) {
 }
 
 PixmapRef TTexture::AdjustPixmap(const PixmapRef& pixmap) {
-    Forget2DDrawState();
     if (!pixmap) return nullptr;
     int w = 0, h = 0;
     acceptedSize(pixmap->width, pixmap->height, w, h);

@@ -317,11 +317,10 @@ void useDrawState(GLuint texture) {
     }
 }
 
-// Draws the local rectangle (x0, y0)-(x1, y1), scaled and rotated about the local origin,
-// with the origin placed at (x, y): the whole of it, or, for a sparse frame under a blend mode
-// that leaves the screen as it was where a texel is fully transparent, only its visible spans.
-// Span corners are found the same way wherever spans meet, so that they share their edges
-// exactly.
+// Draws the local rectangle (x0, y0)-(x1, y1), scaled and rotated about the local origin, with
+// the origin placed at (x, y): the whole of it, or, for a sparse frame under a blend mode that
+// leaves the screen as it was where a texel is fully transparent, only its visible spans. Span
+// corners are found the same way wherever spans meet, so that they share their edges exactly.
 void drawQuad(float x0, float y0, float x1, float y1, float x, float y, const TImage::Frame* frame,
               bool sparseUsable = false) {
     const DrawState& s = state();
