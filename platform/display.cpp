@@ -421,16 +421,12 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     ResetInputState();
 
     Init2DState(width, height);
-    // Start from black in both buffers and in the kept frame.
+    // Start from black in both buffers. The frame keeper is made when a flip first needs it (a
+    // swap that keeps the frame never does), and each flip fills it before it is read.
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     SDL_GL_SwapWindow(d.window);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    // The keeper is made when a flip first needs it: a swap that keeps the frame never does.
-    if (!d.swapKeepsFrame) {
-        createKeeper(d);
-        copyFrame(d.keeper, Copy::BackToKeeper);
-    }
 
     d.paceBase = ClockNowMs();
     d.paceFrame = 0;
