@@ -1,6 +1,8 @@
 #include "demo/media.h"
 
 #include "demo/music.h"
+#include "demo/tcubo.h"
+#include "demo/tscroll.h"
 #include "engine/commands.h"
 #include "platform/error.h"
 #include "platform/pixmap.h"
@@ -29,8 +31,8 @@ const std::vector<std::string>& DemoMediaFiles() {
             "media/varnik.png",
         };
         // The scroller's six images, then the sky cube's six faces.
-        for (int i = 0; i <= 5; ++i) f.push_back("media/scroll" + std::to_string(i) + ".png");
-        for (int i = 0; i <= 5; ++i) f.push_back("media/cubo000" + std::to_string(i) + "b.png");
+        for (int i = 0; i < tscroll::kQuads; ++i) f.push_back(tscroll::archivo(i));
+        for (int i = 0; i < tcubo::kCaras; ++i) f.push_back(tcubo::archivo(i));
         for (const char* name :
              {// The giant piece's texture, then the rest of start-up.
               "media/piezalinea.png", "media/ticker.png", "media/creditos.png",

@@ -18,7 +18,11 @@ int onConnectionLost(::Display* x) {
 
 } // namespace
 
-void EndProgramOnLostDisplay() {
+bool VideoOnX11() {
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver && std::strcmp(driver, "x11") == 0) XSetIOErrorHandler(onConnectionLost);
+    return driver && std::strcmp(driver, "x11") == 0;
+}
+
+void EndProgramOnLostDisplay() {
+    if (VideoOnX11()) XSetIOErrorHandler(onConnectionLost);
 }

@@ -6,3 +6,5 @@
 // and exit status -1, instead of the system's default, which runs the exit handlers: those close
 // the display and would wait forever on the dead connection. Elsewhere nothing happens.
 void EndProgramOnLostDisplay();
+// Whether SDL's video runs on X11.
+bool VideoOnX11();

@@ -1,5 +1,7 @@
 #include "platform/swap_method.h"
 
+#include "platform/display_connection.h"
+
 #include <GL/glew.h>
 #include <GL/glx.h>
 #include <SDL_syswm.h>
@@ -8,11 +10,6 @@
 #include <vector>
 
 namespace {
-
-bool onX11() {
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver && std::strcmp(driver, "x11") == 0;
-}
 
 bool hasSwapMethods(::Display* x) {
     const char* extensions = glXQueryExtensionsString(x, DefaultScreen(x));
@@ -35,7 +32,7 @@ bool exactSizes(::Display* x, GLXFBConfig c, const VisualBuffers& b) {
 } // namespace
 
 VisualSearch::VisualSearch() {
-    if (onX11()) x_ = XOpenDisplay(nullptr);
+    if (VideoOnX11()) x_ = XOpenDisplay(nullptr);
 }
 
 VisualSearch::~VisualSearch() {
@@ -98,7 +95,7 @@ unsigned long VisualSearch::CopySwapVisual(const VisualBuffers& b) {
 bool SwapCopiesBackBuffer(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (!window || !onX11() || !SDL_GetWindowWMInfo(window, &info) ||
+    if (!window || !VideoOnX11() || !SDL_GetWindowWMInfo(window, &info) ||
         info.subsystem != SDL_SYSWM_X11)
         return false;
     ::Display* x = info.info.x11.display;
