@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <new>
 
@@ -327,6 +328,18 @@ class SongFile {
 // larger than the file can hold reserves nothing extra.
 constexpr std::uintmax_t kReservePerFileByte = 64;
 
+AudioSampleRef makeSample(std::shared_ptr<std::vector<std::uint8_t>> store, const SongFile& song) {
+    auto sample = std::make_shared<TAudioSample>();
+    const int frameBytes = 2 * song.channels();
+    sample->store = std::move(store);
+    sample->samples = sample->store->data();
+    sample->length = int(sample->store->size() / frameBytes);
+    sample->hertz = song.hertz();
+    sample->format = song.channels() == 1 ? SF_MONO16LE : SF_STEREO16LE;
+    return sample;
+}
+
+// Decodes the whole file from where it stands, in order, skipping over gaps in the data.
 AudioSampleRef decodeSong(SongFile& song, std::uintmax_t fileBytes) {
     const int frameBytes = 2 * song.channels();
     auto store = std::make_shared<std::vector<std::uint8_t>>();
@@ -345,14 +358,68 @@ AudioSampleRef decodeSong(SongFile& song, std::uintmax_t fileBytes) {
         if (store->size() + std::size_t(got) > std::size_t(INT_MAX)) return nullptr;
         store->insert(store->end(), buffer, buffer + got);
     }
+    return makeSample(std::move(store), song);
+}
 
-    auto sample = std::make_shared<TAudioSample>();
-    sample->store = std::move(store);
-    sample->samples = sample->store->data();
-    sample->length = int(sample->store->size() / frameBytes);
-    sample->hertz = song.hertz();
-    sample->format = song.channels() == 1 ? SF_MONO16LE : SF_STEREO16LE;
-    return sample;
+// A long song decodes in parts, each on a thread of its own from a position of its own: the
+// decoder is exact at any position, so the parts join into the same PCM as one pass. Parts are
+// at least this many frames long, and there are at most kMostParts of them.
+constexpr std::int64_t kLeastPartFrames = std::int64_t(1) << 16;
+constexpr std::int64_t kMostParts = 4;
+
+// Decodes `frames` frames from frame `first` of the file into `to`, and when `last`, checks
+// that the file ends there. False on any trouble: the file cannot be opened again or positioned,
+// a read fails or finds a gap, the data runs short, or (last) it goes on past its claimed end.
+bool decodePart(const std::string& path, std::int64_t first, std::int64_t frames, bool last,
+                std::uint8_t* to) {
+    SongFile part(path);
+    if (!part.problem.empty() || ov_streams(part.vf()) != 1) return false;
+    if (first > 0 && ov_pcm_seek(part.vf(), first) != 0) return false;
+    const std::int64_t frameBytes = 2 * part.channels();
+    std::int64_t left = frames * frameBytes;
+    int link = 0;
+    while (left > 0) {
+        const int want = int(std::min<std::int64_t>(left, 16384));
+        const long got = ov_read(part.vf(), reinterpret_cast<char*>(to), want, 0, 2, 1, &link);
+        if (got <= 0) return false;
+        to += got;
+        left -= got;
+    }
+    char probe[64];
+    return !last || ov_read(part.vf(), probe, sizeof probe, 0, 2, 1, &link) == 0;
+}
+
+// The parts a song of one stream with a believable claimed length decodes in (0 or 1: decode it
+// in one pass).
+int partsFor(SongFile& song, std::uintmax_t fileBytes) {
+    if (ov_streams(song.vf()) != 1 || !ov_seekable(song.vf())) return 0;
+    const std::int64_t frames = song.claimedFrames();
+    const std::uintmax_t bytes = std::uintmax_t(frames) * std::uintmax_t(2 * song.channels());
+    if (bytes > fileBytes * kReservePerFileByte || bytes > std::uintmax_t(INT_MAX)) return 0;
+    return int(std::min(kMostParts, frames / kLeastPartFrames));
+}
+
+// The song in parts on threads of their own (see kLeastPartFrames); null when any part fails,
+// and the song is then decoded in one pass.
+AudioSampleRef decodeSongInParts(const std::string& path, SongFile& song, int parts) {
+    const std::int64_t frames = song.claimedFrames();
+    const std::int64_t frameBytes = 2 * song.channels();
+    auto store = std::make_shared<std::vector<std::uint8_t>>(std::size_t(frames * frameBytes));
+    std::vector<std::future<bool>> rest;
+    const auto start = [&](int k) { return frames * k / parts; };
+    const auto decode = [&](int k) {
+        return decodePart(path, start(k), start(k + 1) - start(k), k == parts - 1,
+                          store->data() + start(k) * frameBytes);
+    };
+    bool ok = true;
+    try {
+        for (int k = 1; k < parts; ++k) rest.push_back(std::async(std::launch::async, decode, k));
+    } catch (const std::system_error&) {
+        ok = false; // no thread to be had: the parts already started finish, and go unused
+    }
+    ok = ok && decode(0);
+    for (std::future<bool>& f : rest) ok = f.get() && ok;
+    return ok ? makeSample(std::move(store), song) : nullptr;
 }
 
 } // namespace
@@ -373,6 +440,9 @@ AudioSampleRef LoadAudioSample(const std::string& path) {
     std::error_code ec;
     const std::uintmax_t fileBytes = std::filesystem::file_size(path, ec);
     try {
+        const int parts = partsFor(song, ec ? 0 : fileBytes);
+        if (parts > 1)
+            if (AudioSampleRef sample = decodeSongInParts(path, song, parts)) return sample;
         return decodeSong(song, ec ? 0 : fileBytes);
     } catch (const std::bad_alloc&) {
         return nullptr; // a song too large for the memory there is: not loaded

@@ -11,6 +11,8 @@
 #include <limits>
 #include <thread>
 
+#include <vorbis/vorbisfile.h>
+
 namespace {
 
 // Every test but the real-time one drives the mixer by hand.
@@ -264,6 +266,91 @@ TEST_F(AudioTest, ClaimedLengthDoesNotSetTheAllocation) {
     EXPECT_GE(sample->length, 88200);
     EXPECT_LE(sample->length, 88200 + 2048) << "no more than the last page's worth beyond";
     EXPECT_LE(sample->store->capacity(), bytes.size() * 64) << "reserved from the claim";
+}
+
+// The PCM of an Ogg file read in one pass from the start, gaps in the data skipped: what
+// decoding a song must give, however it divides the work.
+std::vector<std::uint8_t> OnePassPcm(const std::string& path) {
+    OggVorbis_File vf;
+    if (ov_fopen(path.c_str(), &vf) != 0) return {};
+    std::vector<std::uint8_t> pcm;
+    char buffer[4096];
+    for (int link = 0;;) {
+        const long got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &link);
+        if (got == 0) break;
+        if (got == OV_HOLE) continue;
+        if (got < 0) {
+            pcm.clear();
+            break;
+        }
+        pcm.insert(pcm.end(), buffer, buffer + got);
+    }
+    ov_clear(&vf);
+    return pcm;
+}
+
+// Where each Ogg page starts.
+std::vector<std::size_t> PageStarts(const std::vector<std::uint8_t>& ogg) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i + 4 <= ogg.size(); ++i)
+        if (std::memcmp(&ogg[i], "OggS", 4) == 0) starts.push_back(i);
+    return starts;
+}
+
+// Long songs decode in parts on several threads; the PCM is that of one pass from the start,
+// also for files damaged where a part would start or end, which decode in one pass instead.
+TEST_F(AudioTest, LongSongsDecodeToTheSamePcmAsOnePass) {
+    // Noise, so that the song spans many pages.
+    const auto song = [](int channels, int hertz, int seconds) {
+        std::vector<std::int16_t> pcm(std::size_t(hertz * seconds * channels));
+        std::uint32_t x = 12345;
+        for (std::int16_t& v : pcm) v = std::int16_t((x = x * 1664525u + 1013904223u) >> 18);
+        return OggBytes(pcm, channels, hertz, 0.4f);
+    };
+    const std::vector<std::uint8_t> stereo = song(2, 44100, 7), mono = song(1, 22050, 13);
+    ASSERT_FALSE(stereo.empty());
+    ASSERT_FALSE(mono.empty());
+    // Pages from 40% to 50% of the song cut out: a gap that one pass skips.
+    std::vector<std::uint8_t> gap = stereo;
+    const std::vector<std::size_t> pages = PageStarts(gap);
+    ASSERT_GT(pages.size(), 20u);
+    gap.erase(gap.begin() + std::ptrdiff_t(pages[pages.size() * 4 / 10]),
+              gap.begin() + std::ptrdiff_t(pages[pages.size() / 2]));
+    // A page in the middle spoilt: its checksum fails and one pass skips it.
+    std::vector<std::uint8_t> spoilt = stereo;
+    spoilt[pages[pages.size() / 2] + 40] ^= 0x55;
+    // The last page claims less than the data holds, or more.
+    std::vector<std::uint8_t> shortClaim = stereo, longClaim = stereo;
+    ASSERT_TRUE(SetLastGranule(shortClaim, 44100 * 5));
+    ASSERT_TRUE(SetLastGranule(longClaim, 44100 * 9));
+
+    const struct {
+        const char* what;
+        const std::vector<std::uint8_t>& bytes;
+        int frames; // the song's length when it decodes whole, else 0
+    } cases[] = {
+        {"stereo, 44,100 Hz", stereo, 44100 * 7},
+        {"mono, 22,050 Hz", mono, 22050 * 13},
+        {"pages cut out", gap, 0},
+        {"a spoilt page", spoilt, 0},
+        {"claims less than it holds", shortClaim, 0},
+        {"claims more", longClaim, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFile file("long.ogg");
+        ASSERT_TRUE(WriteBytes(file.path(), c.bytes));
+        const std::vector<std::uint8_t> expected = OnePassPcm(file.path());
+        ASSERT_FALSE(expected.empty());
+        const AudioSampleRef sample = LoadAudioSample(file.path());
+        ASSERT_NE(sample, nullptr);
+        const std::size_t bytes = std::size_t(sample->length) * BytesPerSample(sample->format);
+        ASSERT_EQ(bytes, expected.size());
+        EXPECT_EQ(std::memcmp(sample->samples, expected.data(), bytes), 0);
+        if (c.frames) {
+            EXPECT_EQ(sample->length, c.frames);
+        }
+    }
 }
 
 TEST_F(AudioTest, ProbeNamesWhatIsWrong) {
