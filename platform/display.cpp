@@ -108,9 +108,20 @@ bool goFullScreen(Display& d) {
     const int index = std::max(0, SDL_GetWindowDisplayIndex(d.window));
     if (!SDL_GetClosestDisplayMode(index, &want, &mode) || mode.w != d.width || mode.h != d.height)
         return false;
-    if (SDL_SetWindowDisplayMode(d.window, &mode) != 0 ||
-        SDL_SetWindowFullscreen(d.window, SDL_WINDOW_FULLSCREEN) != 0)
-        return false;
+    if (SDL_SetWindowDisplayMode(d.window, &mode) != 0) return false;
+    // With no window manager to ask, a window without borders placed over the whole screen is
+    // full screen when the screen already has the mode's size (SDL would wait a tenth of a
+    // second for an answer from no one to its full-screen request).
+    SDL_DisplayMode desktop{};
+    SDL_Rect bounds{};
+    if (X11WithoutWindowManager(d.window) && SDL_GetDesktopDisplayMode(index, &desktop) == 0 &&
+        desktop.w == d.width && desktop.h == d.height &&
+        SDL_GetDisplayBounds(index, &bounds) == 0) {
+        SDL_SetWindowBordered(d.window, SDL_FALSE);
+        SDL_SetWindowPosition(d.window, bounds.x, bounds.y);
+        return true;
+    }
+    if (SDL_SetWindowFullscreen(d.window, SDL_WINDOW_FULLSCREEN) != 0) return false;
     // The X server resizes the window asynchronously: give it up to a second to report the
     // mode's size before deciding that the switch did not take.
     int w = 0, h = 0;
@@ -390,8 +401,9 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     d.flags = flags;
     if (reuse) {
         destroyKeeper(d);
-        if (SDL_GetWindowFlags(d.window) & SDL_WINDOW_FULLSCREEN)
-            SDL_SetWindowFullscreen(d.window, 0);
+        const Uint32 shown = SDL_GetWindowFlags(d.window);
+        if (shown & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(d.window, 0);
+        if (shown & SDL_WINDOW_BORDERLESS) SDL_SetWindowBordered(d.window, SDL_TRUE);
         SDL_SetWindowSize(d.window, width, height);
         if (d.depth != 0 && !goFullScreen(d)) d.depth = 0;
     } else {

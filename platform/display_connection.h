@@ -8,3 +8,9 @@
 void EndProgramOnLostDisplay();
 // Whether SDL's video runs on X11.
 bool VideoOnX11();
+
+struct SDL_Window;
+// Whether the window is on an X server where no window manager (one that follows the extended
+// window-manager hints) runs. There a full-screen request goes to no one; the window placed
+// over the whole screen is full screen. False elsewhere than X11.
+bool X11WithoutWindowManager(SDL_Window* window);

@@ -2,7 +2,9 @@
 #include "gl_fixture.h"
 
 #include "platform/clock.h"
+#include "platform/display_connection.h"
 #include "platform/error.h"
+#include "x_window_probe.h"
 
 #include <SDL.h>
 
@@ -250,7 +252,20 @@ TEST_F(DisplayTest, NonZeroDepthOpensFullScreenWhenTheScreenHasThatSize) {
         Graphics(c.width, c.height, 32, 60, 2 | 8);
         SDL_Window* window = SDL_GL_GetCurrentWindow();
         ASSERT_TRUE(window);
-        EXPECT_EQ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0, c.fullScreen);
+        // Full screen is the system's full-screen mode where a window manager runs, and a
+        // window without borders over the whole screen where none does (as under Xvfb).
+        const Uint32 flags = SDL_GetWindowFlags(window);
+        SDL_Rect bounds{}, placed{};
+        ASSERT_EQ(SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds), 0);
+        SDL_GetWindowPosition(window, &placed.x, &placed.y);
+        SDL_GetWindowSize(window, &placed.w, &placed.h);
+        const bool coversScreen =
+            (flags & SDL_WINDOW_BORDERLESS) && SDL_RectEquals(&placed, &bounds);
+        EXPECT_EQ((flags & SDL_WINDOW_FULLSCREEN) != 0 || coversScreen, c.fullScreen);
+        EXPECT_FALSE((flags & SDL_WINDOW_FULLSCREEN) && (flags & SDL_WINDOW_BORDERLESS));
+        if (!c.fullScreen) {
+            EXPECT_FALSE(flags & SDL_WINDOW_BORDERLESS) << "a window again has its borders";
+        }
         EXPECT_EQ(GraphicsDepth(), c.fullScreen ? 32 : 0);
         EXPECT_EQ(GraphicsWidth(), c.width);
         SetColor(0, 255, 0);
@@ -263,6 +278,31 @@ TEST_F(DisplayTest, NonZeroDepthOpensFullScreenWhenTheScreenHasThatSize) {
     }
     EndGraphics();
     EnsureDisplay();
+}
+
+// A window manager is found by the mark it leaves on the root window; a mark naming a window
+// that is gone counts as none.
+TEST_F(DisplayTest, FindsWhetherAWindowManagerRuns) {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    ASSERT_TRUE(window);
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !VideoOnX11()) GTEST_SKIP() << "not on an X server";
+    const struct {
+        const char* what;
+        WindowManagerMark mark;
+        bool without;
+    } cases[] = {
+        {"no mark", WindowManagerMark::Absent, true},
+        {"a live mark", WindowManagerMark::Live, false},
+        {"a stale mark", WindowManagerMark::Stale, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeWindowManager wm(name, c.mark);
+        if (!wm.placed()) GTEST_SKIP() << "a window manager runs on this server";
+        EXPECT_EQ(X11WithoutWindowManager(window), c.without);
+    }
+    EXPECT_FALSE(X11WithoutWindowManager(nullptr));
 }
 
 TEST(PlatformStartTest, ChangeToExecutableDirEntersTheProgramsFolder) {

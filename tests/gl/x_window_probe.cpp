@@ -1,5 +1,6 @@
 #include "x_window_probe.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -35,4 +36,46 @@ std::optional<unsigned long> ShownWindowPixel(const std::string& displayName) {
     XSetErrorHandler(previous);
     XCloseDisplay(x);
     return pixel;
+}
+
+namespace {
+Atom checkAtom(::Display* x) {
+    return XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", False);
+}
+
+void nameWindow(::Display* x, Window on, Window named) {
+    XChangeProperty(x, on, checkAtom(x), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&named), 1);
+}
+} // namespace
+
+FakeWindowManager::FakeWindowManager(const std::string& displayName, WindowManagerMark mark) {
+    x_ = XOpenDisplay(displayName.c_str());
+    if (!x_) return;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(x_, DefaultRootWindow(x_), checkAtom(x_), 0, 1, False, AnyPropertyType,
+                       &type, &format, &count, &after, &data);
+    if (data) XFree(data);
+    if (type != None) return; // a window manager's own mark: left alone
+    placed_ = true;
+    if (mark == WindowManagerMark::Absent) return;
+    const Window own = XCreateSimpleWindow(x_, DefaultRootWindow(x_), -10, -10, 1, 1, 0, 0, 0);
+    if (mark == WindowManagerMark::Live) {
+        nameWindow(x_, own, own);
+        window_ = own;
+    } else {
+        XDestroyWindow(x_, own);
+    }
+    nameWindow(x_, DefaultRootWindow(x_), own);
+    XSync(x_, False);
+}
+
+FakeWindowManager::~FakeWindowManager() {
+    if (!x_) return;
+    if (placed_) XDeleteProperty(x_, DefaultRootWindow(x_), checkAtom(x_));
+    if (window_) XDestroyWindow(x_, window_);
+    XCloseDisplay(x_);
 }
