@@ -1,0 +1,36 @@
+// Warming the heap for a burst of large allocations.
+#pragma once
+
+#include <cstddef>
+#include <thread>
+#include <vector>
+
+// A page of fresh memory costs a fault on its first touch, and on a virtual machine a fault can
+// take ten microseconds or more: the tens of megabytes of textures a program makes at start-up
+// then cost the main thread over a hundred milliseconds in faults alone. A warm-up takes a block
+// of the heap and touches it on a thread of its own while the main thread does other work;
+// Release() hands the block back to the heap, where the main thread's next large allocations
+// (the GL driver's textures among them) find pages that are already there.
+//
+// Under the GNU C library, large allocations otherwise get fresh pages of their own: from the
+// first warm-up on, allocations up to 32 MiB come from the heap, and up to 128 MiB of freed
+// memory stays with the process. Those settings hold for the rest of the run (they are where the
+// library's own sliding limits end up once large blocks have been freed). Elsewhere, and for
+// zero bytes, nothing is done.
+class HeapWarmup {
+  public:
+    explicit HeapWarmup(std::size_t bytes);
+    ~HeapWarmup(); // releases the block if that was not done
+    HeapWarmup(const HeapWarmup&) = delete;
+    HeapWarmup& operator=(const HeapWarmup&) = delete;
+
+    // Waits for the touching to end and frees the block into the heap. Once only.
+    void Release();
+
+    // The block's pieces, for the tests (empty once released or when nothing was done).
+    const std::vector<void*>& pieces() const { return pieces_; }
+
+  private:
+    std::vector<void*> pieces_;
+    std::thread toucher_;
+};
