@@ -328,6 +328,15 @@ class SongFile {
 // larger than the file can hold reserves nothing extra.
 constexpr std::uintmax_t kReservePerFileByte = 64;
 
+// The bytes reserved for the song's PCM before decoding: its claimed length, as far as the file
+// can hold it.
+std::size_t reservation(SongFile& song, std::uintmax_t fileBytes) {
+    const std::uintmax_t claimed =
+        std::uintmax_t(song.claimedFrames()) * std::uintmax_t(2 * song.channels());
+    return std::size_t(std::min<std::uintmax_t>(
+        {claimed, fileBytes * kReservePerFileByte, std::uintmax_t(INT_MAX)}));
+}
+
 AudioSampleRef makeSample(std::shared_ptr<std::vector<std::uint8_t>> store, const SongFile& song) {
     auto sample = std::make_shared<TAudioSample>();
     const int frameBytes = 2 * song.channels();
@@ -341,11 +350,8 @@ AudioSampleRef makeSample(std::shared_ptr<std::vector<std::uint8_t>> store, cons
 
 // Decodes the whole file from where it stands, in order, skipping over gaps in the data.
 AudioSampleRef decodeSong(SongFile& song, std::uintmax_t fileBytes) {
-    const int frameBytes = 2 * song.channels();
     auto store = std::make_shared<std::vector<std::uint8_t>>();
-    const std::uintmax_t claimed = std::uintmax_t(song.claimedFrames()) * frameBytes;
-    store->reserve(std::size_t(std::min<std::uintmax_t>(
-        {claimed, fileBytes * kReservePerFileByte, std::uintmax_t(INT_MAX)})));
+    store->reserve(reservation(song, fileBytes));
 
     char buffer[16384];
     for (;;) {
@@ -389,13 +395,14 @@ bool decodePart(const std::string& path, std::int64_t first, std::int64_t frames
     return !last || ov_read(part.vf(), probe, sizeof probe, 0, 2, 1, &link) == 0;
 }
 
-// The parts a song of one stream with a believable claimed length decodes in (0 or 1: decode it
-// in one pass).
+// The parts a song of one stream decodes in when its whole claimed length can be reserved (0 or
+// 1: decode it in one pass).
 int partsFor(SongFile& song, std::uintmax_t fileBytes) {
     if (ov_streams(song.vf()) != 1 || !ov_seekable(song.vf())) return 0;
     const std::int64_t frames = song.claimedFrames();
-    const std::uintmax_t bytes = std::uintmax_t(frames) * std::uintmax_t(2 * song.channels());
-    if (bytes > fileBytes * kReservePerFileByte || bytes > std::uintmax_t(INT_MAX)) return 0;
+    if (reservation(song, fileBytes) !=
+        std::uintmax_t(frames) * std::uintmax_t(2 * song.channels()))
+        return 0;
     return int(std::min(kMostParts, frames / kLeastPartFrames));
 }
 

@@ -51,13 +51,18 @@ void EndProgramOnLostDisplay() {
     if (VideoOnX11()) XSetIOErrorHandler(onConnectionLost);
 }
 
-bool X11WithoutWindowManager(SDL_Window* window) {
+X11Window X11WindowOf(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!window || !VideoOnX11() || !SDL_GetWindowWMInfo(window, &info) ||
         info.subsystem != SDL_SYSWM_X11 || !info.info.x11.display)
-        return false;
-    ::Display* x = info.info.x11.display;
+        return {};
+    return {info.info.x11.display, info.info.x11.window};
+}
+
+bool X11WithoutWindowManager(SDL_Window* window) {
+    ::Display* x = X11WindowOf(window).display;
+    if (!x) return false;
     const Atom check = XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", True);
     if (check == None) return true;
     // A window manager names a window of its own on the root window, and that window names

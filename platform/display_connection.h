@@ -10,6 +10,15 @@ void EndProgramOnLostDisplay();
 bool VideoOnX11();
 
 struct SDL_Window;
+struct _XDisplay; // Xlib's display connection
+
+// The X connection and window id of an SDL window; both null where the window is not on X11.
+struct X11Window {
+    _XDisplay* display = nullptr;
+    unsigned long window = 0;
+};
+X11Window X11WindowOf(SDL_Window* window);
+
 // Whether the window is on an X server where no window manager (one that follows the extended
 // window-manager hints) runs. There a full-screen request goes to no one; the window placed
 // over the whole screen is full screen. False elsewhere than X11.

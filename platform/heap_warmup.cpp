@@ -24,22 +24,16 @@ HeapWarmup::HeapWarmup(std::size_t bytes) {
     if (bytes == 0) return;
     mallopt(M_MMAP_THRESHOLD, kLargestFromHeap);
     mallopt(M_TRIM_THRESHOLD, kFreeKept);
-    struct Piece {
-        void* at;
-        std::size_t size;
-    };
-    std::vector<Piece> taken;
     for (std::size_t left = bytes; left > 0;) {
         const std::size_t size = left < kPiece ? left : kPiece;
         void* at = std::malloc(size);
         if (!at) break; // no memory to spare: warm what there is
-        taken.push_back({at, size});
-        pieces_.push_back(at);
+        pieces_.push_back({at, size});
         left -= size;
     }
     try {
-        toucher_ = std::thread([taken] {
-            for (const Piece& p : taken) std::memset(p.at, 0, p.size);
+        toucher_ = std::thread([pieces = pieces_] {
+            for (const Piece& p : pieces) std::memset(p.at, 0, p.size);
         });
     } catch (const std::system_error&) {
         // No thread to be had: the block is handed back untouched, as if never taken.
@@ -55,6 +49,6 @@ HeapWarmup::~HeapWarmup() {
 
 void HeapWarmup::Release() {
     if (toucher_.joinable()) toucher_.join();
-    for (void* p : pieces_) std::free(p);
+    for (const Piece& p : pieces_) std::free(p.at);
     pieces_.clear();
 }

@@ -28,9 +28,13 @@ class HeapWarmup {
     void Release();
 
     // The block's pieces, for the tests (empty once released or when nothing was done).
-    const std::vector<void*>& pieces() const { return pieces_; }
+    struct Piece {
+        void* at;
+        std::size_t size;
+    };
+    const std::vector<Piece>& pieces() const { return pieces_; }
 
   private:
-    std::vector<void*> pieces_;
+    std::vector<Piece> pieces_;
     std::thread toucher_;
 };

@@ -4,7 +4,6 @@
 
 #include <GL/glew.h>
 #include <GL/glx.h>
-#include <SDL_syswm.h>
 
 #include <cstring>
 #include <vector>
@@ -93,16 +92,12 @@ unsigned long VisualSearch::CopySwapVisual(const VisualBuffers& b) {
 }
 
 bool SwapCopiesBackBuffer(SDL_Window* window) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!window || !VideoOnX11() || !SDL_GetWindowWMInfo(window, &info) ||
-        info.subsystem != SDL_SYSWM_X11)
-        return false;
-    ::Display* x = info.info.x11.display;
+    const X11Window on = X11WindowOf(window);
+    ::Display* x = on.display;
     const GLXContext context = glXGetCurrentContext();
     XWindowAttributes window_attributes;
     if (!x || !context || !hasSwapMethods(x) ||
-        !XGetWindowAttributes(x, info.info.x11.window, &window_attributes))
+        !XGetWindowAttributes(x, on.window, &window_attributes))
         return false;
     const int windowVisual = int(XVisualIDFromVisual(window_attributes.visual));
     // A context made from a visual reports the visual; one made from a configuration may

@@ -19,7 +19,7 @@ TEST(HeapWarmupTest, TheNextLargeAllocationComesFromTheWarmedBlock) {
     HeapWarmup warm(kBlock);
     ASSERT_FALSE(warm.pieces().empty());
     std::vector<std::uintptr_t> at;
-    for (void* p : warm.pieces()) at.push_back(reinterpret_cast<std::uintptr_t>(p));
+    for (const auto& p : warm.pieces()) at.push_back(reinterpret_cast<std::uintptr_t>(p.at));
     const std::uintptr_t first = std::ranges::min(at), last = std::ranges::max(at);
     warm.Release();
     EXPECT_TRUE(warm.pieces().empty());
