@@ -234,6 +234,6 @@ void DemoFrame() {
 
 void DemoMain() {
     DemoStartup();
-    while (KeyHit(KEY_ESCAPE) == 0) DemoFrame();
+    while (KeyHit(Key::Escape) == 0) DemoFrame();
     End();
 }

@@ -1,6 +1,7 @@
 // The demo's main body: start-up, then the frame loop until Escape.
 //
-// The program's main calls PlatformInit and then DemoMain. The frame-capture tool and the
+// The program's main calls PlatformInit, enters the executable's folder (ChangeToExecutableDir:
+// the media folder lies beside it) and then calls DemoMain. The frame-capture tool and the
 // tests run the same start-up and frames through DemoStartup and DemoFrame.
 #pragma once
 

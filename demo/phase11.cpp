@@ -121,5 +121,5 @@ void parte11() {
     pon_fps();
     TGlobal::End2D();
     // Before the flip: the frame loop's own test comes after it.
-    if (KeyHit(KEY_ESCAPE) != 0) End();
+    if (KeyHit(Key::Escape) != 0) End();
 }

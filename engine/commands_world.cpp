@@ -1,3 +1,4 @@
+#include "engine/commands_2d.h"
 #include "engine/commands_world.h"
 
 #include "engine/global.h"
@@ -24,4 +25,12 @@ void RenderWorld() {
 
 void RenderWorldToCubeTex(const TextureRef& texture) {
     TGlobal::RenderWorldToCubeTex(texture);
+}
+
+void Begin2D() {
+    TGlobal::Begin2D();
+}
+
+void End2D() {
+    TGlobal::End2D();
 }

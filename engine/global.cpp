@@ -15,6 +15,7 @@
 #include "platform/display.h"
 #include "platform/error.h"
 #include "platform/image2d.h"
+#include "platform/internal.h"
 
 #include <GL/glew.h>
 

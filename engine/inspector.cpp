@@ -66,8 +66,8 @@ int TDebug::DebugEntity(const EntityRef& ent, const CameraRef& cam) {
     // The selection of the last call (if this root has one of that number) loses its mark.
     if (EntityRef previous = numbered(ent, cno)) previous->EntityColor(255, 255, 255);
 
-    if (KeyHit(KEY_PERIOD)) cno += 1;
-    if (KeyHit(KEY_COMMA)) cno -= 1;
+    if (KeyHit(Key::Period)) cno += 1;
+    if (KeyHit(Key::Comma)) cno -= 1;
     const int n = TEntity::CountAllChildren(ent, 0);
     if (cno < 0) cno = 0;
     if (cno > n) cno = n;
@@ -79,10 +79,10 @@ int TDebug::DebugEntity(const EntityRef& ent, const CameraRef& cam) {
     print(0, kHeadingY,
           std::to_string(cno) + ". " + selected->name + " (" + selected->class_name + ")");
 
-    if (KeyHit(KEY_0 + 1)) info = 1;
-    if (KeyHit(KEY_0 + 2)) info = 2;
-    if (KeyHit(KEY_0 + 3)) info = 3;
-    if (KeyHit(KEY_F1)) bsphere = 1 - bsphere;
+    if (KeyHit(Key::Digit1)) info = 1;
+    if (KeyHit(Key::Digit2)) info = 2;
+    if (KeyHit(Key::Digit3)) info = 3;
+    if (KeyHit(Key::F1)) bsphere = 1 - bsphere;
 
     switch (info) {
     case 1:

@@ -25,6 +25,7 @@
 #include "engine/surface.h"
 #include "engine/texture.h"
 #include "platform/display.h"
+#include "platform/internal.h"
 
 #include <GL/glew.h>
 

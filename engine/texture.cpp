@@ -8,6 +8,7 @@
 #include "platform/display.h"
 #include "platform/error.h"
 #include "platform/image2d.h"
+#include "platform/internal.h"
 #include "platform/stream.h"
 #include "platform/strings.h"
 

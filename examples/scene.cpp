@@ -114,7 +114,7 @@ int main() {
     ScaleSprite(spark, 1.2f, 1.2f);
 
     float t = 0;
-    while (!KeyHit(KEY_ESCAPE)) {
+    while (!KeyHit(Key::Escape)) {
         TurnEntity(cube, 0.4f, 0.9f, 0, 0);
         TurnEntity(cylinder, 0, 0, 0.7f, 0);
         PositionEntity(sphere, 0.5f, std::fabs(std::sin(t * 2.0f)) * 1.5f, 1, 0);

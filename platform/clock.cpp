@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include "platform/internal.h"
 #include "platform/testing.h"
 
 #include <chrono>

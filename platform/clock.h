@@ -8,9 +8,3 @@ int Millisecs();
 // Waits the given number of milliseconds (nothing for 0 or less). Under the virtual clock it
 // does not sleep: it moves the virtual time on by that much.
 void Delay(int ms);
-
-// Inside the platform layer (frame pacing): the clock in fractional milliseconds, and a wait
-// until the clock reads the given time (under the virtual clock, the virtual time is set to it;
-// a time already past returns at once either way).
-double ClockNowMs();
-void ClockWaitUntil(double ms);

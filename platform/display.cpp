@@ -8,6 +8,7 @@
 #include "platform/testing.h"
 
 #include "platform/display_connection.h"
+#include "platform/internal.h"
 #include "platform/swap_method.h"
 
 #include <GL/glew.h>
@@ -354,7 +355,6 @@ void paceFrame(Display& d) {
 void PlatformInit() {
     ClockNowMs(); // the clock counts from here at the latest
     CatchStopSignals();
-    ChangeToExecutableDir();
 }
 
 bool ChangeToExecutableDir() {

@@ -1,8 +1,8 @@
 // The display: one OpenGL window or full-screen display, its page flip and frame pacing.
 //
-// Start-up: a program's main calls PlatformInit first, which makes the folder that holds the
-// executable the working directory, so that relative paths such as "media/fondo.png" resolve
-// beside the program wherever it was started from.
+// Start-up: a program's main calls PlatformInit first. The working directory stays the
+// program's own: a program whose files lie beside its executable calls ChangeToExecutableDir
+// itself.
 //
 // The colour buffer keeps its content across Flip: what was on screen is the starting point of
 // the next frame, so a program may draw each frame over the last one without clearing. Where
@@ -11,11 +11,12 @@
 // copied aside before the swap and back after it.
 #pragma once
 
-// Platform start-up; see above. Also makes the interrupt and termination signals count as
+// Platform start-up: starts the clock and makes the interrupt and termination signals count as
 // presses of Escape (CatchStopSignals in input.h). Call it first in main.
 void PlatformInit();
-// Makes the folder that holds the running executable the working directory; false when it
-// cannot be found or entered (the working directory is then unchanged).
+// Makes the folder that holds the running executable the working directory, so that relative
+// paths such as "media/fondo.png" resolve beside the program wherever it was started from;
+// false when it cannot be found or entered (the working directory is then unchanged).
 bool ChangeToExecutableDir();
 
 // Graphics drivers. There is one: OpenGL with the 2D image layer over it.
@@ -61,8 +62,3 @@ void Flip(int sync = -1);
 
 void HideMouse();
 void ShowMouse();
-
-// Inside the platform layer: a number that changes each time a display (and with it a GL
-// context) opens; 0 while none is open. GL objects are valid only with the number they were
-// made under.
-unsigned GraphicsContextId();

@@ -2,6 +2,7 @@
 
 #include "platform/display.h"
 #include "platform/image2d.h"
+#include "platform/internal.h"
 
 #include <GL/glew.h>
 

@@ -1,6 +1,7 @@
 #include "platform/image2d.h"
 
 #include "platform/display.h"
+#include "platform/internal.h"
 #include "platform/testing.h"
 
 #include <GL/glew.h>

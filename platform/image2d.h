@@ -42,12 +42,14 @@
 #include <string>
 #include <vector>
 
+// Image flags of the loads, ORed together (see the header comment).
 enum ImageFlags : int {
     MASKEDIMAGE = 1,
     FILTEREDIMAGE = 2,
     MIPMAPPEDIMAGE = 4,
 };
 
+// Blend modes of SetBlend: how a draw combines with the frame.
 enum BlendMode : int {
     MASKBLEND = 1,  // alpha test (alpha >= 0.5 drawn), no blending
     SOLIDBLEND = 2, // no blending
@@ -115,6 +117,7 @@ ImageRef LoadImage(const PixmapRef& pixmap, int flags);
 // holds fewer than first + count whole cells.
 ImageRef LoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first, int count,
                        int flags);
+// The same from a pixmap in memory (copied; the pixmap is not changed). Null for a null pixmap.
 ImageRef LoadAnimImage(const PixmapRef& pixmap, int cellWidth, int cellHeight, int first, int count,
                        int flags);
 
@@ -138,12 +141,15 @@ ImageRef UploadImage(const ImageRef& image);
 
 // The mask colour applied by later loads with the masked flag, as 0xRRGGBB.
 std::uint32_t MaskColor();
+// Sets the mask colour, 0-255 per channel (each clamped); black at start.
 void SetMaskColor(int r, int g, int b);
 
 int ImageWidth(const ImageRef& image);  // 0 for null
 int ImageHeight(const ImageRef& image); // 0 for null
 int ImageFrames(const ImageRef& image); // 0 for null
+// Puts the image's handle at (x, y) in image pixels from its top left ((0, 0) at start).
 void SetImageHandle(const ImageRef& image, float x, float y);
+// Puts the image's handle at the centre of its frame.
 void MidHandleImage(const ImageRef& image);
 
 // Draws a frame of the image with its handle at (x, y), scaled and rotated about the handle.
@@ -162,8 +168,11 @@ void DrawLine(float x1, float y1, float x2, float y2);
 void SetColor(int r, int g, int b); // each clamped to 0..255
 void SetAlpha(float alpha);         // clamped to 0..1
 void SetBlend(int mode);            // a BlendMode; other values are ignored
+// Rotation of later draws in degrees, clockwise on screen (0 at start).
 void SetRotation(float degrees);
+// Horizontal and vertical scale of later draws (1, 1 at start; negative values mirror).
 void SetScale(float sx, float sy);
+// The colour Cls clears to, 0-255 per channel (each clamped); black at start.
 void SetClsColor(int r, int g, int b);
 // Clears the whole window (colour to the Cls colour, and depth) whatever the viewport and
 // scissor box.
@@ -172,18 +181,13 @@ void Cls();
 // above. Cheap: it only marks the state as unknown.
 void Forget2DDrawState();
 
+// The blend mode of later draws (SetBlend).
 int GetBlend();
+// The alpha of later draws, 0..1 (SetAlpha).
 float GetAlpha();
+// The rotation of later draws in degrees (SetRotation).
 float GetRotation();
+// The colour of later draws, 0-255 per channel (SetColor).
 void GetColor(int& r, int& g, int& b);
+// The scale of later draws (SetScale).
 void GetScale(float& sx, float& sy);
-
-// Inside the platform layer: a new GL 2D texture of 8-bit RGBA pixels (rowPixels pixels from the
-// start of one row to the next), clamped at its edges, sampled linearly when filtered else
-// nearest, with mipmaps when asked. Texture bindings and pixel-store state are kept as they were.
-// Returns the GL texture name.
-unsigned CreateTextureRGBA(const std::uint8_t* rgba, int width, int height, int rowPixels,
-                           bool filtered, bool mipmapped);
-// Inside the platform layer: called by Graphics with the new display's size, to set the layer's
-// GL state.
-void Init2DState(int width, int height);

@@ -1,6 +1,7 @@
 #include "platform/input.h"
 #include "platform/input_keymap.h"
 
+#include "platform/internal.h"
 #include "platform/testing.h"
 
 #include <SDL.h>
@@ -12,10 +13,12 @@
 
 namespace {
 constexpr int kKeyCount = 256;
+constexpr int kButtonCount = 6; // buttons 1..5
 
-// A key press (key > 0) or a pointer move to (x, y) (key 0) queued by the test seam.
+// An input event queued by the test seam.
 struct ScriptedEvent {
-    int key = 0;
+    enum Kind { KeyPress, PointerMove, ButtonClick, WheelTurn } kind = KeyPress;
+    int code = 0; // the key, the button or the notches
     int x = 0;
     int y = 0;
 };
@@ -23,9 +26,13 @@ struct ScriptedEvent {
 struct InputState {
     std::array<int, kKeyCount> hits{};
     std::array<bool, kKeyCount> down{};
-    std::deque<ScriptedEvent> scripted; // key presses and pointer moves queued by the test seam
+    std::array<int, kButtonCount> clicks{};
+    std::array<bool, kButtonCount> held{};
+    std::deque<ScriptedEvent> scripted; // events queued by the test seam
     int mouseX = 0;
     int mouseY = 0;
+    int wheel = 0;      // MouseZ
+    int wheelTurns = 0; // not yet read by MouseZSpeed
 };
 
 InputState& input() {
@@ -56,6 +63,43 @@ void release(int code) {
     if (validKey(code)) input().down[code] = false;
 }
 
+bool validButton(int button) {
+    return button > 0 && button < kButtonCount;
+}
+
+// The button number of MouseHit and MouseDown for an SDL button, 0 for one that has none.
+int buttonFromSDL(int sdlButton) {
+    switch (sdlButton) {
+    case SDL_BUTTON_LEFT:
+        return MouseButton::Left;
+    case SDL_BUTTON_RIGHT:
+        return MouseButton::Right;
+    case SDL_BUTTON_MIDDLE:
+        return MouseButton::Middle;
+    case SDL_BUTTON_X1:
+        return MouseButton::Back;
+    case SDL_BUTTON_X2:
+        return MouseButton::Forward;
+    default:
+        return 0;
+    }
+}
+
+void pressButton(int button) {
+    if (!validButton(button)) return;
+    input().clicks[button]++;
+    input().held[button] = true;
+}
+
+void releaseButton(int button) {
+    if (validButton(button)) input().held[button] = false;
+}
+
+void turnWheel(int notches) {
+    input().wheel += notches;
+    input().wheelTurns += notches;
+}
+
 void handleEvent(const SDL_Event& e) {
     switch (e.type) {
     case SDL_KEYDOWN:
@@ -65,7 +109,7 @@ void handleEvent(const SDL_Event& e) {
         release(KeyCodeFromSDL(e.key.keysym.sym));
         break;
     case SDL_QUIT:
-        input().hits[KEY_ESCAPE]++;
+        input().hits[Key::Escape]++;
         break;
     case SDL_WINDOWEVENT:
         // SDL also posts SDL_QUIT when the last window closes; a close request of any
@@ -75,6 +119,15 @@ void handleEvent(const SDL_Event& e) {
         input().mouseX = e.motion.x;
         input().mouseY = e.motion.y;
         break;
+    case SDL_MOUSEBUTTONDOWN:
+        pressButton(buttonFromSDL(e.button.button));
+        break;
+    case SDL_MOUSEBUTTONUP:
+        releaseButton(buttonFromSDL(e.button.button));
+        break;
+    case SDL_MOUSEWHEEL:
+        turnWheel(e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y);
+        break;
     default:
         break;
     }
@@ -82,106 +135,106 @@ void handleEvent(const SDL_Event& e) {
 } // namespace
 
 int KeyCodeFromSDL(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) return KEY_A + (key - SDLK_a);
-    if (key >= SDLK_0 && key <= SDLK_9) return KEY_0 + (key - SDLK_0);
-    if (key >= SDLK_F1 && key <= SDLK_F12) return KEY_F1 + (key - SDLK_F1);
-    if (key >= SDLK_F13 && key <= SDLK_F24) return KEY_F1 + 12 + (key - SDLK_F13);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return KEY_NUM0 + 1 + (key - SDLK_KP_1);
+    if (key >= SDLK_a && key <= SDLK_z) return Key::A + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9) return Key::Digit0 + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return Key::F1 + (key - SDLK_F1);
+    if (key >= SDLK_F13 && key <= SDLK_F24) return Key::F1 + 12 + (key - SDLK_F13);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return Key::Keypad0 + 1 + (key - SDLK_KP_1);
     switch (key) {
     case SDLK_BACKSPACE:
-        return KEY_BACKSPACE;
+        return Key::Backspace;
     case SDLK_TAB:
-        return KEY_TAB;
+        return Key::Tab;
     case SDLK_RETURN:
     case SDLK_RETURN2:
     case SDLK_KP_ENTER:
-        return KEY_ENTER;
+        return Key::Enter;
     case SDLK_PAUSE:
-        return KEY_PAUSE;
+        return Key::Pause;
     case SDLK_CAPSLOCK:
-        return KEY_CAPSLOCK;
+        return Key::CapsLock;
     case SDLK_ESCAPE:
-        return KEY_ESCAPE;
+        return Key::Escape;
     case SDLK_SPACE:
-        return KEY_SPACE;
+        return Key::Space;
     case SDLK_PAGEUP:
-        return KEY_PAGEUP;
+        return Key::PageUp;
     case SDLK_PAGEDOWN:
-        return KEY_PAGEDOWN;
+        return Key::PageDown;
     case SDLK_END:
-        return KEY_END;
+        return Key::End;
     case SDLK_HOME:
-        return KEY_HOME;
+        return Key::Home;
     case SDLK_LEFT:
-        return KEY_LEFT;
+        return Key::Left;
     case SDLK_UP:
-        return KEY_UP;
+        return Key::Up;
     case SDLK_RIGHT:
-        return KEY_RIGHT;
+        return Key::Right;
     case SDLK_DOWN:
-        return KEY_DOWN;
+        return Key::Down;
     case SDLK_PRINTSCREEN:
-        return KEY_PRINTSCREEN;
+        return Key::PrintScreen;
     case SDLK_INSERT:
-        return KEY_INSERT;
+        return Key::Insert;
     case SDLK_DELETE:
-        return KEY_DELETE;
+        return Key::Delete;
     case SDLK_LGUI:
-        return KEY_LSYS;
+        return Key::LeftSystem;
     case SDLK_RGUI:
-        return KEY_RSYS;
+        return Key::RightSystem;
     case SDLK_APPLICATION:
-        return KEY_MENU;
+        return Key::Menu;
     case SDLK_KP_0:
-        return KEY_NUM0;
+        return Key::Keypad0;
     case SDLK_KP_MULTIPLY:
-        return KEY_NUMMULTIPLY;
+        return Key::KeypadMultiply;
     case SDLK_KP_PLUS:
-        return KEY_NUMADD;
+        return Key::KeypadAdd;
     case SDLK_KP_MINUS:
-        return KEY_NUMSUBTRACT;
+        return Key::KeypadSubtract;
     case SDLK_KP_PERIOD:
-        return KEY_NUMDECIMAL;
+        return Key::KeypadDecimal;
     case SDLK_KP_DIVIDE:
-        return KEY_NUMDIVIDE;
+        return Key::KeypadDivide;
     case SDLK_NUMLOCKCLEAR:
-        return KEY_NUMLOCK;
+        return Key::NumLock;
     case SDLK_SCROLLLOCK:
-        return KEY_SCROLLLOCK;
+        return Key::ScrollLock;
     case SDLK_LSHIFT:
-        return KEY_LSHIFT;
+        return Key::LeftShift;
     case SDLK_RSHIFT:
-        return KEY_RSHIFT;
+        return Key::RightShift;
     case SDLK_LCTRL:
-        return KEY_LCONTROL;
+        return Key::LeftControl;
     case SDLK_RCTRL:
-        return KEY_RCONTROL;
+        return Key::RightControl;
     case SDLK_LALT:
-        return KEY_LALT;
+        return Key::LeftAlt;
     case SDLK_RALT:
-        return KEY_RALT;
+        return Key::RightAlt;
     case SDLK_SEMICOLON:
-        return KEY_SEMICOLON;
+        return Key::Semicolon;
     case SDLK_EQUALS:
-        return KEY_EQUALS;
+        return Key::Equals;
     case SDLK_COMMA:
-        return KEY_COMMA;
+        return Key::Comma;
     case SDLK_MINUS:
-        return KEY_MINUS;
+        return Key::Minus;
     case SDLK_PERIOD:
-        return KEY_PERIOD;
+        return Key::Period;
     case SDLK_SLASH:
-        return KEY_SLASH;
+        return Key::Slash;
     case SDLK_BACKQUOTE:
-        return KEY_TILDE;
+        return Key::Tilde;
     case SDLK_LEFTBRACKET:
-        return KEY_OPENBRACKET;
+        return Key::OpenBracket;
     case SDLK_BACKSLASH:
-        return KEY_BACKSLASH;
+        return Key::Backslash;
     case SDLK_RIGHTBRACKET:
-        return KEY_CLOSEBRACKET;
+        return Key::CloseBracket;
     case SDLK_QUOTE:
-        return KEY_QUOTES;
+        return Key::Quotes;
     default:
         return 0;
     }
@@ -189,21 +242,31 @@ int KeyCodeFromSDL(SDL_Keycode key) {
 
 void PumpInputEvents() {
     InputState& in = input();
-    // Scripted presses arrive as a press and a release, and scripted moves as the pointer's new
-    // position, in the order they were queued.
+    // Scripted presses and clicks arrive as a press and a release, scripted moves as the
+    // pointer's new position, in the order they were queued.
     while (!in.scripted.empty()) {
         const ScriptedEvent e = in.scripted.front();
         in.scripted.pop_front();
-        if (e.key == 0) {
+        switch (e.kind) {
+        case ScriptedEvent::KeyPress:
+            press(e.code);
+            release(e.code);
+            break;
+        case ScriptedEvent::PointerMove:
             in.mouseX = e.x;
             in.mouseY = e.y;
-            continue;
+            break;
+        case ScriptedEvent::ButtonClick:
+            pressButton(e.code);
+            releaseButton(e.code);
+            break;
+        case ScriptedEvent::WheelTurn:
+            turnWheel(e.code);
+            break;
         }
-        press(e.key);
-        release(e.key);
     }
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
-    in.hits[KEY_ESCAPE] += stopRequests.exchange(0, std::memory_order_relaxed);
+    in.hits[Key::Escape] += stopRequests.exchange(0, std::memory_order_relaxed);
     SDL_Event e;
     while (SDL_PollEvent(&e)) handleEvent(e);
 }
@@ -212,6 +275,10 @@ void ResetInputState() {
     InputState& in = input();
     in.hits.fill(0);
     in.down.fill(false);
+    in.clicks.fill(0);
+    in.held.fill(false);
+    in.wheel = 0;
+    in.wheelTurns = 0;
     in.mouseX = 0;
     in.mouseY = 0;
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_GetMouseState(&in.mouseX, &in.mouseY);
@@ -259,12 +326,53 @@ int MouseY() {
     return input().mouseY;
 }
 
+int MouseHit(int button) {
+    PumpInputEvents();
+    if (!validButton(button)) return 0;
+    const int n = input().clicks[button];
+    input().clicks[button] = 0;
+    return n;
+}
+
+int MouseDown(int button) {
+    PumpInputEvents();
+    return validButton(button) && input().held[button] ? 1 : 0;
+}
+
+int MouseZ() {
+    PumpInputEvents();
+    return input().wheel;
+}
+
+int MouseZSpeed() {
+    PumpInputEvents();
+    const int n = input().wheelTurns;
+    input().wheelTurns = 0;
+    return n;
+}
+
+void FlushMouse() {
+    PumpInputEvents();
+    input().clicks.fill(0);
+    input().held.fill(false);
+    input().wheel = 0;
+    input().wheelTurns = 0;
+}
+
 namespace testseam {
 void PushKeyPress(int keyCode) {
-    if (keyCode != 0) input().scripted.push_back({keyCode, 0, 0});
+    if (keyCode != 0) input().scripted.push_back({ScriptedEvent::KeyPress, keyCode, 0, 0});
 }
 
 void PushMouseMove(int x, int y) {
-    input().scripted.push_back({0, x, y});
+    input().scripted.push_back({ScriptedEvent::PointerMove, 0, x, y});
+}
+
+void PushMouseClick(int button) {
+    input().scripted.push_back({ScriptedEvent::ButtonClick, button, 0, 0});
+}
+
+void PushMouseWheel(int notches) {
+    input().scripted.push_back({ScriptedEvent::WheelTurn, notches, 0, 0});
 }
 } // namespace testseam

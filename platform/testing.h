@@ -34,12 +34,17 @@ void SetDrawWholeImages(bool on);
 void SetForget2DStateEachDraw(bool on);
 
 // Input: queues a press (and release) of a key by its key code. The next event pump (KeyHit,
-// KeyDown, MouseX/MouseY and Flip pump events) delivers queued presses in order, as the
+// KeyDown, the mouse queries and Flip pump events) delivers queued presses in order, as the
 // keyboard would: each counts once for KeyHit.
 void PushKeyPress(int keyCode);
 // Input: queues a move of the pointer to window pixel (x, y), delivered with the queued presses
 // (in the order of queuing) by the next event pump; MouseX and MouseY then read it.
 void PushMouseMove(int x, int y);
+// Input: queues a click (press and release) of a mouse button (see MouseHit), delivered in the
+// order of queuing by the next event pump.
+void PushMouseClick(int button);
+// Input: queues a turn of the mouse wheel by that many notches (away from the user positive).
+void PushMouseWheel(int notches);
 
 // Frame capture: the current back buffer of the display, which right after Flip holds the frame
 // just shown (Flip copies it back), and otherwise what has been drawn since. RGBA bytes, the

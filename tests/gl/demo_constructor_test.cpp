@@ -327,7 +327,7 @@ TEST_F(ConstructorTest, PhaseElevenEndsTheProgramOnEscapeBeforeTheFlip) {
         }
         EXPECT_EQ(poscreditos, before + 2.0f) << "the frame was drawn first";
         // The press was taken by the phase's own test.
-        EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
+        EXPECT_EQ(KeyHit(Key::Escape), 0);
     }
 }
 

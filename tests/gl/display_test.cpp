@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/display_connection.h"
 #include "platform/error.h"
+#include "platform/internal.h"
 #include "x_window_probe.h"
 
 #include <SDL.h>

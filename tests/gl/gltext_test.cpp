@@ -2,6 +2,7 @@
 #include "gl_fixture.h"
 
 #include "platform/gltext.h"
+#include "platform/internal.h"
 
 #include <set>
 #include <string>

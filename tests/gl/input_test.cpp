@@ -16,6 +16,26 @@ class InputTest : public GLTest {
     void SetUp() override {
         GLTest::SetUp();
         FlushKeys();
+        FlushMouse();
+    }
+
+    static void pushButton(Uint32 type, Uint8 button) {
+        SDL_Event e{};
+        e.type = type;
+        e.button.type = type;
+        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.button.button = button;
+        e.button.clicks = 1;
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    }
+
+    static void pushWheel(int y, bool flipped = false) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEWHEEL;
+        e.wheel.type = SDL_MOUSEWHEEL;
+        e.wheel.y = y;
+        e.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
     }
 
     static void pushKey(Uint32 type, SDL_Keycode key, bool repeat = false) {
@@ -30,43 +50,91 @@ class InputTest : public GLTest {
 };
 
 TEST_F(InputTest, ScriptedPressesCountUntilQueriedThenReset) {
-    testseam::PushKeyPress(KEY_ESCAPE);
-    testseam::PushKeyPress(KEY_ESCAPE);
-    testseam::PushKeyPress(KEY_COMMA);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 2);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
-    EXPECT_EQ(KeyDown(KEY_COMMA), 0); // pressed and released
-    EXPECT_EQ(KeyHit(KEY_COMMA), 1);
-    EXPECT_EQ(KeyHit(KEY_PERIOD), 0);
-    testseam::PushKeyPress(KEY_F1);
+    testseam::PushKeyPress(Key::Escape);
+    testseam::PushKeyPress(Key::Escape);
+    testseam::PushKeyPress(Key::Comma);
+    EXPECT_EQ(KeyHit(Key::Escape), 2);
+    EXPECT_EQ(KeyHit(Key::Escape), 0);
+    EXPECT_EQ(KeyDown(Key::Comma), 0); // pressed and released
+    EXPECT_EQ(KeyHit(Key::Comma), 1);
+    EXPECT_EQ(KeyHit(Key::Period), 0);
+    testseam::PushKeyPress(Key::F1);
     Flip(0); // the flip pumps too
-    EXPECT_EQ(KeyHit(KEY_F1), 1);
-    testseam::PushKeyPress(KEY_A);
+    EXPECT_EQ(KeyHit(Key::F1), 1);
+    testseam::PushKeyPress(Key::A);
     FlushKeys();
-    EXPECT_EQ(KeyHit(KEY_A), 0);
+    EXPECT_EQ(KeyHit(Key::A), 0);
 }
 
 TEST_F(InputTest, KeyboardEventsCountPressesButNotAutoRepeat) {
     pushKey(SDL_KEYDOWN, SDLK_a);
     pushKey(SDL_KEYDOWN, SDLK_a, true);
     pushKey(SDL_KEYDOWN, SDLK_a, true);
-    EXPECT_EQ(KeyDown(KEY_A), 1);
+    EXPECT_EQ(KeyDown(Key::A), 1);
     pushKey(SDL_KEYUP, SDLK_a);
     pushKey(SDL_KEYDOWN, SDLK_a);
     pushKey(SDL_KEYUP, SDLK_a);
     pushKey(SDL_KEYDOWN, SDLK_2);
-    EXPECT_EQ(KeyDown(KEY_A), 0);
-    EXPECT_EQ(KeyHit(KEY_A), 2);
+    EXPECT_EQ(KeyDown(Key::A), 0);
+    EXPECT_EQ(KeyHit(Key::A), 2);
     EXPECT_EQ(KeyHit(50), 1);
-    EXPECT_EQ(KeyHit(KEY_A), 0);
+    EXPECT_EQ(KeyHit(Key::A), 0);
+}
+
+TEST_F(InputTest, MouseButtonsCountClicksAndHoldByTheirOwnNumbers) {
+    // SDL numbers the middle button 2 and the right one 3; programs see right 2, middle 3.
+    pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+    EXPECT_EQ(MouseDown(MouseButton::Right), 1);
+    EXPECT_EQ(MouseDown(MouseButton::Middle), 0);
+    pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT);
+    pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE);
+    pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X2);
+    EXPECT_EQ(MouseDown(MouseButton::Right), 0);
+    EXPECT_EQ(MouseHit(MouseButton::Right), 1);
+    EXPECT_EQ(MouseHit(MouseButton::Right), 0);
+    EXPECT_EQ(MouseHit(MouseButton::Middle), 1);
+    EXPECT_EQ(MouseDown(MouseButton::Middle), 1);
+    EXPECT_EQ(MouseHit(MouseButton::Forward), 1);
+    EXPECT_EQ(MouseHit(MouseButton::Left), 0);
+    for (int outside : {0, -1, 6, 1000}) {
+        EXPECT_EQ(MouseHit(outside), 0) << outside;
+        EXPECT_EQ(MouseDown(outside), 0) << outside;
+    }
+    FlushMouse();
+    EXPECT_EQ(MouseDown(MouseButton::Middle), 0);
+
+    testseam::PushMouseClick(MouseButton::Left);
+    testseam::PushMouseClick(MouseButton::Left);
+    testseam::PushMouseClick(99); // no such button: ignored
+    Flip(0);
+    EXPECT_EQ(MouseHit(MouseButton::Left), 2);
+    EXPECT_EQ(MouseDown(MouseButton::Left), 0);
+}
+
+TEST_F(InputTest, WheelKeepsAPositionAndCountsTurnsSinceTheLastAsk) {
+    pushWheel(2);
+    pushWheel(-1);
+    pushWheel(1, true); // a flipped wheel reports turns the other way round
+    EXPECT_EQ(MouseZ(), 0);
+    EXPECT_EQ(MouseZSpeed(), 0);
+    testseam::PushMouseWheel(3);
+    EXPECT_EQ(MouseZSpeed(), 3);
+    EXPECT_EQ(MouseZ(), 3);
+    pushWheel(1);
+    EXPECT_EQ(MouseZ(), 4);
+    EXPECT_EQ(MouseZSpeed(), 1);
+    EXPECT_EQ(MouseZSpeed(), 0);
+    FlushMouse();
+    EXPECT_EQ(MouseZ(), 0);
+    EXPECT_EQ(MouseZSpeed(), 0);
 }
 
 TEST_F(InputTest, ClosingTheWindowCountsAsEscape) {
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     ASSERT_EQ(SDL_PushEvent(&quit), 1);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 1);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
+    EXPECT_EQ(KeyHit(Key::Escape), 1);
+    EXPECT_EQ(KeyHit(Key::Escape), 0);
 }
 
 // The handler a signal finds now.
@@ -83,13 +151,13 @@ TEST_F(InputTest, EachStopSignalCountsOnceAsEscapeThenFindsTheDefaultAction) {
     std::signal(SIGINT, SIG_IGN);
     CatchStopSignals();
     std::raise(SIGINT);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 1);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
+    EXPECT_EQ(KeyHit(Key::Escape), 1);
+    EXPECT_EQ(KeyHit(Key::Escape), 0);
     // A second interrupt would end the process; the termination signal is still caught once.
     EXPECT_EQ(SignalHandler(SIGINT), SIG_DFL);
     EXPECT_NE(SignalHandler(SIGTERM), SIG_DFL);
     std::raise(SIGTERM);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 1);
+    EXPECT_EQ(KeyHit(Key::Escape), 1);
     EXPECT_EQ(SignalHandler(SIGTERM), SIG_DFL);
 }
 
@@ -98,10 +166,10 @@ TEST_F(InputTest, AStopSignalBeforeTheDisplayOpensWaitsForIt) {
     EndGraphics();
     CatchStopSignals();
     std::raise(SIGTERM);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0) << "no display, no events";
+    EXPECT_EQ(KeyHit(Key::Escape), 0) << "no display, no events";
     EnsureDisplay(); // opening starts the input state afresh
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 1);
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
+    EXPECT_EQ(KeyHit(Key::Escape), 1);
+    EXPECT_EQ(KeyHit(Key::Escape), 0);
 }
 
 TEST_F(InputTest, PointerPositionFollowsMotionInWindowPixels) {

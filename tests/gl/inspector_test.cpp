@@ -68,7 +68,7 @@ class InspectorDrawTest : public EngineSceneTest {
 };
 
 TEST_F(InspectorDrawTest, HeadingAndPageDrawnOverTheFrameAndSelectionPaintedRed) {
-    frame({KEY_PERIOD}); // selects the body; its new colour shows from the next render
+    frame({Key::Period}); // selects the body; its new colour shows from the next render
     const Frames f = frame();
     EXPECT_EQ(TDebug::printed.front(), (TDebugLine{0, 80, "1. Body (Mesh)"}));
     EXPECT_EQ(TDebug::printed.size(), 1u + 12u + 16u);
@@ -77,8 +77,8 @@ TEST_F(InspectorDrawTest, HeadingAndPageDrawnOverTheFrameAndSelectionPaintedRed)
     EXPECT_EQ(At(f.shown, 400, 250), kBackground);
 
     // Back to the root: the body turns white again.
-    frame({KEY_COMMA});
-    const Frames g = frame({KEY_0 + 2});
+    frame({Key::Comma});
+    const Frames g = frame({Key::Digit2});
     EXPECT_EQ(TDebug::printed.front().text, "0. Car (Pivot)");
     EXPECT_EQ(TDebug::printed.back(), (TDebugLine{0, 120, "Entity is not a mesh!"}));
     expectPrintedLinesDrawn(g);
@@ -86,13 +86,13 @@ TEST_F(InspectorDrawTest, HeadingAndPageDrawnOverTheFrameAndSelectionPaintedRed)
 }
 
 TEST_F(InspectorDrawTest, ViewPageTellsWhetherTheCameraSeesTheSelection) {
-    frame({KEY_PERIOD, KEY_0 + 3});
+    frame({Key::Period, Key::Digit3});
     ASSERT_EQ(TDebug::printed.size(), 2u);
     const std::string seen = TDebug::printed[1].text;
     ASSERT_EQ(seen.rfind("EntityInView: ", 0), 0u) << seen;
     EXPECT_GT(std::stof(seen.substr(14)), 0.0f) << seen;
 
-    frame({KEY_PERIOD}); // the pivot behind the camera
+    frame({Key::Period}); // the pivot behind the camera
     EXPECT_EQ(TDebug::printed.back(), (TDebugLine{0, 120, "EntityInView: 0.00000000"}));
 
     RenderWorld();
@@ -104,13 +104,13 @@ TEST_F(InspectorDrawTest, ViewPageTellsWhetherTheCameraSeesTheSelection) {
 }
 
 TEST_F(InspectorDrawTest, F1OverlaysATranslucentYellowSphereAroundTheSelection) {
-    frame({KEY_PERIOD});
+    frame({Key::Period});
     const auto plain = frame().rendered;
     // Inside the cube's bounding sphere (radius sqrt 3, about 69 pixels) but beside the cube.
     const int sx = 400 + 55, sy = 300;
     ASSERT_EQ(At(plain, sx, sy), kBackground);
 
-    frame({KEY_F1});
+    frame({Key::F1});
     const auto overlaid = frame().rendered;
     const std::uint32_t c = At(overlaid, sx, sy);
     const int r = int(c >> 16 & 255), g = int(c >> 8 & 255), b = int(c & 255);
@@ -122,7 +122,7 @@ TEST_F(InspectorDrawTest, F1OverlaysATranslucentYellowSphereAroundTheSelection) 
     EXPECT_EQ(At(overlaid, 400 + 90, 300), kBackground);
     EXPECT_EQ(At(overlaid, 400, 300 - 90), kBackground);
 
-    frame({KEY_F1});
+    frame({Key::F1});
     EXPECT_EQ(At(frame().rendered, sx, sy), kBackground);
 }
 

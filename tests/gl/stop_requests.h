@@ -38,7 +38,7 @@ inline const char* Name(StopRequest r) {
 inline void Request(StopRequest r) {
     switch (r) {
     case StopRequest::Escape:
-        testseam::PushKeyPress(KEY_ESCAPE);
+        testseam::PushKeyPress(Key::Escape);
         break;
     case StopRequest::QuitEvent: {
         SDL_Event quit{};

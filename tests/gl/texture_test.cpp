@@ -5,6 +5,7 @@
 #include "engine/texture_filter.h"
 #include "engine/texture_prefetch.h"
 #include "engine_fixture.h"
+#include "platform/internal.h"
 #include "platform/stream.h"
 
 #include "../unit/temp_dir.h"

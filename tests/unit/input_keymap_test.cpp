@@ -84,11 +84,11 @@ TEST(InputKeymapTest, KeysWithoutACodeMapToZero) {
 }
 
 TEST(InputKeymapTest, QueriesWithoutADisplayReadZero) {
-    EXPECT_EQ(KeyHit(KEY_ESCAPE), 0);
+    EXPECT_EQ(KeyHit(Key::Escape), 0);
     EXPECT_EQ(KeyHit(0), 0);
     EXPECT_EQ(KeyHit(-5), 0);
     EXPECT_EQ(KeyHit(4096), 0);
-    EXPECT_EQ(KeyDown(KEY_SPACE), 0);
+    EXPECT_EQ(KeyDown(Key::Space), 0);
     EXPECT_EQ(MouseX(), 0);
     EXPECT_EQ(MouseY(), 0);
 }

@@ -72,15 +72,15 @@ TEST_F(InspectorTest, KeysStepThroughTheHierarchyDepthFirstWithinItsEnds) {
         const char* heading;
     } frames[] = {
         {{}, 0, "0. Car (Pivot)"},
-        {{KEY_PERIOD}, 1, "1. Body (Mesh)"},
-        {{KEY_PERIOD}, 2, "2. Wheel (Mesh)"},
-        {{KEY_PERIOD}, 3, "3. Tail (Pivot)"},
-        {{KEY_PERIOD}, 3, "3. Tail (Pivot)"},           // past the last descendant
-        {{KEY_COMMA, KEY_COMMA}, 2, "2. Wheel (Mesh)"}, // presses within one frame count once
-        {{KEY_PERIOD, KEY_COMMA}, 2, "2. Wheel (Mesh)"},
-        {{KEY_COMMA}, 1, "1. Body (Mesh)"},
-        {{KEY_COMMA}, 0, "0. Car (Pivot)"},
-        {{KEY_COMMA}, 0, "0. Car (Pivot)"}, // before the root
+        {{Key::Period}, 1, "1. Body (Mesh)"},
+        {{Key::Period}, 2, "2. Wheel (Mesh)"},
+        {{Key::Period}, 3, "3. Tail (Pivot)"},
+        {{Key::Period}, 3, "3. Tail (Pivot)"},           // past the last descendant
+        {{Key::Comma, Key::Comma}, 2, "2. Wheel (Mesh)"}, // presses within one frame count once
+        {{Key::Period, Key::Comma}, 2, "2. Wheel (Mesh)"},
+        {{Key::Comma}, 1, "1. Body (Mesh)"},
+        {{Key::Comma}, 0, "0. Car (Pivot)"},
+        {{Key::Comma}, 0, "0. Car (Pivot)"}, // before the root
     };
     const EntityRef numbered[] = {car, body, wheel, tail};
     for (const Frame& f : frames) {
@@ -103,7 +103,7 @@ TEST_F(InspectorTest, KeysStepThroughTheHierarchyDepthFirstWithinItsEnds) {
 TEST_F(InspectorTest, RootWithoutDescendantsStaysSelected) {
     EntityRef lone = CreatePivot(nullptr);
     NameEntity(lone, "Lone");
-    for (int key : {KEY_PERIOD, KEY_COMMA, KEY_PERIOD}) {
+    for (int key : {Key::Period, Key::Comma, Key::Period}) {
         frame(lone, {key});
         EXPECT_EQ(TDebug::cno, 0);
         EXPECT_EQ(heading(), "0. Lone (Pivot)");
@@ -112,9 +112,9 @@ TEST_F(InspectorTest, RootWithoutDescendantsStaysSelected) {
 }
 
 TEST_F(InspectorTest, SelectionNumberIsSharedAndClampedToEachRoot) {
-    frame(car, {KEY_PERIOD, KEY_PERIOD});
-    frame(car, {KEY_PERIOD});
-    frame(car, {KEY_PERIOD});
+    frame(car, {Key::Period, Key::Period});
+    frame(car, {Key::Period});
+    frame(car, {Key::Period});
     ASSERT_EQ(TDebug::cno, 3);
     // A smaller root: its last descendant is selected; its own colour is left alone, since it
     // was not the selection of the last call.
@@ -128,8 +128,8 @@ TEST_F(InspectorTest, SelectionNumberIsSharedAndClampedToEachRoot) {
 }
 
 TEST_F(InspectorTest, NullRootDoesNothingAndLeavesTheKeysPending) {
-    testseam::PushKeyPress(KEY_PERIOD);
-    testseam::PushKeyPress(KEY_F1);
+    testseam::PushKeyPress(Key::Period);
+    testseam::PushKeyPress(Key::F1);
     EXPECT_EQ(TDebug::DebugEntity(nullptr, nullptr), 0);
     EXPECT_TRUE(TDebug::printed.empty());
     EXPECT_EQ(TDebug::sphere, nullptr);
@@ -155,12 +155,12 @@ TEST_F(InspectorTest, DigitKeysChooseThePageHighestWins) {
         const char* line120; // the page's first line for the selected pivot Car
     } frames[] = {
         {{}, 1, "X (g): 0.00000000"},
-        {{KEY_0 + 2}, 2, "Entity is not a mesh!"},
-        {{KEY_0 + 3}, 3, "Camera entity not specified!"},
-        {{KEY_0 + 3, KEY_0 + 1}, 3, "Camera entity not specified!"},
-        {{KEY_0 + 1, KEY_0 + 2}, 2, "Entity is not a mesh!"},
-        {{KEY_0 + 1}, 1, "X (g): 0.00000000"},
-        {{KEY_0 + 4}, 1, "X (g): 0.00000000"},
+        {{Key::Digit2}, 2, "Entity is not a mesh!"},
+        {{Key::Digit3}, 3, "Camera entity not specified!"},
+        {{Key::Digit3, Key::Digit1}, 3, "Camera entity not specified!"},
+        {{Key::Digit1, Key::Digit2}, 2, "Entity is not a mesh!"},
+        {{Key::Digit1}, 1, "X (g): 0.00000000"},
+        {{Key::Digit4}, 1, "X (g): 0.00000000"},
     };
     for (const Frame& f : frames) {
         frame(car, f.keys);
@@ -238,17 +238,17 @@ TEST_F(InspectorTest, F1ShowsAndHidesTheOverlaySphereWhichExistsFromTheFirstFram
     EXPECT_EQ(sphere->class_name, "Mesh");
     EXPECT_TRUE(inList(sphere));
 
-    frame(car, {KEY_F1});
+    frame(car, {Key::F1});
     EXPECT_EQ(TDebug::bsphere, 1);
     EXPECT_EQ(sphere->hide, 0);
     EXPECT_FLOAT_EQ(sphere->brush->alpha, 0.75f);
     EXPECT_EQ(colour(sphere), (std::vector<float>{1, 1, 0}));
 
-    frame(car, {KEY_F1});
+    frame(car, {Key::F1});
     EXPECT_EQ(TDebug::bsphere, 0);
     EXPECT_EQ(sphere->hide, 1);
     EXPECT_EQ(TDebug::sphere, sphere); // kept, never made again
-    frame(car, {KEY_F1, KEY_F1});      // two presses within one frame switch once
+    frame(car, {Key::F1, Key::F1});      // two presses within one frame switch once
     EXPECT_EQ(TDebug::bsphere, 1);
 }
 
@@ -286,7 +286,7 @@ TEST_F(InspectorTest, OverlaySphereSurroundsTheSelectionsBoundingSphere) {
 }
 
 TEST_F(InspectorTest, FreedOverlaySphereIsMadeAgain) {
-    frame(car, {KEY_F1});
+    frame(car, {Key::F1});
     const MeshRef first = TDebug::sphere;
     ASSERT_NE(first, nullptr);
     FreeEntity(first);

@@ -88,11 +88,11 @@ TEST_F(PointerSpeedTest, SeveralMovesBetweenCallsAddUpAndCommandsForward) {
     EXPECT_EQ(MouseYSpeed(), 10);
     testseam::PushMouseMove(50, 0);
     testseam::PushMouseMove(25, 40);
-    testseam::PushKeyPress(KEY_A);
+    testseam::PushKeyPress(Key::A);
     testseam::PushMouseMove(35, 70);
     EXPECT_EQ(MouseXSpeed(), 25);
     EXPECT_EQ(MouseYSpeed(), 60);
-    EXPECT_EQ(KeyHit(KEY_A), 1);
+    EXPECT_EQ(KeyHit(Key::A), 1);
 }
 
 TEST(FloatToText, NineSignificantDigitsKeepingPointAndZeros) {

@@ -186,6 +186,7 @@ int main(int argc, char** argv) {
     }
 
     PlatformInit();
+    ChangeToExecutableDir(); // the demo's media folder lies beside the tools
     UseVirtualClockRun();
     const auto started = Clock::now();
     std::vector<std::pair<std::string, double>> steps;

@@ -172,6 +172,7 @@ int main(int argc, char** argv) {
     }
 
     PlatformInit();
+    ChangeToExecutableDir(); // the demo's media folder lies beside the tools
     UseVirtualClockRun();
     const auto started = std::chrono::steady_clock::now();
     DemoStartup();

@@ -77,7 +77,7 @@ int main() {
     int lastSecond = Millisecs();
     int framesThisSecond = 0, fps = 0;
     char line[128];
-    while (!KeyHit(KEY_ESCAPE)) {
+    while (!KeyHit(Key::Escape)) {
         const double t = frame / 60.0;
 
         SetBlend(ALPHABLEND);
