@@ -1,0 +1,88 @@
+# The installed package as a program outside the project meets it: install the build into a
+# fresh prefix, check that only public headers went in, build the consumer program with
+# find_package (every installed header also compiled alone) and again with one g++ line through
+# pkg-config, and run both. Needs a display for the runs (the suite runs under xvfb-run).
+# Then a parent project that adds the source tree with add_subdirectory is configured: it gets
+# the engine and platform alone, and keeps its own build type.
+#   -DBUILD_DIR=<project build>  -DSOURCE_DIR=<this folder>  -DPROJECT_DIR=<source root>
+#   -DWORK_DIR=<scratch>
+#   -DCXX=<compiler>  -DEXTRA_FLAGS=<flags for both, e.g. the sanitizers'>
+cmake_minimum_required(VERSION 3.25)
+
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    string(REPLACE ";" " " line "${ARGV}")
+    message(FATAL_ERROR "failed (${status}): ${line}\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+# Only what programs use: no declarations meant for inside a layer, no test seams.
+foreach(internal engine/global.h engine/b3d.h engine/testing.h engine/mesh_draw.h
+                 platform/internal.h platform/testing.h platform/input_keymap.h)
+  if(EXISTS ${prefix}/include/lapiz3d/${internal})
+    message(FATAL_ERROR "installed an internal header: ${internal}")
+  endif()
+endforeach()
+file(GLOB top RELATIVE ${prefix}/include ${prefix}/include/*)
+if(NOT top STREQUAL "lapiz3d")
+  message(FATAL_ERROR "the include folder holds more than lapiz3d/: ${top}")
+endif()
+
+# find_package.
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/cmake-build
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DLAPIZ_CHECK_HEADERS=ON
+    "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}")
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
+run(${WORK_DIR}/cmake-build/consumer)
+message(STATUS "find_package: ${last_output}")
+
+# pkg-config, one line.
+set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
+run(pkg-config --cflags --libs lapiz3d)
+string(STRIP "${last_output}" flags)
+separate_arguments(flags UNIX_COMMAND "${flags}")
+separate_arguments(extra UNIX_COMMAND "${EXTRA_FLAGS}")
+run(${CXX} ${extra} ${SOURCE_DIR}/consumer/main.cpp -o ${WORK_DIR}/consumer-pc ${flags})
+run(${WORK_DIR}/consumer-pc)
+message(STATUS "pkg-config: ${last_output}")
+run(pkg-config --libs --static lapiz3d)
+if(NOT last_output MATCHES "-lpng" OR NOT last_output MATCHES "-lvorbisfile")
+  message(FATAL_ERROR "pkg-config --static lists no system libraries: ${last_output}")
+endif()
+
+# add_subdirectory: the engine and platform alone, the parent's build type left as it was.
+set(parent ${WORK_DIR}/parent)
+file(WRITE ${parent}/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)
+project(parent LANGUAGES C CXX)
+add_subdirectory(${PROJECT_DIR} lapiz3d)
+add_executable(consumer ${SOURCE_DIR}/consumer/main.cpp)
+target_link_libraries(consumer PRIVATE lapiz3d::engine)
+if(NOT CMAKE_BUILD_TYPE STREQUAL \"\")
+  message(FATAL_ERROR \"build type forced on the parent: \${CMAKE_BUILD_TYPE}\")
+endif()
+")
+run(${CMAKE_COMMAND} -S ${parent} -B ${parent}/build -DCMAKE_CXX_COMPILER=${CXX})
+run(${CMAKE_COMMAND} --build ${parent}/build --target help)
+foreach(target engine platform consumer)
+  if(NOT last_output MATCHES "\\.\\.\\. ${target}\n")
+    message(FATAL_ERROR "add_subdirectory: no target ${target}:\n${last_output}")
+  endif()
+endforeach()
+foreach(target demo demo_core mediagen unit_tests gl_tests scene)
+  if(last_output MATCHES "\\.\\.\\. ${target}\n")
+    message(FATAL_ERROR "add_subdirectory builds more than the engine: ${target}")
+  endif()
+endforeach()
+file(READ ${parent}/build/CMakeCache.txt cache)
+# (FreeType is not checked: the system's X11 module looks for it on its own, optionally.)
+if(cache MATCHES "GTest_DIR")
+  message(FATAL_ERROR "add_subdirectory looked for the test framework")
+endif()
