@@ -15,10 +15,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <new>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -130,7 +128,7 @@ class B3DLoader {
     MeshRef Run() {
         stream_ = OpenStream("littleendian::" + file_, true, false);
         if (!stream_) {
-            DebugLog("ERROR: File not found: " + file_);
+            Warning("ERROR: File not found: " + file_);
             return nullptr;
         }
         MeshRef result;
@@ -177,16 +175,14 @@ class B3DLoader {
 
     // ---- Failures and warnings ----
 
-    // Problems go to the error stream in every build: a failed load once, each kind of dropped
-    // data once per file.
-    static void report(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+    // Problems go to the warning channel: a failed load once, each kind of dropped data once
+    // per file.
+    static void report(const std::string& line) { Warning(line); }
     void fail(const std::string& reason) {
         if (!failed_) report("ERROR: Invalid b3d file: " + file_ + " (" + reason + ")");
         failed_ = true;
     }
-    void warn(const std::string& what) {
-        if (warned_.insert(what).second) report("WARNING: b3d file " + file_ + ": " + what);
-    }
+    void warn(const std::string& what) { report("WARNING: b3d file " + file_ + ": " + what); }
     // Entities made by a load that fails (or makes no mesh) are taken out of the scene again.
     void freeMade() {
         for (const EntityRef& e : made_) {
@@ -728,7 +724,6 @@ class B3DLoader {
     const EntityRef call_parent_;
     StreamRef stream_;
     bool failed_ = false;
-    std::set<std::string> warned_;
 
     std::string cur_tag_, prev_tag_;
     std::int32_t chunk_length_ = 0;

@@ -1,5 +1,6 @@
 #include "engine/b3d.h"
 #include "engine/mesh.h"
+#include "platform/error.h"
 #include "platform/stream.h"
 
 #include <string>
@@ -20,7 +21,10 @@ MeshRef TMesh::LoadAnimMesh(const std::string& file, const EntityRef& parent) {
             name.replace(at, from.size(), to);
         }
     }
-    if (FileType(name) == 0) return CreateCube(nullptr);
+    if (FileType(name) == 0) {
+        Warning("ERROR: File not found: " + name + " (a cube stands in for the model)");
+        return CreateCube(nullptr);
+    }
     return TModel::LoadAnimB3D(name, parent);
 }
 

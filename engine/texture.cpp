@@ -149,7 +149,8 @@ void deleteNames(TTexture& t) {
 
 bool displayReady(const std::string& what) {
     if (GraphicsOpen()) return true;
-    DebugLog("ERROR: No display for texture: " + what);
+    Warning("ERROR: No display for texture: " + what +
+            " (textures, and models with textures, load after Graphics3D)");
     return false;
 }
 
@@ -189,7 +190,7 @@ LoadStart startLoad(std::string file, int flags) {
         pixmap = DecodeTextureFile(file);
     }
     if (!pixmap) {
-        DebugLog("ERROR: Cannot load texture: " + file);
+        Warning("ERROR: Cannot load texture: " + file);
         return result;
     }
     tex->pixmap = pixmap;
@@ -204,7 +205,7 @@ bool squareFaces(int w, int h) {
 }
 
 void badFrames(const std::string& file) {
-    DebugLog("ERROR: Texture frames do not fit the image: " + file);
+    Warning("ERROR: Texture frames do not fit the image: " + file);
 }
 
 } // namespace
@@ -300,7 +301,7 @@ TextureRef TTexture::LoadAnimTexture(const std::string& file, int flags, int fra
 TextureRef TTexture::CreateCubeMapTexture(int width, int height, int flags) {
     if (width <= 0 || height <= 0 || std::int64_t(width) * 6 > INT_MAX) return nullptr;
     if (!squareFaces(width, height)) {
-        DebugLog("ERROR: Cube map faces are not square");
+        Warning("ERROR: Cube map faces are not square");
         return nullptr;
     }
     if (!displayReady("created cube map")) return nullptr;
@@ -328,7 +329,7 @@ TextureRef TTexture::LoadCubeMapTexture(const std::string& file, int flags) {
         return nullptr;
     }
     if (!squareFaces(faceW, faceH)) {
-        DebugLog("ERROR: Cube map faces are not square: " + tex->file);
+        Warning("ERROR: Cube map faces are not square: " + tex->file);
         return nullptr;
     }
     tex->no_frames = 1;
@@ -523,7 +524,7 @@ int TTexture::FileFind(std::string& file) {
         while ((at = Instr(file, separator)) != 0) file = Right(file, int(file.size()) - at);
     }
     if (FileType(file) != 0) return 1;
-    DebugLog("ERROR: Cannot find texture: " + file);
+    Warning("ERROR: Cannot find texture: " + file);
     return 0;
 }
 

@@ -1,8 +1,12 @@
 #include "platform/error.h"
+#include "platform/testing.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
+#include <string>
 #include <unistd.h>
 #include <utility>
 
@@ -16,6 +20,17 @@ ExitHook& exitHook() {
     if (exitHook()) exitHook()(status, message);
     std::fflush(stdout);
     std::exit(status);
+}
+
+// The messages Warning has written, each once.
+struct WarningsGiven {
+    std::mutex lock;
+    std::set<std::string, std::less<>> messages;
+};
+
+WarningsGiven& warningsGiven() {
+    static WarningsGiven given;
+    return given;
 }
 } // namespace
 
@@ -31,6 +46,21 @@ void RuntimeError(std::string_view message) {
     if (!exitHook()) std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
     finish(-1, message);
 }
+
+void Warning(std::string_view message) {
+    WarningsGiven& w = warningsGiven();
+    const std::lock_guard<std::mutex> hold(w.lock);
+    if (!w.messages.emplace(message).second) return;
+    std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
+}
+
+namespace testseam {
+void ForgetWarnings() {
+    WarningsGiven& w = warningsGiven();
+    const std::lock_guard<std::mutex> hold(w.lock);
+    w.messages.clear();
+}
+} // namespace testseam
 
 void FatalErrorNow(std::string_view message) {
     std::fflush(stdout);

@@ -15,6 +15,13 @@
 // would call into what has failed (the display's connection gone, for one).
 [[noreturn]] void FatalErrorNow(std::string_view message);
 
+// Warning channel, for what a program should hear of although it goes on: a texture or model
+// file that cannot be found or read, a load that needs a display before one is open. The
+// message goes to standard error as one line, in every build, the first time it is given; the
+// same message again is not repeated, so a file asked for every frame is named once. Safe to
+// call from any thread.
+void Warning(std::string_view message);
+
 // Debug-log channel: a line on standard error in debug builds, silent in release builds.
 void DebugLog(std::string_view message);
 
@@ -25,4 +32,5 @@ void DebugStop();
 // message instead of ending the process. The hook must not return (a test throws from it);
 // if it does, the process ends as usual.
 using ExitHook = std::function<void(int status, std::string_view message)>;
+// Installs the hook; an empty one removes it.
 void SetExitHook(ExitHook hook);

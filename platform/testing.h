@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ void SetLoseBackBufferOnSwap(bool on);
 // Display: while on, Flip keeps the frame by copying it aside and back even where the swap itself
 // keeps it (SwapKeepsFrame), as it does on systems whose swap does not.
 void SetFrameCopiesOnFlip(bool on);
+// Display: while set, Flip calls the observer once the frame is shown and the events are
+// pumped, just before it returns, so a test can act after a chosen frame of a program's own
+// loop (capture the frame, queue input for the next one). Flip without an open display does
+// not call it. The observer may set another observer or clear it; an empty function clears.
+void SetFlipObserver(std::function<void()> observer);
 // True when the open display's swap copies the back buffer to the screen and leaves it as it
 // was, so that Flip needs no copies of its own.
 bool SwapKeepsFrame();
@@ -32,6 +38,10 @@ void SetDrawWholeImages(bool on);
 // 2D layer: while on, every draw sets the whole GL state again, as if Forget2DDrawState were
 // called before each draw.
 void SetForget2DStateEachDraw(bool on);
+
+// Warnings: forgets which messages Warning has written, so that the next of each is written
+// again (each test that reads the error stream starts from none given).
+void ForgetWarnings();
 
 // Input: queues a press (and release) of a key by its key code. The next event pump (KeyHit,
 // KeyDown, the mouse queries and Flip pump events) delivers queued presses in order, as the

@@ -9,6 +9,7 @@
 #include "engine/mesh.h"
 #include "engine/surface.h"
 #include "platform/stream.h"
+#include "platform/testing.h"
 #include "tests/unit/b3d_writer.h"
 #include "tests/unit/entity_fixture.h"
 #include "tests/unit/temp_dir.h"
@@ -116,6 +117,7 @@ class B3DTest : public SceneTest {
     void SetUp() override {
         SceneTest::SetUp();
         dir_before_ = CurrentDir();
+        testseam::ForgetWarnings();
     }
     void TearDown() override {
         EXPECT_EQ(CurrentDir(), dir_before_) << "the load left the working directory changed";
@@ -125,30 +127,18 @@ class B3DTest : public SceneTest {
     std::string write(const Bytes& bytes, const std::string& name = "model.b3d") {
         return tmp_.write(name, bytes);
     }
-    // LoadAnimMesh on the bytes; the debug log of the load goes to `log`.
+    // LoadAnimMesh on the bytes; what the load writes to the error stream goes to `log`.
     MeshRef load(const Bytes& bytes, const EntityRef& parent = nullptr) {
         const std::string file = write(bytes);
+        testseam::ForgetWarnings(); // cases reuse the file name
         ::testing::internal::CaptureStderr();
         MeshRef m = LoadAnimMesh(file, parent);
         log = ::testing::internal::GetCapturedStderr();
         return m;
     }
-    bool logged(const std::string& text) const {
-#ifdef NDEBUG
-        (void)text;
-        return true; // release builds keep the debug log silent
-#else
-        return log.find(text) != std::string::npos;
-#endif
-    }
-    // The loader's own reports reach the error stream in every build.
-    bool reported(const std::string& text) const {
-        return log.find(text) != std::string::npos;
-    }
-    // The log holds no such line (always true where the debug log is silent).
-    bool notLogged(const std::string& text) const {
-        return log.find(text) == std::string::npos;
-    }
+    // The load's warnings (its own and the textures') reach the error stream in every build.
+    bool reported(const std::string& text) const { return log.find(text) != std::string::npos; }
+    bool notReported(const std::string& text) const { return log.find(text) == std::string::npos; }
 
     TempDir tmp_;
     std::string log;
@@ -273,7 +263,7 @@ TEST_F(B3DTest, TexturedQuadKeepsVerticesTrianglesAndItsBrush) {
     ASSERT_TRUE(m->brush);
     EXPECT_FLOAT_EQ(m->brush->green, 0.25f);
     EXPECT_EQ(m->brush->no_texs, 2);
-    EXPECT_TRUE(logged("quad.png"));
+    EXPECT_TRUE(reported("quad.png"));
     expectSound(m);
 }
 
@@ -290,8 +280,8 @@ TEST_F(B3DTest, TexturesAreLookedUpBesideTheModel) {
         EXPECT_EQ(CurrentDir(), tmp_.path("work"));
         ASSERT_TRUE(m);
         // Found in the model's folder (it is the display that is missing, not the file).
-        EXPECT_TRUE(logged("No display for texture: quad.png"));
-        EXPECT_TRUE(notLogged("Cannot find texture")) << log;
+        EXPECT_TRUE(reported("No display for texture: quad.png"));
+        EXPECT_TRUE(notReported("Cannot find texture")) << log;
     }
     // Loaded from a folder without the texture beside the model, it is reported missing.
     InDir in(tmp_.dir().string());
@@ -299,7 +289,7 @@ TEST_F(B3DTest, TexturesAreLookedUpBesideTheModel) {
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(LoadAnimMesh("quad.b3d", nullptr));
     log = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(logged("ERROR: Cannot find texture: quad.png"));
+    EXPECT_TRUE(reported("ERROR: Cannot find texture: quad.png"));
 }
 
 TEST_F(B3DTest, TrianglesChunksShareASurfaceOnlyInOneRunWithOneBrush) {
@@ -795,7 +785,23 @@ TEST_F(B3DTest, InvalidFilesFailCleanlyAndFreeWhatTheyMade) {
     EXPECT_FALSE(LoadAnimMesh(tmp_.path("dir.b3d"), nullptr));
     EXPECT_FALSE(LoadMesh(tmp_.path("dir.b3d"), nullptr));
     log = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(logged("File not found"));
+    EXPECT_TRUE(reported("File not found"));
+}
+
+TEST_F(B3DTest, AMissingModelIsACubeAndSaysSoOncePerFile) {
+    ::testing::internal::CaptureStderr();
+    MeshRef a = LoadAnimMesh(tmp_.path("gone.b3d"), nullptr);
+    MeshRef b = LoadMesh(tmp_.path("gone.b3d"), nullptr);
+    MeshRef c = LoadMesh(tmp_.path("other.3ds"), nullptr); // read as other.b3d
+    log = ::testing::internal::GetCapturedStderr();
+    for (const MeshRef& m : {a, b, c}) {
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->CountSurfaces(), 1) << "a cube stands in";
+    }
+    const std::string line =
+        "ERROR: File not found: " + tmp_.path("gone.b3d") + " (a cube stands in for the model)\n";
+    EXPECT_EQ(log, line + "ERROR: File not found: " + tmp_.path("other.b3d") +
+                       " (a cube stands in for the model)\n");
 }
 
 TEST_F(B3DTest, DataOutsideItsTablesIsDroppedAndTheRestLoads) {
@@ -1103,7 +1109,7 @@ TEST_F(B3DTest, KeysOneFramePastTheAnimationAreKeptAndFrameZeroHoldsTheFirst) {
     w.Node("b").Bone({{0, 1.0f}}).Keys(1, keys).End();
     MeshRef m = load(w.Finish());
     ASSERT_TRUE(m) << log;
-    EXPECT_TRUE(notLogged("WARNING")) << log;
+    EXPECT_TRUE(notReported("WARNING")) << log;
     EXPECT_EQ(m->anim_seqs_last[0], 5) << "the animation reaches its last key";
     const BoneRef b = m->bones.First();
     struct Case {
@@ -1130,7 +1136,7 @@ TEST_F(B3DTest, ALongVertexListKeepsEveryTriangle) {
     w.Mesh(-1).Vrts(0, 0, 0, vs).Tris(-1, tris).End();
     MeshRef m = load(w.Finish());
     ASSERT_TRUE(m) << log;
-    EXPECT_TRUE(notLogged("WARNING")) << log;
+    EXPECT_TRUE(notReported("WARNING")) << log;
     EXPECT_EQ(m->CountTriangles(), int(tris.size()));
     EXPECT_GE(m->CountSurfaces(), 2);
 

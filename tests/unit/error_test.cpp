@@ -1,4 +1,5 @@
 #include "platform/error.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 struct Exited {
@@ -52,3 +55,26 @@ TEST(ErrorTest, FatalErrorNowPrintsAndEndsAtOnce) {
         },
         testing::ExitedWithCode(255), "^Lost the connection to the display :9\n$");
 }
+
+namespace {
+TEST(WarningTest, EachMessageIsWrittenOnceAsALine) {
+    testseam::ForgetWarnings();
+    ::testing::internal::CaptureStderr();
+    Warning("ERROR: Cannot find texture: a.png");
+    Warning("ERROR: Cannot find texture: b.png");
+    Warning("ERROR: Cannot find texture: a.png");
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([] {
+            for (int n = 0; n < 100; ++n) Warning("from a thread");
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "ERROR: Cannot find texture: a.png\nERROR: Cannot find texture: b.png\n"
+              "from a thread\n");
+    testseam::ForgetWarnings();
+    ::testing::internal::CaptureStderr();
+    Warning("from a thread");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "from a thread\n");
+}
+} // namespace
