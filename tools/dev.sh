@@ -2,6 +2,10 @@
 # One entry point for a fresh Debian 12 machine.
 #   tools/dev.sh run    install what is missing, build, run the program
 #   tools/dev.sh test   install what is missing, build, run the whole test suite headless
+#   tools/dev.sh install [PREFIX]
+#                       install what is missing, build the engine and platform alone
+#                       (build-engine/) and install them with their headers, CMake package and
+#                       pkg-config module under PREFIX (default /usr/local)
 #   tools/dev.sh sanitize   the same suite built with AddressSanitizer and UBSan (build-asan/)
 #   tools/dev.sh demo-check [bench_demo options]
 #                       the whole demo run headless through bench_demo under AddressSanitizer and
@@ -12,22 +16,36 @@ mode=${1:-run}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
+# What the engine and platform need; the demo's media generator adds FreeType and the fonts,
+# the tests GoogleTest and a virtual X server.
 packages=(build-essential cmake pkg-config
           libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libglew-dev
-          libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev
-          libfreetype-dev fonts-dejavu-core hershey-fonts-data)
-[ "$mode" = run ] || packages+=(libgtest-dev xvfb xauth)
+          libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev libx11-dev)
+[ "$mode" = install ] || packages+=(libfreetype-dev fonts-dejavu-core hershey-fonts-data)
+[ "$mode" = run ] || [ "$mode" = install ] || packages+=(libgtest-dev xvfb xauth)
+
+sudo=
+[ "$(id -u)" -eq 0 ] || sudo=sudo
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-    sudo=
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
     echo "Installing: ${missing[*]}"
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$mode" = install ]; then
+    prefix=${2:-/usr/local}
+    build=${BUILD_DIR:-$root/build-engine}
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLAPIZ_ENGINE_ONLY=ON
+    cmake --build "$build" -j "$(nproc)"
+    install_sudo=$sudo
+    # A prefix of the user's own needs no sudo.
+    mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ] && install_sudo=
+    exec $install_sudo cmake --install "$build" --prefix "$prefix"
 fi
 
 tests=ON
@@ -63,7 +81,7 @@ demo-check)
     exec xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" "$build/bin/bench_demo" "${@:2}"
     ;;
 *)
-    echo "usage: $0 run|test|sanitize|demo-check" >&2
+    echo "usage: $0 run|test|install [PREFIX]|sanitize|demo-check" >&2
     exit 2
     ;;
 esac
