@@ -26,7 +26,7 @@
 // commands that query return the operation's result. A null receiver makes a command a no-op
 // that returns 0, 0.0, an empty string or null.
 //
-// The engine's own files include the command headers they use (engine/commands_<group>.h),
+// The engine's own files include the command headers they use (`engine/commands_<group>.h`),
 // which name the engine's types through engine/handles.h only.
 #pragma once
 

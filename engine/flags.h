@@ -16,9 +16,9 @@ inline constexpr int CUBEMAPTEXTURE = 128;  // a cube map of six faces
 // Texture blend modes (TTexture::blend, TextureBlend): how a layer combines with what is below.
 // 0 draws like REPLACETEXTUREBLEND; other values like MULTIPLYTEXTUREBLEND.
 inline constexpr int REPLACETEXTUREBLEND = 1;
-inline constexpr int MULTIPLYTEXTUREBLEND = 2; // the default
-inline constexpr int ADDTEXTUREBLEND = 3;
-inline constexpr int DOT3TEXTUREBLEND = 4;
+inline constexpr int MULTIPLYTEXTUREBLEND = 2;  // the default
+inline constexpr int ADDTEXTUREBLEND = 3;       // added to what is below
+inline constexpr int DOT3TEXTUREBLEND = 4;      // dot product with what is below
 inline constexpr int MULTIPLY2TEXTUREBLEND = 5; // multiply, then double
 
 // Brush blend modes (TBrush::blend; EntityBlend, BrushBlend): how a blended surface combines with
@@ -38,11 +38,11 @@ inline constexpr int FORCEALPHAFX = 32; // the surface is drawn blended
 
 // Camera fog modes (CameraFogMode): 0 or below is off, any positive mode linear fog.
 inline constexpr int NOFOG = 0;
-inline constexpr int LINEARFOG = 1;
+inline constexpr int LINEARFOG = 1; // from the fog range's near distance to its far one
 
 // Camera clearing (CameraClsMode, for the colour and the depth buffer each): only 1 clears.
 inline constexpr int KEEPBUFFER = 0;
-inline constexpr int CLEARBUFFER = 1;
+inline constexpr int CLEARBUFFER = 1; // cleared before the camera renders (the default)
 
 // Pick modes (TEntity::pick_mode, EntityPickMode); other values are not picked.
 inline constexpr int NOPICK = 0;
@@ -50,13 +50,15 @@ inline constexpr int SPHEREPICK = 1;  // the entity's pick radius
 inline constexpr int POLYGONPICK = 2; // a mesh's triangles
 inline constexpr int BOXPICK = 3;     // the entity's pick box
 
-// Collision methods (TCollision::method, Collisions); other values do nothing.
-inline constexpr int SPHERECOLLISION = 1;    // sphere to sphere: evaluated, nothing recorded
+// Collision methods (TCollision::method, Collisions); other values do nothing. Sphere to sphere
+// takes each entity's radius_x and, when the two spheres overlap or meet during the move, records
+// an impact on the rule's source entity; it moves neither entity.
+inline constexpr int SPHERECOLLISION = 1;    // sphere to sphere: impact recorded, nothing moved
 inline constexpr int WORLDMESHCOLLISION = 2; // ellipsoid against the target's world triangles
 inline constexpr int LOCALMESHCOLLISION = 4; // ellipsoid against the target's own-space triangles
 
 // Collision response (TCollision::response, Collisions): stored with the rule; the pass does not
-// read it, every mesh collision slides.
+// read it: every mesh collision slides, and a sphere-to-sphere one moves neither entity.
 inline constexpr int SLIDERESPONSE = 2;
 
 // Sprite view modes (TSprite::view_mode, SpriteViewMode): how the quad faces the camera. Other

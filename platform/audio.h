@@ -27,9 +27,9 @@ enum AudioFormat : int {
     SF_STEREO16BE = 6, // two channels, 4 bytes per frame, big-endian
 };
 
-// Bytes in one sample frame of the format (all its channels), and its number of channels;
-// 0 for an unknown format.
+// Bytes in one sample frame of the format (all its channels); 0 for an unknown format.
 int BytesPerSample(int format);
+// Channels of the format, 1 or 2; 0 for an unknown format.
 int ChannelsPerSample(int format);
 
 // The mixer's output rate in frames per second.
@@ -129,6 +129,7 @@ ChannelRef PlaySound(const SoundRef& sound, const ChannelRef& channel = nullptr)
 // a null channel.
 int ChannelPlaying(const ChannelRef& channel);
 
+// Stops the channel's sound (ChannelPlaying then reads 0); PlaySound may give it a new one.
 void StopChannel(const ChannelRef& channel);
 
 // Scales the channel's samples: 1 plays them as they are, 0 silences them. Negative or
@@ -137,12 +138,14 @@ void SetChannelVolume(const ChannelRef& channel, float volume);
 
 // A paused channel keeps its place and still counts as playing but does not advance.
 void PauseChannel(const ChannelRef& channel);
+// Lets a paused channel play on from where it was paused.
 void ResumeChannel(const ChannelRef& channel);
 
 // Device control. Both stop every channel and close the sound device if one is open.
 // After AudioUseVirtualDevice the mixer runs only when AudioAdvanceFrames is called; after
 // AudioUseOutputDevice (the default) it opens the sound device on the next PlaySound.
 void AudioUseVirtualDevice();
+// Goes back to the sound device (see above).
 void AudioUseOutputDevice();
 
 // Virtual device: mixes the next `frames` frames (as the device callback would) and returns

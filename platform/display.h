@@ -21,6 +21,7 @@ bool ChangeToExecutableDir();
 
 // Graphics drivers. There is one: OpenGL with the 2D image layer over it.
 enum class GraphicsDriver { GL2D };
+// The OpenGL driver with the 2D image layer, for SetGraphicsDriver.
 GraphicsDriver GL2DDriver();
 // Selects the driver for the next Graphics call; defaultFlags are the buffer flags that
 // Graphics uses when it is given flags -1.
@@ -48,9 +49,13 @@ bool Graphics(int width, int height, int depth = 0, int hertz = 60, int flags = 
 // Closes the display (and restores the desktop's display mode after full screen). GL objects
 // made for it are gone: images loaded before are drawn as nothing afterwards.
 void EndGraphics();
+// True while a display is open.
 bool GraphicsOpen();
+// The open display's width in pixels; 0 while none is open.
 int GraphicsWidth();
+// The open display's height in pixels; 0 while none is open.
 int GraphicsHeight();
+// The depth the open display was asked for (0 for a window); 0 while none is open.
 int GraphicsDepth();
 
 // Shows the frame drawn and starts the next one from it. sync -1 (or any positive value):
@@ -60,5 +65,7 @@ int GraphicsDepth();
 // step with the refresh. sync 0: shows the frame at once. Also pumps the input events.
 void Flip(int sync = -1);
 
+// Hides the mouse pointer over the display.
 void HideMouse();
+// Shows the mouse pointer again.
 void ShowMouse();

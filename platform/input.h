@@ -10,6 +10,7 @@
 #pragma once
 
 namespace Key {
+// Key codes of KeyHit and KeyDown.
 enum Code : int {
     Backspace = 8,
     Tab = 9,
@@ -131,6 +132,7 @@ enum Code : int {
 
 // Mouse buttons as MouseHit and MouseDown number them.
 namespace MouseButton {
+// Button numbers of MouseHit and MouseDown.
 enum Code : int {
     Left = 1,
     Right = 2,
@@ -159,8 +161,9 @@ void FlushKeys();
 // ignoring included. PlatformInit calls it; in-process tests do not.
 void CatchStopSignals();
 
-// Pointer position in window pixels, (0, 0) at the top left.
+// Pointer position across the window in pixels, 0 at the left edge.
 int MouseX();
+// Pointer position down the window in pixels, 0 at the top edge.
 int MouseY();
 
 // Number of clicks of the mouse button (MouseButton::Left, Right, Middle, Back, Forward) since

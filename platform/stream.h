@@ -68,27 +68,44 @@ class TStream {
 // Files opened by name. OpenStream accepts a "littleendian::" prefix (streams are always
 // little-endian, so the prefix only selects the byte order that is used anyway).
 StreamRef OpenStream(std::string_view url, bool readable = true, bool writeable = true);
+// OpenStream, for reading only unless asked (see TStream::OpenFile for what each mode needs).
 StreamRef OpenFile(std::string_view url, bool readable = true, bool writeable = false);
 // Creates or truncates a file for writing.
 StreamRef WriteFile(std::string_view url);
+// Closes the stream (flushing a file); later calls on it do nothing and read 0.
 void CloseStream(const StreamRef& stream);
+// CloseStream.
 void CloseFile(const StreamRef& stream);
 
 // Reads. ReadByte and ReadShort are unsigned; ReadInt and ReadLong are two's-complement signed.
+
+// One byte, 0..255.
 int ReadByte(const StreamRef& stream);
+// Two bytes, 0..65535.
 int ReadShort(const StreamRef& stream);
+// Four bytes, signed.
 std::int32_t ReadInt(const StreamRef& stream);
+// Eight bytes, signed.
 std::int64_t ReadLong(const StreamRef& stream);
+// Four bytes holding an IEEE single-precision float.
 float ReadFloat(const StreamRef& stream);
 
 // Writes (no-ops on streams not opened for writing).
+
+// The low 8 bits of value, one byte.
 void WriteByte(const StreamRef& stream, int value);
+// The low 16 bits of value, two bytes.
 void WriteShort(const StreamRef& stream, int value);
+// Four bytes.
 void WriteInt(const StreamRef& stream, std::int32_t value);
+// Eight bytes.
 void WriteLong(const StreamRef& stream, std::int64_t value);
+// Four bytes holding value as an IEEE single-precision float.
 void WriteFloat(const StreamRef& stream, float value);
 
+// The position in bytes from the start; 0 for a null or closed stream.
 std::int64_t StreamPos(const StreamRef& stream);
+// The size in bytes; 0 for a null or closed stream.
 std::int64_t StreamSize(const StreamRef& stream);
 // Sets the position (clamped to the stream's size) and returns it.
 std::int64_t SeekStream(const StreamRef& stream, std::int64_t pos);
