@@ -1,16 +1,24 @@
-// Engine benchmark: 1,000 textured, lit cubes (one 256x256 mipmapped texture, one directional
-// light plus ambient light, linear fog) in a 10x10x10 grid 3 units apart, seen by an 800x600
-// camera at (0, 0, -45). Every frame turns each cube by (1, 1, 0), renders the world and flips
-// without waiting for the display.
+// Engine benchmark: N textured, lit cubes (one 256x256 mipmapped texture, one directional
+// light plus ambient light, linear fog) in a cubic grid 3 units apart, seen by a camera whose
+// viewport is W x H pixels at the top left of an 800x600 display. Every frame turns each cube by
+// (1, 1, 0), renders the world and flips without waiting for the display. A small viewport
+// makes filling pixels cost next to nothing, so the frame is the engine's own per-entity work.
 //
 // Beside it runs a plain fixed-function GL loop drawing the same scene: the camera's projection
 // and view, the same light, fog, material and texture set once per frame, then one glDrawElements
-// per cube from the cube's own arrays under its matrix, in the order the cubes were made; frames
-// of the two alternate so that both see the same load of the machine. After 30 warm-up frames of
-// each it times 300 of each and prints
-//     engine: frames N, ms/frame median X p95 Y
-//     plain GL: frames N, ms/frame median X p95 Y
-//     engine / plain GL: median R
+// per cube from the cube's own arrays under its matrix, in the order the cubes were made: the
+// floor the engine is measured against. Frames of the two alternate so that both see the same
+// load of the machine. After warm-up frames of each it times a number of each (fewer for more
+// cubes) and prints, per configuration,
+//     cubes N viewport WxH
+//       engine: frames F, ms/frame median X p99 Y
+//       plain GL: frames F, ms/frame median X p99 Y
+//       engine / plain GL: median R p99 S
+//
+//     bench_engine                          the four standard configurations: 1,000, 4,000 and
+//                                           16,000 cubes in 32x32, and 1,000 cubes in 800x600
+//     bench_engine CUBES WxH [CUBES WxH]... the configurations given
+//     --frames N                            timed frames of each loop per configuration
 // Run it under an X display (xvfb-run for a headless machine).
 #include "engine/camera.h"
 #include "engine/commands.h"
@@ -35,9 +43,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kWarmUpFrames = 30;
-constexpr int kTimedFrames = 300;
 
 // A 256x256 texture image: an 8x8 checkerboard of two warm tones with a darker border per
 // square, written as a PNG so that the engine loads (and mipmaps) it as it would any file.
@@ -64,12 +69,17 @@ double percentile(std::vector<double> sorted, double q) {
 }
 
 struct Timing {
-    double median = 0, p95 = 0;
+    double median = 0, p99 = 0;
 };
 
 Timing timing(const std::vector<double>& times) {
-    return {percentile(times, 0.5), percentile(times, 0.95)};
+    return {percentile(times, 0.5), percentile(times, 0.99)};
 }
+
+struct Config {
+    int cubes = 1000;
+    int width = 800, height = 600; // the camera's viewport
+};
 
 // The GL state of the engine's camera pass over the cubes, taken once after a RenderWorld (the
 // camera's matrices) and set again at the start of each plain frame.
@@ -81,9 +91,11 @@ struct PlainScene {
 };
 
 // One frame of the plain loop: clear, the state the engine's pass sets, then each cube.
-void drawPlainFrame(const PlainScene& scene, const std::vector<MeshRef>& cubes) {
-    glViewport(0, 0, 800, 600);
-    glScissor(0, 0, 800, 600);
+void drawPlainFrame(const PlainScene& scene, const Config& config,
+                    const std::vector<MeshRef>& cubes) {
+    const int bottom = 600 - config.height; // the viewport lies at the top left
+    glViewport(0, bottom, config.width, config.height);
+    glScissor(0, bottom, config.width, config.height);
     glEnable(GL_SCISSOR_TEST);
     glClearColor(scene.clear[0], scene.clear[1], scene.clear[2], 1.0f);
     glDepthMask(GL_TRUE);
@@ -132,45 +144,32 @@ void drawPlainFrame(const PlainScene& scene, const std::vector<MeshRef>& cubes) 
     glDisable(GL_TEXTURE_2D);
 }
 
-} // namespace
-
-int main() {
-    PlatformInit();
-    InitEngineModule();
-    testseam::SetUnpacedFlip(true);
-    Graphics3D(800, 600, 0, 2, 60);
-
-    const std::string image = writeTextureImage();
-    TextureRef texture = LoadTexture(image, COLORTEXTURE | MIPMAPPEDTEXTURE);
-    std::error_code ignored;
-    std::filesystem::remove(image, ignored);
-    if (!texture) {
-        std::fprintf(stderr, "bench_engine: the texture could not be made\n");
-        return 1;
-    }
-
+// Times the engine and the plain loop on one configuration and prints the result.
+void run(const Config& config, const TextureRef& texture, int timedFrames) {
+    const int warmUp = std::max(5, timedFrames / 10);
     CameraRef camera = CreateCamera(nullptr);
-    PositionEntity(camera, 0, 0, -45, 0);
+    CameraViewport(camera, 0, 0, config.width, config.height);
+    int side = 1;
+    while (side * side * side < config.cubes) ++side;
+    const float extent = float(side) * 3.0f;
+    PositionEntity(camera, 0, 0, -extent * 1.5f, 0);
     CameraClsColor(camera, 40, 50, 70);
     CameraFogMode(camera, LINEARFOG);
     CameraFogColor(camera, 40, 50, 70);
-    CameraFogRange(camera, 30, 75);
-
-    AmbientLight(60, 60, 60);
-    LightRef light = CreateLight(1, nullptr);
-    RotateEntity(light, 35, -30, 0, 0);
+    CameraFogRange(camera, extent, extent * 2.5f);
+    CameraRange(camera, 1, extent * 3.0f);
 
     std::vector<MeshRef> cubes;
-    cubes.reserve(1000);
-    for (int i = 0; i < 10; ++i)
-        for (int j = 0; j < 10; ++j)
-            for (int k = 0; k < 10; ++k) {
-                MeshRef cube = CreateCube(nullptr);
-                EntityTexture(cube, texture, 0, 0);
-                PositionEntity(cube, (float(i) - 4.5f) * 3, (float(j) - 4.5f) * 3,
-                               (float(k) - 4.5f) * 3, 0);
-                cubes.push_back(cube);
-            }
+    cubes.reserve(std::size_t(config.cubes));
+    for (int n = 0; n < config.cubes; ++n) {
+        const int i = n % side, j = (n / side) % side, k = n / (side * side);
+        MeshRef cube = CreateCube(nullptr);
+        EntityTexture(cube, texture, 0, 0);
+        const float half = float(side - 1) / 2.0f;
+        PositionEntity(cube, (float(i) - half) * 3, (float(j) - half) * 3, (float(k) - half) * 3,
+                       0);
+        cubes.push_back(cube);
+    }
 
     // The camera pass's matrices, as the engine sets them.
     RenderWorld();
@@ -185,27 +184,83 @@ int main() {
 
     using Clock = std::chrono::steady_clock;
     std::vector<double> engineTimes, plainTimes;
-    engineTimes.reserve(kTimedFrames);
-    plainTimes.reserve(kTimedFrames);
-    for (int frame = 0; frame < 2 * (kWarmUpFrames + kTimedFrames); ++frame) {
+    engineTimes.reserve(std::size_t(timedFrames));
+    plainTimes.reserve(std::size_t(timedFrames));
+    for (int frame = 0; frame < 2 * (warmUp + timedFrames); ++frame) {
         const bool plain = frame % 2 == 1;
         const auto start = Clock::now();
         for (const MeshRef& cube : cubes) TurnEntity(cube, 1, 1, 0, 0);
         if (plain)
-            drawPlainFrame(scene, cubes);
+            drawPlainFrame(scene, config, cubes);
         else
             RenderWorld();
         Flip(-1);
         const std::chrono::duration<double, std::milli> took = Clock::now() - start;
-        if (frame >= 2 * kWarmUpFrames) (plain ? plainTimes : engineTimes).push_back(took.count());
+        if (frame >= 2 * warmUp) (plain ? plainTimes : engineTimes).push_back(took.count());
     }
 
     const Timing engine = timing(engineTimes), plainGL = timing(plainTimes);
-    std::printf("engine: frames %d, ms/frame median %.2f p95 %.2f\n", int(engineTimes.size()),
-                engine.median, engine.p95);
-    std::printf("plain GL: frames %d, ms/frame median %.2f p95 %.2f\n", int(plainTimes.size()),
-                plainGL.median, plainGL.p95);
-    std::printf("engine / plain GL: median %.2f\n", engine.median / plainGL.median);
+    std::printf("cubes %d viewport %dx%d\n", config.cubes, config.width, config.height);
+    std::printf("  engine: frames %d, ms/frame median %.2f p99 %.2f\n", int(engineTimes.size()),
+                engine.median, engine.p99);
+    std::printf("  plain GL: frames %d, ms/frame median %.2f p99 %.2f\n", int(plainTimes.size()),
+                plainGL.median, plainGL.p99);
+    std::printf("  engine / plain GL: median %.2f p99 %.2f\n", engine.median / plainGL.median,
+                engine.p99 / plainGL.p99);
+    std::fflush(stdout);
+    for (const MeshRef& cube : cubes) FreeEntity(cube);
+    FreeEntity(camera);
+}
+
+int usage(const char* why) {
+    std::fprintf(stderr, "bench_engine: %s\nusage: bench_engine [--frames N] [CUBES WxH]...\n",
+                 why);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<Config> configs;
+    int frames = 0; // 0: by the cube count
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--frames") {
+            if (i + 1 >= argc || std::sscanf(argv[++i], "%d", &frames) != 1 || frames < 1)
+                return usage("bad value for --frames");
+            continue;
+        }
+        Config c;
+        char x = 0;
+        if (i + 1 >= argc || std::sscanf(argv[i], "%d", &c.cubes) != 1 || c.cubes < 1 ||
+            std::sscanf(argv[i + 1], "%d%c%d", &c.width, &x, &c.height) != 3 || x != 'x' ||
+            c.width < 1 || c.height < 1 || c.width > 800 || c.height > 600)
+            return usage("expected CUBES WxH (at most 800x600)");
+        ++i;
+        configs.push_back(c);
+    }
+    if (configs.empty())
+        configs = {{1000, 32, 32}, {4000, 32, 32}, {16000, 32, 32}, {1000, 800, 600}};
+
+    PlatformInit();
+    InitEngineModule();
+    testseam::SetUnpacedFlip(true);
+    Graphics3D(800, 600, 0, 2, 60);
+
+    const std::string image = writeTextureImage();
+    TextureRef texture = LoadTexture(image, COLORTEXTURE | MIPMAPPEDTEXTURE);
+    std::error_code ignored;
+    std::filesystem::remove(image, ignored);
+    if (!texture) {
+        std::fprintf(stderr, "bench_engine: the texture could not be made\n");
+        return 1;
+    }
+    AmbientLight(60, 60, 60);
+    LightRef light = CreateLight(1, nullptr);
+    RotateEntity(light, 35, -30, 0, 0);
+
+    for (const Config& c : configs)
+        run(c, texture, frames > 0 ? frames : std::clamp(300 * 1000 / c.cubes, 20, 300));
     std::printf("frame kept across Flip by %s\n",
                 testseam::SwapKeepsFrame() ? "the swap" : "copies");
     EndGraphics();
