@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -58,6 +59,8 @@ struct Display {
     bool swapKeepsFrame = false;   // the swap copies the back buffer and leaves it as it was
     bool exitHookSet = false;
     FrameKeeper keeper;
+    // Test seam: called at the end of each Flip.
+    std::function<void()> flipObserver;
 };
 
 Display& display() {
@@ -498,6 +501,10 @@ void Flip(int sync) {
     if (d.loseBackBuffer) spoilBackBuffer();
     if (copies) copyFrame(d.keeper, Copy::KeeperToBack);
     PumpInputEvents();
+    if (d.flipObserver) {
+        const std::function<void()> observer = d.flipObserver; // it may replace itself
+        observer();
+    }
 }
 
 void HideMouse() {
@@ -521,6 +528,10 @@ void SetLoseBackBufferOnSwap(bool on) {
 
 void SetFrameCopiesOnFlip(bool on) {
     display().forceFrameCopies = on;
+}
+
+void SetFlipObserver(std::function<void()> observer) {
+    display().flipObserver = std::move(observer);
 }
 
 bool SwapKeepsFrame() {
