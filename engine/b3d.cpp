@@ -7,14 +7,17 @@
 #include "engine/math/matrix.h"
 #include "engine/math/vector.h"
 #include "engine/mesh.h"
+#include "engine/mesh_normals.h"
 #include "engine/surface.h"
 #include "engine/texture.h"
 #include "platform/error.h"
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -29,21 +32,150 @@ constexpr std::array<const char*, 9> kContentTags = {"TEXS", "BRUS", "NODE", "AN
                                                      "VRTS", "TRIS", "BONE", "KEYS"};
 constexpr int kTexCoordSet1 = 65536;
 
-// The working directory of the process for the length of one load: the model's folder, so that
-// texture names in the file are found beside it. Restored on every way out of the load.
-class ModelDirectory {
+// A tag as the little-endian word its four characters make.
+constexpr std::uint32_t tagCode(const char* t) {
+    return std::uint32_t(std::uint8_t(t[0])) | std::uint32_t(std::uint8_t(t[1])) << 8 |
+           std::uint32_t(std::uint8_t(t[2])) << 16 | std::uint32_t(std::uint8_t(t[3])) << 24;
+}
+
+constexpr std::uint32_t kTEXS = tagCode("TEXS"), kBRUS = tagCode("BRUS"), kNODE = tagCode("NODE"),
+                        kANIM = tagCode("ANIM"), kMESH = tagCode("MESH"), kVRTS = tagCode("VRTS"),
+                        kTRIS = tagCode("TRIS"), kBONE = tagCode("BONE"), kKEYS = tagCode("KEYS"),
+                        kBB3D = tagCode("BB3D");
+
+constexpr bool isContentTag(std::uint32_t code) {
+    return code == kTEXS || code == kBRUS || code == kNODE || code == kANIM || code == kMESH ||
+           code == kVRTS || code == kTRIS || code == kBONE || code == kKEYS;
+}
+
+// The folder that texture names in a model file are relative to: the model's own ("/" for a
+// file in the root folder, "" for a bare file name, which means the working directory).
+std::string modelFolder(const std::string& file) {
+    const std::size_t sep = file.find_last_of("\\/");
+    if (sep == std::string::npos) return {};
+    return sep == 0 ? file.substr(0, 1) : file.substr(0, sep);
+}
+
+// A model file read through a window of its bytes, refilled in large reads from the stream, and
+// the reading position (never past the end). Values are little-endian; bytes past the end read
+// as 0, and a value cut short by the end keeps the bytes that were there in its low-order
+// places, as the platform's stream reads do.
+class FileBytes {
   public:
-    explicit ModelDirectory(const std::string& file) : saved_(CurrentDir()) {
-        const std::size_t sep = file.find_last_of("\\/");
-        if (sep != std::string::npos && sep > 0) ChangeDir(file.substr(0, sep));
+    std::size_t pos = 0;
+
+    void Open(StreamRef stream) {
+        stream_ = std::move(stream);
+        size_ = std::size_t(std::max<std::int64_t>(StreamSize(stream_), 0));
     }
-    ~ModelDirectory() { ChangeDir(saved_); }
-    ModelDirectory(const ModelDirectory&) = delete;
-    ModelDirectory& operator=(const ModelDirectory&) = delete;
+    std::size_t size() const { return size_; }
+    bool eof() const { return pos >= size_; }
+    std::size_t left() const { return size_ - pos; }
+
+    // The four bytes at `at` as a word; the position does not move.
+    std::uint32_t wordAt(std::size_t at) {
+        if (at >= start_ && at - start_ + 4 <= window_.size()) return load(&window_[at - start_]);
+        if (at >= size_) return 0;
+        const std::uint8_t* p = span(at, 4);
+        if (at >= size_) return 0; // the file ended before
+        if (size_ - at >= 4) return load(p);
+        std::uint32_t v = 0;
+        for (std::size_t i = 0; i < size_ - at; ++i) v |= std::uint32_t(p[i]) << (8 * i);
+        return v;
+    }
+    std::uint32_t peek() { return wordAt(pos); }
+    std::uint32_t word() {
+        if (pos >= start_ && pos - start_ + 4 <= window_.size()) {
+            const std::uint32_t v = load(&window_[pos - start_]);
+            pos += 4; // inside the window, so inside the file
+            return v;
+        }
+        const std::uint32_t v = wordAt(pos);
+        skip(4);
+        return v;
+    }
+    std::int32_t i32() { return std::int32_t(word()); }
+    float f32() {
+        const std::uint32_t bits = word();
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return f;
+    }
+    int byte() {
+        if (eof()) return 0;
+        const std::uint8_t* p = span(pos, 1);
+        if (eof()) return 0;
+        ++pos;
+        return *p;
+    }
+    // Bytes up to a 0 byte (consumed, not kept) or the end.
+    std::string str() {
+        std::string out;
+        while (!eof()) {
+            const std::uint8_t* p = span(pos, 1);
+            if (eof()) break;
+            const std::size_t n = std::min(left(), window_.size() - (pos - start_));
+            const auto* zero = static_cast<const std::uint8_t*>(std::memchr(p, 0, n));
+            const std::size_t len = zero ? std::size_t(zero - p) : n;
+            out.append(reinterpret_cast<const char*>(p), len);
+            pos += zero ? len + 1 : len;
+            if (zero) break;
+        }
+        return out;
+    }
+    // Moves on by n bytes, at most to the end.
+    void skip(std::uint64_t n) { pos += std::size_t(std::min<std::uint64_t>(n, left())); }
+    // True where a list chunk ends: the next four bytes spell a content tag, or the file ends.
+    bool listOver() { return eof() || isContentTag(peek()); }
+    // The entries of `size` bytes from the position on that a list chunk holds: up to where the
+    // next four bytes spell a content tag or the file ends (the last may be cut short there).
+    std::size_t countEntries(std::uint64_t size) {
+        std::size_t n = 0;
+        for (std::size_t at = pos; at < size_ && !isContentTag(wordAt(at)); ++n) {
+            at += std::size_t(std::min<std::uint64_t>(size, size_ - at));
+        }
+        return n;
+    }
 
   private:
-    std::string saved_;
+    static constexpr std::size_t kWindow = 256 * 1024;
+
+    static std::uint32_t load(const std::uint8_t* p) {
+        return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+               std::uint32_t(p[3]) << 24;
+    }
+    // The bytes from `at` (below the end) on, at least n of them or up to the end, in the window.
+    // Should the file turn out shorter than it was, the end moves to where it stops (callers
+    // check the end again).
+    const std::uint8_t* span(std::size_t at, std::size_t n) {
+        const std::size_t want = std::min(n, size_ - at);
+        if (at < start_ || at - start_ + want > window_.size()) {
+            start_ = at;
+            window_.resize(std::min(std::max(n, kWindow), size_ - at));
+            SeekStream(stream_, std::int64_t(at));
+            const std::size_t got = stream_ ? stream_->Read(window_.data(), window_.size()) : 0;
+            if (got < window_.size()) {
+                // The file shrank under us: its end is here now.
+                window_.resize(got);
+                size_ = at + got;
+                pos = std::min(pos, size_);
+            }
+        }
+        return window_.data() + (at - start_);
+    }
+
+    StreamRef stream_;
+    std::size_t size_ = 0;
+    std::vector<std::uint8_t> window_; // bytes start_ .. start_ + window_.size() of the file
+    std::size_t start_ = 0;
 };
+
+// Room in v for n more entries: at least double the present capacity when it must grow, so that
+// a track filled by many small chunks is copied a bounded number of times per entry.
+template <class T> void reserveMore(std::vector<T>& v, std::size_t n) {
+    if (v.capacity() - v.size() >= n) return;
+    v.reserve(std::max(v.size() + n, 2 * v.capacity()));
+}
 
 // Values of the most recent "NODE": z of the position negated (the engine's form), rotation
 // angles from the mirrored quaternion, the quaternion as read.
@@ -119,34 +251,32 @@ struct ClosedList {
     std::vector<Placed> placed;
 };
 
-// One call of LoadAnimB3D: the open stream and everything the scan keeps between chunks.
+// One call of LoadAnimB3D: the file and everything the scan keeps between chunks.
 class B3DLoader {
   public:
     B3DLoader(std::string file, EntityRef parent)
-        : file_(std::move(file)), call_parent_(std::move(parent)) {}
+        : file_(std::move(file)), folder_(modelFolder(file_)), call_parent_(std::move(parent)) {}
 
     MeshRef Run() {
-        stream_ = OpenStream("littleendian::" + file_, true, false);
-        if (!stream_) {
+        const StreamRef stream = OpenStream("littleendian::" + file_, true, false);
+        if (!stream) {
             Warning("ERROR: File not found: " + file_);
             return nullptr;
         }
         MeshRef result;
-        {
-            ModelDirectory dir(file_);
-            try {
-                if (readHeader()) scan();
-                if (!failed_) finishMeshes();
-            } catch (const std::bad_alloc&) {
-                fail("not enough memory for what the file asks");
-            } catch (const std::length_error&) {
-                fail("not enough memory for what the file asks");
-            }
-            CloseStream(stream_);
-            if (!failed_) {
-                result = std::dynamic_pointer_cast<TMesh>(root_);
-                if (!result) report("ERROR: Model file holds no mesh: " + file_);
-            }
+        try {
+            in_.Open(stream);
+            if (readHeader()) scan();
+            if (!failed_) finishMeshes();
+        } catch (const std::bad_alloc&) {
+            fail("not enough memory for what the file asks");
+        } catch (const std::length_error&) {
+            fail("not enough memory for what the file asks");
+        }
+        CloseStream(stream);
+        if (!failed_) {
+            result = std::dynamic_pointer_cast<TMesh>(root_);
+            if (!result) report("ERROR: Model file holds no mesh: " + file_);
         }
         if (!result) freeMade();
         return result;
@@ -155,23 +285,9 @@ class B3DLoader {
   private:
     // ---- Reading ----
 
-    std::int32_t readInt() { return ReadInt(stream_); }
-    float readFloat() { return ReadFloat(stream_); }
-    std::string peekTag() { return TModel::ReadTag(stream_); }
-    // True where a list chunk ends: the next four bytes spell a known tag, or the file ends.
-    bool listOver() { return Eof(stream_) || TModel::NewTag(peekTag()) == 1; }
-    // Passes over count entries of `size` bytes each without reading them (at most to the end).
-    void skip(std::uint64_t count, std::uint64_t size) {
-        const std::int64_t pos = StreamPos(stream_);
-        const std::uint64_t left =
-            std::uint64_t(std::max<std::int64_t>(StreamSize(stream_) - pos, 0));
-        if (count == 0 || size == 0) return;
-        if (count > left / size) {
-            SeekStream(stream_, StreamSize(stream_));
-        } else {
-            SeekStream(stream_, pos + std::int64_t(count * size));
-        }
-    }
+    std::int32_t readInt() { return in_.i32(); }
+    float readFloat() { return in_.f32(); }
+    bool listOver() { return in_.listOver(); }
 
     // ---- Failures and warnings ----
 
@@ -195,6 +311,7 @@ class B3DLoader {
     // others drop theirs), weights summing to one, key tracks in frame order, an animation long
     // enough for its last key, and one animated surface per surface holding its bind positions.
     void finishMeshes() {
+        smoothNormals();
         closeVertexList();
         for (const ClosedList& c : closed_) {
             if (!c.owner->bones.IsEmpty()) c.owner->skin_map = skinMap(c);
@@ -222,13 +339,41 @@ class B3DLoader {
         }
     }
 
+    // Meshes whose lists came without normals get smoothed ones, once the file is read: each
+    // the surfaces it had when its last run of such triangles ended. Surfaces made later keep
+    // the file's normals, and no surface gains triangles after a run has ended, so this gives
+    // what a rebuild of the mesh's normals after each such run would.
+    void smoothNormals() {
+        NormalSmoother smoother;
+        for (const auto& [mesh, count] : smooth_) {
+            int left = count;
+            for (const SurfaceRef& s : *mesh->surf_list) {
+                if (left-- <= 0) break;
+                if (s) smoother.Smooth(*s);
+            }
+        }
+        smooth_.clear();
+    }
+
+    // The current mesh's normals are to be smoothed over the surfaces it has now.
+    void smoothLater() {
+        const int count = cur_mesh_->surf_list->Count();
+        if (!smooth_.empty() && smooth_.back().first == cur_mesh_) {
+            smooth_.back().second = count;
+        } else {
+            smooth_.emplace_back(cur_mesh_, count);
+        }
+    }
+
     // The current mesh's list is done: where its vertices went is kept for the skin map, which
     // only a mesh with bones gets once the file is read.
     void closeVertexList() {
         if (!list_owner_) return;
         closed_.push_back({list_owner_, list_.count, std::move(placed_)});
         list_owner_ = nullptr;
-        list_ = VertexList{};
+        // Emptied, keeping the room for the next mesh's list.
+        for (auto* v : {&list_.pos, &list_.norm, &list_.col, &list_.uv0, &list_.uv1}) v->clear();
+        list_.count = 0;
         placed_.clear();
         local_of_.clear();
         stamp_.clear();
@@ -251,10 +396,10 @@ class B3DLoader {
     // ---- Header and scan ----
 
     bool readHeader() {
-        const std::string tag = peekTag();
-        ReadLong(stream_); // tag and length
+        const std::uint32_t tag = in_.peek();
+        in_.skip(8); // tag and length
         const std::int32_t version = readInt();
-        if (tag != "BB3D") {
+        if (tag != kBB3D) {
             report("ERROR: Invalid b3d file: " + file_);
             failed_ = true;
             return false;
@@ -269,23 +414,24 @@ class B3DLoader {
 
     void scan() {
         do {
-            const std::string tag = peekTag();
-            if (TModel::NewTag(tag) == 1) {
+            const std::uint32_t tag = in_.peek();
+            if (isContentTag(tag)) {
                 prev_tag_ = cur_tag_;
                 cur_tag_ = tag;
-                readInt(); // the tag
+                in_.skip(4); // the tag
+                // Only a node's length is used (and checked there); list chunks end where their
+                // entries stop.
                 const std::int32_t length = readInt();
-                chunk_length_ = length;
                 const int old_level = level_;
-                if (tag == "NODE" && !nest(length)) return;
+                if (tag == kNODE && !nest(length)) return;
                 if (level_ != old_level) updateParent(old_level);
                 readChunk(tag);
                 if (failed_) return;
             } else {
-                cur_tag_.clear();
-                ReadByte(stream_);
+                cur_tag_ = 0;
+                in_.byte();
             }
-        } while (!Eof(stream_));
+        } while (!in_.eof());
     }
 
     // Places a node header (the stream 8 bytes past the chunk's start) in the nesting: a node
@@ -295,7 +441,7 @@ class B3DLoader {
             fail("negative node length");
             return false;
         }
-        const std::int64_t pos = StreamPos(stream_);
+        const std::int64_t pos = std::int64_t(in_.pos);
         level_ += 1;
         while (level_ > 0 && pos - node_end_[std::size_t(level_ - 1)] >= 8) {
             level_ -= 1;
@@ -308,7 +454,7 @@ class B3DLoader {
             fail("nodes nested deeper than " + std::to_string(TModel::kMaxNodeLevels) + " levels");
             return false;
         }
-        std::int64_t end = std::min<std::int64_t>(pos + length, StreamSize(stream_));
+        std::int64_t end = std::min<std::int64_t>(pos + length, std::int64_t(in_.size()));
         if (level_ > 0) end = std::min(end, node_end_[std::size_t(level_ - 1)]);
         node_end_[std::size_t(level_)] = end;
         return true;
@@ -322,26 +468,26 @@ class B3DLoader {
         } else {
             // The most recent entity one level up: from the root, down the last children.
             EntityRef e = root_;
-            for (int i = 1; i < level_ && e; ++i) e = e->GetChild(e->CountChildren());
+            for (int i = 1; i < level_ && e; ++i) e = e->child_list.Last();
             parent_ = e;
         }
     }
 
-    void readChunk(const std::string& tag) {
+    void readChunk(std::uint32_t tag) {
         using Reader = void (B3DLoader::*)();
-        static constexpr std::array<std::pair<std::string_view, Reader>, 9> kReaders = {{
-            {"TEXS", &B3DLoader::readTextures},
-            {"BRUS", &B3DLoader::readBrushes},
-            {"NODE", &B3DLoader::readNode},
-            {"ANIM", &B3DLoader::readAnim},
-            {"MESH", &B3DLoader::readMesh},
-            {"VRTS", &B3DLoader::readVertices},
-            {"TRIS", &B3DLoader::readTriangles},
-            {"BONE", &B3DLoader::readBone},
-            {"KEYS", &B3DLoader::readKeys},
+        static constexpr std::array<std::pair<std::uint32_t, Reader>, 9> kReaders = {{
+            {kTEXS, &B3DLoader::readTextures},
+            {kBRUS, &B3DLoader::readBrushes},
+            {kNODE, &B3DLoader::readNode},
+            {kANIM, &B3DLoader::readAnim},
+            {kMESH, &B3DLoader::readMesh},
+            {kVRTS, &B3DLoader::readVertices},
+            {kTRIS, &B3DLoader::readTriangles},
+            {kBONE, &B3DLoader::readBone},
+            {kKEYS, &B3DLoader::readKeys},
         }};
-        for (const auto& [name, reader] : kReaders) {
-            if (tag == name) return (this->*reader)();
+        for (const auto& [code, reader] : kReaders) {
+            if (tag == code) return (this->*reader)();
         }
     }
 
@@ -350,7 +496,7 @@ class B3DLoader {
     void readTextures() {
         std::size_t id = 0;
         while (!listOver()) {
-            const std::string name = TModel::b3dReadString(stream_);
+            const std::string name = in_.str();
             int flags = readInt();
             const int blend = readInt();
             const float x_pos = readFloat(), y_pos = readFloat();
@@ -361,7 +507,8 @@ class B3DLoader {
                 flags -= kTexCoordSet1;
                 coords = 1;
             }
-            TextureRef tex = TTexture::LoadTexture(name, flags);
+            // Found beside the model: relative names are taken from the model's folder.
+            TextureRef tex = TTexture::LoadTexture(name, flags, folder_);
             if (tex) {
                 // Shared with any earlier user of the same file and flags.
                 tex->blend = blend;
@@ -401,7 +548,7 @@ class B3DLoader {
         }
         std::size_t id = 0;
         while (!listOver()) {
-            TModel::b3dReadString(stream_); // the name is not kept
+            in_.str(); // the name is not kept
             BrushRef b = TBrush::CreateBrush(255.0f, 255.0f, 255.0f);
             b->no_texs = n_texs;
             b->red = readFloat();
@@ -417,7 +564,7 @@ class B3DLoader {
     }
 
     void readNode() {
-        node_.name = TModel::b3dReadString(stream_);
+        node_.name = in_.str();
         node_.px = readFloat();
         node_.py = readFloat();
         node_.pz = -readFloat();
@@ -434,8 +581,8 @@ class B3DLoader {
         node_.ry = yaw;
         node_.rz = roll;
         // A node with children or animation but no geometry of its own is an empty mesh.
-        const std::string next = peekTag();
-        if (next == "NODE" || next == "ANIM") makeMesh();
+        const std::uint32_t next = in_.peek();
+        if (next == kNODE || next == kANIM) makeMesh();
     }
 
     MeshRef makeMesh() {
@@ -448,8 +595,8 @@ class B3DLoader {
         if (!root_) {
             root_ = m;
             m->AddParent(call_parent_);
-        } else if (level_ > 0 && parent_) {
-            m->AddParent(parent_);
+        } else {
+            m->AddParent(placeUnder());
         }
         // parent x T x R x S, with the file's rotation mirrored in z.
         TMatrix local;
@@ -461,6 +608,11 @@ class B3DLoader {
         setGlobalMatrix(*m, local);
         return m;
     }
+
+    // The parent of an entity made after the root: the node one level up, or the root itself
+    // for one made in the root node (or under a node that made nothing), so that everything a
+    // load makes goes when the model is freed.
+    EntityRef placeUnder() const { return level_ > 0 && parent_ ? parent_ : root_; }
 
     void readMesh() {
         const std::int32_t brush_id = readInt();
@@ -485,29 +637,37 @@ class B3DLoader {
         }
         const int sets_kept = std::min(tc_sets, 2);
         const int comps_kept = std::min(tc_size, 2);
-        while (!listOver()) {
-            const float x = readFloat(), y = readFloat(), z = readFloat();
-            float n[3] = {0.0f, 0.0f, 0.0f};
-            float col[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-            float uv[2][2] = {};
+        // Entry size in bytes (below 2^64: both counts are below 2^31).
+        const std::uint64_t tex_values = std::uint64_t(tc_sets) * std::uint64_t(tc_size);
+        const std::uint64_t entry =
+            12 + ((flags & 1) ? 12 : 0) + ((flags & 2) ? 16 : 0) + 4 * tex_values;
+        const std::size_t count = in_.countEntries(entry);
+        if (count > std::size_t(INT_MAX - list_.count)) {
+            fail("more vertices than a list can number");
+            return;
+        }
+        const std::size_t first = std::size_t(list_.count);
+        list_.pos.resize(3 * (first + count));
+        list_.norm.resize(3 * (first + count), 0.0f);
+        list_.col.resize(4 * (first + count), 1.0f);
+        list_.uv0.resize(2 * (first + count), 0.0f);
+        list_.uv1.resize(2 * (first + count), 0.0f);
+        for (std::size_t i = first; i < first + count; ++i) {
+            for (int k = 0; k < 3; ++k) list_.pos[3 * i + std::size_t(k)] = readFloat();
             if (flags & 1) {
-                for (float& c : n) c = readFloat();
+                for (int k = 0; k < 3; ++k) list_.norm[3 * i + std::size_t(k)] = readFloat();
             }
             if (flags & 2) {
-                for (float& c : col) c = readFloat();
+                for (int k = 0; k < 4; ++k) list_.col[4 * i + std::size_t(k)] = readFloat();
             }
-            for (int s = 0; s < sets_kept; ++s) {
-                for (int k = 0; k < comps_kept; ++k) uv[s][k] = readFloat();
-                skip(std::uint64_t(tc_size - comps_kept), 4);
+            for (int set = 0; set < sets_kept; ++set) {
+                float* uv = set == 0 ? &list_.uv0[2 * i] : &list_.uv1[2 * i];
+                for (int k = 0; k < comps_kept; ++k) uv[k] = readFloat();
+                in_.skip(4 * std::uint64_t(tc_size - comps_kept));
             }
-            skip(std::uint64_t(tc_sets - sets_kept) * std::uint64_t(tc_size), 4);
-            list_.pos.insert(list_.pos.end(), {x, y, z});
-            list_.norm.insert(list_.norm.end(), n, n + 3);
-            list_.col.insert(list_.col.end(), col, col + 4);
-            list_.uv0.insert(list_.uv0.end(), uv[0], uv[0] + 2);
-            list_.uv1.insert(list_.uv1.end(), uv[1], uv[1] + 2);
-            list_.count += 1;
+            in_.skip(4 * (tex_values - std::uint64_t(sets_kept) * std::uint64_t(tc_size)));
         }
+        list_.count += int(count);
         list_normals_ = (flags & 1) != 0;
         list_sets_ = sets_kept;
         local_of_.resize(std::size_t(list_.count), 0);
@@ -541,13 +701,63 @@ class B3DLoader {
         return v;
     }
 
+    // Room in a fresh surface for what the next `count` triangles bring: the different listed
+    // vertices they name (at most a surface's worth) and the triangles, at the capacities that
+    // adding them one by one would reach, so that the arrays are not copied as they grow.
+    void presize(TSurface& s, std::size_t count) {
+        if (count == 0) return;
+        ++seen_serial_;
+        seen_.resize(std::size_t(list_.count), 0);
+        const std::int64_t base = list_base_;
+        std::size_t verts = 0, tris = 0;
+        for (std::size_t t = 0; t < count; ++t) {
+            std::int64_t v[3];
+            for (int k = 0; k < 3; ++k) {
+                v[k] = std::int32_t(in_.wordAt(in_.pos + 12 * t + 4 * std::size_t(k)));
+            }
+            if (std::any_of(v, v + 3,
+                            [&](std::int64_t i) { return i < 0 || base + i >= list_.count; })) {
+                continue;
+            }
+            ++tris;
+            for (const std::int64_t i : v) {
+                int& mark = seen_[std::size_t(base + i)];
+                if (mark != seen_serial_) {
+                    mark = seen_serial_;
+                    ++verts;
+                }
+            }
+        }
+        // The smallest power of two above n (n below 2^24).
+        const auto capacity = [](std::size_t n) {
+            int c = 1;
+            while (std::size_t(c) <= n) c *= 2;
+            return c;
+        };
+        if (verts > 0) {
+            // A surface that reaches its limit goes on in another.
+            s.vert_capacity = capacity(std::min<std::size_t>(verts, TSurface::kMaxVertices - 1));
+            const std::size_t vc = std::size_t(s.vert_capacity);
+            s.vert_coords.resize(3 * vc, 0.0f);
+            s.vert_norm.resize(3 * vc, 0.0f);
+            s.vert_tex_coords0.resize(2 * vc, 0.0f);
+            s.vert_tex_coords1.resize(2 * vc, 0.0f);
+            s.vert_col.resize(4 * vc, 0.0f);
+        }
+        if (tris > 0) {
+            s.tri_capacity = capacity(std::min<std::size_t>(tris, (std::size_t(1) << 24) - 1));
+            s.tris.resize(3 * std::size_t(s.tri_capacity), 0);
+        }
+    }
+
     void readTriangles() {
         const std::int32_t brush_id = readInt();
-        const bool same_run = prev_tag_ == "TRIS" && brush_id == surf_brush_id_;
+        const bool same_run = prev_tag_ == kTRIS && brush_id == surf_brush_id_;
         surf_brush_id_ = brush_id;
+        const std::size_t count = in_.countEntries(12);
         if (!cur_mesh_) {
             warn("triangles outside a mesh");
-            while (!listOver()) skip(3, 4);
+            in_.skip(12 * std::uint64_t(count));
             return;
         }
         if (list_owner_ != cur_mesh_.get()) {
@@ -557,9 +767,10 @@ class B3DLoader {
             list_base_ = 0;
         }
         if (!same_run || !cur_surf_) cur_surf_ = newSurface();
-        std::vector<SurfaceRef> filled{cur_surf_};
+        if (cur_surf_->no_verts == 0 && cur_surf_->no_tris == 0) presize(*cur_surf_, count);
+        filled_.assign(1, cur_surf_);
         const std::int64_t base = list_base_;
-        while (!listOver()) {
+        for (std::size_t entry = 0; entry < count; ++entry) {
             std::int64_t v[3] = {readInt(), readInt(), readInt()};
             if (std::any_of(v, v + 3,
                             [&](std::int64_t i) { return i < 0 || base + i >= list_.count; })) {
@@ -577,7 +788,7 @@ class B3DLoader {
             }
             if (cur_surf_->no_verts + fresh > TSurface::kMaxVertices) {
                 cur_surf_ = newSurface();
-                filled.push_back(cur_surf_);
+                filled_.push_back(cur_surf_);
             }
             TSurface& s = *cur_surf_;
             int local[3];
@@ -587,11 +798,12 @@ class B3DLoader {
             s.AddTriangle(local[0], local[1], local[2]);
         }
         if (mesh_brush_id_ != -1) cur_mesh_->PaintEntity(brushAt(mesh_brush_id_));
-        for (const SurfaceRef& s : filled) {
+        for (const SurfaceRef& s : filled_) {
             if (brush_id != -1) s->PaintSurface(brushAt(brush_id));
             s->MarkChanged();
         }
-        if (!(vert_flags_ & 1) && peekTag() != "TRIS") cur_mesh_->UpdateNormals();
+        filled_.clear();
+        if (!(vert_flags_ & 1) && in_.peek() != kTRIS) smoothLater();
     }
 
     void readAnim() {
@@ -616,9 +828,12 @@ class B3DLoader {
 
     void readBone() {
         const int n_verts = boneVertexLimit();
+        const std::size_t count = in_.countEntries(8);
         std::vector<int> ids;
         std::vector<float> weights;
-        while (!listOver()) {
+        ids.reserve(count);
+        weights.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
             const std::int32_t id = readInt();
             const float w = readFloat();
             if (id < 0 || id >= n_verts) {
@@ -654,8 +869,11 @@ class B3DLoader {
         b->keys = keys;
 
         made_.push_back(b);
-        if (!root_) root_ = b;
-        if (level_ > 0 && parent_) b->AddParent(parent_);
+        if (!root_) {
+            root_ = b;
+        } else {
+            b->AddParent(placeUnder());
+        }
 
         // The rest matrix relative to the mesh, through the same chain the poses use.
         b->mat.Overwrite(TAnimation::BoneRestMatrix(cur_mesh_.get(), *b));
@@ -663,7 +881,7 @@ class B3DLoader {
 
         cur_bone_ = b;
         bone_done_ = false;
-        if (peekTag() != "KEYS") completeBone();
+        if (in_.peek() != kKEYS) completeBone();
     }
 
     // The current bone joins the scene: entity list, its mesh's bone list, the last entity.
@@ -678,8 +896,17 @@ class B3DLoader {
     void readKeys() {
         const std::int32_t flags = readInt();
         if (!cur_bone_) warn("keys without a bone");
-        reserveKeys(flags);
-        while (!listOver()) {
+        const std::uint64_t entry =
+            4 + ((flags & 1) ? 12 : 0) + ((flags & 2) ? 12 : 0) + ((flags & 4) ? 16 : 0);
+        const std::size_t count = in_.countEntries(entry);
+        if (cur_bone_) {
+            // Room for the keys the chunk holds.
+            TAnimationKeys& k = *cur_bone_->keys;
+            if (flags & 1) reserveMore(k.position, count);
+            if (flags & 2) reserveMore(k.scale, count);
+            if (flags & 4) reserveMore(k.rotation, count);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
             const std::int32_t frame = readInt();
             float p[3] = {}, sc[3] = {}, q[4] = {};
             if (flags & 1) {
@@ -702,31 +929,17 @@ class B3DLoader {
             if (flags & 2) TAnimationKeys::AppendKey(k.scale, frame, sc[0], sc[1], sc[2]);
             if (flags & 4) TAnimationKeys::AppendKey(k.rotation, frame, q[0], q[1], q[2], q[3]);
         }
-        if (peekTag() != "KEYS") completeBone();
-    }
-
-    // Room in the current bone's tracks for the keys the chunk's length announces, as far as the
-    // file really holds them.
-    void reserveKeys(std::int32_t flags) {
-        if (!cur_bone_) return;
-        const std::int64_t entry =
-            4 + ((flags & 1) ? 12 : 0) + ((flags & 2) ? 12 : 0) + ((flags & 4) ? 16 : 0);
-        const std::int64_t left = StreamSize(stream_) - StreamPos(stream_);
-        const std::int64_t count =
-            std::max<std::int64_t>(0, std::min<std::int64_t>(chunk_length_ - 4, left) / entry);
-        TAnimationKeys& k = *cur_bone_->keys;
-        if (flags & 1) k.position.reserve(k.position.size() + std::size_t(count));
-        if (flags & 2) k.scale.reserve(k.scale.size() + std::size_t(count));
-        if (flags & 4) k.rotation.reserve(k.rotation.size() + std::size_t(count));
+        if (in_.peek() != kKEYS) completeBone();
     }
 
     const std::string file_;
+    const std::string folder_; // where the model's texture names are looked up
     const EntityRef call_parent_;
-    StreamRef stream_;
+    FileBytes in_;
     bool failed_ = false;
 
-    std::string cur_tag_, prev_tag_;
-    std::int32_t chunk_length_ = 0;
+    // The tags of the chunk being read and of the one before it (0 after bytes of no chunk).
+    std::uint32_t cur_tag_ = 0, prev_tag_ = 0;
     int level_ = -1;
     std::array<std::int64_t, TModel::kMaxNodeLevels> node_end_{};
     std::vector<TextureRef> textures_;
@@ -750,9 +963,16 @@ class B3DLoader {
     int list_sets_ = 0;
     std::vector<int> local_of_, stamp_;
     int serial_ = 0;
+    // Per listed vertex, the last presize count that met it.
+    std::vector<int> seen_;
+    int seen_serial_ = 0;
+    // The surfaces the triangle chunk being read has filled.
+    std::vector<SurfaceRef> filled_;
     std::vector<Placed> placed_;
     // Lists of meshes done with, for their skin maps.
     std::vector<ClosedList> closed_;
+    // Meshes to smooth once the file is read, with the number of their surfaces to smooth.
+    std::vector<std::pair<MeshRef, int>> smooth_;
     int frame_count_ = 0;
     BoneRef cur_bone_;
     bool bone_done_ = false;

@@ -27,7 +27,14 @@
 //   the bones use, to every surface place of a vertex; its weights are made to sum to one per
 //   vertex (TAnimation::UpdateWeights). An animated mesh's first sequence reaches its last key
 //   when that lies past the "ANIM" frame count. Texture names are looked up relative to the
-//   model's folder: the working directory is changed for the load and always restored.
+//   model's folder (TTexture::FileFind with that folder); the working directory is never changed.
+// - Every entity a load makes belongs to the model it returns: one made in the root node after
+//   the root (a bone, a second mesh) becomes a child of the root, and goes when it is freed.
+// - Normals: a mesh whose triangles came over a vertex list without normals gets smoothed ones
+//   (TMesh::UpdateNormals) over the surfaces it had when the last such run of triangle chunks
+//   ended; surfaces made after that keep the file's normals.
+// - The file is read into memory in one go and parsed from there; the work is linear in the
+//   file's size and in what it makes.
 //
 // Bad input never ends the program and never reads outside the file or the tables:
 // - Clean failure (null, a line on the error stream, everything made so far freed): the file cannot
@@ -35,7 +42,8 @@
 //   opened, no "BB3D" tag ("Invalid b3d file"), a version of 100 or more ("Invalid b3d file
 //   version"), a negative node length, a second top-level node, nesting deeper than 100 levels,
 //   a brush texture count outside 0..8, a negative texture-coordinate count or size, a frame
-//   count outside 0..kMaxFrames, memory running out.
+//   count outside 0..kMaxFrames, a vertex list of more than 2^31 - 1 vertices, memory running
+//   out.
 // - Safe partial result (reported on the error stream once per kind and load): a file that ends
 // early keeps what was
 //   read; triangles naming a vertex outside their list, weights naming one outside the mesh's

@@ -55,6 +55,11 @@ TVector MultiplyAxes(const TVector& a, const TVector& b) {
     return TVector{a.x * b.x, a.y * b.y, a.z * b.z};
 }
 
+// True when e's global position differs from where the last pass left it.
+bool Moved(const TEntity& e) {
+    return e.EntityX(1) != e.old_x || e.EntityY(1) != e.old_y || e.EntityZ(1) != e.old_z;
+}
+
 TVector TFormed() {
     return TVector{TEntity::TFormedX(), TEntity::TFormedY(), TEntity::TFormedZ()};
 }
@@ -137,27 +142,6 @@ bool AcceptMove(TCollisionPacket& packet, const TVector& pos, const TVector& vel
     return true;
 }
 
-// The sphere-to-sphere rule: ent and e2 as spheres of radius radius_x sweeping from their old
-// to their current positions. A meeting is recorded on ent; nothing moves.
-void SphereRule(const EntityRef& ent, const EntityRef& e2) {
-    const TVector c0 = OldPosition(*ent);
-    const TVector c1 = OldPosition(*e2);
-    const TVector d0 = GlobalPosition(*ent).Subtract(c0);
-    const TVector d1 = GlobalPosition(*e2).Subtract(c1);
-    const float r0 = std::fabs(ent->radius_x);
-    const float r1 = std::fabs(e2->radius_x);
-    float t = 0.0f;
-    if (!TCollision::SweptSpheres(c0, d0, r0, c1, d1, r1, t)) return;
-    const TVector a = c0.Add(d0.Multiply(t));
-    const TVector b = c1.Add(d1.Multiply(t));
-    const float sum = r0 + r1;
-    const TVector ab = b.Subtract(a);
-    const TVector point = sum > 0.0f ? a.Add(ab.Multiply(r0 / sum)) : a;
-    TVector normal = a.Subtract(b);
-    normal.Normalize();
-    TCollision::AddImpact(*ent, point, normal, t, e2, nullptr, 0);
-}
-
 } // namespace
 
 int TCollision::AddImpact(TEntity& source, const TVector& point, const TVector& normal, float time,
@@ -218,7 +202,7 @@ int TCollision::UpdateCollisions() {
                     if (e2->collision_type != rule->des_type || e2->EntityHidden() != 0) continue;
                     switch (rule->method) {
                     case SPHERECOLLISION:
-                        SphereRule(ent, e2);
+                        SphereToEllipsoid(ent, e2);
                         break;
                     case WORLDMESHCOLLISION:
                         if (QuickCheck(ent, e2) == 1) SphereToMesh2(ent, e2);
@@ -241,9 +225,7 @@ int TCollision::UpdateCollisions() {
 
 int TCollision::QuickCheck(const EntityRef& ent, const EntityRef& e2) {
     if (!ent || !e2) return 0;
-    if (ent->EntityX(1) == ent->old_x && ent->EntityY(1) == ent->old_y &&
-        ent->EntityZ(1) == ent->old_z)
-        return 0;
+    if (!Moved(*ent)) return 0;
     // The target's bounding sphere comes from its bounds: bring them up to date first, so a
     // mesh edited (or never drawn) since they were last computed is not missed.
     if (auto* mesh = dynamic_cast<TMesh*>(e2.get())) mesh->GetBounds();
@@ -306,7 +288,7 @@ int TCollision::SphereToMesh2(const EntityRef& ent, const EntityRef& e2) {
     const TVector vel = DivideAxes(GlobalPosition(*ent).Subtract(old), radii);
     if (!AcceptMove(packet, pos, vel)) return 0;
 
-    const TVector p = MultiplyAxes(SlideSphereAgainstMesh(pos, vel, packet, 1), radii);
+    const TVector p = MultiplyAxes(SlideSphere(pos, vel, packet, 1), radii);
     // A move that met nothing keeps the entity exactly where it was put; carrying it through
     // ellipsoid space and back would only add rounding.
     if (packet.contacts == 0 || !Finite(p)) return 0;
@@ -337,12 +319,54 @@ int TCollision::SphereToMesh4(const EntityRef& ent, const EntityRef& e2) {
     const TVector vel = DivideAxes(TFormed(), radii);
     if (!AcceptMove(packet, pos, vel)) return 0;
 
-    const TVector p = MultiplyAxes(SlideSphereAgainstMesh(pos, vel, packet, 1), radii);
+    const TVector p = MultiplyAxes(SlideSphere(pos, vel, packet, 1), radii);
     if (packet.contacts == 0 || !Finite(p)) return 0;
     TEntity::TFormPoint(p.x, p.y, p.z, e2, nullptr);
     const TVector world = TFormed();
     if (!Finite(world)) return 0;
     ent->PositionEntity(world.x, world.y, world.z, 1);
+    return 0;
+}
+
+int TCollision::SphereToEllipsoid(const EntityRef& ent, const EntityRef& e2) {
+    if (!ent || !e2 || !Moved(*ent)) return 0;
+    const TVector radii = SourceRadii(*ent);
+    if (!UsableRadii(radii)) return 0;
+    // The target's ellipsoid in world units; a zero radius or scale leaves a point or a disc.
+    const TVector reach = MultiplyAxes(SourceRadii(*e2), GlobalScale(*e2));
+    const TVector target_radii{std::fabs(reach.x), std::fabs(reach.y), std::fabs(reach.z)};
+    if (!Finite(target_radii)) return 0;
+
+    // The sweep in the target's frame: from the source's old position moved on by the target's
+    // own motion since the last pass (its old position to where it stands now), to the source's
+    // current position. Against a target that stood still this is the source's own move.
+    const TVector centre = GlobalPosition(*e2);
+    const TVector target_motion = centre.Subtract(OldPosition(*e2));
+    const TVector start = OldPosition(*ent).Add(target_motion);
+    const TVector end = GlobalPosition(*ent);
+    // Broad phase: the target's centre within the sweep's box padded by the summed radii.
+    const AABB box = PaddedBox(start, end, radii.Add(target_radii));
+    const float c[3] = {centre.x, centre.y, centre.z};
+    for (int k = 0; k < 3; ++k) {
+        if (!(c[k] >= box.min[k] && c[k] <= box.max[k])) return 0;
+    }
+
+    TCollisionPacket packet;
+    packet.method = SPHERECOLLISION;
+    packet.source = ent;
+    packet.target = e2;
+    packet.radii = radii;
+    packet.target_centre = DivideAxes(centre, radii);
+    packet.target_radii = DivideAxes(radii.Add(target_radii), radii);
+    packet.target_motion = target_motion;
+
+    const TVector pos = DivideAxes(start, radii);
+    const TVector vel = DivideAxes(end.Subtract(start), radii);
+    if (!AcceptMove(packet, pos, vel)) return 0;
+
+    const TVector p = MultiplyAxes(SlideSphere(pos, vel, packet, 1), radii);
+    if (packet.contacts == 0 || !Finite(p)) return 0;
+    ent->PositionEntity(p.x, p.y, p.z, 1);
     return 0;
 }
 

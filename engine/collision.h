@@ -1,16 +1,26 @@
 // Collision rules, the collision pass and the ellipsoid collide-and-slide.
 //
 // A rule (TCollision) says that entities of collision type src_type collide with entities of
-// type des_type by a method: 1 sphere to sphere, 2 the source's ellipsoid against the target's
-// triangles carried into world space, 4 the ellipsoid against the target's triangles in the
-// target's own space. UpdateCollisions runs the whole pass once per world update: every moving
-// entity of a rule's source type sweeps its ellipsoid from where it stood at the previous pass
-// to where it stands now, slides along the triangles it meets, ends where the slide ends and
-// keeps what it hit as impacts (TCollisionImpact) until its turn in the next pass.
+// type des_type by a method: 1 the source's ellipsoid against the target's ellipsoid, 2 the
+// source's ellipsoid against the target's triangles carried into world space, 4 the ellipsoid
+// against the target's triangles in the target's own space. UpdateCollisions runs the whole pass
+// once per world update: every moving entity of a rule's source type sweeps its ellipsoid from
+// where it stood at the previous pass to where it stands now, slides along what it meets, ends
+// where the slide ends and keeps what it hit as impacts (TCollisionImpact) until its turn in the
+// next pass. Only the source moves. The rule's response is stored and not read: every collision
+// slides.
 //
 // Ellipsoid space: coordinates divided per axis by the moving ellipsoid's radii, so that the
-// ellipsoid is the unit sphere there. Method 2 uses world axes and the source's radii; method 4
-// the target's axes and the source's radii divided by the target's global scale.
+// ellipsoid is the unit sphere there. Methods 1 and 2 use world axes and the source's radii;
+// method 4 the target's axes and the source's radii divided by the target's global scale.
+//
+// Method 1 takes the target as an ellipsoid along the world axes, its radii scaled by the
+// absolute value of its global scale (as the mesh methods scale its triangles). The two
+// ellipsoids are taken to touch where the source's centre reaches the ellipsoid whose radii are
+// the sums of theirs: exact for spheres and along the axes; between the axes ellipsoids of
+// unlike shape may overlap a little. The unit sphere of ellipsoid space slides against that
+// ellipsoid. The sweep runs relative to the target, which may have moved since the last pass
+// too, and ends placed against where the target stands now.
 //
 // Everything here runs on the main thread; the slide keeps one recursion counter for the whole
 // program, so it is not re-entrant.
@@ -34,10 +44,12 @@ using CollisionRef = std::shared_ptr<TCollision>;
 class TCollisionImpact {
   public:
     float x = 0.0f, y = 0.0f, z = 0.0f;
-    // Unit face normal of the triangle hit, in world space (also for corner and edge hits).
+    // Unit face normal of the triangle hit, in world space (also for corner and edge hits); for
+    // method 1 the normal of the summed ellipsoid where the centre met it (for spheres, the
+    // direction from the target's centre to the source's).
     float nx = 0.0f, ny = 0.0f, nz = 0.0f;
-    // The mesh methods record no time (0); a sphere-to-sphere hit records the fraction of the
-    // move at which the spheres met.
+    // The mesh methods record no time (0); a method 1 hit records the fraction of the move at
+    // which the ellipsoids met.
     float time = 0.0f;
     // The entity hit. Held weakly: two entities that hit each other would otherwise keep each
     // other alive through their impacts once freed.
@@ -48,9 +60,10 @@ class TCollisionImpact {
 };
 using CollisionImpactRef = std::shared_ptr<TCollisionImpact>;
 
-// One move of a source ellipsoid against one target mesh, carried through the narrow phase.
+// One move of a source ellipsoid against one target, carried through the narrow phase.
 struct TCollisionPacket {
-    // WORLDMESHCOLLISION or LOCALMESHCOLLISION: which triangle source and which ellipsoid space.
+    // SPHERECOLLISION, WORLDMESHCOLLISION or LOCALMESHCOLLISION: what the target offers (its
+    // ellipsoid or its triangles) and which ellipsoid space.
     int method = 0;
     EntityRef source;
     EntityRef target;
@@ -71,14 +84,23 @@ struct TCollisionPacket {
     float nearest_distance = 0.0f;
     // The nearest contact point of the current pass, ellipsoid space.
     TVector intersection_point;
-    // Unit normal of the plane of the triangle that gave the nearest contact.
+    // Unit normal of the plane of the triangle that gave the nearest contact; for method 1 the
+    // normal of the target's ellipsoid at the point the centre meets (or, starting inside it,
+    // the direction it is pushed out along).
     TVector contact_normal;
     // Distance the slide keeps from a contact, ellipsoid units: veryCloseDistance, or more
     // where float resolution at the move's coordinates is coarser (see StandOff).
     float stand_off = 0.005f;
     // The per-axis divisors that take the target's triangle corners into ellipsoid space
-    // (method 2: the source's radii; method 4: those radii over the target's global scale).
+    // (methods 1 and 2: the source's radii; method 4: those radii over the target's global
+    // scale).
     TVector radii;
+    // Method 1: the target's centre where it stands now and the ellipsoid the source's centre
+    // meets (the summed radii), both in ellipsoid space, and the target's world motion since the
+    // last pass (the sweep runs in the target's frame).
+    TVector target_centre;
+    TVector target_radii;
+    TVector target_motion;
     // Passes of this move that found a contact.
     int contacts = 0;
 };
@@ -90,7 +112,7 @@ class TCollision {
     int des_type = 0;
     // A collision method (engine/flags.h); any other value tests nothing.
     int method = 0;
-    // Stored unchanged; every mesh collision slides.
+    // Stored unchanged; the pass does not read it: every collision slides.
     int response = 0;
 
     // The rules in the order they were added; exists from static start-up, never replaced.
@@ -124,6 +146,12 @@ class TCollision {
     // refused: ent goes back to where the move started and the debug log says why. Return 0.
     static int SphereToMesh2(const EntityRef& ent, const EntityRef& e2);
     static int SphereToMesh4(const EntityRef& ent, const EntityRef& e2);
+    // One method 1 move of ent against e2's ellipsoid, run when ent
+    // moved since the last pass and its sweep relative to e2 comes within reach of it; ent
+    // ends where the slide ends. Sources take part as for SphereToMesh2; a target whose radii
+    // or global scale are not finite takes none (a zero radius makes it a point). Refusals as
+    // for SphereToMesh2. Returns 0.
+    static int SphereToEllipsoid(const EntityRef& ent, const EntityRef& e2);
     // ent's swept box in world space: old and current global position, padded by its radii.
     static AABB GetBB(const EntityRef& ent);
     // The swept box in the target's space for method 2 (one pad: the largest radius over the
@@ -138,14 +166,18 @@ class TCollision {
 
     // ---- Collide-and-slide (collision_slide.cpp) ----
 
-    // Moves the unit sphere at pos by vel (ellipsoid space) through the packet's target,
-    // sliding along what it meets, and returns where it ends. On the first pass of a move that
-    // hits something, one impact is recorded on the packet's source. A pass that starts
-    // touching or overlapping a triangle it moves into (from its front) does not move: the
-    // motion into the triangle is dropped and a push back out to the stand-off is added for the
-    // next pass, so the sphere is pushed out, or held where it is once the passes run out.
-    static TVector SlideSphereAgainstMesh(const TVector& pos, const TVector& vel,
-                                          TCollisionPacket& packet, int first);
+    // Moves the unit sphere at pos by vel (ellipsoid space) through the packet's target (its
+    // triangles, or for method 1 its ellipsoid), sliding along what it meets, and returns where
+    // it ends. On the first pass of a move that hits something, one impact is recorded on the
+    // packet's source. A pass that starts touching or overlapping what it moves into (a
+    // triangle from its front, the target's ellipsoid) does not move: the motion into it is
+    // dropped and a push back out to the stand-off is added for the next pass, so the sphere is
+    // pushed out, or held where it is once the passes run out.
+    static TVector SlideSphere(const TVector& pos, const TVector& vel, TCollisionPacket& packet,
+                               int first);
+    // One pass against the target's ellipsoid (method 1): the packet's nearest contact when
+    // the centre meets the summed ellipsoid, moving into it, within the pass. Returns 0.
+    static int EllipsoidCheckCollision(TCollisionPacket& packet);
     // One pass against every candidate triangle of the target (through its octree when it has
     // one). Return 0.
     static int MeshCheckCollision(TCollisionPacket& packet);

@@ -1,6 +1,7 @@
 // The ellipsoid collide-and-slide: a unit sphere (the source's ellipsoid scaled per axis) swept
-// against the target's triangles, stopping just short of the nearest contact and sliding the
-// rest of its motion along the plane it touches, for at most kMaxSlideDepth + 1 passes.
+// against the target's triangles or its ellipsoid, stopping just short of the nearest contact
+// and sliding the rest of its motion along the plane it touches, for at most kMaxSlideDepth + 1
+// passes.
 #include "engine/collision.h"
 
 #include "engine/entity.h"
@@ -71,10 +72,46 @@ void CheckPolygons(TCollisionPacket& packet, const PolygonList& polys) {
     }
 }
 
+// Per-axis product and quotient.
+TVector MultiplyAxes(const TVector& a, const TVector& b) {
+    return TVector{a.x * b.x, a.y * b.y, a.z * b.z};
+}
+
+TVector DivideAxes(const TVector& a, const TVector& b) {
+    return TVector{a.x / b.x, a.y / b.y, a.z / b.z};
+}
+
+// The impact of a method 1 contact: where the two ellipsoids touched when they met, the normal
+// of the summed ellipsoid there, both in world space, and the fraction of the move it took.
+void RecordEllipsoidImpact(const TCollisionPacket& packet) {
+    const float speed = packet.velocity.Length();
+    const float t = speed > 0.0f ? std::clamp(packet.nearest_distance / speed, 0.0f, 1.0f) : 0.0f;
+    const TVector& r = packet.radii;
+    const TVector& k = packet.target_radii;
+    // The source's centre where it met the summed ellipsoid, from the target's centre (world
+    // units); the target's centre itself at that moment of the move.
+    const TVector met =
+        packet.base_point.Add(packet.normalized_velocity.Multiply(packet.nearest_distance));
+    const TVector apart = MultiplyAxes(met.Subtract(packet.target_centre), r);
+    const TVector centre =
+        MultiplyAxes(packet.target_centre, r).Subtract(packet.target_motion.Multiply(1.0f - t));
+    // The surfaces touch where the target's share of the summed radius ends, per axis.
+    const TVector share{(k.x - 1.0f) / k.x, (k.y - 1.0f) / k.y, (k.z - 1.0f) / k.z};
+    const TVector point = centre.Add(MultiplyAxes(apart, share));
+    TVector n = DivideAxes(packet.contact_normal, r);
+    n.Normalize();
+    TCollision::AddImpact(*packet.source, point, n, t, packet.target, nullptr, 0);
+}
+
 // Appends the packet's nearest contact to the source's impacts: the contact point back in world
-// space, the hit triangle's face normal in world space, the target, surface and triangle.
+// space, the hit triangle's face normal in world space, the target, surface and triangle (method
+// 1: see RecordEllipsoidImpact).
 void RecordImpact(const TCollisionPacket& packet) {
     if (!packet.source) return;
+    if (packet.method == SPHERECOLLISION) {
+        RecordEllipsoidImpact(packet);
+        return;
+    }
     const TVector& r = packet.radii;
     const TVector& ip = packet.intersection_point;
     TVector p{ip.x * r.x, ip.y * r.y, ip.z * r.z};
@@ -164,8 +201,8 @@ AABB PassBox(const TCollisionPacket& packet) {
 
 } // namespace
 
-TVector TCollision::SlideSphereAgainstMesh(const TVector& pos, const TVector& vel,
-                                           TCollisionPacket& packet, int first) {
+TVector TCollision::SlideSphere(const TVector& pos, const TVector& vel, TCollisionPacket& packet,
+                                int first) {
     if (first == 1) slide_depth = 0;
     if (slide_depth > kMaxSlideDepth) return pos;
 
@@ -174,9 +211,13 @@ TVector TCollision::SlideSphereAgainstMesh(const TVector& pos, const TVector& ve
     packet.normalized_velocity.Normalize();
     packet.base_point = pos;
     packet.found = 0;
-    const auto* mesh = dynamic_cast<const TMesh*>(packet.target.get());
-    if (mesh && mesh->octree) packet.box = PassBox(packet);
-    MeshCheckCollision(packet);
+    if (packet.method == SPHERECOLLISION) {
+        EllipsoidCheckCollision(packet);
+    } else {
+        const auto* mesh = dynamic_cast<const TMesh*>(packet.target.get());
+        if (mesh && mesh->octree) packet.box = PassBox(packet);
+        MeshCheckCollision(packet);
+    }
 
     const TVector destination = pos.Add(vel);
     if (packet.found == 0) return destination;
@@ -184,24 +225,28 @@ TVector TCollision::SlideSphereAgainstMesh(const TVector& pos, const TVector& ve
     const float stand_off = packet.stand_off;
 
     if (packet.nearest_distance == 0.0f) {
-        // Starting in contact with a triangle the motion runs into: this pass does not move.
-        // The next one drops the motion into the contact and pushes the centre back out to the
-        // stand-off, along the line from the contact (or the triangle's normal when the centre
-        // lies on the contact). The triangle faces away from that motion, so the next pass
-        // meets only what lies along the way out.
-        TVector n = pos.Subtract(packet.intersection_point);
-        const float depth = n.Length();
-        if (depth > 0.0f) {
-            n = n.Divide(depth);
-        } else {
+        // Starting in contact with what the motion runs into: this pass does not move. The next
+        // one drops the motion into the contact and pushes the centre back out to the
+        // stand-off, along n: from a triangle's contact point to the centre (the triangle's
+        // normal when the centre lies on it), or the target ellipsoid's normal; gap is how far
+        // the centre stands in front of the contact along n. What was met faces away from that
+        // motion, so the next pass meets only what lies along the way out.
+        TVector n;
+        float gap = 0.0f;
+        if (packet.method == SPHERECOLLISION) {
             n = packet.contact_normal;
+            gap = pos.Subtract(packet.intersection_point).Dot(n);
+        } else {
+            n = pos.Subtract(packet.intersection_point);
+            gap = n.Length();
+            n = gap > 0.0f ? n.Divide(gap) : packet.contact_normal;
         }
         if (slide_depth == 0) RecordImpact(packet);
         const float into = std::min(vel.Dot(n), 0.0f);
-        const float push = std::max(1.0f + stand_off - depth, stand_off);
+        const float push = std::max(1.0f + stand_off - gap, stand_off);
         const TVector next = vel.Subtract(n.Multiply(into)).Add(n.Multiply(push));
         ++slide_depth;
-        return SlideSphereAgainstMesh(pos, next, packet, 0);
+        return SlideSphere(pos, next, packet, 0);
     }
 
     // The centre at the contact, and the normal of the sliding plane through the contact.
@@ -233,7 +278,59 @@ TVector TCollision::SlideSphereAgainstMesh(const TVector& pos, const TVector& ve
     if (!(new_velocity.Length() > stand_off)) return new_base;
 
     ++slide_depth;
-    return SlideSphereAgainstMesh(new_base, new_velocity, packet, 0);
+    return SlideSphere(new_base, new_velocity, packet, 0);
+}
+
+int TCollision::EllipsoidCheckCollision(TCollisionPacket& packet) {
+    const TVector& k = packet.target_radii;
+    if (!(k.x > 0.0f && k.y > 0.0f && k.z > 0.0f)) return 0;
+    const TVector& base = packet.base_point;
+    const TVector& vel = packet.velocity;
+    // In the space where the summed ellipsoid is the unit sphere: the centre u moving by w.
+    const TVector rel = base.Subtract(packet.target_centre);
+    const TVector u = DivideAxes(rel, k);
+    const TVector w = DivideAxes(vel, k);
+    const float c = u.SquaredLength() - 1.0f;
+    if (!std::isfinite(c)) return 0;
+
+    if (c <= 0.0f) {
+        // Starting on or inside: met at once when moving into it, that is toward the target's
+        // centre; from the centre itself every motion leads out. The centre is pushed out
+        // through the surface point on the ray from the target's centre through it, to the
+        // tangent plane there.
+        const float scale = u.Length();
+        if (!(scale > 0.0f)) return 0;
+        const TVector surface = rel.Divide(scale);
+        TVector n = DivideAxes(DivideAxes(surface, k), k);
+        n.Normalize();
+        if (!(vel.Dot(n) < 0.0f)) return 0;
+        // How far the centre lies behind that tangent plane.
+        const float depth = surface.Subtract(rel).Dot(n);
+        packet.nearest_distance = 0.0f;
+        packet.contact_normal = n;
+        packet.intersection_point = base.Subtract(n.Multiply(1.0f - depth));
+        packet.found = 1;
+        return 0;
+    }
+
+    // |u + w t| = 1 on the way in: a t^2 + b t + c = 0 with b < 0, the smaller root, written
+    // in the form that keeps its precision.
+    const float a = w.SquaredLength();
+    const float b = 2.0f * u.Dot(w);
+    if (!(a > 0.0f) || !(b < 0.0f)) return 0;
+    const float disc = b * b - 4.0f * a * c;
+    if (!(disc >= 0.0f)) return 0;
+    const float t = 2.0f * c / (-b + std::sqrt(disc));
+    if (!(t >= 0.0f && t <= 1.0f)) return 0;
+    const TVector met = base.Add(vel.Multiply(t));
+    TVector n = DivideAxes(DivideAxes(met.Subtract(packet.target_centre), k), k);
+    n.Normalize();
+    if (!(n.SquaredLength() > 0.0f)) return 0;
+    packet.nearest_distance = t * vel.Length();
+    packet.contact_normal = n;
+    packet.intersection_point = met.Subtract(n);
+    packet.found = 1;
+    return 0;
 }
 
 int TCollision::MeshCheckCollision(TCollisionPacket& packet) {

@@ -50,15 +50,17 @@ inline constexpr int SPHEREPICK = 1;  // the entity's pick radius
 inline constexpr int POLYGONPICK = 2; // a mesh's triangles
 inline constexpr int BOXPICK = 3;     // the entity's pick box
 
-// Collision methods (TCollision::method, Collisions); other values do nothing. Sphere to sphere
-// takes each entity's radius_x and, when the two spheres overlap or meet during the move, records
-// an impact on the rule's source entity; it moves neither entity.
-inline constexpr int SPHERECOLLISION = 1;    // sphere to sphere: impact recorded, nothing moved
+// Collision methods (TCollision::method, Collisions); other values do nothing. Every method
+// moves the rule's source entity only, its ellipsoid (EntityRadius) swept from where it stood at
+// the last pass and slid along what it meets, and records the impacts on it. Sphere to sphere
+// slides that ellipsoid along the target's ellipsoid: its radii times its global scale, along
+// the world axes.
+inline constexpr int SPHERECOLLISION = 1;    // ellipsoid slid along the target's ellipsoid
 inline constexpr int WORLDMESHCOLLISION = 2; // ellipsoid against the target's world triangles
 inline constexpr int LOCALMESHCOLLISION = 4; // ellipsoid against the target's own-space triangles
 
 // Collision response (TCollision::response, Collisions): stored with the rule; the pass does not
-// read it: every mesh collision slides, and a sphere-to-sphere one moves neither entity.
+// read it: every collision slides, whatever the response.
 inline constexpr int SLIDERESPONSE = 2;
 
 // Sprite view modes (TSprite::view_mode, SpriteViewMode): how the quad faces the camera. Other

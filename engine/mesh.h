@@ -191,8 +191,10 @@ class TMesh : public TEntity {
     static MeshRef LoadMesh(const std::string& file, const EntityRef& parent);
     // Appends the geometry of this mesh and of every mesh among its descendants, each carried
     // by its global matrix, to mesh (null: a new mesh made by New(), which the caller places),
-    // depth-first, each entity before its children. Surfaces merge as AddMesh merges them.
-    // The hierarchy is not changed. Returns the destination.
+    // depth-first, each entity before its children. Surfaces merge as AddMesh merges them, but
+    // nothing is left out: a surface goes into the first partner that has room for all of its
+    // vertices, else into a new surface with a copy of its brush. The hierarchy is not changed.
+    // Returns the destination.
     virtual MeshRef CollapseAnimMesh(const MeshRef& mesh);
     // The same for the descendants of entity (of any kind) only; the walk goes through pivots,
     // bones and other entities without geometry. Returns mesh; a null mesh does nothing.

@@ -4,6 +4,7 @@
 #include "engine/math/matrix.h"
 #include "engine/mesh.h"
 #include "engine/surface.h"
+#include "engine/surface_copy.h"
 
 #include <array>
 #include <cmath>
@@ -11,31 +12,6 @@
 #include <utility>
 
 namespace {
-
-// Appends copies of src's vertices to dst in source order: position, colour, alpha, normal and
-// both texture-coordinate sets. src may be dst itself: the count is read once. Stops when dst
-// is full.
-void copyVertices(const TSurface& src, TSurface& dst) {
-    const int n = src.CountVertices();
-    for (int v = 0; v < n; ++v) {
-        const int i = dst.AddVertex(src.VertexX(v), src.VertexY(v), src.VertexZ(v), 0, 0, 0);
-        if (i < 0) return;
-        dst.VertexColor(i, src.VertexRed(v), src.VertexGreen(v), src.VertexBlue(v),
-                        src.VertexAlpha(v));
-        dst.VertexNormal(i, src.VertexNX(v), src.VertexNY(v), src.VertexNZ(v));
-        dst.VertexTexCoords(i, src.VertexU(v, 0), src.VertexV(v, 0), 0, 0);
-        dst.VertexTexCoords(i, src.VertexU(v, 1), src.VertexV(v, 1), 0, 1);
-    }
-}
-
-// Appends src's triangles to dst, every corner index raised by offset, corner order kept.
-void copyTriangles(const TSurface& src, TSurface& dst, int offset) {
-    const int n = src.CountTriangles();
-    for (int t = 0; t < n; ++t) {
-        dst.AddTriangle(src.TriangleVertex(t, 0) + offset, src.TriangleVertex(t, 1) + offset,
-                        src.TriangleVertex(t, 2) + offset);
-    }
-}
 
 // a / b with a zero b taken as its limit: an infinity of a's sign, or 0 when a is 0 too.
 float limitRatio(float a, float b) {
@@ -79,6 +55,31 @@ struct Axis {
 
 } // namespace
 
+// Appends copies of src's vertices to dst in source order: position, colour, alpha, normal and
+// both texture-coordinate sets. src may be dst itself: the count is read once. Stops when dst
+// is full.
+void CopySurfaceVertices(const TSurface& src, TSurface& dst) {
+    const int n = src.CountVertices();
+    for (int v = 0; v < n; ++v) {
+        const int i = dst.AddVertex(src.VertexX(v), src.VertexY(v), src.VertexZ(v), 0, 0, 0);
+        if (i < 0) return;
+        dst.VertexColor(i, src.VertexRed(v), src.VertexGreen(v), src.VertexBlue(v),
+                        src.VertexAlpha(v));
+        dst.VertexNormal(i, src.VertexNX(v), src.VertexNY(v), src.VertexNZ(v));
+        dst.VertexTexCoords(i, src.VertexU(v, 0), src.VertexV(v, 0), 0, 0);
+        dst.VertexTexCoords(i, src.VertexU(v, 1), src.VertexV(v, 1), 0, 1);
+    }
+}
+
+// Appends src's triangles to dst, every corner index raised by offset, corner order kept.
+void CopySurfaceTriangles(const TSurface& src, TSurface& dst, int offset) {
+    const int n = src.CountTriangles();
+    for (int t = 0; t < n; ++t) {
+        dst.AddTriangle(src.TriangleVertex(t, 0) + offset, src.TriangleVertex(t, 1) + offset,
+                        src.TriangleVertex(t, 2) + offset);
+    }
+}
+
 MeshRef TMesh::CopyMesh(const EntityRef& new_parent) {
     MeshRef copy = CreateMesh(new_parent);
     AddMesh(copy);
@@ -98,14 +99,14 @@ int TMesh::AddMesh(const MeshRef& dest) {
             const SurfaceRef target = dest->GetSurface(d);
             if (!target || TBrush::CompareBrushes(src->brush, target->brush) != 1) continue;
             const int offset = target->CountVertices();
-            copyVertices(*src, *target);
-            copyTriangles(*src, *target, offset);
+            CopySurfaceVertices(*src, *target);
+            CopySurfaceTriangles(*src, *target, offset);
             merged = true;
         }
         if (merged) continue;
         const SurfaceRef fresh = dest->CreateSurface(nullptr);
-        copyVertices(*src, *fresh);
-        copyTriangles(*src, *fresh, 0);
+        CopySurfaceVertices(*src, *fresh);
+        CopySurfaceTriangles(*src, *fresh, 0);
         if (src->brush) fresh->brush = src->brush->Copy();
     }
     return 0;

@@ -18,6 +18,7 @@
 #include <climits>
 #include <cstdint>
 
+#include <filesystem>
 std::shared_ptr<TList<TextureRef>> TTexture::tex_list = CreateList<TextureRef>();
 
 namespace {
@@ -165,15 +166,22 @@ struct LoadStart {
     std::vector<PixmapRef> levels;
 };
 
-LoadStart startLoad(std::string file, int flags) {
+// A name as the process opens it: one not starting with "/" taken relative to folder (none:
+// the working directory).
+std::string inFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty() || (!name.empty() && name[0] == '/')) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+LoadStart startLoad(std::string file, int flags, const std::string& folder) {
     LoadStart result;
     // Taken out of the prefetch table whatever becomes of this load.
-    std::future<PreparedTexture> prefetched = TakePrefetchedTexture(file, flags);
+    std::future<PreparedTexture> prefetched = TakePrefetchedTexture(inFolder(folder, file), flags);
     const std::string asked = file;
     auto tex = std::make_shared<TTexture>();
-    if (!TTexture::FileFind(file)) return result;
+    if (!TTexture::FileFind(file, folder)) return result;
     tex->file = file;
-    tex->file_abs = TTexture::FileAbs(file);
+    tex->file_abs = TTexture::FileAbs(file, folder);
     tex->flags = flags;
     tex->FilterFlags();
     if (TextureRef existing = tex->TexInList()) {
@@ -187,7 +195,7 @@ LoadStart startLoad(std::string file, int flags) {
         pixmap = std::move(prepared.pixmap);
         result.levels = std::move(prepared.levels);
     } else {
-        pixmap = DecodeTextureFile(file);
+        pixmap = DecodeTextureFile(inFolder(folder, file));
     }
     if (!pixmap) {
         Warning("ERROR: Cannot load texture: " + file);
@@ -247,14 +255,15 @@ TextureRef TTexture::CreateTexture(int width, int height, int flags, int frames)
     return tex;
 }
 
-TextureRef TTexture::LoadTexture(const std::string& file, int flags) {
-    return LoadAnimTexture(file, flags, 0, 0, 0, 1);
+TextureRef TTexture::LoadTexture(const std::string& file, int flags, const std::string& folder) {
+    return LoadAnimTexture(file, flags, 0, 0, 0, 1, folder);
 }
 
 TextureRef TTexture::LoadAnimTexture(const std::string& file, int flags, int frame_width,
-                                     int frame_height, int first_frame, int frame_count) {
-    if (flags & CUBEMAPTEXTURE) return LoadCubeMapTexture(file, flags);
-    LoadStart start = startLoad(file, flags);
+                                     int frame_height, int first_frame, int frame_count,
+                                     const std::string& folder) {
+    if (flags & CUBEMAPTEXTURE) return LoadCubeMapTexture(file, flags, folder);
+    LoadStart start = startLoad(file, flags, folder);
     if (start.reused) return start.reused;
     TextureRef tex = start.texture;
     if (!tex) return nullptr;
@@ -317,8 +326,9 @@ TextureRef TTexture::CreateCubeMapTexture(int width, int height, int flags) {
     return tex;
 }
 
-TextureRef TTexture::LoadCubeMapTexture(const std::string& file, int flags) {
-    LoadStart start = startLoad(file, flags);
+TextureRef TTexture::LoadCubeMapTexture(const std::string& file, int flags,
+                                        const std::string& folder) {
+    LoadStart start = startLoad(file, flags, folder);
     if (start.reused) return start.reused;
     TextureRef tex = start.texture;
     if (!tex) return nullptr;
@@ -517,21 +527,24 @@ int TTexture::MipmapHeight(int level) const {
     return mipmapSide(height, level, no_mipmaps);
 }
 
-int TTexture::FileFind(std::string& file) {
-    if (FileType(file) != 0) return 1;
+int TTexture::FileFind(std::string& file, const std::string& folder) {
+    if (FileType(inFolder(folder, file)) != 0) return 1;
     for (const char* separator : {"\\", "/"}) {
         int at;
         while ((at = Instr(file, separator)) != 0) file = Right(file, int(file.size()) - at);
     }
-    if (FileType(file) != 0) return 1;
+    if (FileType(inFolder(folder, file)) != 0) return 1;
     Warning("ERROR: Cannot find texture: " + file);
     return 0;
 }
 
-std::string TTexture::FileAbs(const std::string& file) {
+std::string TTexture::FileAbs(const std::string& file, const std::string& folder) {
     std::string path = file;
     if (Instr(file, ":") == 0 && Left(file, 1) != "/") {
-        std::string dir = CurrentDir();
+        std::error_code ec;
+        std::string dir =
+            folder.empty() ? CurrentDir() : std::filesystem::canonical(folder, ec).string();
+        if (!folder.empty() && ec) dir = inFolder(CurrentDir(), folder);
         if (dir.empty() || dir.back() != '/') dir += '/';
         path = dir + file;
     }

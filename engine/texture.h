@@ -70,21 +70,24 @@ class TTexture {
     // A blank texture of `frames` frames of width x height (cleared to zero), or a cube map
     // when flags has 128. Null for a non-positive size or frame count.
     static TextureRef CreateTexture(int width, int height, int flags, int frames);
-    // LoadAnimTexture(file, flags, 0, 0, 0, 1).
-    static TextureRef LoadTexture(const std::string& file, int flags);
+    // LoadAnimTexture(file, flags, 0, 0, 0, 1, folder).
+    static TextureRef LoadTexture(const std::string& file, int flags,
+                                  const std::string& folder = {});
     // A texture whose frames are cut from one image, row by row, frame_width x frame_height
     // each (0, 0: the whole image), frame_count of them from first_frame on. Flag 128 loads a
     // cube map instead. Null when the file cannot be found or decoded, or when the frames do
-    // not lie inside the image.
+    // not lie inside the image. The file is looked up as FileFind(file, folder) looks it up.
     static TextureRef LoadAnimTexture(const std::string& file, int flags, int frame_width,
-                                      int frame_height, int first_frame, int frame_count);
+                                      int frame_height, int first_frame, int frame_count,
+                                      const std::string& folder = {});
     // A blank cube map with faces of width x height. No texture filter applies. Null for a
     // non-positive size, or faces that are not square once stretched to powers of two.
     static TextureRef CreateCubeMapTexture(int width, int height, int flags);
     // A cube map from an image holding its six faces side by side (upload order: -X, +Z, +X,
     // -Z, +Y, -Y). Null when the file cannot be found or decoded, is narrower than 6 pixels or
-    // its faces are not square once stretched to powers of two.
-    static TextureRef LoadCubeMapTexture(const std::string& file, int flags);
+    // its faces are not square once stretched to powers of two. Looked up as LoadAnimTexture.
+    static TextureRef LoadCubeMapTexture(const std::string& file, int flags,
+                                         const std::string& folder = {});
 
     int TextureBlend(int blend);
     int TextureCoords(int coords);
@@ -126,13 +129,18 @@ class TTexture {
     int MipmapWidth(int level) const;
     int MipmapHeight(int level) const;
 
-    // Finds a texture file: as named, else by its bare name (after the last "\" and "/") in the
-    // working directory. On success returns 1 and leaves the name found in `file`; otherwise
-    // logs "ERROR: Cannot find texture: " + bare name and returns 0 (`file` holds the bare name).
-    static int FileFind(std::string& file);
+    // Finds a texture file: as named, else by its bare name (after the last "\" and "/"). A name
+    // not starting with "/" is taken relative to folder, or to the working directory when folder
+    // is empty (a model's textures are looked up beside the model without changing the working
+    // directory). On success returns 1 and leaves the name found in `file` (still relative to
+    // folder); otherwise logs "ERROR: Cannot find texture: " + bare name and returns 0 (`file`
+    // holds the bare name).
+    static int FileFind(std::string& file, const std::string& folder = {});
     // The absolute form of a name: names with a colon, or starting with "/", as they are,
-    // others after the working directory; every "\" becomes "/".
-    static std::string FileAbs(const std::string& file);
+    // others after the working directory, or after folder's absolute form (symbolic links
+    // resolved, as the working directory names them) when folder is not empty; every "\"
+    // becomes "/".
+    static std::string FileAbs(const std::string& file, const std::string& folder = {});
     // The first texture of tex_list loaded from the same absolute file with the same flags.
     TextureRef TexInList() const;
     // ORs the flags of every filter whose text the texture's file name contains. Returns 0.

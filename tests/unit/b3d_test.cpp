@@ -8,6 +8,7 @@
 #include "engine/commands.h"
 #include "engine/mesh.h"
 #include "engine/surface.h"
+#include "engine/texture.h"
 #include "platform/stream.h"
 #include "platform/testing.h"
 #include "tests/unit/b3d_writer.h"
@@ -18,18 +19,31 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 #include <vector>
+
+// Every change of the working directory in this test program passes through here and is
+// counted; the system call does the work.
+std::atomic<int> chdir_calls{0};
+extern "C" int chdir(const char* path) noexcept {
+    ++chdir_calls;
+    return int(::syscall(SYS_chdir, path));
+}
 
 namespace {
 
@@ -290,6 +304,77 @@ TEST_F(B3DTest, TexturesAreLookedUpBesideTheModel) {
     EXPECT_TRUE(LoadAnimMesh("quad.b3d", nullptr));
     log = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(reported("ERROR: Cannot find texture: quad.png"));
+}
+
+TEST_F(B3DTest, ALoadNeverChangesTheWorkingDirectory) {
+    // Texture names as exporters write them: bare, in a folder below the model's, a path of
+    // another machine (found by its bare name), and one that is nowhere. Each is looked up from
+    // the model's folder while the working directory stays where it is, at every moment.
+    std::filesystem::create_directories(tmp_.dir() / "models" / "tex");
+    std::filesystem::create_directories(tmp_.dir() / "work");
+    for (const char* f : {"models/quad.png", "models/tex/sub.png", "models/bare.png"}) {
+        tmp_.write(f, {1, 2, 3});
+    }
+    tmp_.write("work/gone.png", {1, 2, 3}); // in the working directory, not beside the model
+    B3DWriter w;
+    w.Header().Texs({{"quad.png"}, {"tex/sub.png"}, {"D:\\art\\bare.png"}, {"gone.png"}});
+    w.Node("m");
+    triangleMesh(w);
+    tmp_.write("models/m.b3d", w.Finish());
+    InDir in(tmp_.path("work"));
+    testseam::ForgetWarnings();
+    const int before = chdir_calls;
+    ::testing::internal::CaptureStderr();
+    MeshRef m = LoadAnimMesh("../models/m.b3d", nullptr);
+    log = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(chdir_calls, before) << "the load changed the working directory";
+    ASSERT_TRUE(m) << log;
+    for (const char* found : {"quad.png", "tex/sub.png", "bare.png"}) {
+        EXPECT_TRUE(reported(std::string("No display for texture: ") + found)) << log;
+    }
+    EXPECT_TRUE(reported("ERROR: Cannot find texture: gone.png")) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+}
+
+TEST_F(B3DTest, TextureNamesResolveAgainstAFolderAsIfItWereTheWorkingDirectory) {
+    std::filesystem::create_directories(tmp_.dir() / "models" / "tex");
+    std::filesystem::create_directories(tmp_.dir() / "work");
+    tmp_.write("models/quad.png", {1});
+    tmp_.write("models/tex/sub.png", {1});
+    tmp_.write("work/only_here.png", {1});
+    std::filesystem::create_directory_symlink(tmp_.dir() / "models", tmp_.dir() / "link");
+    InDir in(tmp_.path("work"));
+    const std::string models = std::filesystem::canonical(tmp_.dir() / "models").string();
+    const struct {
+        std::string name, folder, found;
+    } found[] = {
+        {"quad.png", "../models", "quad.png"},
+        {"tex/sub.png", "../models", "tex/sub.png"},
+        {"tex\\quad.png", "../models", "quad.png"},
+        {"C:\\x\\sub.png", "../models/tex", "sub.png"},
+        {"quad.png", "../link", "quad.png"},
+        {models + "/tex/sub.png", "elsewhere", models + "/tex/sub.png"}, // absolute: as named
+        {"quad.png", models, "quad.png"},
+        {"only_here.png", "", "only_here.png"}, // no folder: the working directory
+    };
+    for (const auto& c : found) {
+        std::string name = c.name;
+        EXPECT_EQ(TTexture::FileFind(name, c.folder), 1) << c.name << " in " << c.folder;
+        EXPECT_EQ(name, c.found) << c.name << " in " << c.folder;
+    }
+    testseam::ForgetWarnings();
+    ::testing::internal::CaptureStderr();
+    std::string missing = "only_here.png";
+    EXPECT_EQ(TTexture::FileFind(missing, "../models"), 0) << "not looked for in the working one";
+    log = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log, "ERROR: Cannot find texture: only_here.png\n");
+
+    // The absolute name is the folder's own, links resolved, as the working directory would
+    // name it once entered.
+    EXPECT_EQ(TTexture::FileAbs("tex/sub.png", "../link"), models + "/tex/sub.png");
+    EXPECT_EQ(TTexture::FileAbs("quad.png", "../models"), models + "/quad.png");
+    EXPECT_EQ(TTexture::FileAbs("/abs/x.png", "../models"), "/abs/x.png");
+    EXPECT_EQ(TTexture::FileAbs("x.png", ""), CurrentDir() + "/x.png");
 }
 
 TEST_F(B3DTest, TrianglesChunksShareASurfaceOnlyInOneRunWithOneBrush) {
@@ -592,6 +677,62 @@ TEST_F(B3DTest, LoadMeshCollapsesTheHierarchyIntoOneMeshAndFreesIt) {
     EXPECT_FLOAT_EQ(s->VertexY(3), 3.0f);  // grandchild one higher
     EXPECT_FLOAT_EQ(s->VertexZ(6), 8.0f);  // sibling at root + (0, 0, 5)
     EXPECT_EQ(s->TriangleVertex(2, 0), 6); // indices shifted by the earlier vertices
+}
+
+TEST_F(B3DTest, LoadMeshKeepsEveryTriangleWhereSurfacesOfOneBrushOverflow) {
+    // A 60,000-vertex mesh with a 10,000-vertex child, and a grandchild of 5,000, all in one
+    // brush: together they pass what one surface can hold. Every triangle is kept, with its own
+    // corners, in surfaces of that brush that stay within the limit.
+    const auto part = [](B3DWriter& w, int verts, float y) {
+        std::vector<std::vector<float>> vs;
+        std::vector<std::vector<int>> tris;
+        for (int i = 0; i < verts; ++i) vs.push_back({float(i), y, 0});
+        for (int i = 0; i + 2 < verts; i += 3) tris.push_back({i, i + 1, i + 2});
+        w.Mesh(-1).Vrts(0, 0, 0, vs).Tris(0, tris).End();
+    };
+    B3DWriter w;
+    w.Header().Brus(0, {B3DBrush{}}).Node("body");
+    part(w, 60000, 0);
+    w.Node("arm");
+    part(w, 10000, 1);
+    w.Node("hand");
+    part(w, 5000, 2);
+    const std::string file = write(w.Finish());
+    ::testing::internal::CaptureStderr();
+    MeshRef tree = LoadAnimMesh(file, nullptr);
+    MeshRef flat = LoadMesh(file, nullptr);
+    log = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(tree && flat) << log;
+
+    // Each triangle as the sorted (x, y) of its corners.
+    using Corners = std::vector<std::pair<float, float>>;
+    const auto triangles = [](const TMesh& m, std::multiset<Corners>& out) {
+        for (const SurfaceRef& s : *m.surf_list) {
+            EXPECT_LE(s->CountVertices(), TSurface::kMaxVertices);
+            ASSERT_TRUE(s->brush);
+            EXPECT_FLOAT_EQ(s->brush->red, 1.0f);
+            for (int t = 0; t < s->CountTriangles(); ++t) {
+                Corners c;
+                for (int k = 0; k < 3; ++k) {
+                    const int v = s->TriangleVertex(t, k);
+                    c.push_back({s->VertexX(v), s->VertexY(v)});
+                }
+                std::sort(c.begin(), c.end());
+                out.insert(c);
+            }
+        }
+    };
+    std::multiset<Corners> want, got;
+    std::function<void(const EntityRef&)> walk = [&](const EntityRef& e) {
+        if (auto* m = dynamic_cast<TMesh*>(e.get())) triangles(*m, want);
+        for (const EntityRef& c : e->child_list) walk(c);
+    };
+    walk(tree);
+    triangles(*flat, got);
+    EXPECT_EQ(want.size(), 20000u + 3333u + 1666u);
+    EXPECT_EQ(got.size(), want.size());
+    EXPECT_TRUE(got == want);
+    EXPECT_EQ(flat->CountSurfaces(), 2) << "the overflow continues in one more surface";
 }
 
 TEST_F(B3DTest, CollapseBakesGlobalMatricesThroughPivotsAndBones) {
@@ -1183,4 +1324,126 @@ TEST_F(B3DTest, ManyBonesAndAHugeFrameCountCostOnlyWhatTheFileHolds) {
     // Before its only key, each bone holds that key's pose.
     TAnimation::AnimateMesh(m, 50000.0f, 0, TModel::kMaxFrames);
     EXPECT_FLOAT_EQ(m->bones.First()->pose_x, 1.0f);
+}
+
+// ---- Hostile lengths and what a load owns ----
+
+TEST_F(B3DTest, ChunkLengthsOfAnyValueLoadSafely) {
+    // Every chunk's length field of each model set to the extremes of its range: only a node's
+    // length is used, and no value of any of them reaches arithmetic unchecked (the sanitizer
+    // builds catch an overflow). What loads is sound and goes entirely when freed.
+    B3DWriter keyed = animatedTriangle(5);
+    keyed.Node("b").Bone({{0, 1.0f}}).Keys(1 | 2 | 4, {B3DKey{}}).Keys(1, {posKeyAt(3, 1, 2, 3)});
+    const std::vector<Bytes> models = {quadModel(), hierarchyModel(), boneModel(), keyed.Finish()};
+    ::testing::internal::CaptureStderr();
+    for (std::size_t mi = 0; mi < models.size(); ++mi) {
+        const Bytes& model = models[mi];
+        for (std::size_t at = 0; at + 8 <= model.size(); ++at) {
+            const std::string tag(model.begin() + std::ptrdiff_t(at),
+                                  model.begin() + std::ptrdiff_t(at + 4));
+            if (TModel::NewTag(tag) != 1) continue;
+            for (const std::int32_t v :
+                 {INT_MIN, INT_MIN + 3, -4, -1, 0, 3, INT_MAX - 3, INT_MAX}) {
+                Bytes bad = model;
+                std::memcpy(&bad[at + 4], &v, 4);
+                const std::string what = "model " + std::to_string(mi) + " " + tag + " at " +
+                                         std::to_string(at) + " length " + std::to_string(v);
+                TEntity::entity_list = CreateList<EntityRef>();
+                const std::string file = write(bad);
+                if (MeshRef m = LoadAnimMesh(file, nullptr)) {
+                    expectSound(m);
+                    TAnimation::AnimateMesh(m, 2.5f, 0, m->anim_seqs_last[0]);
+                    m->FreeEntity();
+                }
+                EXPECT_EQ(CountList(TEntity::entity_list), 0) << what;
+            }
+        }
+    }
+    ::testing::internal::GetCapturedStderr();
+
+    // A bone in a file of 28 bytes whose key chunk claims the lowest length there is.
+    const Bytes tiny = {'B', 'B', '3', 'D', 0, 0, 0,   0,   1,   0,   0, 0, 'B', 'O',
+                        'N', 'E', 0,   0,   0, 0, 'K', 'E', 'Y', 'S', 0, 0, 0,   0x80};
+    EXPECT_FALSE(load(tiny));
+    EXPECT_TRUE(reported("holds no mesh")) << log;
+}
+
+TEST_F(B3DTest, KeyTracksReserveOnlyWhatTheirChunksHold) {
+    // 50 bones of one key each whose chunks claim the longest length, followed by a large
+    // vertex list: room is made for the keys each chunk holds, not for what the bytes after it
+    // could hold.
+    B3DWriter w = animatedTriangle(10);
+    for (int i = 0; i < 50; ++i) {
+        w.Node("b" + std::to_string(i)).Bone({{0, 1.0f}});
+        // One key: frame, position, scale, rotation.
+        w.Begin("KEYS").Int(1 | 2 | 4).Int(i % 10);
+        for (float v : {1.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f}) w.Float(v);
+        w.EndWithLength(INT_MAX).End();
+    }
+    std::vector<std::vector<float>> many;
+    for (int i = 0; i < 20000; ++i) many.push_back({float(i), 0, 0});
+    w.Node("far").Mesh(-1).Vrts(0, 0, 0, many).Tris(-1, {{0, 1, 2}}).End().End();
+    MeshRef m = load(w.Finish());
+    ASSERT_TRUE(m) << log;
+    ASSERT_EQ(m->bones.Count(), 50);
+    for (const BoneRef& b : m->bones) {
+        ASSERT_EQ(b->keys->position.size(), 1u) << b->name;
+        EXPECT_EQ(b->keys->position.capacity() + b->keys->scale.capacity() +
+                      b->keys->rotation.capacity(),
+                  3u)
+            << b->name;
+    }
+}
+
+TEST_F(B3DTest, EverythingALoadMakesGoesWithTheModel) {
+    // Entities made where the file has no node for them to hang from: each joins the model, so
+    // freeing the model leaves nothing behind, load after load.
+    const std::vector<std::pair<const char*, std::function<Bytes()>>> cases = {
+        {"a bone in the root node",
+         [] {
+             B3DWriter w;
+             w.Header().Node("root");
+             triangleMesh(w);
+             w.Bone({{0, 1.0f}}).Keys(1, {posKeyAt(0, 1, 0, 0)});
+             return w.Finish();
+         }},
+        {"a second mesh in the root node",
+         [] {
+             B3DWriter w;
+             w.Header().Node("root");
+             triangleMesh(w);
+             triangleMesh(w);
+             return w.Finish();
+         }},
+        {"children of a root node that makes nothing",
+         [] {
+             B3DWriter w;
+             w.Header().Node("root").Keys(1, {});
+             for (const char* name : {"a", "b", "c"}) {
+                 w.Node(name);
+                 triangleMesh(w);
+                 w.Bone({});
+                 w.End();
+             }
+             return w.Finish();
+         }},
+    };
+    for (const auto& [what, make] : cases) {
+        const Bytes bytes = make();
+        for (int round = 0; round < 100; ++round) {
+            MeshRef m = load(bytes);
+            ASSERT_TRUE(m) << what << "\n" << log;
+            if (round == 0) {
+                expectSound(m);
+                // Every listed entity is the model or lies below it.
+                for (const EntityRef& e : listed()) {
+                    EntityRef top = e;
+                    while (top->GetParent()) top = top->GetParent();
+                    EXPECT_TRUE(top == m) << what << ": " << e->name << " lies outside the model";
+                }
+            }
+            m->FreeEntity();
+            ASSERT_EQ(CountList(TEntity::entity_list), 0) << what << ", round " << round;
+        }
+    }
 }

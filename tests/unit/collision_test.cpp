@@ -130,11 +130,11 @@ TEST_F(CollisionTest, RuleMethodsAndTypesDecideWhatCollides) {
         bool stops;
         int impacts;
     };
-    // Method 1 takes the wall as a sphere (radius 0 at its origin, which the mover starts on):
-    // the meeting is recorded, nothing stops.
+    // Method 1 takes the wall as an ellipsoid: radius 0 at its origin, a point, which the
+    // mover starts on; every move from there leads away from it.
     const Case cases[] = {
         {1, 2, 2, 0, true, 1},  {1, 2, 4, 0, true, 1},  {1, 2, 2, 9, true, 1},
-        {1, 2, 3, 0, false, 0}, {1, 2, 0, 0, false, 0}, {1, 2, 1, 0, false, 1},
+        {1, 2, 3, 0, false, 0}, {1, 2, 0, 0, false, 0}, {1, 2, 1, 0, false, 0},
         {2, 1, 2, 0, false, 0}, {1, 3, 2, 0, false, 0}, {1, 2, -4, 0, false, 0},
     };
     for (const Case& c : cases) {
@@ -345,8 +345,7 @@ TEST_F(CollisionTest, GrazingContactNeverBacksOffBehindThePassStart) {
     packet.box = AABB{{-100, -100, -100}, {100, 100, 100}};
     // The last pass a move may make: what it backs off to is what the move returns.
     TCollision::slide_depth = TCollision::kMaxSlideDepth;
-    const TVector end =
-        TCollision::SlideSphereAgainstMesh(V(3.5f, -0.999995f, 0), V(6, 0, 0), packet, 0);
+    const TVector end = TCollision::SlideSphere(V(3.5f, -0.999995f, 0), V(6, 0, 0), packet, 0);
     ASSERT_EQ(packet.found, 1);
     EXPECT_GT(packet.nearest_distance, 1.4f);
     EXPECT_GE(end.x, 3.5f - 1e-4f);
@@ -884,22 +883,405 @@ TEST_F(CollisionTest, SphereToSphereTestsAgreeOnEveryCase) {
     EXPECT_EQ(TCollision::SphereToSphere1(nullptr, nullptr, 0), 0);
 }
 
-TEST_F(CollisionTest, SphereRuleRecordsTheMeetingWithoutMoving) {
+TEST_F(CollisionTest, SphereRuleStopsTheMoverAndRecordsTheMeeting) {
     PivotRef a = Mover(0, 0, 0, 1);
     PivotRef b = Mover(0, 0, 6, 2);
     b->EntityType(2, 0);
-    Collisions(1, 2, SPHERECOLLISION, 0);
+    Collisions(1, 2, SPHERECOLLISION, SLIDERESPONSE);
     MoveAndPass(a, 0, 0, 10);
-    EXPECT_NEAR(a->EntityZ(1), 10.0f, 1e-6f);
-    ASSERT_EQ(CountCollisions(a), 1);
     // Radii 1 and 2 meet when the centres are 3 apart: a at z = 3, t = 0.3, touching at z = 4.
+    // It stays there, the stand-off short of it; b does not move.
+    EXPECT_NEAR(a->EntityZ(1), 3.0f - kClose, 1e-5f);
+    ExpectNear(Pos(b), V(0, 0, 6), 0.0f);
+    ASSERT_EQ(CountCollisions(a), 1);
     EXPECT_NEAR(CollisionTime(a, 1), 0.3f, 1e-5f);
-    EXPECT_NEAR(CollisionZ(a, 1), 4.0f, 1e-5f);
-    EXPECT_NEAR(CollisionNZ(a, 1), -1.0f, 1e-6f);
+    ExpectNear(V(CollisionX(a, 1), CollisionY(a, 1), CollisionZ(a, 1)), V(0, 0, 4), 1e-5f);
+    ExpectNear(V(CollisionNX(a, 1), CollisionNY(a, 1), CollisionNZ(a, 1)), V(0, 0, -1), 1e-6f);
     EXPECT_EQ(CollisionEntity(a, 1), b);
     EXPECT_EQ(CollisionSurface(a, 1), nullptr);
+    EXPECT_EQ(CollisionTriangle(a, 1), 0);
     EXPECT_EQ(EntityCollided(b, 1), a);
     EXPECT_EQ(CountCollisions(b), 0);
+}
+
+// ---- Ellipsoid targets (method 1) ----
+
+// A target of collision type 2 with the given radii at (x, y, z), that position taken as where
+// it stood at the last pass.
+PivotRef EllipsoidTarget(const TVector& at, const TVector& radii) {
+    PivotRef t = Mover(at.x, at.y, at.z, radii.x, radii.y, radii.z);
+    t->EntityType(2, 0);
+    return t;
+}
+
+TVector Unit(TVector v) {
+    v.Normalize();
+    return v;
+}
+
+// The part of v along the plane of unit normal n.
+TVector Along(const TVector& v, const TVector& n) {
+    return v.Subtract(n.Multiply(v.Dot(n)));
+}
+
+// A centre p that lies short of touching distance from a surface of normal n, pushed out along
+// n to the stand-off.
+TVector PushedOut(const TVector& p, const TVector& n, float short_of_touching) {
+    return p.Add(n.Multiply(short_of_touching + kClose));
+}
+
+// How far p lies from the target's centre in units of the summed radii along each axis: 1 on
+// the ellipsoid the source's centre may not enter.
+float SummedDistance(const TVector& p, const TVector& centre, const TVector& summed) {
+    const TVector d = p.Subtract(centre);
+    return V(d.x / summed.x, d.y / summed.y, d.z / summed.z).Length();
+}
+
+TEST_F(CollisionTest, SphereRuleSlidesTheMoverAroundTheTargetsEllipsoid) {
+    struct Case {
+        const char* name;
+        TVector from, to, radii;
+        // Where the target stood at the last pass and stands now, its radii and scale.
+        TVector target_was, target_at, target_radii, target_scale;
+        // Where the mover ends (within tol), and the impact: normal, time, contact point.
+        TVector end;
+        float tol;
+        int impacts;
+        TVector normal;
+        float time;
+        TVector point;
+    };
+    const TVector one = V(1, 1, 1);
+    // Glancing: offset 1.2 from the axis of a target of summed radius 2, the centres meet 1.6
+    // apart along z (normal (0.6, 0, -0.8)); the 7.6 left of the move slides along the tangent
+    // plane: 7.6 x (0.48, 0, 0.36).
+    //
+    // Off the axes a tall mover (radii 1, 2, 1) falling from (1, 10, 0) meets the summed
+    // ellipsoid (radii 2, 3, 2) 1 to the side at height 3 sqrt(0.75). In the mover's ellipsoid
+    // space (y halved) it meets an ellipsoid of radii 2, 1.5, 2 at (1, y, 0), y = 1.5 sqrt(0.75),
+    // whose normal there runs along (1/4, y/2.25, 0); what is left of the fall to (1, -5, 0)
+    // slides along that tangent plane, the stand-off out from it (off_axis, doubled in y back in
+    // world units).
+    const float met_y = 1.5f * std::sqrt(0.75f);
+    const TVector met = V(1, met_y, 0);
+    const TVector met_n = Unit(V(0.25f, met_y / 2.25f, 0));
+    const TVector off_axis =
+        met.Add(met_n.Multiply(kClose)).Add(Along(V(1, -5, 0).Subtract(met), met_n));
+    const Case cases[] = {
+        {"head-on", V(0, 0, 0), V(0, 0, 10), one, V(0, 0, 6), V(0, 0, 6), one, one,
+         V(0, 0, 4 - kClose), 1e-5f, 1, V(0, 0, -1), 0.4f, V(0, 0, 5)},
+        {"glancing", V(1.2f, 0, 0), V(1.2f, 0, 12), one, V(0, 0, 6), V(0, 0, 6), one, one,
+         V(1.2f + 7.6f * 0.48f, 0, 4.4f + 7.6f * 0.36f), 0.01f, 1, V(0.6f, 0, -0.8f), 4.4f / 12,
+         V(0.6f, 0, 5.2f)},
+        {"scaled target", V(0, 0, 0), V(0, 0, 10), one, V(0, 0, 6), V(0, 0, 6), one, V(2, 2, 2),
+         V(0, 0, 3 - kClose), 1e-5f, 1, V(0, 0, -1), 0.3f, V(0, 0, 4)},
+        // Scaled by 3 along z, mirrored: summed radius 4 along the move, the target's share 3/4.
+        {"mirrored stretched target", V(0, 0, 0), V(0, 0, 10), one, V(0, 0, 6), V(0, 0, 6), one,
+         V(1, 1, -3), V(0, 0, 2 - kClose), 1e-5f, 1, V(0, 0, -1), 0.2f, V(0, 0, 3)},
+        // The target came 3 toward the mover as it went 2: the gap of 4 closed at t = 0.8 with
+        // the centres at 1.6 and 3.6; the mover ends against the target where it stands now.
+        {"moving target", V(0, 0, 0), V(0, 0, 2), one, V(0, 0, 6), V(0, 0, 3), one, one,
+         V(0, 0, 1 - kClose), 1e-5f, 1, V(0, 0, -1), 0.8f, V(0, 0, 2.6f)},
+        // Falling onto a unit sphere with a vertical radius of 2: held 3 above its centre, the
+        // stand-off counted in that radius; the target's share of the summed radius is 1/3.
+        {"tall mover", V(0, 10, 0), V(0, -10, 0), V(1, 2, 1), V(0, 0, 0), V(0, 0, 0), one, one,
+         V(0, 3 + 2 * kClose, 0), 1e-5f, 1, V(0, 1, 0), 0.35f, V(0, 1, 0)},
+        {"tall target", V(0, 10, 0), V(0, -10, 0), one, V(0, 0, 0), V(0, 0, 0), V(1, 3, 1), one,
+         V(0, 4 + kClose, 0), 1e-5f, 1, V(0, 1, 0), 0.3f, V(0, 3, 0)},
+        {"flat mover beside", V(-10, 0, 0), V(10, 0, 0), V(0.5f, 2, 2), V(0, 0, 0), V(0, 0, 0), one,
+         one, V(-1.5f - 0.5f * kClose, 0, 0), 1e-5f, 1, V(-1, 0, 0), 8.5f / 20, V(-1, 0, 0)},
+        // In world units the meeting normal runs along (1/4, 3 sqrt(0.75)/9, 0) and the
+        // ellipsoids touch on the unit sphere at (1/2, sqrt(0.75), 0).
+        {"tall mover off the axis", V(1, 10, 0), V(1, -10, 0), V(1, 2, 1), V(0, 0, 0), V(0, 0, 0),
+         one, one, V(off_axis.x, 2 * off_axis.y, off_axis.z), 1e-4f, 1,
+         Unit(V(0.25f, std::sqrt(0.75f) / 3, 0)), (10 - 3 * std::sqrt(0.75f)) / 20,
+         V(0.5f, std::sqrt(0.75f), 0)},
+        {"passing wide", V(3, 0, 0), V(3, 0, 12), one, V(0, 0, 6), V(0, 0, 6), one, one,
+         V(3, 0, 12), 0.0f, 0, V(0, 0, 0), 0, V(0, 0, 0)},
+        {"moving apart", V(0, 0, 3), V(0, 0, -5), one, V(0, 0, 6), V(0, 0, 6), one, one,
+         V(0, 0, -5), 0.0f, 0, V(0, 0, 0), 0, V(0, 0, 0)},
+    };
+    for (const Case& c : cases) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        Collisions(1, 2, SPHERECOLLISION, SLIDERESPONSE);
+        // The mover first in the list: its turn comes before the target's, whose move since
+        // the last pass is then still known.
+        PivotRef mover = Mover(c.from.x, c.from.y, c.from.z, c.radii.x, c.radii.y, c.radii.z);
+        PivotRef target = EllipsoidTarget(c.target_was, c.target_radii);
+        target->ScaleEntity(c.target_scale.x, c.target_scale.y, c.target_scale.z, 0);
+        target->PositionEntity(c.target_at.x, c.target_at.y, c.target_at.z, 0);
+        MoveAndPass(mover, c.to.x, c.to.y, c.to.z);
+
+        ExpectNear(Pos(mover), c.end, c.tol, c.name);
+        ExpectNear(Pos(target), c.target_at, 0.0f, std::string(c.name) + ": the target stays");
+        EXPECT_EQ(CountCollisions(target), 0) << c.name;
+        const TVector scaled = V(c.target_radii.x * std::fabs(c.target_scale.x),
+                                 c.target_radii.y * std::fabs(c.target_scale.y),
+                                 c.target_radii.z * std::fabs(c.target_scale.z));
+        EXPECT_GE(SummedDistance(Pos(mover), c.target_at, c.radii.Add(scaled)), 1.0f)
+            << c.name << ": the mover ends outside";
+        ASSERT_EQ(CountCollisions(mover), c.impacts) << c.name;
+        if (c.impacts == 0) continue;
+        EXPECT_EQ(CollisionEntity(mover, 1), target) << c.name;
+        EXPECT_EQ(CollisionSurface(mover, 1), nullptr) << c.name;
+        EXPECT_NEAR(CollisionTime(mover, 1), c.time, 1e-4f) << c.name;
+        ExpectNear(V(CollisionNX(mover, 1), CollisionNY(mover, 1), CollisionNZ(mover, 1)), c.normal,
+                   1e-4f, std::string(c.name) + " normal");
+        ExpectNear(V(CollisionX(mover, 1), CollisionY(mover, 1), CollisionZ(mover, 1)), c.point,
+                   1e-4f, std::string(c.name) + " point");
+    }
+}
+
+TEST_F(CollisionTest, SphereRuleTakesPointsAndDiscsRefusesWhatFloatCannotCarry) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        float mover_radius, to_z;
+        TVector target_radii, target_scale;
+        float end_z;
+        int impacts;
+    };
+    // The mover (radius as given) goes from z 0 to to_z; the target stands at z 6.
+    const Case cases[] = {
+        {"a point", 1, 10, V(0, 0, 0), V(1, 1, 1), 5 - kClose, 1},
+        {"a disc across the way", 1, 10, V(1, 1, 1), V(1, 1, 0), 5 - kClose, 1},
+        {"a disc along the way", 1, 10, V(1, 1, 1), V(0, 1, 1), 4 - kClose, 1},
+        {"a radius that is not a number", 1, 10, V(nan, 1, 1), V(1, 1, 1), 10, 0},
+        {"an infinite scale", 1, 10, V(1, 1, 1), V(inf, 1, 1), 10, 0},
+        {"a mover without radius", 0, 10, V(1, 1, 1), V(1, 1, 1), 10, 0},
+        // Refused: the mover stays where the move started.
+        {"a 1e9 move", 1, 1e9f, V(1, 1, 1), V(1, 1, 1), 0, 0},
+        {"a radius of 1e-8", 1e-8f, 10, V(1, 1, 1), V(1, 1, 1), 0, 0},
+    };
+    for (const Case& c : cases) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        Collisions(1, 2, SPHERECOLLISION, SLIDERESPONSE);
+        PivotRef target = EllipsoidTarget(V(0, 0, 6), V(1, 1, 1));
+        target->radius_x = c.target_radii.x;
+        target->radius_y = c.target_radii.y;
+        target->radius_z = c.target_radii.z;
+        target->ScaleEntity(c.target_scale.x, c.target_scale.y, c.target_scale.z, 0);
+        PivotRef ball = Mover(0, 0, 0, c.mover_radius);
+        MoveAndPass(ball, 0, 0, c.to_z);
+        EXPECT_NEAR(ball->EntityZ(1), c.end_z, 1e-5f) << c.what;
+        ExpectNear(V(ball->EntityX(1), ball->EntityY(1), 0), V(0, 0, 0), 0.0f, c.what);
+        EXPECT_EQ(CountCollisions(ball), c.impacts) << c.what;
+    }
+}
+
+TEST_F(CollisionTest, SphereRuleAgainstAMovingTargetEndsTheSameInEitherListOrder) {
+    // Listed after the mover, the target's own move is still known at the mover's turn and the
+    // sweep runs relative to it; listed before, its turn has already taken its current position
+    // as where it stood. Either way the mover ends against where the target stands now.
+    for (bool target_first : {false, true}) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        Collisions(1, 2, SPHERECOLLISION, SLIDERESPONSE);
+        PivotRef target, mover;
+        if (target_first) target = EllipsoidTarget(V(0, 0, 6), V(1, 1, 1));
+        mover = Mover(0, 0, 0, 1);
+        if (!target_first) target = EllipsoidTarget(V(0, 0, 6), V(1, 1, 1));
+        target->PositionEntity(0, 0, 3, 0);
+        MoveAndPass(mover, 0, 0, 2);
+        EXPECT_NEAR(mover->EntityZ(1), 1 - kClose, 1e-5f) << target_first;
+        EXPECT_EQ(CountCollisions(mover), 1) << target_first;
+        EXPECT_NEAR(target->EntityZ(1), 3.0f, 0.0f) << target_first;
+    }
+    // A mover that stood still is not moved, though the target came into it.
+    TEntity::entity_list = CreateList<EntityRef>();
+    PivotRef still = Mover(0, 0, 0, 1);
+    PivotRef target = EllipsoidTarget(V(0, 0, 6), V(1, 1, 1));
+    MoveAndPass(target, 0, 0, 1);
+    ExpectNear(Pos(still), V(0, 0, 0), 0.0f);
+    EXPECT_EQ(CountCollisions(still), 0);
+}
+
+// The 45 degree slope y = x through the origin, rising toward +x, facing up and toward -x,
+// 40 deep in z. Built in the mesh's own space so that the scale and (when turned) a roll of 180
+// degrees, which turns the mesh's up to the world's down, place it there.
+MeshRef Slope(const TVector& scale, bool turned) {
+    const float h = std::sqrt(0.5f);
+    const float flip = turned ? -1.0f : 1.0f;
+    auto local = [&](const TVector& w) {
+        return V(flip * w.x / scale.x, flip * w.y / scale.y, w.z / scale.z);
+    };
+    MeshRef m = QuadMesh(V(0, 0, 0), local(V(0, 0, 20)), local(V(20 * h, 20 * h, 0)));
+    m->ScaleEntity(scale.x, scale.y, scale.z, 0);
+    if (turned) m->RotateEntity(0, 0, 180, 0);
+    return m;
+}
+
+// The rule's response is stored and never read: whatever it is, every method slides, also down
+// a slope and off a sphere's top, and a move ends at the same place with the same impact.
+TEST_F(CollisionTest, EveryResponseSlidesAlikeForEveryMethod) {
+    const float r2 = std::sqrt(2.0f);
+    struct Case {
+        const char* name;
+        int method;
+        // The target: 0 the wall at z = 5, 1 the slope, 2 the slope scaled and turned, 3 a unit
+        // sphere at (0, 0, 6), 4 a unit sphere at the origin.
+        int target;
+        TVector from, to;
+        // Where the slide ends.
+        TVector slid;
+    };
+    // The wall keeps the motion along it; falling 4.41 past the touch onto the slope leaves
+    // 4.41 x (-1/2, -1/2, 0) along it; the glancing sphere as in the table above; falling onto
+    // the sphere 0.5 off its top (touching at height sqrt(3.75), normal (0.25, 0.968, 0)) leaves
+    // the remaining 2.94 x (0.242, -0.063, 0) along the tangent plane.
+    const float fall = r2 + 3;
+    const float top = std::sqrt(3.75f);
+    const TVector sphere_n = V(0.25f, top / 2, 0);
+    const TVector down = V(0, -(top + 1), 0);
+    const TVector sphere_slid = V(0.5f, top, 0).Add(Along(down, sphere_n));
+    const float h = std::sqrt(0.5f);
+    const TVector down1 = V(0, -1, 0);
+    // h from the slope's plane, away from the quad's diagonal (an edge within reach would be
+    // met first).
+    const TVector slope_in = V(0, 1, 8);
+    const TVector slope_n = V(-h, h, 0);
+    const TVector slope_out = PushedOut(slope_in, slope_n, 1 - h).Add(Along(down1, slope_n));
+    const TVector sphere_in = V(0.5f, 1.5f, 0); // inside the summed radius 2
+    const TVector in_n = Unit(sphere_in);
+    const TVector sphere_out =
+        PushedOut(sphere_in, in_n, 2 - sphere_in.Length()).Add(Along(down1, in_n));
+    const TVector slope_slid = V(-fall / 2, r2 - fall / 2, 0);
+    const Case cases[] = {
+        {"wall", 2, 0, V(0, 0, 0), V(4, 0, 8), V(4, 0, 4)},
+        {"wall", 4, 0, V(0, 0, 0), V(4, 0, 8), V(4, 0, 4)},
+        {"slope", 2, 1, V(0, 5, 0), V(0, -3, 0), slope_slid},
+        {"slope", 4, 1, V(0, 5, 0), V(0, -3, 0), slope_slid},
+        {"turned slope", 2, 2, V(0, 5, 0), V(0, -3, 0), slope_slid},
+        {"turned slope", 4, 2, V(0, 5, 0), V(0, -3, 0), slope_slid},
+        {"sphere side", 1, 3, V(1.2f, 0, 0), V(1.2f, 0, 12),
+         V(1.2f + 7.6f * 0.48f, 0, 4.4f + 7.6f * 0.36f)},
+        {"sphere top", 1, 4, V(0.5f, 5, 0), V(0.5f, -1, 0), sphere_slid},
+        // Starting inside, falling 1: pushed out along the normal to the stand-off, with what
+        // the fall leaves along the surface.
+        {"slope, starting in it", 2, 1, slope_in, slope_in.Add(down1), slope_out},
+        {"slope, starting in it", 4, 1, slope_in, slope_in.Add(down1), slope_out},
+        {"turned slope, starting in it", 2, 2, slope_in, slope_in.Add(down1), slope_out},
+        {"sphere, starting in it", 1, 4, sphere_in, sphere_in.Add(down1), sphere_out},
+    };
+    // What one move leaves: where the mover ends and its one impact.
+    struct Outcome {
+        TVector end, point, normal;
+        float time = 0.0f;
+    };
+    for (const Case& c : cases) {
+        Outcome first;
+        bool have_first = false;
+        for (int response : {0, 1, SLIDERESPONSE, 3, 99}) {
+            TEntity::entity_list = CreateList<EntityRef>();
+            ClearCollisions();
+            EntityRef target;
+            switch (c.target) {
+            case 0:
+                target = WallZ5();
+                break;
+            case 1:
+                target = Slope(V(1, 1, 1), false);
+                break;
+            case 2:
+                target = Slope(V(2, 0.5f, 3), true);
+                break;
+            case 3:
+                target = EllipsoidTarget(V(0, 0, 6), V(1, 1, 1));
+                break;
+            default:
+                target = EllipsoidTarget(V(0, 0, 0), V(1, 1, 1));
+                break;
+            }
+            PivotRef ball = Mover(c.from.x, c.from.y, c.from.z, 1);
+            Collisions(1, 2, c.method, response);
+            MoveAndPass(ball, c.to.x, c.to.y, c.to.z);
+            const std::string what = std::string(c.name) + " method " + std::to_string(c.method) +
+                                     " response " + std::to_string(response);
+            EXPECT_EQ(TCollision::list->ToVector().at(0)->response, response) << what;
+
+            ASSERT_EQ(CountCollisions(ball), 1) << what;
+            EXPECT_EQ(CollisionEntity(ball, 1), target) << what;
+            Outcome o;
+            o.end = Pos(ball);
+            o.point = V(CollisionX(ball, 1), CollisionY(ball, 1), CollisionZ(ball, 1));
+            o.normal = V(CollisionNX(ball, 1), CollisionNY(ball, 1), CollisionNZ(ball, 1));
+            o.time = CollisionTime(ball, 1);
+            // Within the stand-off (and the back-off along a slanted motion) of the slide's end.
+            ExpectNear(o.end, c.slid, 0.02f, what);
+            if (!have_first) {
+                first = o;
+                have_first = true;
+                continue;
+            }
+            // The same arithmetic whatever the response: equal to the last bit.
+            ExpectNear(o.end, first.end, 0.0f, what + ": end");
+            ExpectNear(o.point, first.point, 0.0f, what + ": point");
+            ExpectNear(o.normal, first.normal, 0.0f, what + ": normal");
+            EXPECT_EQ(o.time, first.time) << what;
+        }
+    }
+}
+
+TEST_F(CollisionTest, RestingContactNeitherJittersNorSinks) {
+    // Each frame the program pushes the mover into what it rests against, and UpdateWorld
+    // holds it there: after it settles, it stays put to within float rounding and never
+    // comes nearer than touching.
+    // Every push runs straight into what it meets (toward the sphere's centre, along the
+    // slope's normal): anything else would slide the mover along and away.
+    struct Case {
+        const char* name;
+        int method;
+        int target; // 0 a unit sphere at the origin, 1 the slope turned and scaled
+        TVector from, push;
+    };
+    const float h = std::sqrt(0.5f);
+    const TVector into_slope = V(0.5f * h, -0.5f * h, 0);
+    const Case cases[] = {
+        {"on a sphere's top", 1, 0, V(0, 3, 0), V(0, -0.5f, 0)},
+        {"against a sphere's side", 1, 0, V(-3, 0, 0), V(0.5f, 0, 0)},
+        {"against a sphere, off the axes", 1, 0, V(1.8f, 2.4f, 0), V(-0.3f, -0.4f, 0)},
+        {"on a slope", 2, 1, V(0, 3, 8), into_slope},
+        {"on a slope, own space", 4, 1, V(0, 3, 8), into_slope},
+    };
+    for (const Case& c : cases) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        ClearCollisions();
+        if (c.target == 0) {
+            EllipsoidTarget(V(0, 0, 0), V(1, 1, 1));
+        } else {
+            Slope(V(2, 0.5f, 3), true);
+        }
+        PivotRef ball = Mover(c.from.x, c.from.y, c.from.z, 1);
+        Collisions(1, 2, c.method, SLIDERESPONSE);
+        TVector settled;
+        TVector lo = V(1e9f, 1e9f, 1e9f), hi = V(-1e9f, -1e9f, -1e9f);
+        for (int frame = 0; frame < 300; ++frame) {
+            ball->TranslateEntity(c.push.x, c.push.y, c.push.z, 1);
+            UpdateWorld(1);
+            const TVector p = Pos(ball);
+            // Never nearer than touching: the sphere's summed radius 2, the slope's plane 1.
+            const float gap = c.target == 0 ? p.Length() / 2 : p.Dot(V(-h, h, 0));
+            ASSERT_GE(gap, 1.0f) << c.name << " frame " << frame;
+            if (frame == 20) settled = p;
+            if (frame >= 20) {
+                ASSERT_EQ(CountCollisions(ball), 1) << c.name << " frame " << frame;
+                lo = V(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+                hi = V(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+            }
+        }
+        ExpectNear(hi.Subtract(lo), V(0, 0, 0), 1e-4f, std::string(c.name) + ": still");
+        // Where it rests: touching, the stand-off off, on the line it was pushed along.
+        const float gap = c.target == 0 ? settled.Length() / 2 : settled.Dot(V(-h, h, 0));
+        EXPECT_NEAR(gap, 1.0f, 0.01f) << c.name;
+        const TVector along = settled.Subtract(c.from);
+        EXPECT_NEAR(
+            along.Subtract(c.push.Multiply(along.Dot(c.push) / c.push.SquaredLength())).Length(),
+            0.0f, 1e-3f)
+            << c.name;
+    }
 }
 
 // ---- Settings ----

@@ -253,4 +253,59 @@ TEST_F(SkinTest, CameraCullsAPosedMeshByItsPosedVertices) {
     cam->FreeEntity();
 }
 
+TEST_F(SkinTest, EveryPosingPathMovesTheCullSphereWithThePose) {
+    // The triangle of the test above, its bone keyed at rest at frame 0 and straight ahead at
+    // frame 10; each way of posing the mesh at frame 10 must bring it into the camera's view.
+    struct Path {
+        const char* name;
+        // Poses mesh (and may hand back another mesh to look at); returns the mesh to test.
+        MeshRef (*pose)(const MeshRef& mesh);
+    };
+    const Path paths[] = {
+        {"SetAnimTime",
+         [](const MeshRef& m) {
+             m->SetAnimTime(10.0f, 0);
+             return m;
+         }},
+        {"Animate and UpdateWorld",
+         [](const MeshRef& m) {
+             m->Animate(3, 1.0f, 0, 0);
+             for (int step = 0; step <= 10; ++step) TGlobal::UpdateWorld(1.0f);
+             return m;
+         }},
+        {"a copy of the posed mesh",
+         [](const MeshRef& m) {
+             m->SetAnimTime(10.0f, 0);
+             auto copy = std::dynamic_pointer_cast<TMesh>(m->CopyEntity(nullptr));
+             // Back at rest: the copy keeps the pose it was made with.
+             m->SetAnimTime(0.0f, 0);
+             return copy;
+         }},
+        {"a copy posed after copying",
+         [](const MeshRef& m) {
+             auto copy = std::dynamic_pointer_cast<TMesh>(m->CopyEntity(nullptr));
+             copy->SetAnimTime(10.0f, 0);
+             return copy;
+         }},
+    };
+    for (const Path& path : paths) {
+        TEntity::entity_list = CreateList<EntityRef>();
+        mesh = animMesh(10);
+        CameraRef cam = TCamera::CreateCamera(nullptr);
+        cam->vwidth = 800;
+        cam->vheight = 600;
+        viewtest::loadView(*cam);
+        addSurface(mesh, {{19.0f, -1.0f, 10.0f}, {21.0f, -1.0f, 10.0f}, {20.0f, 1.0f, 10.0f}});
+        BoneRef b = addBone(mesh, mesh, {20.0f, 0.0f, 10.0f});
+        posKey(b, 0, 20.0f, 0.0f, 10.0f);
+        posKey(b, 10, 0.0f, 0.0f, 10.0f);
+        for (int id = 0; id < 3; ++id) weigh(b, id, 1.0f);
+        ASSERT_EQ(cam->EntityInView(mesh), 0.0f) << path.name << ": at rest, outside";
+        const MeshRef posed = path.pose(mesh);
+        ASSERT_TRUE(posed) << path.name;
+        EXPECT_GT(cam->EntityInView(posed), 0.0f) << path.name;
+        cam->FreeEntity();
+    }
+}
+
 } // namespace
