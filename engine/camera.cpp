@@ -5,6 +5,7 @@
 #include "engine/global.h"
 #include "engine/mesh.h"
 #include "platform/display.h"
+#include "platform/gl_state.h"
 #include "platform/mathfn.h"
 
 #include <GL/glew.h>
@@ -202,7 +203,7 @@ int TCamera::accFrustum(float left, float right, float bottom, float top, float 
     if (!GraphicsOpen()) return 0;
     const FrustumRect r =
         JitteredRect(left, right, bottom, top, near_range, pixdx, pixdy, eyedx, eyedy, focus);
-    glMatrixMode(GL_PROJECTION);
+    glstate::MatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // A frustum GL refuses (an empty or non-finite rectangle, a range that is not positive or
     // has no depth), as a zero viewport size, zoom or near range gives, leaves the identity.
@@ -211,46 +212,48 @@ int TCamera::accFrustum(float left, float right, float bottom, float top, float 
                         r.bottom != r.top && near_range > 0.0f && far_range > 0.0f &&
                         near_range != far_range && std::isfinite(far_range);
     if (usable) glFrustum(r.left, r.right, r.bottom, r.top, near_range, far_range);
-    glMatrixMode(GL_MODELVIEW);
+    glstate::MatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(-eyedx, -eyedy, 0.0f);
     return 0;
 }
 
 int TCamera::Update() {
+    return Update(0);
+}
+
+int TCamera::Update(int target_y) {
     if (!GraphicsOpen()) return 0;
     // GL refuses negative sizes; such a viewport draws nothing.
     const int w = vwidth > 0 ? vwidth : 0, h = vheight > 0 ? vheight : 0;
-    glViewport(vx, vy - TGlobal::target_y, w, h);
+    glViewport(vx, vy - target_y, w, h);
     if (scissored) {
         // The viewport's part inside the rectangle (empty where they do not meet).
         const int x0 = std::max(vx, sx), y0 = std::max(vy, sy);
         const int x1 = std::min(vx + w, sx + swidth), y1 = std::min(vy + h, sy + sheight);
-        glScissor(x0, y0 - TGlobal::target_y, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
+        glScissor(x0, y0 - target_y, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
     } else {
-        glScissor(vx, vy - TGlobal::target_y, w, h);
+        glScissor(vx, vy - target_y, w, h);
     }
     glClearColor(cls_r, cls_g, cls_b, 1.0f);
     // Mesh drawing switches depth writes off for translucent and ordered meshes: switch them
     // on before every depth clear.
     if (cls_color == CLEARBUFFER && cls_zbuffer == CLEARBUFFER) {
-        glDepthMask(GL_TRUE);
+        glstate::DepthMask(true);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     } else if (cls_color == CLEARBUFFER) {
         glClear(GL_COLOR_BUFFER_BIT);
     } else if (cls_zbuffer == CLEARBUFFER) {
-        glDepthMask(GL_TRUE);
+        glstate::DepthMask(true);
         glClear(GL_DEPTH_BUFFER_BIT);
     }
+    glstate::Enable(GL_FOG, fog_mode > NOFOG);
     if (fog_mode > NOFOG) {
-        glEnable(GL_FOG);
         glFogi(GL_FOG_MODE, GL_LINEAR);
         glFogf(GL_FOG_START, fog_range_near);
         glFogf(GL_FOG_END, fog_range_far);
         const float colour[4] = {fog_r, fog_g, fog_b, 1.0f};
         glFogfv(GL_FOG_COLOR, colour);
-    } else {
-        glDisable(GL_FOG);
     }
     const float ratio = AspectRatio();
     float jx = 0.0f, jy = 0.0f;
@@ -261,7 +264,7 @@ int TCamera::Update() {
     glGetDoublev(GL_MODELVIEW_MATRIX, mod_mat.data());
     glGetDoublev(GL_PROJECTION_MATRIX, proj_mat.data());
     glGetIntegerv(GL_VIEWPORT, viewport.data());
-    viewport[1] += TGlobal::target_y; // kept in the display's window rows
+    viewport[1] += target_y; // kept in the display's window rows
     ExtractFrustum();
     return 0;
 }

@@ -74,6 +74,11 @@ class TCamera : public TEntity {
     // nothing. A viewport of negative size is set as empty; a projection GL would refuse (zero
     // viewport size, zoom or near range, equal near and far) is left as the identity. Returns 0.
     int Update() override;
+    // The same for a drawing target other than the display: target_y is the GL window row of
+    // the display that row 0 of the target stands for (see TGlobal::RenderWorldToCubeTex). The
+    // viewport and scissor box are set that many rows lower; the viewport read back stays in
+    // the display's rows.
+    int Update(int target_y);
     // Frees the entity and takes the camera out of cam_list. Returns 0.
     int FreeEntity() override;
 

@@ -1,5 +1,5 @@
-#include "engine/commands_2d.h"
 #include "engine/commands_world.h"
+#include "engine/commands_2d.h"
 
 #include "engine/global.h"
 

@@ -6,7 +6,6 @@
 #include "engine/flags.h"
 #include "engine/inspector.h"
 #include "engine/light.h"
-#include "engine/mesh_draw.h"
 #include "engine/octree.h"
 #include "engine/pick.h"
 #include "engine/text2d.h"
@@ -14,6 +13,7 @@
 #include "engine/texture_filter.h"
 #include "platform/display.h"
 #include "platform/error.h"
+#include "platform/gl_state.h"
 #include "platform/image2d.h"
 #include "platform/internal.h"
 
@@ -37,7 +37,6 @@ float TGlobal::j[16][2] = {};
 bool TGlobal::accum_buffer = false;
 bool TGlobal::colour_matrix = false;
 bool TGlobal::alpha_buffer = false;
-int TGlobal::target_y = 0;
 
 namespace {
 
@@ -180,6 +179,7 @@ void save2DState() {
         glPushMatrix();
     }
     savedContext = GraphicsContextId();
+    glstate::Invalidate(); // the matrix mode changed above
 }
 
 void restore2DState() {
@@ -192,6 +192,7 @@ void restore2DState() {
         glPopMatrix();
     }
     savedContext = 0;
+    glstate::Invalidate(); // the 2D layer's state is back
 }
 
 // Items 2 to 7 of the engine's 3D state (item 1 is EnableStates).
@@ -199,34 +200,9 @@ void applyEngineSettings() {
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
     glClearDepth(1.0);
-    glDepthFunc(GL_LEQUAL);
+    glstate::DepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glAlphaFunc(GL_GEQUAL, 0.5f);
-}
-
-// GLEW reports "no GLX display" for a context that is not a GLX one, yet it has loaded the
-// entry points; anything else means the extension loader failed.
-void initExtensionLoader() {
-    glewExperimental = GL_TRUE;
-    const GLenum result = glewInit();
-    if (result == GLEW_OK || result == GLEW_ERROR_NO_GLX_DISPLAY) return;
-    RuntimeError(std::string("Unable to initialise the GL extension loader: ") +
-                 reinterpret_cast<const char*>(glewGetErrorString(result)));
-}
-
-// True when the context names the extension. The loader's own flag is not enough: it may mark
-// an extension as present because its entry points exist while the context refuses its enums.
-// The display's context is a compatibility one, where the extension string is available.
-bool hasExtension(std::string_view name) {
-    const auto* all = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    if (!all) return false;
-    for (std::string_view rest = all; !rest.empty();) {
-        const std::size_t end = rest.find(' ');
-        if (rest.substr(0, end) == name) return true;
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
-    return false;
+    glstate::AlphaFunc(GL_GEQUAL, 0.5f);
 }
 
 } // namespace
@@ -295,8 +271,6 @@ void ResetEngine() {
     TDebug::printed.clear();
     TQuendor2D::old_mouse_x = 0;
     TQuendor2D::old_mouse_y = 0;
-
-    ForgetMeshDrawState();
 }
 
 int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
@@ -317,17 +291,15 @@ int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
 }
 
 int TGlobal::GraphicsInit() {
-    Forget2DDrawState();
     addDefaultTextureFilter();
     if (!GraphicsOpen()) return 0;
-    initExtensionLoader();
     GLint accumBits = 0;
     glGetIntegerv(GL_ACCUM_RED_BITS, &accumBits);
     accum_buffer = accumBits > 0;
     GLint alphaBits = 0;
     glGetIntegerv(GL_ALPHA_BITS, &alphaBits);
     alpha_buffer = alphaBits > 0;
-    colour_matrix = hasExtension("GL_ARB_imaging");
+    colour_matrix = glstate::Capabilities().imaging;
     save2DState();
     EnableStates();
     applyEngineSettings();
@@ -335,7 +307,6 @@ int TGlobal::GraphicsInit() {
 }
 
 int TGlobal::Begin2D() {
-    Forget2DDrawState();
     // Only a saved level can be restored: a Begin2D out of turn (or before Graphics3D) would
     // underflow the GL stacks.
     if (!stateSaved()) return 0;
@@ -344,27 +315,21 @@ int TGlobal::Begin2D() {
 }
 
 int TGlobal::End2D() {
-    Forget2DDrawState();
     // The stacks hold at most one engine level: an End2D out of turn does nothing.
     if (stateSaved() || !GraphicsOpen()) return 0;
     save2DState();
     EnableStates();
-    glDisable(GL_TEXTURE_2D);
+    glstate::TextureEnable(GL_TEXTURE_2D, false);
     applyEngineSettings();
     return 0;
 }
 
 int TGlobal::EnableStates() {
-    Forget2DDrawState();
-    glEnable(GL_LIGHTING);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_FOG);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_SCISSOR_TEST);
-    glEnable(GL_NORMALIZE);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
+    for (GLenum cap :
+         {GL_LIGHTING, GL_DEPTH_TEST, GL_FOG, GL_CULL_FACE, GL_SCISSOR_TEST, GL_NORMALIZE})
+        glstate::Enable(cap, true);
+    for (GLenum array : {GL_VERTEX_ARRAY, GL_COLOR_ARRAY, GL_NORMAL_ARRAY})
+        glstate::ClientArray(array, true);
     return 0;
 }
 
@@ -398,9 +363,8 @@ bool TGlobal::StateSaved() {
 }
 
 int TGlobal::Wireframe(int enable) {
-    Forget2DDrawState();
     if (!GraphicsOpen()) return 0;
-    glPolygonMode(GL_FRONT_AND_BACK, enable != 0 ? GL_LINE : GL_FILL);
+    glstate::PolygonMode(enable != 0 ? GL_LINE : GL_FILL);
     return 0;
 }
 

@@ -21,8 +21,8 @@ bool EngineModuleReady();
 // textures, collision rules) emptied, the texture filters back to those the engine starts with
 // (none, or with a display open the default one GraphicsInit adds), the world settings
 // (ambient light, anti-aliasing, lights in use), the last pick, transform and projection
-// results, the inspector's state and the octree counters at their initial values, and what
-// the mesh-drawing batch remembers of the last surface forgotten. What describes the open
+// results, the inspector's state and the octree counters at their initial values. What
+// describes the open
 // display (the Graphics3D settings, accum_buffer, colour_matrix) and the GL state stay.
 void ResetEngine();
 
@@ -58,11 +58,6 @@ class TGlobal {
     static bool colour_matrix;
     // The display's colour buffer keeps alpha (without, copies from it read alpha as 1).
     static bool alpha_buffer;
-    // The GL window row of the display that row 0 of the drawing target stands for: 0 for the
-    // display itself; while RenderWorldToCubeTex draws into a face, the row of the bottom of
-    // the rectangle that BackBufferToCubeTex would copy. Camera viewports are set this much
-    // lower.
-    static int target_y;
 
     // Opens the display (depth kept only for mode 1, else a window) with back, depth and
     // accumulation buffers and sets the engine's GL state. Returns 0.
@@ -120,8 +115,11 @@ class TGlobal {
     static int RenderWorldToCubeTex(const TextureRef& texture);
     // One camera pass: the camera's Update, every light's Update, the render list of the meshes
     // that are shown and pass the frustum test (auto-faded, sorted by RenderListAdd), the
-    // sprites turned to the camera, then each mesh drawn in list order. Returns 0.
-    static int RenderCamera(const CameraRef& cam);
+    // sprites turned to the camera, then each mesh drawn in list order. target_y: the GL
+    // window row of the display that row 0 of the drawing target stands for (0 for the display
+    // itself; for a cube-map face, the bottom row of the rectangle BackBufferToCubeTex would
+    // copy), passed to the camera's Update. Returns 0.
+    static int RenderCamera(const CameraRef& cam, int target_y = 0);
     // fade_alpha of ent from its distance to cam: 0 up to fade_near, rising linearly to 1 at
     // fade_far, 1 beyond. Returns 0.
     static int AutoFade(const CameraRef& cam, const EntityRef& ent);

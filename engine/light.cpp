@@ -1,6 +1,7 @@
 #include "engine/light.h"
 
 #include "platform/display.h"
+#include "platform/gl_state.h"
 #include "platform/image2d.h"
 
 #include <GL/glew.h>
@@ -37,12 +38,11 @@ void applyFixedSettings(unsigned id, int light_type) {
 // ---- Creation, copies, freeing ----
 
 bool TLight::Register() {
-    Forget2DDrawState();
     if (no_lights >= max_lights) return false;
     no_lights += 1;
     const unsigned id = glLightAt(no_lights);
     if (id != 0 && GraphicsOpen()) {
-        glEnable(id);
+        glstate::Enable(id, true);
         applyFixedSettings(id, light_type);
     }
     return true;
@@ -83,7 +83,6 @@ EntityRef TLight::CopyEntity(const EntityRef& new_parent) {
 }
 
 int TLight::FreeEntity() {
-    Forget2DDrawState();
     EntityRef keep = self(); // the lists may hold the last references
     TEntity::FreeEntity();
     LightRef me = std::static_pointer_cast<TLight>(keep);
@@ -92,7 +91,7 @@ int TLight::FreeEntity() {
     if (!me || !light_list || !light_list->Remove(me)) return 0;
     if (no_lights > 0) no_lights -= 1;
     const unsigned id = glLightAt(no_lights + 1);
-    if (id != 0 && GraphicsOpen()) glDisable(id);
+    if (id != 0 && GraphicsOpen()) glstate::Enable(id, false);
     return 0;
 }
 
@@ -141,10 +140,10 @@ int TLight::Update() {
     light_no = place;
     if (!GraphicsOpen()) return 0;
     if (EntityHidden() == 1) {
-        glDisable(id);
+        glstate::Enable(id, false);
         return 0;
     }
-    glEnable(id);
+    glstate::Enable(id, true);
     glPushMatrix();
     glMultMatrixf(mat.data());
     // A directional light shines along its own forward axis (-z in the stored form); a

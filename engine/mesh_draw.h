@@ -1,23 +1,17 @@
 // Mesh drawing inside a camera pass.
 //
-// Each surface is drawn with its whole texture-unit state set, and a surface leaves no unit
-// switched on for the one after it. Switching a unit off after each surface and on again for
-// the next one makes the GL validate its texture state anew at every draw, which is costly;
-// inside a batch the clean-up is therefore deferred: each surface switches off the units the
-// surface before it used and it does not, and the end of the batch switches off whatever the
-// last surface used. Every draw sees exactly the units its own surface sets, and after the
-// batch every unit is off, as after a surface drawn alone.
+// Each surface states the whole GL state it needs (engine/mesh_draw.cpp), so surfaces drawn one
+// after another change only what differs between them. What the last one leaves on (texture
+// units, coordinate generation, the alpha test) is switched off once, when the pass ends: by
+// the outermost MeshDrawPass, or, for a mesh drawn outside any pass, right after it.
 #pragma once
 
-// Opens a batch for its lifetime (batches may nest; the outermost one does the clean-up).
-class MeshDrawBatch {
+// Marks a camera pass for its lifetime (passes may nest; the outermost one switches off what
+// the last surface left on).
+class MeshDrawPass {
   public:
-    MeshDrawBatch();
-    ~MeshDrawBatch();
-    MeshDrawBatch(const MeshDrawBatch&) = delete;
-    MeshDrawBatch& operator=(const MeshDrawBatch&) = delete;
+    MeshDrawPass();
+    ~MeshDrawPass();
+    MeshDrawPass(const MeshDrawPass&) = delete;
+    MeshDrawPass& operator=(const MeshDrawPass&) = delete;
 };
-
-// Forgets the units the last surface drawn left on and any batch left open, so the next
-// surface drawn starts as the first one after start-up does (the engine reset calls it).
-void ForgetMeshDrawState();

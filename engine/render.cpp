@@ -4,12 +4,13 @@
 #include "engine/entity.h"
 #include "engine/global.h"
 #include "engine/light.h"
-#include "engine/mesh.h"
 #include "engine/mesh_draw.h"
+#include "engine/mesh.h"
 #include "engine/sprite.h"
 #include "engine/testing.h"
 #include "engine/texture.h"
 #include "platform/display.h"
+#include "platform/gl_state.h"
 #include "platform/image2d.h"
 
 #include <GL/glew.h>
@@ -21,23 +22,24 @@
 
 namespace {
 
-// Every camera of the camera list that is not hidden gets its pass, in list order.
-void renderCameras() {
+// Every camera of the camera list that is not hidden gets its pass, in list order; target_y as
+// for TCamera::Update.
+void renderCameras(int target_y = 0) {
     if (!TCamera::cam_list) return;
     for (const EntityRef& e : *TCamera::cam_list) {
         CameraRef cam = std::dynamic_pointer_cast<TCamera>(e);
         if (!cam || cam->EntityHidden() == 1) continue;
-        TGlobal::RenderCamera(cam);
+        TGlobal::RenderCamera(cam, target_y);
     }
 }
 
 // Runs an accumulation-buffer step over the whole display: the camera passes leave the scissor
 // test on with the last camera's viewport, which would limit the step to that rectangle.
 template <class Step> void overWholeDisplay(Step step) {
-    const bool scissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
-    if (scissor) glDisable(GL_SCISSOR_TEST);
+    const bool scissor = glstate::Enabled(GL_SCISSOR_TEST);
+    glstate::Enable(GL_SCISSOR_TEST, false);
     step();
-    if (scissor) glEnable(GL_SCISSOR_TEST);
+    glstate::Enable(GL_SCISSOR_TEST, scissor);
 }
 
 // The render list in its order, except that its opaque meshes (order 0, not translucent), which
@@ -67,7 +69,6 @@ std::vector<MeshRef> nearestOpaqueFirst(const CameraRef& cam, const TList<MeshRe
 } // namespace
 
 int TGlobal::RenderWorld() {
-    Forget2DDrawState();
     if (!GraphicsOpen() || !StateSaved()) return 0;
     if (AntiAliasing()) return RenderWorldAA();
     renderCameras();
@@ -75,7 +76,6 @@ int TGlobal::RenderWorld() {
 }
 
 int TGlobal::RenderWorldAA() {
-    Forget2DDrawState();
     if (!GraphicsOpen() || !StateSaved()) return 0;
     const int samples = ACSIZE;
     if (samples <= 0 || samples > 16 || !accum_buffer) {
@@ -103,7 +103,6 @@ void testseam::SetCubeFacesThroughBackBuffer(bool on) {
 }
 
 int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
-    Forget2DDrawState();
     if (!texture || !texture->cube_map || texture->cube_face < 0 || texture->cube_face > 5 ||
         !GraphicsOpen() || !StateSaved())
         return 0;
@@ -119,18 +118,15 @@ int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
     glGetBooleanv(GL_COLOR_WRITEMASK, mask);
     // The faces' alpha stays 1, as a copy from a display without alpha reads it.
     if (!alpha_buffer) glColorMask(mask[0], mask[1], mask[2], GL_FALSE);
-    target_y = height - texture->height;
-    renderCameras();
-    target_y = 0;
+    renderCameras(height - texture->height);
     glColorMask(mask[0], mask[1], mask[2], mask[3]);
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
     return 0;
 }
 
-int TGlobal::RenderCamera(const CameraRef& cam) {
-    Forget2DDrawState();
+int TGlobal::RenderCamera(const CameraRef& cam, int target_y) {
     if (!cam) return 0;
-    cam->Update();
+    cam->Update(target_y);
     if (TLight::light_list) {
         for (const LightRef& light : *TLight::light_list) {
             if (light) light->Update();
@@ -152,7 +148,7 @@ int TGlobal::RenderCamera(const CameraRef& cam) {
         }
     }
     UpdateSprites(cam, list);
-    MeshDrawBatch batch;
+    MeshDrawPass pass;
     for (const MeshRef& mesh : nearestOpaqueFirst(cam, list)) mesh->Update();
     return 0;
 }

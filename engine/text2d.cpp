@@ -1,6 +1,7 @@
 #include "engine/text2d.h"
 
 #include "platform/display.h"
+#include "platform/gl_state.h"
 #include "platform/gltext.h"
 #include "platform/image2d.h"
 #include "platform/input.h"
@@ -11,26 +12,21 @@ int TQuendor2D::old_mouse_x = 0;
 int TQuendor2D::old_mouse_y = 0;
 
 void TQuendor2D::Text(int x, int y, const std::string& text) {
-    Forget2DDrawState();
     if (!GraphicsOpen()) return;
 
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-    // The multitexture entry points come from the extension loader; a driver without them has
-    // only unit 0, which is then the active one already.
-    if (glActiveTextureARB) glActiveTextureARB(GL_TEXTURE0_ARB);
-    if (glClientActiveTextureARB) glClientActiveTextureARB(GL_TEXTURE0_ARB);
-
-    glEnable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
+    glstate::TextureMatrixIdentity();
+    glstate::ActiveTexture(0);
+    glstate::TextureEnable(GL_TEXTURE_2D, true);
+    glstate::Enable(GL_LIGHTING, false);
     glColor3f(1.0f, 1.0f, 1.0f);
-    glEnable(GL_BLEND);
+    glstate::Enable(GL_BLEND, true);
 
     GLDrawText(text, x, y);
 
-    glDisable(GL_BLEND);
-    glEnable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
+    glstate::Enable(GL_BLEND, false);
+    glstate::Enable(GL_LIGHTING, true);
+    glstate::TextureEnable(GL_TEXTURE_2D, false);
+    glstate::MatrixMode(GL_TEXTURE); // as the command has always left it
 }
 
 int TQuendor2D::MouseXSpeed() {

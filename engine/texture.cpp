@@ -7,6 +7,7 @@
 #include "engine/texture_prefetch.h"
 #include "platform/display.h"
 #include "platform/error.h"
+#include "platform/gl_state.h"
 #include "platform/image2d.h"
 #include "platform/internal.h"
 #include "platform/stream.h"
@@ -17,8 +18,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-
 #include <filesystem>
+
 std::shared_ptr<TList<TextureRef>> TTexture::tex_list = CreateList<TextureRef>();
 
 namespace {
@@ -101,10 +102,9 @@ void acceptedSize(int width, int height, int& w, int& h) {
 // levels of `prepared` (see PreparedTexture) when they are of the accepted size, else made here.
 unsigned uploadFrame(TTexture& t, const PixmapRef& source, int x, int y, int w, int h,
                      const std::vector<PixmapRef>& prepared = {}) {
-    Forget2DDrawState();
     GLuint name = 0;
     glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
+    glstate::BindTexture(GL_TEXTURE_2D, name);
     int aw = 0, ah = 0;
     if (!prepared.empty()) acceptedSize(w, h, aw, ah);
     if (!prepared.empty() && prepared[0]->width == aw && prepared[0]->height == ah)
@@ -117,10 +117,9 @@ unsigned uploadFrame(TTexture& t, const PixmapRef& source, int x, int y, int w, 
 // A new GL cube-map texture whose six faces are the windows of the source at (face * w, 0),
 // w x h, in upload order.
 unsigned uploadCubeFaces(TTexture& t, const PixmapRef& source, int w, int h) {
-    Forget2DDrawState();
     GLuint name = 0;
     glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, name);
+    glstate::BindTexture(GL_TEXTURE_CUBE_MAP, name);
     for (int face = 0; face < 6; ++face)
         uploadLevels(t, TTexture::AdjustPixmap(source->Window(w * face, 0, w, h)),
                      kCubeUploadTarget[face]);
@@ -133,11 +132,10 @@ bool namesLive(const TTexture& t) {
 }
 
 void deleteNames(TTexture& t) {
-    Forget2DDrawState();
     if (namesLive(t)) {
         for (unsigned name : t.gltex) {
             const GLuint n = name;
-            if (n != 0) glDeleteTextures(1, &n);
+            if (n != 0) glstate::DeleteTextures(1, &n);
         }
         const GLuint fbo = t.face_fbo, depth = t.face_depth;
         if (fbo != 0) glDeleteFramebuffers(1, &fbo);
@@ -146,6 +144,7 @@ void deleteNames(TTexture& t) {
     t.gltex.clear();
     t.face_fbo = 0;
     t.face_depth = 0;
+    t.sampling_flags = -1;
 }
 
 bool displayReady(const std::string& what) {
@@ -420,11 +419,10 @@ namespace {
 // the copy at every size (and a depth copy leaves no colour levels behind to make it
 // incomplete).
 int copyToFrame(TTexture& t, int mipmap_level, int frame, GLenum internalFormat) {
-    Forget2DDrawState();
     if (t.cube_map || !namesLive(t) || mipmap_level < 0 || frame < 0 ||
         std::size_t(frame) >= t.gltex.size())
         return 0;
-    glBindTexture(GL_TEXTURE_2D, t.gltex[std::size_t(frame)]);
+    glstate::BindTexture(GL_TEXTURE_2D, t.gltex[std::size_t(frame)]);
     const bool remake_levels = mipmap_level == 0 && t.no_mipmaps > 0;
     const bool generate_on_copy = remake_levels && !glGenerateMipmap;
     if (generate_on_copy) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
@@ -437,6 +435,31 @@ int copyToFrame(TTexture& t, int mipmap_level, int frame, GLenum internalFormat)
 
 } // namespace
 
+void TTexture::ApplySampling() const {
+    sampling_flags = flags;
+    if (!namesLive(*this)) return;
+    for (const unsigned name : gltex) {
+        if (name == 0) continue;
+        if (cube_map) {
+            glstate::BindTexture(GL_TEXTURE_CUBE_MAP, name);
+            glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        } else {
+            glstate::BindTexture(GL_TEXTURE_2D, name);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                            (flags & MIPMAPPEDTEXTURE) ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
+                            (flags & CLAMPUTEXTURE) ? GL_CLAMP_TO_EDGE : GL_REPEAT);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T,
+                            (flags & CLAMPVTEXTURE) ? GL_CLAMP_TO_EDGE : GL_REPEAT);
+        }
+    }
+}
+
 int TTexture::BackBufferToTex(int mipmap_level, int frame) {
     return copyToFrame(*this, mipmap_level, frame, GL_RGBA8);
 }
@@ -446,9 +469,8 @@ int TTexture::DepthBufferToTex(int mipmap_level, int frame) {
 }
 
 int TTexture::BackBufferToCubeTex(int mipmap_level) {
-    Forget2DDrawState();
     if (!cube_map || !namesLive(*this) || gltex.empty() || mipmap_level < 0) return 0;
-    glBindTexture(GL_TEXTURE_CUBE_MAP, gltex[0]);
+    glstate::BindTexture(GL_TEXTURE_CUBE_MAP, gltex[0]);
     if (cube_face < 0 || cube_face > 5) return 0;
     glCopyTexImage2D(kCubeCopyTarget[cube_face], mipmap_level, GL_RGBA8, 0,
                      TGlobal::height - height, width, height, 0);
@@ -476,7 +498,6 @@ void opaqueFaces(TTexture& t) {
 } // namespace
 
 bool TTexture::DrawIntoCubeFace() {
-    Forget2DDrawState();
     if (!cube_map || !namesLive(*this) || gltex.empty() || cube_face < 0 || cube_face > 5 ||
         face_fbo_refused)
         return false;

@@ -47,6 +47,9 @@ class TTexture {
     int cube_mode = 1;              // 1 reflection map, 2 normal map
     bool cube_map = false;          // gltex[0] is a cube-map texture
     unsigned gl_context = 0;        // display context the GL names belong to
+    // The flags whose filtering and wrapping the GL textures were given (ApplySampling); -1
+    // until they are.
+    mutable int sampling_flags = -1;
     // What RenderWorldToCubeTex draws through, made on its first use: a framebuffer object and
     // a depth buffer of the face size (0: not made, or the display cannot draw into textures).
     unsigned face_fbo = 0;
@@ -110,6 +113,11 @@ class TTexture {
 
     int SetCubeFace(int face);
     int SetCubeMode(int mode);
+    // Gives every GL texture of this one the filtering and wrapping its flags ask for (linear,
+    // with mipmaps when mipmapped; repeating unless clamped in u or v; a cube map clamped and
+    // nearest) and records the flags in sampling_flags. Drawing calls it when the flags differ.
+    // Binds the textures to the active unit.
+    void ApplySampling() const;
     // Copy the width x height rectangle at the top left of the back (depth) buffer into a
     // frame's mipmap level; a copy into level 0 of a texture with mipmaps remakes its smaller
     // levels from the copy. A frame outside 0..no_frames-1, a negative level or a cube map:

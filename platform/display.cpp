@@ -8,6 +8,7 @@
 #include "platform/testing.h"
 
 #include "platform/display_connection.h"
+#include "platform/gl_state.h"
 #include "platform/internal.h"
 #include "platform/swap_method.h"
 
@@ -174,19 +175,6 @@ bool openWindow(Display& d, int flags, std::string& cause) {
         return true;
     }
     return false;
-}
-
-// GLEW reports "no GLX display" when the context is not a GLX one (EGL under Wayland), yet it
-// has loaded the core and extension entry points; that counts as success.
-void initGlew() {
-    glewExperimental = GL_TRUE;
-    const GLenum result = glewInit();
-    if (result == GLEW_OK) return;
-    if (result == GLEW_ERROR_NO_GLX_DISPLAY && glGetString(GL_VERSION) && glActiveTexture &&
-        glBlendFuncSeparate)
-        return;
-    failOpen(std::string("GL extension loader: ") +
-             reinterpret_cast<const char*>(glewGetErrorString(result)));
 }
 
 bool vsyncAtRefreshRate(Display& d) {
@@ -377,7 +365,6 @@ void SetGraphicsDriver(GraphicsDriver driver, int defaultFlags) {
 }
 
 bool Graphics(int width, int height, int depth, int hertz, int flags) {
-    Forget2DDrawState();
     Display& d = display();
     if (width <= 0 || height <= 0)
         failOpen("bad size " + std::to_string(width) + "x" + std::to_string(height));
@@ -423,7 +410,8 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     SDL_GL_MakeCurrent(d.window, d.context);
     if (!reuse) {
         d.contextId = ++d.lastContextId;
-        initGlew();
+        const std::string loader = glstate::BringUp();
+        if (!loader.empty()) failOpen("GL extension loader: " + loader);
         d.swapKeepsFrame = SwapCopiesBackBuffer(d.window);
     }
 
@@ -436,6 +424,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     ResetInputState();
 
     Init2DState(width, height);
+    glstate::Invalidate(); // a context reused, or the 2D state just set directly
     // Start from black in both buffers. The frame keeper is made when a flip first needs it (a
     // swap that keeps the frame never does), and each flip fills it before it is read.
     glClearColor(0, 0, 0, 1);
@@ -449,7 +438,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
 }
 
 void EndGraphics() {
-    Forget2DDrawState();
+    glstate::Invalidate();
     Display& d = display();
     if (!d.window) return;
     if (d.context) {
@@ -479,12 +468,15 @@ int GraphicsHeight() {
 int GraphicsDepth() {
     return display().window ? display().depth : 0;
 }
+void InvalidateGLState() {
+    glstate::Invalidate();
+}
+
 unsigned GraphicsContextId() {
     return display().contextId;
 }
 
 void Flip(int sync) {
-    Forget2DDrawState();
     Display& d = display();
     PumpInputEvents();
     if (!d.window) return;
@@ -545,7 +537,6 @@ std::uint32_t FrameCapture::Pixel(int x, int y) const {
 }
 
 FrameCapture CaptureFrame() {
-    Forget2DDrawState();
     FrameCapture frame;
     Display& d = display();
     if (!d.window) return frame;

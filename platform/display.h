@@ -65,6 +65,11 @@ int GraphicsDepth();
 // step with the refresh. sync 0: shows the frame at once. Also pumps the input events.
 void Flip(int sync = -1);
 
+// For a program that makes GL calls of its own: the engine and the 2D layer set only what
+// differs from the GL state they last set, so after its own calls (and before the next command
+// that draws) a program calls this once, and the next draw sets all it needs again.
+void InvalidateGLState();
+
 // Hides the mouse pointer over the display.
 void HideMouse();
 // Shows the mouse pointer again.

@@ -1,6 +1,7 @@
 #include "platform/gltext.h"
 
 #include "platform/display.h"
+#include "platform/gl_state.h"
 #include "platform/image2d.h"
 #include "platform/internal.h"
 
@@ -65,17 +66,17 @@ bool GLTextGlyphInk(char c, int px, int py) {
 }
 
 void GLDrawText(std::string_view text, int x, int y) {
-    Forget2DDrawState();
     if (!GraphicsContextId() || text.empty()) return;
     const GLuint font = fontTexture();
     const int width = GraphicsWidth();
     const int height = GraphicsHeight();
 
+    // Everything set here directly is put back by the pops at the end, so the GL state record
+    // stays right (nothing between goes through it).
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT | GL_VIEWPORT_BIT |
                  GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
-    GLint units = 1;
-    glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
-    for (GLint unit = units - 1; unit >= 1; --unit) {
+    const int units = glstate::Capabilities().textureUnits;
+    for (int unit = units - 1; unit >= 1; --unit) {
         glActiveTexture(GL_TEXTURE0 + unit);
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_TEXTURE_CUBE_MAP);

@@ -1,6 +1,7 @@
 #include "platform/image2d.h"
 
 #include "platform/display.h"
+#include "platform/gl_state.h"
 #include "platform/internal.h"
 #include "platform/testing.h"
 
@@ -30,7 +31,6 @@ struct DrawState {
     float scaleX = 1, scaleY = 1;
     int clsR = 0, clsG = 0, clsB = 0;
     int maskR = 0, maskG = 0, maskB = 0;
-    GLint textureUnits = 1; // of the current display
     bool drawWhole = false; // test seam: sparse frames drawn whole
 };
 
@@ -217,105 +217,66 @@ ImageRef makeImage(const PixmapRef& source, int cellW, int cellH, int first, int
     return UploadImage(buildImage(source, cellW, cellH, first, count, flags, MaskColor()));
 }
 
-// What the layer last set in GL (see the header), from the first draw after Forget2DDrawState
-// until the next call of it.
-struct GLSetting {
-    bool valid = false;     // the part of the state that no draw changes is set
-    bool texturing = false; // unit 0's environment and texture matrix are set
-    GLuint texture = 0;     // bound and enabled on unit 0; 0: 2D texturing off
-    int blend = 0;
-    bool uncached = false; // test seam: each draw forgets the setting first
-};
-
-// Never destroyed: textures freed while the program exits still call Forget2DDrawState.
-GLSetting& remembered() {
-    static GLSetting& gl = *new GLSetting;
-    return gl;
+// Test seam: each draw forgets the GL state record first.
+bool& forgetEachDraw() {
+    static bool on = false;
+    return on;
 }
 
 void setBlend(int blend) {
     switch (blend) {
     case MASKBLEND:
-        glDisable(GL_BLEND);
-        glEnable(GL_ALPHA_TEST);
-        glAlphaFunc(GL_GEQUAL, 0.5f);
+        glstate::Enable(GL_BLEND, false);
+        glstate::Enable(GL_ALPHA_TEST, true);
+        glstate::AlphaFunc(GL_GEQUAL, 0.5f);
         break;
     case SOLIDBLEND:
-        glDisable(GL_BLEND);
-        glDisable(GL_ALPHA_TEST);
+        glstate::Enable(GL_BLEND, false);
+        glstate::Enable(GL_ALPHA_TEST, false);
         break;
     default:
-        glEnable(GL_BLEND);
-        glDisable(GL_ALPHA_TEST);
-        if (glBlendEquation) glBlendEquation(GL_FUNC_ADD);
+        glstate::Enable(GL_BLEND, true);
+        glstate::Enable(GL_ALPHA_TEST, false);
+        glstate::BlendEquation(GL_FUNC_ADD);
         if (blend == ALPHABLEND)
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glstate::BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         else if (blend == LIGHTBLEND)
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            glstate::BlendFunc(GL_SRC_ALPHA, GL_ONE);
         else
-            glBlendFunc(GL_DST_COLOR, GL_ZERO);
+            glstate::BlendFunc(GL_DST_COLOR, GL_ZERO);
         break;
     }
-}
-
-// The part of the state that no draw changes; see the header.
-void setFixedState() {
-    const DrawState& s = state();
-    for (GLint unit = s.textureUnits - 1; unit >= 1; --unit) {
-        glActiveTexture(GL_TEXTURE0 + unit);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_TEXTURE_CUBE_MAP);
-    }
-    glActiveTexture(GL_TEXTURE0);
-    glDisable(GL_TEXTURE_GEN_S);
-    glDisable(GL_TEXTURE_GEN_T);
-    glDisable(GL_TEXTURE_GEN_R);
-    glDisable(GL_TEXTURE_GEN_Q);
-    glDisable(GL_TEXTURE_CUBE_MAP);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_FOG);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_CULL_FACE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }
 
 // Makes the GL state right for a draw with the texture (0: untextured) in the current blend
-// mode and colour, setting only what differs from what the layer last set.
+// mode and colour: the state of the header's list, through the GL state record, which passes
+// on only what differs from what GL holds.
 void useDrawState(GLuint texture) {
-    GLSetting& gl = remembered();
-    if (gl.uncached) Forget2DDrawState();
+    if (forgetEachDraw()) glstate::Invalidate();
     const DrawState& s = state();
     glColor4f(s.r, s.g, s.b, s.alpha);
-    if (gl.valid && gl.texture == texture && gl.blend == s.blend) return;
-    if (!gl.valid) {
-        setFixedState();
-        gl.valid = true;
-        gl.texturing = false;
-        gl.blend = 0;            // neither: set below
-        gl.texture = ~GLuint(0); // neither off nor any texture: set below
+    // The other units off. A unit the record knows is off is not even selected: selecting one is
+    // a change of GL state, which ends the batch of immediate-mode quads the driver collects.
+    for (int unit = glstate::Capabilities().textureUnits - 1; unit >= 1; --unit)
+        glstate::ClearTextureUnit(unit);
+    glstate::ActiveTexture(0);
+    for (GLenum cap : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q,
+                       GL_TEXTURE_CUBE_MAP})
+        glstate::TextureEnable(cap, false);
+    for (GLenum cap :
+         {GL_LIGHTING, GL_FOG, GL_DEPTH_TEST, GL_STENCIL_TEST, GL_SCISSOR_TEST, GL_CULL_FACE})
+        glstate::Enable(cap, false);
+    glstate::PolygonMode(GL_FILL);
+    if (texture) {
+        glstate::TextureEnable(GL_TEXTURE_2D, true);
+        glstate::BindTexture(GL_TEXTURE_2D, texture);
+        glstate::TexEnvMode(GL_MODULATE);
+        glstate::TextureMatrixIdentity();
+    } else {
+        glstate::TextureEnable(GL_TEXTURE_2D, false);
     }
-    if (gl.texture != texture) {
-        if (texture) {
-            glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, texture);
-            if (!gl.texturing) {
-                glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-                glMatrixMode(GL_TEXTURE);
-                glLoadIdentity();
-                glMatrixMode(GL_MODELVIEW);
-                gl.texturing = true;
-            }
-        } else {
-            glDisable(GL_TEXTURE_2D);
-        }
-        gl.texture = texture;
-    }
-    if (gl.blend != s.blend) {
-        setBlend(s.blend);
-        gl.blend = s.blend;
-    }
+    setBlend(s.blend);
+    glstate::CheckGLState();
 }
 
 // Draws the local rectangle (x0, y0)-(x1, y1), scaled and rotated about the local origin, with
@@ -373,13 +334,9 @@ const TImage::Frame* drawableFrame(const ImageRef& image, int frame) {
 }
 } // namespace
 
-void Forget2DDrawState() {
-    remembered().valid = false;
-}
-
 unsigned CreateTextureRGBA(const std::uint8_t* rgba, int width, int height, int rowPixels,
                            bool filtered, bool mipmapped) {
-    Forget2DDrawState();
+    // Everything changed here is put back by the pops: the GL state record stays right.
     glPushAttrib(GL_TEXTURE_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     GLint unpackBuffer = 0;
@@ -415,9 +372,7 @@ TImage::~TImage() {
     // thread (PrepareImage) and dropped there has none.
     for (Texture& t : textures) {
         if (!t.id || t.context != GraphicsContextId()) continue;
-        // The layer may remember the name as bound; a new texture may get it.
-        Forget2DDrawState();
-        glDeleteTextures(1, &t.id);
+        glstate::DeleteTextures(1, &t.id);
     }
 }
 
@@ -592,7 +547,6 @@ void GetScale(float& sx, float& sy) {
 }
 
 void Init2DState(int width, int height) {
-    Forget2DDrawState();
     DrawState& s = state();
     const int maskR = s.maskR, maskG = s.maskG, maskB = s.maskB;
     const bool drawWhole = s.drawWhole;
@@ -601,8 +555,6 @@ void Init2DState(int width, int height) {
     s.maskR = maskR;
     s.maskG = maskG;
     s.maskB = maskB;
-    glGetIntegerv(GL_MAX_TEXTURE_UNITS, &s.textureUnits);
-    s.textureUnits = std::max(1, s.textureUnits);
 
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
@@ -627,7 +579,7 @@ void SetDrawWholeImages(bool on) {
     state().drawWhole = on;
 }
 
-void SetForget2DStateEachDraw(bool on) {
-    remembered().uncached = on;
+void SetForgetGLStateEachDraw(bool on) {
+    forgetEachDraw() = on;
 }
 } // namespace testseam

@@ -25,14 +25,10 @@
 // bound, the other units' texturing off, texture coordinate generation off, identity texture
 // matrix, modulating texture environment, blend and alpha test as the blend mode says,
 // lighting, fog, depth, stencil, scissor test and culling off, filled polygons, and the colour.
-// The layer remembers what it set and sets again only what a draw needs changed. What it set is
-// left in GL state. Vertices go through immediate mode, so client arrays left enabled do not
-// matter.
-//
-// So code that makes GL calls of its own between 2D draws calls Forget2DDrawState first (or
-// right after its calls, before the next draw): the next draw then sets the whole state again,
-// whatever the calls left. The engine and the rest of the platform layer (display, Flip, frame
-// capture, GL text) do so themselves; a program that makes raw GL calls does it too.
+// The layer sets that state through the platform's record of the GL state, which passes on to
+// GL only what differs from what it last set; what a draw set is left in GL state. Vertices go
+// through immediate mode, so client arrays left enabled do not matter. A program that makes GL
+// calls of its own calls InvalidateGLState (display.h) after them.
 #pragma once
 
 #include "platform/pixmap.h"
@@ -177,9 +173,6 @@ void SetClsColor(int r, int g, int b);
 // Clears the whole window (colour to the Cls colour, and depth) whatever the viewport and
 // scissor box.
 void Cls();
-// Forgets the GL state the layer set, so that the next draw sets it all again; see the GL state
-// above. Cheap: it only marks the state as unknown.
-void Forget2DDrawState();
 
 // The blend mode of later draws (SetBlend).
 int GetBlend();

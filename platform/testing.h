@@ -35,9 +35,9 @@ bool SwapKeepsFrame();
 // 2D layer: while on, images are drawn whole even where they have tiles that are fully
 // transparent, which the layer otherwise leaves out (see TImage::Frame).
 void SetDrawWholeImages(bool on);
-// 2D layer: while on, every draw sets the whole GL state again, as if Forget2DDrawState were
-// called before each draw.
-void SetForget2DStateEachDraw(bool on);
+// 2D layer: while on, every draw forgets the GL state record first (InvalidateGLState), so
+// that it sets the whole GL state it needs again.
+void SetForgetGLStateEachDraw(bool on);
 
 // Warnings: forgets which messages Warning has written, so that the next of each is written
 // again (each test that reads the error stream starts from none given).

@@ -120,6 +120,7 @@ TEST_F(PassTest, FogFollowsTheCameraFogMode) {
     EXPECT_NEAR(colour[2], 0.0f, 1e-6f);
     for (int mode : {0, -1}) {
         glEnable(GL_FOG);
+        InvalidateGLState(); // a program's own GL call
         CameraFogMode(cam, mode);
         cam->Update();
         EXPECT_FALSE(glIsEnabled(GL_FOG)) << "mode " << mode;
@@ -159,6 +160,7 @@ void fillFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearDepth(1.0);
     glEnable(GL_SCISSOR_TEST);
+    InvalidateGLState();
 }
 
 std::uint32_t pixelAt(int x, int y) { // GL window coordinates
@@ -187,6 +189,7 @@ TEST_F(PassTest, ClearingFollowsTheClearModeWithinTheViewport) {
     for (const Case& k : cases) {
         fillFrame();
         glDepthMask(GL_FALSE); // as translucent drawing leaves it
+        InvalidateGLState();
         CameraClsMode(cam, k.colour, k.depth);
         cam->Update();
         const char* what = k.colour == 1 ? (k.depth == 1 ? "1,1" : "1,0") : (k.depth ? "0/2" : "");

@@ -42,6 +42,7 @@ int MaxChannelDiff(std::uint32_t a, std::uint32_t b) {
 std::array<std::vector<std::uint8_t>, 6> Faces(const TextureRef& t) {
     std::array<std::vector<std::uint8_t>, 6> faces;
     glBindTexture(GL_TEXTURE_CUBE_MAP, t->gltex.at(0));
+    InvalidateGLState(); // a bind of the test's own
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     for (std::size_t i = 0; i < 6; ++i) {
         faces[i].resize(std::size_t(t->width * t->height * 4));
@@ -327,6 +328,7 @@ TEST_F(MirrorRoomTest, FacesRenderedInPartShowTheSameSphereAsWholeFaces) {
         for (int i = 0; i < t->width * t->height; ++i)
             magenta.insert(magenta.end(), {255, 0, 255, 255});
         glBindTexture(GL_TEXTURE_CUBE_MAP, t->gltex.at(0));
+        InvalidateGLState(); // a bind of the test's own
         for (int f = 0; f < 6; ++f)
             glTexSubImage2D(GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + f), 0, 0, 0, t->width,
                             t->height, GL_RGBA, GL_UNSIGNED_BYTE, magenta.data());

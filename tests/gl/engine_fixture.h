@@ -96,9 +96,11 @@ class EngineSceneTest : public EngineTest {
         EngineTest::SetUp();
         ResetEngine();
         for (GLenum id = GL_LIGHT0; id <= GL_LIGHT7; ++id) glDisable(id);
+        InvalidateGLState();
     }
     void TearDown() override {
         for (GLenum id = GL_LIGHT0; id <= GL_LIGHT7; ++id) glDisable(id);
+        InvalidateGLState();
         ResetEngine();
         EngineTest::TearDown();
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/display.h"
+#include "platform/gl_state.h"
 #include "platform/image2d.h"
 #include "platform/pixmap.h"
 #include "platform/testing.h"
@@ -19,9 +20,11 @@ constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 
 // The display every GL test draws on: 800x600 window, back, depth and accumulation buffers.
-// Flip does not wait (tests that check the pacing switch it back on).
+// Flip does not wait (tests that check the pacing switch it back on). The GL state record is
+// checked against GL at every draw, so a path that changes GL behind it fails the test.
 inline void EnsureDisplay() {
     testseam::SetUnpacedFlip(true);
+    glstate::SetChecks(true);
     if (!GraphicsOpen()) Graphics(kWidth, kHeight, 0, 60, 2 | 8 | 32);
 }
 

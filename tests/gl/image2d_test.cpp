@@ -377,22 +377,22 @@ void leaveThreeDState() {
 }
 
 // The layer remembers what it set: a caller that changes GL state itself tells it so with
-// Forget2DDrawState, and the next draws are right whatever the caller left. The first draws make
+// InvalidateGLState, and the next draws are right whatever the caller left. The first draws make
 // the layer's remembered state the one the later draws need, so that only the forgetting makes
 // them set it again.
 TEST_F(Image2DTest, DrawsAreRightWhateverStateARawGLCallerLeftOnOnceItForgetsTheDrawState) {
     ImageRef img = LoadImage(PixmapOf({{kRed, kGreen}, {kBlue, kYellow}}), 0);
     SetColor(255, 255, 255);
     DrawImage(img, 10, 30, 0);
-    Forget2DDrawState();
+    InvalidateGLState();
     leaveThreeDState();
-    Forget2DDrawState();
+    InvalidateGLState();
     DrawImage(img, 10, 10, 0);
     SetColor(0, 128, 255);
     DrawRect(20, 30, 2, 2);
-    Forget2DDrawState();
+    InvalidateGLState();
     leaveThreeDState();
-    Forget2DDrawState();
+    InvalidateGLState();
     DrawRect(20, 10, 2, 2);
     const auto f = CaptureFrame();
     for (int y : {10, 30}) {
@@ -587,11 +587,11 @@ TEST_F(Image2DTest, DrawsSettingOnlyWhatChangedLookAsDrawsSettingTheWholeState) 
     ASSERT_TRUE(img && anim);
     testseam::FrameCapture frames[2];
     for (int way = 0; way < 2; ++way) {
-        testseam::SetForget2DStateEachDraw(way == 1);
+        testseam::SetForgetGLStateEachDraw(way == 1);
         drawMixedPicture(img, anim);
         frames[way] = CaptureFrame();
     }
-    testseam::SetForget2DStateEachDraw(false);
+    testseam::SetForgetGLStateEachDraw(false);
     EXPECT_TRUE(frames[0].rgba == frames[1].rgba);
     const auto& f = frames[0];
     EXPECT_EQ(At(f, 15, 19), kRed); // the third image over the first two, opaque, red-tinted

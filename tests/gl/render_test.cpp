@@ -231,6 +231,7 @@ TEST_F(RenderTest, SurfaceStateFollowsTheCombinedBrushes) {
                                         0, 0,    1, 0, -0.25f, -0.5f, 0, 1};
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(tm[std::size_t(i)], want[std::size_t(i)], 1e-6f) << i;
     glActiveTexture(GL_TEXTURE0);
+    InvalidateGLState(); // the unit switches above are the test's own
 
     // A cube map: reflection coordinates turned back from eye space by the transposed view.
     TextureRef cube = CreateTexture(16, 16, COLORTEXTURE | CUBEMAPTEXTURE, 1);
@@ -590,6 +591,7 @@ TEST_F(RenderTest, CopiedBuffersShowAtEverySize) {
 std::array<std::vector<std::uint8_t>, 6> CubeFaces(const TextureRef& t) {
     std::array<std::vector<std::uint8_t>, 6> faces;
     glBindTexture(GL_TEXTURE_CUBE_MAP, t->gltex.at(0));
+    InvalidateGLState(); // a bind of the test's own
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     for (int i = 0; i < 6; ++i) {
         faces[std::size_t(i)].resize(std::size_t(t->width * t->height * 4));

@@ -83,6 +83,7 @@ TEST_F(TextDrawTest, LeavesLightingOnBlendingAndTexturingOffTextureMatrixModeUni
         glLoadIdentity();
         glScalef(2, 3, 4);
         glMatrixMode(GL_PROJECTION);
+        InvalidateGLState(); // the calls above are the program's own
 
         TQuendor2D::Text(5, 5, "state");
         SCOPED_TRACE(std::to_string(s.lighting) + std::to_string(s.blend) +

@@ -46,11 +46,13 @@ Level ReadLevel(GLenum target, int level) {
 
 Level ReadFrame(const TextureRef& t, int frame, int level = 0) {
     glBindTexture(GL_TEXTURE_2D, t->gltex.at(std::size_t(frame)));
+    InvalidateGLState(); // a bind of the test's own
     return ReadLevel(GL_TEXTURE_2D, level);
 }
 
 Level ReadFace(const TextureRef& t, GLenum face, int level = 0) {
     glBindTexture(GL_TEXTURE_CUBE_MAP, t->gltex.at(0));
+    InvalidateGLState(); // a bind of the test's own
     return ReadLevel(face, level);
 }
 
@@ -415,6 +417,7 @@ TEST_F(TextureTest, BufferCopiesTakeTheTopLeftRectangle) {
     glPopAttrib();
     DepthBufferToTex(t);
     glBindTexture(GL_TEXTURE_2D, t->gltex[0]);
+    InvalidateGLState(); // a bind of the test's own
     std::vector<float> depth(32 * 16, -1.0f);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
     EXPECT_NEAR(depth.front(), 0.25f, 1e-4);
@@ -469,6 +472,7 @@ TEST_F(TextureTest, GLTexturesGoWithTheirLastReference) {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
+    InvalidateGLState(); // a bind of the test's own
     loose->gltex = {name};
     loose->gl_context = GraphicsContextId();
     ASSERT_TRUE(glIsTexture(name));

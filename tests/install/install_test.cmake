@@ -25,7 +25,7 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
 # Only what programs use: no declarations meant for inside a layer, no test seams.
-foreach(internal engine/global.h engine/b3d.h engine/testing.h engine/mesh_draw.h
+foreach(internal engine/global.h engine/b3d.h engine/testing.h engine/octree.h
                  platform/internal.h platform/testing.h platform/input_keymap.h)
   if(EXISTS ${prefix}/include/lapiz3d/${internal})
     message(FATAL_ERROR "installed an internal header: ${internal}")

@@ -138,7 +138,7 @@ PathSwitch pathSwitch(std::string_view name) {
         };
     if (name == "sky-covers") return [](bool slow) { fondo_bajo_el_cielo = slow; };
     if (name == "cube-fbo") return [](bool slow) { testseam::SetCubeFacesThroughBackBuffer(slow); };
-    if (name == "2d-cache") return [](bool slow) { testseam::SetForget2DStateEachDraw(slow); };
+    if (name == "2d-cache") return [](bool slow) { testseam::SetForgetGLStateEachDraw(slow); };
     return nullptr;
 }
 

@@ -1,0 +1,558 @@
+#include "platform/gl_state.h"
+
+#include "platform/error.h"
+#include "platform/testing.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace glstate {
+namespace {
+
+// A recorded value and whether it is known.
+template <typename T> struct Known {
+    bool known = false;
+    T value{};
+
+    // True when the value is known to be v already; otherwise records v and returns false, so
+    // that the caller issues the GL call.
+    bool Holds(const T& v) {
+        if (known && value == v) return true;
+        known = true;
+        value = v;
+        return false;
+    }
+};
+
+using Colour = std::array<float, 4>;
+
+// The place of value in a table of GL names; -1 when it is not there.
+template <std::size_t N> int indexIn(const GLenum (&table)[N], GLenum value) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (table[i] == value) return int(i);
+    return -1;
+}
+
+// Capabilities recorded outside the texture units, by index.
+constexpr GLenum kCaps[] = {
+    GL_BLEND,          GL_ALPHA_TEST,   GL_DEPTH_TEST,   GL_CULL_FACE, GL_FOG,    GL_LIGHTING,
+    GL_COLOR_MATERIAL, GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_NORMALIZE, GL_LIGHT0, GL_LIGHT1,
+    GL_LIGHT2,         GL_LIGHT3,       GL_LIGHT4,       GL_LIGHT5,    GL_LIGHT6, GL_LIGHT7};
+constexpr int kCapCount = int(std::size(kCaps));
+
+int capIndex(GLenum cap) {
+    return indexIn(kCaps, cap);
+}
+
+// Capabilities of each texture unit, by index.
+constexpr GLenum kUnitCaps[] = {GL_TEXTURE_2D,    GL_TEXTURE_CUBE_MAP, GL_TEXTURE_GEN_S,
+                                GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R,    GL_TEXTURE_GEN_Q};
+constexpr int kUnitCapCount = int(std::size(kUnitCaps));
+
+int unitCapIndex(GLenum cap) {
+    return indexIn(kUnitCaps, cap);
+}
+
+constexpr GLenum kGenCoords[] = {GL_S, GL_T, GL_R};
+
+int genIndex(GLenum coord) {
+    return indexIn(kGenCoords, coord);
+}
+
+constexpr GLenum kArrays[] = {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY};
+
+int arrayIndex(GLenum array) {
+    return indexIn(kArrays, array);
+}
+
+constexpr GLenum kMaterials[] = {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR};
+
+int materialIndex(GLenum parameter) {
+    return indexIn(kMaterials, parameter);
+}
+
+struct Unit {
+    std::array<Known<bool>, kUnitCapCount> caps;
+    Known<GLuint> bound2D, boundCube;
+    Known<GLenum> envMode, combineRGB;
+    Known<float> rgbScale;
+    std::array<Known<GLint>, 3> genMode;
+    Known<bool> texCoordArray;
+    Known<std::array<float, 2>> matrixScale; // (0, 0): the identity; unknown: anything else
+};
+
+struct Record {
+    std::array<Known<bool>, kCapCount> caps;
+    Known<int> activeUnit;
+    std::array<Unit, kMaxUnits> units;
+    std::array<Known<bool>, 3> arrays;
+    Known<std::array<GLenum, 2>> blendFunc;
+    Known<GLenum> blendEquation;
+    Known<std::pair<GLenum, float>> alphaFunc;
+    Known<bool> depthMask;
+    Known<GLenum> depthFunc, shadeModel, polygonMode, matrixMode;
+    std::array<Known<Colour>, 3> material;
+    Known<float> shininess;
+    Known<Colour> lightModelAmbient;
+};
+
+// Never destroyed: textures freed while the program exits still delete through it.
+Record& record() {
+    static Record& r = *new Record;
+    return r;
+}
+
+GLCapabilities& capabilities() {
+    static GLCapabilities caps;
+    return caps;
+}
+
+#ifdef NDEBUG
+bool checks = false;
+#else
+bool checks = true;
+#endif
+
+Colour colourOf(const float v[4]) {
+    return {v[0], v[1], v[2], v[3]};
+}
+
+// The unit selected, when known and one the record follows; null otherwise.
+Unit* activeUnit() {
+    Record& r = record();
+    if (!r.activeUnit.known || r.activeUnit.value < 0 || r.activeUnit.value >= kMaxUnits)
+        return nullptr;
+    return &r.units[std::size_t(r.activeUnit.value)];
+}
+
+// A per-unit value set while the unit selected is unknown: it may have changed on any unit, so
+// it becomes unknown on all of them.
+template <typename T> void forgetOnEveryUnit(T Unit::*field) {
+    for (Unit& u : record().units) (u.*field).known = false;
+}
+
+// True when the context names the extension. The loader's own flag is not enough: it may mark
+// an extension as present because its entry points exist while the context refuses its enums.
+bool hasExtension(std::string_view name) {
+    const auto* all = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (!all) return false;
+    for (std::string_view rest = all; !rest.empty();) {
+        const std::size_t end = rest.find(' ');
+        if (rest.substr(0, end) == name) return true;
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+[[noreturn]] void differs(const std::string& what, int unit = -1) {
+    RuntimeError("GL state record differs from GL: " + what +
+                 (unit >= 0 ? " on texture unit " + std::to_string(unit) : std::string()));
+}
+
+GLint getInteger(GLenum name) {
+    GLint v = 0;
+    glGetIntegerv(name, &v);
+    return v;
+}
+
+float getFloat(GLenum name) {
+    GLfloat v = 0;
+    glGetFloatv(name, &v);
+    return v;
+}
+
+} // namespace
+
+std::string BringUp() {
+    // GLEW reports "no GLX display" when the context is not a GLX one (EGL under Wayland), yet
+    // it has loaded the core and extension entry points; that counts as success.
+    glewExperimental = GL_TRUE;
+    const GLenum result = glewInit();
+    const bool loaded =
+        result == GLEW_OK || (result == GLEW_ERROR_NO_GLX_DISPLAY && glGetString(GL_VERSION) &&
+                              glActiveTexture && glBlendFuncSeparate);
+    GLCapabilities& caps = capabilities();
+    caps = GLCapabilities{};
+    Invalidate();
+    if (!loaded) return reinterpret_cast<const char*>(glewGetErrorString(result));
+    caps.multitexture = glActiveTexture != nullptr && glClientActiveTexture != nullptr;
+    GLint units = 1;
+    if (caps.multitexture) glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+    caps.textureUnits = caps.multitexture ? std::clamp(int(units), 1, kMaxUnits) : 1;
+    caps.dot3Ext = GLEW_EXT_texture_env_dot3 != 0;
+    caps.imaging = hasExtension("GL_ARB_imaging");
+    return {};
+}
+
+const GLCapabilities& Capabilities() {
+    return capabilities();
+}
+
+void Invalidate() {
+    record() = Record{};
+}
+
+namespace {
+// Colour material, while on or not known to be off, carries the current colour into the ambient
+// and diffuse material, and makes GL leave out material calls for them.
+bool colourMaterialMayTrack() {
+    const Known<bool>& k = record().caps[std::size_t(capIndex(GL_COLOR_MATERIAL))];
+    return !k.known || k.value;
+}
+
+void forgetTrackedMaterial() {
+    record().material[0].known = false;
+    record().material[1].known = false;
+}
+} // namespace
+
+void Enable(GLenum cap, bool on) {
+    const int i = capIndex(cap);
+    if (i >= 0 && record().caps[std::size_t(i)].Holds(on)) return;
+    if (cap == GL_COLOR_MATERIAL) forgetTrackedMaterial();
+    if (on)
+        glEnable(cap);
+    else
+        glDisable(cap);
+}
+
+bool Enabled(GLenum cap) {
+    const int i = capIndex(cap);
+    if (i >= 0 && record().caps[std::size_t(i)].known) return record().caps[std::size_t(i)].value;
+    const bool on = glIsEnabled(cap) == GL_TRUE;
+    if (i >= 0) record().caps[std::size_t(i)].Holds(on);
+    return on;
+}
+
+void ActiveTexture(int unit) {
+    if (record().activeUnit.Holds(unit)) return;
+    if (!capabilities().multitexture) return;
+    glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+    glClientActiveTexture(GLenum(GL_TEXTURE0 + unit));
+}
+
+void TextureEnable(GLenum cap, bool on) {
+    const int i = unitCapIndex(cap);
+    if (Unit* u = activeUnit(); u && i >= 0) {
+        if (u->caps[std::size_t(i)].Holds(on)) return;
+    } else if (i >= 0) {
+        for (Unit& each : record().units) each.caps[std::size_t(i)].known = false;
+    }
+    if (on)
+        glEnable(cap);
+    else
+        glDisable(cap);
+}
+
+void BindTexture(GLenum target, GLuint name) {
+    Known<GLuint> Unit::*field = target == GL_TEXTURE_CUBE_MAP ? &Unit::boundCube : &Unit::bound2D;
+    if (Unit* u = activeUnit()) {
+        if ((u->*field).Holds(name)) return;
+    } else {
+        forgetOnEveryUnit(field);
+    }
+    glBindTexture(target, name);
+}
+
+void DeleteTextures(GLsizei count, const GLuint* names) {
+    if (count <= 0) return;
+    for (Unit& u : record().units) {
+        for (Known<GLuint>* bound : {&u.bound2D, &u.boundCube}) {
+            if (bound->known && std::find(names, names + count, bound->value) != names + count)
+                bound->value = 0;
+        }
+    }
+    glDeleteTextures(count, names);
+}
+
+namespace {
+// Sets a per-unit value of the active unit through `issue` unless the record holds it already.
+template <typename T, typename Issue>
+void unitValue(Known<T> Unit::*field, const T& v, Issue issue) {
+    if (Unit* u = activeUnit()) {
+        if ((u->*field).Holds(v)) return;
+    } else {
+        forgetOnEveryUnit(field);
+    }
+    issue();
+}
+} // namespace
+
+void TexEnvMode(GLenum mode) {
+    unitValue(&Unit::envMode, mode,
+              [&] { glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, float(mode)); });
+}
+
+void TexEnvCombineRGB(GLenum function) {
+    unitValue(&Unit::combineRGB, function,
+              [&] { glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB, float(function)); });
+}
+
+void TexEnvRGBScale(float scale) {
+    unitValue(&Unit::rgbScale, scale, [&] { glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, scale); });
+}
+
+void TexGenMode(GLenum coord, GLint mode) {
+    const int i = genIndex(coord);
+    if (Unit* u = activeUnit(); u && i >= 0) {
+        if (u->genMode[std::size_t(i)].Holds(mode)) return;
+    } else if (i >= 0) {
+        for (Unit& each : record().units) each.genMode[std::size_t(i)].known = false;
+    }
+    glTexGeni(coord, GL_TEXTURE_GEN_MODE, mode);
+}
+
+void TexCoordArray(bool on) {
+    unitValue(&Unit::texCoordArray, on, [&] {
+        if (on)
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        else
+            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    });
+}
+
+void ClearTextureUnit(int unit) {
+    constexpr GLenum kOff[] = {GL_TEXTURE_2D, GL_TEXTURE_CUBE_MAP, GL_TEXTURE_GEN_S,
+                               GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R};
+    if (unit >= 0 && unit < kMaxUnits) {
+        const Unit& u = record().units[std::size_t(unit)];
+        bool clear = u.texCoordArray.known && !u.texCoordArray.value;
+        for (GLenum cap : kOff) {
+            const Known<bool>& k = u.caps[std::size_t(unitCapIndex(cap))];
+            clear = clear && k.known && !k.value;
+        }
+        if (clear) return;
+    }
+    ActiveTexture(unit);
+    for (GLenum cap : kOff) TextureEnable(cap, false);
+    TexCoordArray(false);
+}
+
+void TextureMatrixIdentity() {
+    TextureMatrixScale(0.0f, 0.0f);
+}
+
+void TextureMatrixScale(float u, float v) {
+    unitValue(&Unit::matrixScale, std::array<float, 2>{u, v}, [&] {
+        MatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        if (u != 0.0f || v != 0.0f) glScalef(u, v, 1.0f);
+    });
+    MatrixMode(GL_MODELVIEW);
+}
+
+void TextureMatrixSet() {
+    if (Unit* u = activeUnit())
+        u->matrixScale.known = false;
+    else
+        forgetOnEveryUnit(&Unit::matrixScale);
+}
+
+void MatrixMode(GLenum mode) {
+    if (record().matrixMode.Holds(mode)) return;
+    glMatrixMode(mode);
+}
+
+void ClientArray(GLenum array, bool on) {
+    const int i = arrayIndex(array);
+    if (i >= 0 && record().arrays[std::size_t(i)].Holds(on)) return;
+    if (on)
+        glEnableClientState(array);
+    else
+        glDisableClientState(array);
+}
+
+void BlendFunc(GLenum source, GLenum destination) {
+    if (record().blendFunc.Holds({source, destination})) return;
+    glBlendFunc(source, destination);
+}
+
+void BlendEquation(GLenum mode) {
+    if (!glBlendEquation || record().blendEquation.Holds(mode)) return;
+    glBlendEquation(mode);
+}
+
+void AlphaFunc(GLenum function, float reference) {
+    if (record().alphaFunc.Holds({function, reference})) return;
+    glAlphaFunc(function, reference);
+}
+
+void DepthMask(bool on) {
+    if (record().depthMask.Holds(on)) return;
+    glDepthMask(on ? GL_TRUE : GL_FALSE);
+}
+
+void DepthFunc(GLenum function) {
+    if (record().depthFunc.Holds(function)) return;
+    glDepthFunc(function);
+}
+
+void ShadeModel(GLenum mode) {
+    if (record().shadeModel.Holds(mode)) return;
+    glShadeModel(mode);
+}
+
+void PolygonMode(GLenum mode) {
+    if (record().polygonMode.Holds(mode)) return;
+    glPolygonMode(GL_FRONT_AND_BACK, mode);
+}
+
+void Material(GLenum parameter, const float value[4]) {
+    const int i = materialIndex(parameter);
+    if (i >= 0 && record().material[std::size_t(i)].Holds(colourOf(value))) return;
+    glMaterialfv(GL_FRONT_AND_BACK, parameter, value);
+    if (i >= 0 && i < 2 && colourMaterialMayTrack()) forgetTrackedMaterial();
+}
+
+void MaterialShininess(float shininess) {
+    if (record().shininess.Holds(shininess)) return;
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+}
+
+void LightModelAmbient(const float colour[4]) {
+    if (record().lightModelAmbient.Holds(colourOf(colour))) return;
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, colour);
+}
+
+void DrawDone() {
+    if (colourMaterialMayTrack()) forgetTrackedMaterial();
+}
+
+void SetChecks(bool on) {
+    checks = on;
+}
+
+bool ChecksOn() {
+    return checks;
+}
+
+void CheckGLState() {
+    if (!checks) return;
+    const Record& r = record();
+    for (int i = 0; i < kCapCount; ++i) {
+        const Known<bool>& k = r.caps[std::size_t(i)];
+        if (k.known && (glIsEnabled(kCaps[i]) == GL_TRUE) != k.value)
+            differs("capability 0x" + std::to_string(kCaps[i]));
+    }
+    for (int i = 0; i < 3; ++i) {
+        const Known<bool>& k = r.arrays[std::size_t(i)];
+        if (k.known && (glIsEnabled(kArrays[i]) == GL_TRUE) != k.value)
+            differs("client array 0x" + std::to_string(kArrays[i]));
+    }
+    if (r.blendFunc.known && (GLenum(getInteger(GL_BLEND_SRC)) != r.blendFunc.value[0] ||
+                              GLenum(getInteger(GL_BLEND_DST)) != r.blendFunc.value[1]))
+        differs("blend function");
+    if (r.blendEquation.known && GLenum(getInteger(GL_BLEND_EQUATION_RGB)) != r.blendEquation.value)
+        differs("blend equation");
+    if (r.alphaFunc.known && (GLenum(getInteger(GL_ALPHA_TEST_FUNC)) != r.alphaFunc.value.first ||
+                              getFloat(GL_ALPHA_TEST_REF) != r.alphaFunc.value.second))
+        differs("alpha function");
+    if (r.depthMask.known) {
+        GLboolean mask = GL_FALSE;
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
+        if ((mask == GL_TRUE) != r.depthMask.value) differs("depth mask");
+    }
+    if (r.depthFunc.known && GLenum(getInteger(GL_DEPTH_FUNC)) != r.depthFunc.value)
+        differs("depth function");
+    if (r.shadeModel.known && GLenum(getInteger(GL_SHADE_MODEL)) != r.shadeModel.value)
+        differs("shade model");
+    if (r.polygonMode.known) {
+        GLint modes[2] = {0, 0};
+        glGetIntegerv(GL_POLYGON_MODE, modes);
+        if (GLenum(modes[0]) != r.polygonMode.value || GLenum(modes[1]) != r.polygonMode.value)
+            differs("polygon mode");
+    }
+    if (r.matrixMode.known && GLenum(getInteger(GL_MATRIX_MODE)) != r.matrixMode.value)
+        differs("matrix mode");
+    const bool colourMaterial = glIsEnabled(GL_COLOR_MATERIAL) == GL_TRUE;
+    for (int i = 0; i < 3; ++i) {
+        const Known<Colour>& k = r.material[std::size_t(i)];
+        if (!k.known || (colourMaterial && i < 2)) continue;
+        for (GLenum face : {GL_FRONT, GL_BACK}) {
+            Colour v{};
+            glGetMaterialfv(face, kMaterials[i], v.data());
+            if (v != k.value) differs("material 0x" + std::to_string(kMaterials[i]));
+        }
+    }
+    if (r.shininess.known) {
+        GLfloat v = 0;
+        glGetMaterialfv(GL_FRONT, GL_SHININESS, &v);
+        if (v != r.shininess.value) differs("shininess");
+    }
+    if (r.lightModelAmbient.known) {
+        Colour v{};
+        glGetFloatv(GL_LIGHT_MODEL_AMBIENT, v.data());
+        if (v != r.lightModelAmbient.value) differs("light model ambient");
+    }
+
+    const GLint active = getInteger(GL_ACTIVE_TEXTURE);
+    const GLint clientActive = getInteger(GL_CLIENT_ACTIVE_TEXTURE);
+    if (r.activeUnit.known && capabilities().multitexture &&
+        (active != GLint(GL_TEXTURE0 + r.activeUnit.value) ||
+         clientActive != GLint(GL_TEXTURE0 + r.activeUnit.value)))
+        differs("active texture unit");
+    const int units = capabilities().multitexture ? capabilities().textureUnits : 1;
+    for (int unit = 0; unit < units; ++unit) {
+        const Unit& u = r.units[std::size_t(unit)];
+        if (capabilities().multitexture) {
+            glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+            glClientActiveTexture(GLenum(GL_TEXTURE0 + unit));
+        }
+        for (int i = 0; i < kUnitCapCount; ++i) {
+            const Known<bool>& k = u.caps[std::size_t(i)];
+            if (k.known && (glIsEnabled(kUnitCaps[i]) == GL_TRUE) != k.value)
+                differs("texture capability 0x" + std::to_string(kUnitCaps[i]), unit);
+        }
+        if (u.bound2D.known && GLuint(getInteger(GL_TEXTURE_BINDING_2D)) != u.bound2D.value)
+            differs("2D texture binding", unit);
+        if (u.boundCube.known &&
+            GLuint(getInteger(GL_TEXTURE_BINDING_CUBE_MAP)) != u.boundCube.value)
+            differs("cube-map texture binding", unit);
+        GLint env = 0;
+        if (u.envMode.known) {
+            glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
+            if (GLenum(env) != u.envMode.value) differs("texture environment mode", unit);
+        }
+        if (u.combineRGB.known) {
+            glGetTexEnviv(GL_TEXTURE_ENV, GL_COMBINE_RGB, &env);
+            if (GLenum(env) != u.combineRGB.value) differs("texture combine function", unit);
+        }
+        if (u.rgbScale.known) {
+            GLfloat scale = 0;
+            glGetTexEnvfv(GL_TEXTURE_ENV, GL_RGB_SCALE, &scale);
+            if (scale != u.rgbScale.value) differs("texture RGB scale", unit);
+        }
+        for (int i = 0; i < 3; ++i) {
+            if (!u.genMode[std::size_t(i)].known) continue;
+            GLint mode = 0;
+            glGetTexGeniv(kGenCoords[i], GL_TEXTURE_GEN_MODE, &mode);
+            if (mode != u.genMode[std::size_t(i)].value) differs("texture generation mode", unit);
+        }
+        if (u.texCoordArray.known &&
+            (glIsEnabled(GL_TEXTURE_COORD_ARRAY) == GL_TRUE) != u.texCoordArray.value)
+            differs("texture coordinate array", unit);
+        if (u.matrixScale.known) {
+            const auto [su, sv] = u.matrixScale.value;
+            const bool scaled = su != 0.0f || sv != 0.0f;
+            GLfloat want[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+            if (scaled) {
+                want[0] = su;
+                want[5] = sv;
+            }
+            GLfloat m[16];
+            glGetFloatv(GL_TEXTURE_MATRIX, m);
+            for (int i = 0; i < 16; ++i)
+                if (m[i] != want[i]) differs("texture matrix", unit);
+        }
+    }
+    if (capabilities().multitexture) {
+        glActiveTexture(GLenum(active));
+        glClientActiveTexture(GLenum(clientActive));
+    }
+}
+
+} // namespace glstate
