@@ -129,9 +129,25 @@ Unit* activeUnit() {
 }
 
 // A per-unit value set while the unit selected is unknown: it may have changed on any unit, so
-// it becomes unknown on all of them.
-template <typename T> void forgetOnEveryUnit(T Unit::*field) {
-    for (Unit& u : record().units) (u.*field).known = false;
+// it becomes unknown on all of them. `field` gives the value's entry of a unit.
+template <typename Field> void forgetOnEveryUnit(Field field) {
+    for (Unit& u : record().units) field(u).known = false;
+}
+
+// Sets a per-unit value of the active unit through `issue` unless the record holds it already.
+template <typename T, typename Field, typename Issue>
+void unitValue(Field field, const T& v, Issue issue) {
+    if (Unit* u = activeUnit()) {
+        if (field(*u).Holds(v)) return;
+    } else {
+        forgetOnEveryUnit(field);
+    }
+    issue();
+}
+
+// The entry of a per-unit value, for unitValue and forgetOnEveryUnit.
+template <typename T> auto member(Known<T> Unit::*m) {
+    return [m](Unit& u) -> Known<T>& { return u.*m; };
 }
 
 // True when the context names the extension. The loader's own flag is not enough: it may mark
@@ -236,26 +252,20 @@ void ActiveTexture(int unit) {
 }
 
 void TextureEnable(GLenum cap, bool on) {
+    const auto issue = [&] {
+        if (on)
+            glEnable(cap);
+        else
+            glDisable(cap);
+    };
     const int i = unitCapIndex(cap);
-    if (Unit* u = activeUnit(); u && i >= 0) {
-        if (u->caps[std::size_t(i)].Holds(on)) return;
-    } else if (i >= 0) {
-        for (Unit& each : record().units) each.caps[std::size_t(i)].known = false;
-    }
-    if (on)
-        glEnable(cap);
-    else
-        glDisable(cap);
+    if (i < 0) return issue();
+    unitValue([i](Unit& u) -> Known<bool>& { return u.caps[std::size_t(i)]; }, on, issue);
 }
 
 void BindTexture(GLenum target, GLuint name) {
-    Known<GLuint> Unit::*field = target == GL_TEXTURE_CUBE_MAP ? &Unit::boundCube : &Unit::bound2D;
-    if (Unit* u = activeUnit()) {
-        if ((u->*field).Holds(name)) return;
-    } else {
-        forgetOnEveryUnit(field);
-    }
-    glBindTexture(target, name);
+    unitValue(member(target == GL_TEXTURE_CUBE_MAP ? &Unit::boundCube : &Unit::bound2D), name,
+              [&] { glBindTexture(target, name); });
 }
 
 void DeleteTextures(GLsizei count, const GLuint* names) {
@@ -269,45 +279,30 @@ void DeleteTextures(GLsizei count, const GLuint* names) {
     glDeleteTextures(count, names);
 }
 
-namespace {
-// Sets a per-unit value of the active unit through `issue` unless the record holds it already.
-template <typename T, typename Issue>
-void unitValue(Known<T> Unit::*field, const T& v, Issue issue) {
-    if (Unit* u = activeUnit()) {
-        if ((u->*field).Holds(v)) return;
-    } else {
-        forgetOnEveryUnit(field);
-    }
-    issue();
-}
-} // namespace
-
 void TexEnvMode(GLenum mode) {
-    unitValue(&Unit::envMode, mode,
+    unitValue(member(&Unit::envMode), mode,
               [&] { glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, float(mode)); });
 }
 
 void TexEnvCombineRGB(GLenum function) {
-    unitValue(&Unit::combineRGB, function,
+    unitValue(member(&Unit::combineRGB), function,
               [&] { glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB, float(function)); });
 }
 
 void TexEnvRGBScale(float scale) {
-    unitValue(&Unit::rgbScale, scale, [&] { glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, scale); });
+    unitValue(member(&Unit::rgbScale), scale,
+              [&] { glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, scale); });
 }
 
 void TexGenMode(GLenum coord, GLint mode) {
+    const auto issue = [&] { glTexGeni(coord, GL_TEXTURE_GEN_MODE, mode); };
     const int i = genIndex(coord);
-    if (Unit* u = activeUnit(); u && i >= 0) {
-        if (u->genMode[std::size_t(i)].Holds(mode)) return;
-    } else if (i >= 0) {
-        for (Unit& each : record().units) each.genMode[std::size_t(i)].known = false;
-    }
-    glTexGeni(coord, GL_TEXTURE_GEN_MODE, mode);
+    if (i < 0) return issue();
+    unitValue([i](Unit& u) -> Known<GLint>& { return u.genMode[std::size_t(i)]; }, mode, issue);
 }
 
 void TexCoordArray(bool on) {
-    unitValue(&Unit::texCoordArray, on, [&] {
+    unitValue(member(&Unit::texCoordArray), on, [&] {
         if (on)
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         else
@@ -337,7 +332,7 @@ void TextureMatrixIdentity() {
 }
 
 void TextureMatrixScale(float u, float v) {
-    unitValue(&Unit::matrixScale, std::array<float, 2>{u, v}, [&] {
+    unitValue(member(&Unit::matrixScale), std::array<float, 2>{u, v}, [&] {
         MatrixMode(GL_TEXTURE);
         glLoadIdentity();
         if (u != 0.0f || v != 0.0f) glScalef(u, v, 1.0f);
@@ -349,7 +344,7 @@ void TextureMatrixSet() {
     if (Unit* u = activeUnit())
         u->matrixScale.known = false;
     else
-        forgetOnEveryUnit(&Unit::matrixScale);
+        forgetOnEveryUnit(member(&Unit::matrixScale));
 }
 
 void MatrixMode(GLenum mode) {

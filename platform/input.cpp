@@ -23,11 +23,38 @@ struct ScriptedEvent {
     int y = 0;
 };
 
+// Keys or buttons numbered 1..N-1: presses not yet taken, and which are held down. Numbers
+// outside that range are ignored and read 0.
+template <int N> struct Switches {
+    std::array<int, N> hits{};
+    std::array<bool, N> down{};
+
+    static bool Valid(int i) { return i > 0 && i < N; }
+    void Press(int i) {
+        if (!Valid(i)) return;
+        hits[std::size_t(i)]++;
+        down[std::size_t(i)] = true;
+    }
+    void Release(int i) {
+        if (Valid(i)) down[std::size_t(i)] = false;
+    }
+    // The presses since the last take, then none.
+    int Take(int i) {
+        if (!Valid(i)) return 0;
+        const int n = hits[std::size_t(i)];
+        hits[std::size_t(i)] = 0;
+        return n;
+    }
+    int Held(int i) const { return Valid(i) && down[std::size_t(i)] ? 1 : 0; }
+    void Clear() {
+        hits.fill(0);
+        down.fill(false);
+    }
+};
+
 struct InputState {
-    std::array<int, kKeyCount> hits{};
-    std::array<bool, kKeyCount> down{};
-    std::array<int, kButtonCount> clicks{};
-    std::array<bool, kButtonCount> held{};
+    Switches<kKeyCount> keys;
+    Switches<kButtonCount> buttons;
     std::deque<ScriptedEvent> scripted; // events queued by the test seam
     int mouseX = 0;
     int mouseY = 0;
@@ -49,24 +76,6 @@ void onStopSignal(int) {
     stopRequests.fetch_add(1, std::memory_order_relaxed);
 }
 
-bool validKey(int key) {
-    return key > 0 && key < kKeyCount;
-}
-
-void press(int code) {
-    if (!validKey(code)) return;
-    input().hits[code]++;
-    input().down[code] = true;
-}
-
-void release(int code) {
-    if (validKey(code)) input().down[code] = false;
-}
-
-bool validButton(int button) {
-    return button > 0 && button < kButtonCount;
-}
-
 // The button number of MouseHit and MouseDown for an SDL button, 0 for one that has none.
 int buttonFromSDL(int sdlButton) {
     switch (sdlButton) {
@@ -85,16 +94,6 @@ int buttonFromSDL(int sdlButton) {
     }
 }
 
-void pressButton(int button) {
-    if (!validButton(button)) return;
-    input().clicks[button]++;
-    input().held[button] = true;
-}
-
-void releaseButton(int button) {
-    if (validButton(button)) input().held[button] = false;
-}
-
 void turnWheel(int notches) {
     input().wheel += notches;
     input().wheelTurns += notches;
@@ -103,13 +102,13 @@ void turnWheel(int notches) {
 void handleEvent(const SDL_Event& e) {
     switch (e.type) {
     case SDL_KEYDOWN:
-        if (!e.key.repeat) press(KeyCodeFromSDL(e.key.keysym.sym));
+        if (!e.key.repeat) input().keys.Press(KeyCodeFromSDL(e.key.keysym.sym));
         break;
     case SDL_KEYUP:
-        release(KeyCodeFromSDL(e.key.keysym.sym));
+        input().keys.Release(KeyCodeFromSDL(e.key.keysym.sym));
         break;
     case SDL_QUIT:
-        input().hits[Key::Escape]++;
+        input().keys.hits[Key::Escape]++;
         break;
     case SDL_WINDOWEVENT:
         // SDL also posts SDL_QUIT when the last window closes; a close request of any
@@ -120,10 +119,10 @@ void handleEvent(const SDL_Event& e) {
         input().mouseY = e.motion.y;
         break;
     case SDL_MOUSEBUTTONDOWN:
-        pressButton(buttonFromSDL(e.button.button));
+        input().buttons.Press(buttonFromSDL(e.button.button));
         break;
     case SDL_MOUSEBUTTONUP:
-        releaseButton(buttonFromSDL(e.button.button));
+        input().buttons.Release(buttonFromSDL(e.button.button));
         break;
     case SDL_MOUSEWHEEL:
         turnWheel(e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y);
@@ -249,16 +248,16 @@ void PumpInputEvents() {
         in.scripted.pop_front();
         switch (e.kind) {
         case ScriptedEvent::KeyPress:
-            press(e.code);
-            release(e.code);
+            in.keys.Press(e.code);
+            in.keys.Release(e.code);
             break;
         case ScriptedEvent::PointerMove:
             in.mouseX = e.x;
             in.mouseY = e.y;
             break;
         case ScriptedEvent::ButtonClick:
-            pressButton(e.code);
-            releaseButton(e.code);
+            in.buttons.Press(e.code);
+            in.buttons.Release(e.code);
             break;
         case ScriptedEvent::WheelTurn:
             turnWheel(e.code);
@@ -266,17 +265,15 @@ void PumpInputEvents() {
         }
     }
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
-    in.hits[Key::Escape] += stopRequests.exchange(0, std::memory_order_relaxed);
+    in.keys.hits[Key::Escape] += stopRequests.exchange(0, std::memory_order_relaxed);
     SDL_Event e;
     while (SDL_PollEvent(&e)) handleEvent(e);
 }
 
 void ResetInputState() {
     InputState& in = input();
-    in.hits.fill(0);
-    in.down.fill(false);
-    in.clicks.fill(0);
-    in.held.fill(false);
+    in.keys.Clear();
+    in.buttons.Clear();
     in.wheel = 0;
     in.wheelTurns = 0;
     in.mouseX = 0;
@@ -299,21 +296,17 @@ void CatchStopSignals() {
 
 int KeyHit(int key) {
     PumpInputEvents();
-    if (!validKey(key)) return 0;
-    const int n = input().hits[key];
-    input().hits[key] = 0;
-    return n;
+    return input().keys.Take(key);
 }
 
 int KeyDown(int key) {
     PumpInputEvents();
-    return validKey(key) && input().down[key] ? 1 : 0;
+    return input().keys.Held(key);
 }
 
 void FlushKeys() {
     PumpInputEvents();
-    input().hits.fill(0);
-    input().down.fill(false);
+    input().keys.Clear();
 }
 
 int MouseX() {
@@ -328,15 +321,12 @@ int MouseY() {
 
 int MouseHit(int button) {
     PumpInputEvents();
-    if (!validButton(button)) return 0;
-    const int n = input().clicks[button];
-    input().clicks[button] = 0;
-    return n;
+    return input().buttons.Take(button);
 }
 
 int MouseDown(int button) {
     PumpInputEvents();
-    return validButton(button) && input().held[button] ? 1 : 0;
+    return input().buttons.Held(button);
 }
 
 int MouseZ() {
@@ -353,8 +343,7 @@ int MouseZSpeed() {
 
 void FlushMouse() {
     PumpInputEvents();
-    input().clicks.fill(0);
-    input().held.fill(false);
+    input().buttons.Clear();
     input().wheel = 0;
     input().wheelTurns = 0;
 }

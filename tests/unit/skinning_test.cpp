@@ -12,6 +12,22 @@ namespace {
 
 class SkinTest : public AnimTest {
   protected:
+    // A camera at the origin looking along +z with a 90-degree field of view.
+    static CameraRef frontCamera() {
+        CameraRef cam = TCamera::CreateCamera(nullptr);
+        cam->vwidth = 800;
+        cam->vheight = 600;
+        viewtest::loadView(*cam);
+        return cam;
+    }
+
+    // A triangle of m that at rest lies far to the right of frontCamera's view (x 19..21 at
+    // distance 10), on a bone at its centre that the caller keys.
+    static BoneRef triangleRightOfTheView(const MeshRef& m) {
+        addSurface(m, {{19.0f, -1.0f, 10.0f}, {21.0f, -1.0f, 10.0f}, {20.0f, 1.0f, 10.0f}});
+        return addBone(m, m, {20.0f, 0.0f, 10.0f});
+    }
+
     void SetUp() override {
         AnimTest::SetUp();
         mesh = animMesh(10);
@@ -229,15 +245,9 @@ TEST_F(SkinTest, UpdateWeightsKeepsFourInfluencesAndRenormalises) {
 namespace {
 
 TEST_F(SkinTest, CameraCullsAPosedMeshByItsPosedVertices) {
-    // A camera at the origin looking along +z with a 90-degree field of view.
-    CameraRef cam = TCamera::CreateCamera(nullptr);
-    cam->vwidth = 800;
-    cam->vheight = 600;
-    viewtest::loadView(*cam);
-    // At rest the triangle lies far to the right of the view (x 19..21 at distance 10); the
-    // bone carries it to straight ahead.
-    addSurface(mesh, {{19.0f, -1.0f, 10.0f}, {21.0f, -1.0f, 10.0f}, {20.0f, 1.0f, 10.0f}});
-    BoneRef b = addBone(mesh, mesh, {20.0f, 0.0f, 10.0f});
+    CameraRef cam = frontCamera();
+    // The bone carries the triangle to straight ahead.
+    BoneRef b = triangleRightOfTheView(mesh);
     posKey(b, 0, 0.0f, 0.0f, 10.0f);
     for (int id = 0; id < 3; ++id) weigh(b, id, 1.0f);
     EXPECT_EQ(cam->EntityInView(mesh), 0.0f) << "not posed yet: drawn at rest, outside";
@@ -291,12 +301,8 @@ TEST_F(SkinTest, EveryPosingPathMovesTheCullSphereWithThePose) {
     for (const Path& path : paths) {
         TEntity::entity_list = CreateList<EntityRef>();
         mesh = animMesh(10);
-        CameraRef cam = TCamera::CreateCamera(nullptr);
-        cam->vwidth = 800;
-        cam->vheight = 600;
-        viewtest::loadView(*cam);
-        addSurface(mesh, {{19.0f, -1.0f, 10.0f}, {21.0f, -1.0f, 10.0f}, {20.0f, 1.0f, 10.0f}});
-        BoneRef b = addBone(mesh, mesh, {20.0f, 0.0f, 10.0f});
+        CameraRef cam = frontCamera();
+        BoneRef b = triangleRightOfTheView(mesh);
         posKey(b, 0, 20.0f, 0.0f, 10.0f);
         posKey(b, 10, 0.0f, 0.0f, 10.0f);
         for (int id = 0; id < 3; ++id) weigh(b, id, 1.0f);
