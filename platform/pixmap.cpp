@@ -7,6 +7,8 @@
 
 #include <jpeglib.h>
 
+#include <SDL.h>
+#include <SDL_image.h>
 #include <jerror.h>
 #include <png.h>
 #include <zlib.h>
@@ -15,6 +17,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -99,18 +102,6 @@ bool sizeAllowed(std::int64_t w, std::int64_t h) {
            w * h <= kMaxPixmapPixels;
 }
 
-// An RGBA image whose alpha bytes are all 0 carries no alpha (a common way of writing 32-bit
-// BMP and TGA files); such an image becomes opaque RGB. Otherwise it stays RGBA.
-PixmapRef settleAlpha(const PixmapRef& rgba) {
-    for (int y = 0; y < rgba->height; ++y) {
-        const std::uint8_t* p = rgba->PixelPtr(0, y);
-        for (int x = 0; x < rgba->width; ++x) {
-            if (p[4 * x + 3] != 0) return rgba;
-        }
-    }
-    return rgba->Convert(PF_RGB888);
-}
-
 // Little-endian field readers over a bounds-checked byte range.
 struct Bytes {
     const std::uint8_t* data;
@@ -125,6 +116,15 @@ struct Bytes {
     std::int32_t i32(std::size_t off) const { return std::int32_t(u32(off)); }
 };
 
+// Image files beyond this size are refused whole.
+constexpr std::size_t kMaxImageFileBytes = std::size_t(256) << 20;
+
+const char* const kCutShort = "is cut short";
+const char* const kTooLarge = "has an impossible size";
+// Said of a file that is none of the formats read here (TGA files have no signature, so
+// anything without the others' is taken for one).
+const char* const kUnknownKind = "is not a readable image";
+
 // ---------------------------------------------------------------------------------------------
 // PNG (libpng). libpng reports errors by longjmp; the functions that call it keep no objects
 // with destructors of their own, and the pixmap is allocated between the two calls.
@@ -133,26 +133,46 @@ struct PngSource {
     const std::uint8_t* data;
     std::size_t size;
     std::size_t pos;
+    bool cutShort = false;
+    std::string problem; // libpng's words for what failed
 };
+
+void pngFail(png_structp png, png_const_charp message) {
+    if (auto* src = static_cast<PngSource*>(png_get_error_ptr(png))) src->problem = message;
+    png_longjmp(png, 1);
+}
 
 void pngReadData(png_structp png, png_bytep out, png_size_t n) {
     auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
-    if (n > src->size - src->pos) png_error(png, "truncated");
+    if (n > src->size - src->pos) {
+        src->cutShort = true;
+        png_error(png, "file cut short");
+    }
     std::memcpy(out, src->data + src->pos, n);
     src->pos += n;
 }
 
-void pngFail(png_structp png, png_const_charp) {
-    png_longjmp(png, 1);
+// What libpng says while it reads the image data is about the pixels: a deflate stream whose
+// check value does not match ("incorrect data check"), more data than the image holds ("Too
+// much image data", "Extra compressed data"). libpng takes these for benign and goes on with
+// pixels that may be garbage; here they fail the decode. Its warnings about other chunks
+// (colour profiles, gamma, text, an ancillary chunk's checksum) leave the pixels as they are
+// and are ignored.
+void pngWarning(png_structp png, png_const_charp message) {
+    constexpr png_uint_32 kImageData = 0x49444154; // "IDAT"
+    if (png_get_io_chunk_type(png) == kImageData) pngFail(png, message);
 }
+
+// For writing: libpng's warnings there concern only how it is called.
 void pngQuiet(png_structp, png_const_charp) {}
 
-// Reads the header and sets the transforms to 8-bit RGBA. Fails for sizes beyond the limits or
-// for dimensions that the compressed data cannot possibly fill (deflate expands at most about
-// 1032:1), so that a corrupt header cannot cause a huge allocation.
-bool pngReadHeader(png_structp png, png_infop info, std::size_t fileSize, png_uint_32* w,
-                   png_uint_32* h) {
-    if (setjmp(png_jmpbuf(png))) return false;
+// Reads the header and sets the transforms to 8-bit RGBA. Null, or why the image is refused:
+// for sizes beyond the limits or for dimensions that the compressed data cannot possibly fill
+// (deflate expands at most about 1032:1), so that a corrupt header cannot cause a huge
+// allocation.
+const char* pngReadHeader(png_structp png, png_infop info, std::size_t fileSize, png_uint_32* w,
+                          png_uint_32* h) {
+    if (setjmp(png_jmpbuf(png))) return "is not a readable PNG image";
     png_set_user_limits(png, kMaxPixmapSide, kMaxPixmapSide);
     png_read_info(png, info);
     *w = png_get_image_width(png, info);
@@ -161,7 +181,7 @@ bool pngReadHeader(png_structp png, png_infop info, std::size_t fileSize, png_ui
     const int type = png_get_color_type(png, info);
     const std::uint64_t rawRow = (std::uint64_t(*w) * png_get_channels(png, info) * depth + 7) / 8;
     if (!sizeAllowed(*w, *h) || (rawRow + 1) * *h > std::uint64_t(fileSize) * 1100 + 4096) {
-        return false;
+        return kTooLarge;
     }
     if (depth == 16) png_set_strip_16(png);
     if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -171,7 +191,8 @@ bool pngReadHeader(png_structp png, png_infop info, std::size_t fileSize, png_ui
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    return png_get_rowbytes(png, info) == std::size_t(*w) * 4;
+    return png_get_rowbytes(png, info) == std::size_t(*w) * 4 ? nullptr
+                                                              : "is not a readable PNG image";
 }
 
 bool pngReadRows(png_structp png, png_bytepp rows) {
@@ -180,25 +201,32 @@ bool pngReadRows(png_structp png, png_bytepp rows) {
     return true;
 }
 
-PixmapRef loadPng(const std::uint8_t* data, std::size_t size) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngQuiet);
+PixmapRef loadPng(const std::uint8_t* data, std::size_t size, std::string& why) {
+    PngSource src{data, size, 0, false, {}};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &src, pngFail, pngWarning);
     if (!png) return nullptr;
     png_infop info = png_create_info_struct(png);
-    PngSource src{data, size, 0};
     PixmapRef pm;
     png_uint_32 w = 0, h = 0;
     if (info) {
         png_set_read_fn(png, &src, pngReadData);
-        if (pngReadHeader(png, info, size, &w, &h)) {
-            pm = CreatePixmap(int(w), int(h), PF_RGBA8888, 4);
-            if (pm) {
-                std::vector<png_bytep> rows(h);
-                for (png_uint_32 y = 0; y < h; ++y) rows[y] = pm->PixelPtr(0, int(y));
-                if (!pngReadRows(png, rows.data())) pm.reset();
+        if (const char* refused = pngReadHeader(png, info, size, &w, &h)) {
+            why = refused;
+        } else if ((pm = CreatePixmap(int(w), int(h), PF_RGBA8888, 4))) {
+            std::vector<png_bytep> rows(h);
+            for (png_uint_32 y = 0; y < h; ++y) rows[y] = pm->PixelPtr(0, int(y));
+            if (!pngReadRows(png, rows.data())) {
+                pm.reset();
+                why = "has damaged image data";
             }
         }
     }
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    if (src.cutShort) {
+        why = kCutShort;
+    } else if (!pm && !src.problem.empty()) {
+        why += " (" + src.problem + ")";
+    }
     return pm;
 }
 
@@ -209,25 +237,35 @@ PixmapRef loadPng(const std::uint8_t* data, std::size_t size) {
 struct JpegError {
     jpeg_error_mgr mgr;
     std::jmp_buf jump;
+    bool cutShort = false;
+    char problem[JMSG_LENGTH_MAX] = {};
 };
 
 void jpegFail(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
+    auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+    err->mgr.format_message(cinfo, err->problem);
+    std::longjmp(err->jump, 1);
 }
 
 void jpegMessage(j_common_ptr cinfo, int level) {
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) jpegFail(cinfo);
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {
+        reinterpret_cast<JpegError*>(cinfo->err)->cutShort = true;
+        jpegFail(cinfo);
+    }
 }
 
 void jpegQuiet(j_common_ptr) {}
 
-bool jpegReadHeader(jpeg_decompress_struct* cinfo, JpegError* err, const std::uint8_t* data,
-                    std::size_t size) {
-    if (setjmp(err->jump)) return false;
+// Null, or why the image is refused.
+const char* jpegReadHeader(jpeg_decompress_struct* cinfo, JpegError* err, const std::uint8_t* data,
+                           std::size_t size) {
+    if (setjmp(err->jump)) return "is not a readable JPEG image";
     jpeg_create_decompress(cinfo);
     jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
-    if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
-    if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) return false;
+    if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return "is not a readable JPEG image";
+    if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) {
+        return "is a CMYK JPEG image, which is not supported";
+    }
     cinfo->out_color_space = cinfo->num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_calc_output_dimensions(cinfo);
     const std::int64_t pixels = std::int64_t(cinfo->output_width) * cinfo->output_height;
@@ -235,9 +273,11 @@ bool jpegReadHeader(jpeg_decompress_struct* cinfo, JpegError* err, const std::ui
     // what the file could hold are a corrupt header.
     if (!sizeAllowed(cinfo->output_width, cinfo->output_height) ||
         pixels > std::max<std::int64_t>(std::int64_t(1) << 20, std::int64_t(size) * 1024)) {
-        return false;
+        return kTooLarge;
     }
-    return cinfo->output_components == (cinfo->out_color_space == JCS_GRAYSCALE ? 1 : 3);
+    return cinfo->output_components == (cinfo->out_color_space == JCS_GRAYSCALE ? 1 : 3)
+               ? nullptr
+               : "is not a readable JPEG image";
 }
 
 bool jpegReadRows(jpeg_decompress_struct* cinfo, JpegError* err, const TPixmap* pm) {
@@ -250,7 +290,7 @@ bool jpegReadRows(jpeg_decompress_struct* cinfo, JpegError* err, const TPixmap* 
     return true;
 }
 
-PixmapRef loadJpeg(const std::uint8_t* data, std::size_t size) {
+PixmapRef loadJpeg(const std::uint8_t* data, std::size_t size, std::string& why) {
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
     JpegError err;
@@ -259,232 +299,230 @@ PixmapRef loadJpeg(const std::uint8_t* data, std::size_t size) {
     err.mgr.emit_message = jpegMessage;
     err.mgr.output_message = jpegQuiet;
     PixmapRef pm;
-    if (jpegReadHeader(&cinfo, &err, data, size)) {
+    if (const char* refused = jpegReadHeader(&cinfo, &err, data, size)) {
+        why = refused;
+    } else {
         const int format = cinfo.output_components == 1 ? PF_I8 : PF_RGB888;
         pm = CreatePixmap(int(cinfo.output_width), int(cinfo.output_height), format, 4);
-        if (pm && !jpegReadRows(&cinfo, &err, pm.get())) pm.reset();
+        if (pm && !jpegReadRows(&cinfo, &err, pm.get())) {
+            pm.reset();
+            why = "has damaged image data";
+        }
     }
     jpeg_destroy_decompress(&cinfo);
+    if (err.cutShort) {
+        why = kCutShort;
+    } else if (!pm && err.problem[0]) {
+        why += std::string(" (") + err.problem + ")";
+    }
     return pm;
 }
 
 // ---------------------------------------------------------------------------------------------
-// BMP
+// BMP and TGA (SDL2_image). The library decodes the pixels; the headers are checked here first,
+// so that sizes beyond the limits, and files too short for their pixels, are refused before it
+// allocates for them, and so that what it would misread gives an error instead: a TGA file cut
+// short (the library fills in what is missing) or a BMP compression it does not know (taken
+// for plain pixels).
 
-// A colour channel described by a bit mask, scaled to 8 bits.
-struct MaskChannel {
-    std::uint32_t mask = 0;
-    int shift = 0;
-    std::uint32_t max = 0;
-
-    explicit MaskChannel(std::uint32_t m = 0) : mask(m) {
-        if (!m) return;
-        while (!((m >> shift) & 1)) ++shift;
-        max = m >> shift;
-    }
-    unsigned get(std::uint32_t v, unsigned absent) const {
-        if (!max) return absent;
-        const std::uint32_t x = (v & mask) >> shift;
-        return max == 255 ? x : unsigned((std::uint64_t(x) * 255 + max / 2) / max);
-    }
+struct SurfaceFree {
+    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
+using Surface = std::unique_ptr<SDL_Surface, SurfaceFree>;
 
-PixmapRef loadBmp(const std::uint8_t* data, std::size_t size) {
-    const Bytes f{data, size};
-    if (!f.has(0, 26)) return nullptr;
-    const std::uint32_t offBits = f.u32(10);
-    const std::uint32_t hdr = f.u32(14);
+Surface readSurface(const std::uint8_t* data, std::size_t size, bool tga) {
+    SDL_ClearError();
+    SDL_RWops* rw = SDL_RWFromConstMem(data, int(size));
+    if (!rw) return nullptr;
+    Surface s(tga ? IMG_LoadTGA_RW(rw) : IMG_LoadBMP_RW(rw));
+    SDL_RWclose(rw);
+    return s;
+}
+
+std::string libraryProblem(const char* kind) {
+    const std::string said = SDL_GetError();
+    return std::string("is not a readable ") + kind + " image" +
+           (said.empty() ? "" : " (" + said + ")");
+}
+
+// A decoded surface as 8-bit RGBA. Palette indices are looked up here: an index beyond the
+// palette reads as opaque black, `firstIndex` is the index of the palette's first entry (a TGA
+// colour map may start past 0), and `entryAlpha`, where given, is each entry's alpha.
+PixmapRef surfacePixels(const SDL_Surface& s, unsigned firstIndex,
+                        const std::vector<std::uint8_t>& entryAlpha, std::string& why) {
+    PixmapRef pm = CreatePixmap(s.w, s.h, PF_RGBA8888, 4);
+    if (!pm) {
+        why = kTooLarge;
+        return nullptr;
+    }
+    const SDL_Palette* palette = s.format->palette;
+    if (s.format->format == SDL_PIXELFORMAT_INDEX8 && palette) {
+        for (int y = 0; y < s.h; ++y) {
+            const auto* in =
+                static_cast<const std::uint8_t*>(s.pixels) + std::ptrdiff_t(y) * s.pitch;
+            std::uint8_t* out = pm->PixelPtr(0, y);
+            for (int x = 0; x < s.w; ++x, out += 4) {
+                const unsigned entry = in[x] - firstIndex; // wraps past the end below the first
+                SDL_Color c{0, 0, 0, 255};
+                if (entry < unsigned(palette->ncolors)) c = palette->colors[entry];
+                if (entry < entryAlpha.size()) c.a = entryAlpha[entry];
+                out[0] = c.r, out[1] = c.g, out[2] = c.b, out[3] = c.a;
+            }
+        }
+    } else if (SDL_ConvertPixels(s.w, s.h, s.format->format, s.pixels, s.pitch,
+                                 SDL_PIXELFORMAT_RGBA32, pm->pixels, pm->pitch) != 0) {
+        why = libraryProblem("BMP or TGA");
+        return nullptr;
+    }
+    return pm;
+}
+
+// A decoded BMP or TGA image comes back as RGBA when its alpha tells something, else as RGB.
+// An alpha that is the same everywhere and 0 or 255 tells nothing: 0 everywhere is a common way
+// of writing 32-bit files without alpha, and such an image is opaque.
+PixmapRef settleAlpha(const PixmapRef& rgba, bool hasAlpha) {
+    if (hasAlpha) {
+        const std::uint8_t first = rgba->pixels[3];
+        if (first != 0 && first != 255) return rgba;
+        for (int y = 0; y < rgba->height; ++y) {
+            const std::uint8_t* p = rgba->PixelPtr(0, y);
+            for (int x = 0; x < rgba->width; ++x) {
+                if (p[4 * x + 3] != first) return rgba;
+            }
+        }
+    }
+    return rgba->Convert(PF_RGB888);
+}
+
+// "" when the library may read the file, else why not.
+std::string checkBmpHeader(const Bytes& f) {
+    if (!f.has(0, 26)) return kCutShort;
+    const std::uint32_t offBits = f.u32(10), hdr = f.u32(14);
     std::int64_t w, h;
-    unsigned bpp, compression = 0, clrUsed = 0;
-    std::size_t paletteEntry = 4;
+    unsigned bpp, compression = 0;
     if (hdr == 12) { // OS/2 core header
         w = f.u16(18);
         h = std::int16_t(f.u16(20));
-        if (f.u16(22) != 1) return nullptr;
         bpp = f.u16(24);
-        paletteEntry = 3;
     } else if (hdr >= 40 && hdr <= 256) {
-        if (!f.has(0, 14 + std::size_t(hdr))) return nullptr;
+        if (!f.has(0, 14 + std::size_t(hdr))) return kCutShort;
         w = f.i32(18);
         h = f.i32(22);
-        if (f.u16(26) != 1) return nullptr;
         bpp = f.u16(28);
         compression = f.u32(30);
-        clrUsed = f.u32(46);
     } else {
-        return nullptr;
+        return "has a BMP header of an unknown kind";
     }
-    const bool topDown = h < 0;
-    if (topDown) h = -h;
-    if (!sizeAllowed(w, h)) return nullptr;
-
-    // Channel masks: fixed for BI_RGB; for BI_BITFIELDS (3) and BI_ALPHABITFIELDS (6) inside
-    // a long header or, after a 40-byte header, right behind it.
-    MaskChannel red, green, blue, alpha;
-    std::size_t paletteAt = 14 + hdr;
-    if (compression == 3 || compression == 6) {
-        if (bpp != 16 && bpp != 32) return nullptr;
-        const std::size_t maskCount = compression == 6 || hdr >= 56 ? 4 : 3;
-        if (!f.has(54, 4 * maskCount)) return nullptr;
-        red = MaskChannel(f.u32(54));
-        green = MaskChannel(f.u32(58));
-        blue = MaskChannel(f.u32(62));
-        if (maskCount == 4) alpha = MaskChannel(f.u32(66));
-        if (hdr == 40) paletteAt += 4 * maskCount;
-    } else if (compression == 0) {
-        // 16 bits: 5-5-5 with the top bit unused; 32 bits: B, G, R and a fourth byte, which is
-        // taken for alpha unless it is zero everywhere (settleAlpha).
-        const bool wide = bpp == 32;
-        red = MaskChannel(wide ? 0x00FF0000 : 0x7C00);
-        green = MaskChannel(wide ? 0x0000FF00 : 0x03E0);
-        blue = MaskChannel(wide ? 0x000000FF : 0x001F);
-        if (wide) alpha = MaskChannel(0xFF000000);
-        if (hdr >= 56 && f.u32(66) == 0) alpha = MaskChannel(); // explicitly no alpha
-    } else {
-        return nullptr; // RLE and embedded JPEG/PNG are not supported
-    }
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return nullptr;
-
-    std::vector<std::uint32_t> palette;
-    if (bpp <= 8) {
-        std::size_t count = clrUsed ? clrUsed : (1u << bpp);
-        if (count > (1u << bpp)) return nullptr;
-        // Palettes cut short by the pixel data are tolerated: missing entries read as black.
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t at = paletteAt + i * paletteEntry;
-            if (!f.has(at, 3) || at + 3 > offBits) break;
-            palette.push_back(argb(255, f.u8(at + 2), f.u8(at + 1), f.u8(at)));
-        }
-    }
-
+    if (h < 0) h = -h; // rows top-down
+    if (!sizeAllowed(w, h)) return kTooLarge;
+    // 0: plain pixels; 1 and 2: run-length coded, 8 and 4 bits; 3: pixels with bit fields.
+    // Run-length data may end the image early (the rest reads as index 0): no length is due.
+    if (compression > 3) return "uses a BMP compression that is not supported";
+    if (compression == 1 || compression == 2) return "";
     const std::uint64_t stride = ((std::uint64_t(w) * bpp + 31) / 32) * 4;
-    if (offBits > size || stride * std::uint64_t(h) > size - offBits) return nullptr;
-
-    PixmapRef pm = CreatePixmap(int(w), int(h), PF_RGBA8888, 4);
-    if (!pm) return nullptr;
-    for (int y = 0; y < int(h); ++y) {
-        const std::uint8_t* row = data + offBits + stride * std::uint64_t(topDown ? y : h - 1 - y);
-        std::uint8_t* out = pm->PixelPtr(0, y);
-        for (int x = 0; x < int(w); ++x, out += 4) {
-            std::uint32_t c;
-            if (bpp <= 8) {
-                const unsigned bitPos = unsigned(x) * bpp;
-                const unsigned index =
-                    (row[bitPos / 8] >> (8 - bpp - bitPos % 8)) & ((1u << bpp) - 1);
-                c = index < palette.size() ? palette[index] : argb(255, 0, 0, 0);
-            } else if (bpp == 24) {
-                const std::uint8_t* p = row + 3 * x;
-                c = argb(255, p[2], p[1], p[0]);
-            } else {
-                const std::uint8_t* p = row + x * int(bpp / 8);
-                const std::uint32_t v =
-                    bpp == 16 ? std::uint32_t(p[0] | (p[1] << 8))
-                              : std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
-                                    (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
-                c = argb(alpha.get(v, 255), red.get(v, 0), green.get(v, 0), blue.get(v, 0));
-            }
-            encodePixel(out, PF_RGBA8888, c);
-        }
-    }
-    if (bpp <= 24 || !alpha.max) return pm->Convert(PF_RGB888);
-    return settleAlpha(pm);
+    if (offBits > f.size || stride * std::uint64_t(h) > f.size - offBits) return kCutShort;
+    return "";
 }
 
-// ---------------------------------------------------------------------------------------------
-// TGA. The format has no signature, so the header is checked strictly before anything else.
-
-PixmapRef loadTga(const std::uint8_t* data, std::size_t size) {
-    const Bytes f{data, size};
-    if (!f.has(0, 18)) return nullptr;
-    const unsigned idLength = f.u8(0), mapType = f.u8(1), type = f.u8(2);
-    const unsigned mapFirst = f.u16(3), mapLength = f.u16(5), mapEntryBits = f.u8(7);
-    const int w = int(f.u16(12)), h = int(f.u16(14));
-    const unsigned bpp = f.u8(16), descriptor = f.u8(17);
-    if (mapType > 1 || (descriptor & 0xC0) || !sizeAllowed(w, h)) return nullptr;
-    const bool rle = type >= 9;
-    const unsigned base = rle ? type - 8 : type;
-    if (base == 1) {
-        if (mapType != 1 || bpp != 8 || (mapEntryBits != 24 && mapEntryBits != 32)) return nullptr;
-    } else if (base == 2) {
-        if (bpp != 16 && bpp != 24 && bpp != 32) return nullptr;
-    } else if (base == 3) {
-        if (bpp != 8) return nullptr;
-    } else {
+PixmapRef loadBmp(const std::uint8_t* data, std::size_t size, std::string& why) {
+    why = checkBmpHeader({data, size});
+    if (!why.empty()) return nullptr;
+    const Surface s = readSurface(data, size, false);
+    if (!s) {
+        why = libraryProblem("BMP");
         return nullptr;
     }
+    const PixmapRef pm = surfacePixels(*s, 0, {}, why);
+    return pm ? settleAlpha(pm, s->format->Amask != 0) : nullptr;
+}
 
-    const std::size_t mapBytes = mapType ? std::size_t(mapLength) * ((mapEntryBits + 7) / 8) : 0;
-    const std::size_t mapAt = 18 + idLength;
-    std::size_t at = mapAt + mapBytes;
-    if (!f.has(mapAt, mapBytes)) return nullptr;
-    std::vector<std::uint32_t> map;
-    if (base == 1) {
-        const std::size_t eb = mapEntryBits / 8;
-        for (std::size_t i = 0; i < mapLength; ++i) {
-            const std::uint8_t* p = data + mapAt + i * eb;
-            map.push_back(argb(eb == 4 ? p[3] : 255, p[2], p[1], p[0]));
+struct TgaHeader {
+    unsigned type = 0;         // 1, 2, 3: colour-mapped, true colour, grey; 8 more: run-length
+    unsigned mapFirst = 0;     // colour-map index of the first entry stored
+    unsigned mapLength = 0;    // entries stored
+    unsigned mapEntryBits = 0; // bits per entry
+    std::size_t mapAt = 0;     // offset of the colour map
+    bool rightOrigin = false;  // rows run right to left
+
+    unsigned kind() const { return type & 7; }
+};
+
+// Reads the header and walks the pixel data as far as its lengths go: "" when the library may
+// read the file, else why not. The format has no signature, so the header is checked strictly.
+std::string checkTgaHeader(const Bytes& f, TgaHeader& t) {
+    if (!f.has(0, 18)) return kUnknownKind;
+    const unsigned idLength = f.u8(0), mapType = f.u8(1), bpp = f.u8(16), descriptor = f.u8(17);
+    t.type = f.u8(2);
+    t.mapFirst = f.u16(3);
+    t.mapLength = f.u16(5);
+    t.mapEntryBits = f.u8(7);
+    const bool rle = t.type & 8;
+    if (mapType > 1 || t.type > 11 || t.kind() < 1 || t.kind() > 3) return kUnknownKind;
+    const bool depthKnown = t.kind() == 1   ? mapType == 1 && bpp == 8
+                            : t.kind() == 2 ? bpp == 15 || bpp == 16 || bpp == 24 || bpp == 32
+                                            : bpp == 8;
+    if (!depthKnown) return "has a TGA pixel depth that is not supported";
+    if (descriptor & 0xC0) return "has interleaved TGA rows, which are not supported";
+    const unsigned w = f.u16(12), h = f.u16(14);
+    if (!sizeAllowed(w, h)) return kTooLarge;
+    t.rightOrigin = descriptor & 0x10;
+    t.mapAt = 18 + idLength;
+    const std::size_t mapBytes =
+        mapType ? std::size_t(t.mapLength) * ((t.mapEntryBits + 7) / 8) : 0;
+    if (!f.has(t.mapAt, mapBytes)) return kCutShort;
+
+    std::size_t at = t.mapAt + mapBytes;
+    const std::size_t pixelBytes = (bpp + 7) / 8;
+    const std::uint64_t pixels = std::uint64_t(w) * h;
+    if (!rle) return f.has(at, pixels * pixelBytes) ? "" : kCutShort;
+    // Packets: a count byte, then one pixel repeated (top bit set) or that many pixels.
+    for (std::uint64_t n = 0; n < pixels;) {
+        if (!f.has(at, 1)) return kCutShort;
+        const unsigned packet = f.u8(at++);
+        const std::size_t count = (packet & 0x7F) + 1;
+        const std::size_t bytes = packet & 0x80 ? pixelBytes : count * pixelBytes;
+        if (!f.has(at, bytes)) return kCutShort;
+        at += bytes;
+        n += count;
+    }
+    return "";
+}
+
+void mirrorRows(TPixmap& pm) {
+    for (int y = 0; y < pm.height; ++y) {
+        for (int a = 0, b = pm.width - 1; a < b; ++a, --b) {
+            std::swap_ranges(pm.PixelPtr(a, y), pm.PixelPtr(a + 1, y), pm.PixelPtr(b, y));
         }
     }
+}
 
-    const std::size_t pb = bpp / 8;
-    const std::uint64_t pixels = std::uint64_t(w) * std::uint64_t(h);
-    // Uncompressed data must all be there; an RLE packet of 1 + pb bytes covers at most 128
-    // pixels, which bounds the size that the data can describe.
-    if (!rle && !f.has(at, pixels * pb)) return nullptr;
-    if (rle && pixels > std::uint64_t(size - std::min(size, at)) / (1 + pb) * 128) return nullptr;
-
-    const bool alphaOut = base == 2 ? bpp == 32 : base == 1 && mapEntryBits == 32;
-    const int format = base == 3 ? PF_I8 : PF_RGBA8888;
-    PixmapRef pm = CreatePixmap(w, h, format, 4);
+PixmapRef loadTga(const std::uint8_t* data, std::size_t size, std::string& why) {
+    const Bytes f{data, size};
+    TgaHeader t;
+    why = checkTgaHeader(f, t);
+    if (!why.empty()) return nullptr;
+    // The library reads rows left to right only: a file whose rows run right to left is read
+    // with that bit cleared, and its rows are mirrored after.
+    std::vector<std::uint8_t> leftToRight;
+    if (t.rightOrigin) {
+        leftToRight.assign(data, data + size);
+        leftToRight[17] &= ~0x10;
+    }
+    const Surface s = readSurface(t.rightOrigin ? leftToRight.data() : data, size, true);
+    if (!s) {
+        why = libraryProblem("TGA");
+        return nullptr;
+    }
+    // The library keeps a colour map's colours but not the alpha of 32-bit entries.
+    std::vector<std::uint8_t> entryAlpha;
+    if (t.kind() == 1 && t.mapEntryBits == 32) {
+        for (unsigned i = 0; i < t.mapLength; ++i) entryAlpha.push_back(f.u8(t.mapAt + 4 * i + 3));
+    }
+    const PixmapRef pm = surfacePixels(*s, t.kind() == 1 ? t.mapFirst : 0, entryAlpha, why);
     if (!pm) return nullptr;
-    const bool topOrigin = descriptor & 0x20, rightOrigin = descriptor & 0x10;
-
-    auto colourOf = [&](const std::uint8_t* p) -> std::uint32_t {
-        switch (base) {
-        case 1: {
-            const unsigned i = p[0];
-            return i >= mapFirst && i - mapFirst < map.size() ? map[i - mapFirst]
-                                                              : argb(255, 0, 0, 0);
-        }
-        case 3:
-            return argb(255, p[0], p[0], p[0]);
-        default:
-            if (bpp == 16) {
-                const unsigned v = p[0] | (p[1] << 8);
-                const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
-                return argb(255, (r * 255 + 15) / 31, (g * 255 + 15) / 31, (b * 255 + 15) / 31);
-            }
-            return argb(bpp == 32 ? p[3] : 255, p[2], p[1], p[0]);
-        }
-    };
-    auto put = [&](std::uint64_t n, std::uint32_t c) {
-        const int x = int(n % std::uint64_t(w)), y = int(n / std::uint64_t(w));
-        const int ox = rightOrigin ? w - 1 - x : x, oy = topOrigin ? y : h - 1 - y;
-        encodePixel(pm->PixelPtr(ox, oy), format, c);
-    };
-
-    std::uint64_t n = 0;
-    while (n < pixels) {
-        if (!rle) {
-            put(n++, colourOf(data + at));
-            at += pb;
-            continue;
-        }
-        if (!f.has(at, 1)) return nullptr;
-        const unsigned packet = data[at++];
-        const std::uint64_t count = std::min<std::uint64_t>((packet & 0x7F) + 1, pixels - n);
-        if (packet & 0x80) {
-            if (!f.has(at, pb)) return nullptr;
-            const std::uint32_t c = colourOf(data + at);
-            at += pb;
-            for (std::uint64_t i = 0; i < count; ++i) put(n++, c);
-        } else {
-            if (!f.has(at, count * pb)) return nullptr;
-            for (std::uint64_t i = 0; i < count; ++i, at += pb) put(n++, colourOf(data + at));
-        }
-    }
-    if (format == PF_I8) return pm;
-    return alphaOut ? settleAlpha(pm) : pm->Convert(PF_RGB888);
+    if (t.rightOrigin) mirrorRows(*pm);
+    if (t.kind() == 3) return pm->Convert(PF_I8);
+    return settleAlpha(pm, s->format->Amask != 0 || !entryAlpha.empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -677,7 +715,7 @@ bool isPng(const std::uint8_t* data, std::size_t size) {
 // Reads a whole regular file of at most 256 MB (larger image files are refused). False when it
 // cannot be read.
 bool readImageFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    constexpr long kMaxFileBytes = 256L << 20;
+    constexpr long kMaxFileBytes = long(kMaxImageFileBytes);
     bytes.clear();
     if (FileType(path) != 1) return false;
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -727,25 +765,44 @@ std::string checkPngChunks(const std::uint8_t* data, std::size_t size) {
 
 } // namespace
 
-PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size) {
-    if (!data || size < 4) return nullptr;
-    if (isPng(data, size)) return loadPng(data, size);
-    if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return loadJpeg(data, size);
-    if (data[0] == 'B' && data[1] == 'M') return loadBmp(data, size);
-    return loadTga(data, size);
+PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size, std::string* why) {
+    std::string problem;
+    PixmapRef pm;
+    if (!data || size == 0) {
+        problem = "is empty";
+    } else if (size < 4) {
+        problem = kUnknownKind;
+    } else if (size > kMaxImageFileBytes) {
+        problem = kTooLarge;
+    } else if (isPng(data, size)) {
+        pm = loadPng(data, size, problem);
+    } else if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+        pm = loadJpeg(data, size, problem);
+    } else if (data[0] == 'B' && data[1] == 'M') {
+        pm = loadBmp(data, size, problem);
+    } else {
+        pm = loadTga(data, size, problem);
+    }
+    if (why) *why = pm ? "" : problem.empty() ? kUnknownKind : problem;
+    return pm;
 }
 
-PixmapRef LoadPixmap(const std::string& path) {
+PixmapRef LoadPixmap(const std::string& path, std::string* why) {
     std::vector<std::uint8_t> bytes;
-    readImageFile(path, bytes);
-    return LoadPixmapFromMemory(bytes.data(), bytes.size());
+    if (!readImageFile(path, bytes)) {
+        if (why) *why = "cannot be read";
+        return nullptr;
+    }
+    return LoadPixmapFromMemory(bytes.data(), bytes.size(), why);
 }
 
 std::string CheckImageFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
     if (!readImageFile(path, bytes)) return "cannot be read";
     if (isPng(bytes.data(), bytes.size())) return checkPngChunks(bytes.data(), bytes.size());
-    return LoadPixmapFromMemory(bytes.data(), bytes.size()) ? "" : "is not a readable image";
+    std::string why;
+    LoadPixmapFromMemory(bytes.data(), bytes.size(), &why);
+    return why;
 }
 
 PixmapRef ResizePixmap(const PixmapRef& src, int width, int height) {

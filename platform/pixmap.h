@@ -68,20 +68,28 @@ PixmapRef CreatePixmap(int width, int height, int format, int align = 4);
 
 // Decodes a PNG, JPEG, BMP or TGA file (chosen by its content, not its name). PNG images
 // always come back as PF_RGBA8888 (palette, grey, low and 16-bit depths and tRNS expanded);
-// other images with an alpha channel as PF_RGBA8888, colour images without one as PF_RGB888
-// and grey JPEG and TGA images as PF_I8. Supported beyond PNG: baseline and progressive JPEG
-// (grey or colour; CMYK is refused), BMP (uncompressed 1, 4 and 8-bit palettised, 16, 24 and
-// 32-bit, BI_BITFIELDS, bottom-up and top-down) and TGA (uncompressed and RLE, true colour of
-// 16, 24 or 32 bits, 8-bit grey, 8-bit colour-mapped; origin bits honoured). A missing,
-// unreadable, truncated or corrupt file yields null; nothing is printed.
-PixmapRef LoadPixmap(const std::string& path);
+// JPEG images as PF_RGB888, or PF_I8 when grey. BMP and TGA images come back as PF_RGBA8888
+// when their alpha tells something, else as PF_RGB888 (grey TGA images as PF_I8): an alpha
+// that is 255 everywhere, or 0 everywhere (a common way of writing 32-bit files without alpha),
+// gives an opaque PF_RGB888 image. Supported beyond PNG: baseline and progressive JPEG (grey or
+// colour; CMYK is refused), BMP (1, 4 and 8-bit palettised, run-length coded 4 and 8-bit,
+// 16, 24 and 32-bit, bit fields in the usual layouts, alpha mask included, bottom-up and
+// top-down) and TGA (uncompressed and run-length coded, true colour of 15, 16, 24 or 32 bits,
+// 8-bit grey, 8-bit colour-mapped; origin bits honoured). A missing, unreadable, truncated or
+// corrupt file yields null, and so does a PNG file whose image data the PNG library complains about
+// (a failed check of the compressed data, more or less data than the image holds); nothing is
+// printed. `why`, when given, receives a short reason for a null result ("cannot be read",
+// "is cut short", "has damaged image data (...)", ...), and "" for a decoded image.
+PixmapRef LoadPixmap(const std::string& path, std::string* why = nullptr);
 // The same from memory.
-PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size);
+PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size,
+                               std::string* why = nullptr);
 
 // Checks that an image file would decode without decoding its pixels where that is costly:
 // a PNG file's chunks are walked and their checksums compared (a cut-short, damaged or
-// foreign file fails); files of the other formats are decoded. Returns "" for a good file,
-// else a short reason ("cannot be read", "is cut short", "has a damaged chunk", ...).
+// foreign file fails; image data damaged under correct checksums is found only by decoding);
+// files of the other formats are decoded. Returns "" for a good file, else a short reason
+// ("cannot be read", "is cut short", "has a damaged chunk", ...).
 std::string CheckImageFile(const std::string& path);
 
 // A new pixmap of the given size in the source's format, resampled from the source: an area

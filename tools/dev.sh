@@ -19,8 +19,8 @@ build=${BUILD_DIR:-$root/build}
 # What the engine and platform need; the demo's media generator adds FreeType and the fonts,
 # the tests GoogleTest and a virtual X server.
 packages=(build-essential cmake pkg-config
-          libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libglew-dev
-          libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev libx11-dev)
+          libsdl2-dev libsdl2-image-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
+          libglew-dev libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev libx11-dev)
 [ "$mode" = install ] || packages+=(libfreetype-dev fonts-dejavu-core hershey-fonts-data)
 [ "$mode" = run ] || [ "$mode" = install ] || packages+=(libgtest-dev xvfb xauth)
 

@@ -11,7 +11,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -379,6 +381,180 @@ TEST(PixmapTest, PngPaletteGreyAndDeepImagesExpandToRgba) {
     }
 }
 
+// Rows of an 8-bit RGBA image as a PNG stream holds them: a filter byte (0, none), then the
+// pixels, a fixed pattern.
+Bytes pngRows(int w, int h) {
+    Bytes raw;
+    std::uint32_t seed = 5;
+    for (int y = 0; y < h; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < w * 4; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            raw.push_back(std::uint8_t(seed >> 24));
+        }
+    }
+    return raw;
+}
+
+Bytes deflated(const Bytes& raw, int level) {
+    uLongf size = compressBound(uLong(raw.size()));
+    Bytes z(size);
+    compress2(z.data(), &size, raw.data(), uLong(raw.size()), level);
+    z.resize(size);
+    return z;
+}
+
+// An 8-bit RGBA PNG put together chunk by chunk: `extra` chunks after the header, then the
+// deflate stream `z` in IDAT chunks, cut where `cuts` says.
+Bytes handMadePng(int w, int h, const Bytes& z, std::initializer_list<std::size_t> cuts = {},
+                  const std::vector<Bytes>& extra = {}) {
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes ihdr;
+    for (std::uint32_t v : {std::uint32_t(w), std::uint32_t(h)}) {
+        for (int i = 3; i >= 0; --i) ihdr.push_back(std::uint8_t(v >> (8 * i)));
+    }
+    for (std::uint8_t v : {8, 6, 0, 0, 0}) ihdr.push_back(v);
+    std::vector<Bytes> chunks = {pngChunk("IHDR", ihdr)};
+    chunks.insert(chunks.end(), extra.begin(), extra.end());
+    std::size_t from = 0;
+    for (std::size_t to : cuts) {
+        chunks.push_back(pngChunk("IDAT", Bytes(z.begin() + long(from), z.begin() + long(to))));
+        from = to;
+    }
+    chunks.push_back(pngChunk("IDAT", Bytes(z.begin() + long(from), z.end())));
+    chunks.push_back(pngChunk("IEND", {}));
+    for (const Bytes& c : chunks) out.insert(out.end(), c.begin(), c.end());
+    return out;
+}
+
+bool readLeniently(png_structp png, png_infop info, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    png_read_image(png, rows);
+    return true;
+}
+
+// What libpng itself makes of an 8-bit RGBA PNG when its warnings are let pass, laid out as
+// the stream holds it (a 0 in front of each row), or nothing when libpng fails.
+std::optional<Bytes> decodeLeniently(const Bytes& file, int w, int h) {
+    struct Source {
+        const Bytes* file;
+        std::size_t pos;
+    } src{&file, 0};
+    Bytes raw(std::size_t(h) * (1 + std::size_t(w) * 4), 0);
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < h; ++y) rows.push_back(&raw[std::size_t(y) * (1 + w * 4) + 1]);
+    png_structp png = png_create_read_struct(
+        PNG_LIBPNG_VER_STRING, nullptr, [](png_structp p, png_const_charp) { png_longjmp(p, 1); },
+        [](png_structp, png_const_charp) {});
+    png_infop info = png_create_info_struct(png);
+    png_set_read_fn(png, &src, [](png_structp p, png_bytep out, png_size_t n) {
+        auto* s = static_cast<Source*>(png_get_io_ptr(p));
+        if (n > s->file->size() - s->pos) png_error(p, "cut short");
+        std::memcpy(out, s->file->data() + s->pos, n);
+        s->pos += n;
+    });
+    const bool ok = readLeniently(png, info, rows.data());
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (!ok) return std::nullopt;
+    return raw;
+}
+
+// An RGBA pixmap holds the rows of `raw` (laid out as pngRows makes them).
+void expectRows(const PixmapRef& pm, const Bytes& raw) {
+    ASSERT_TRUE(pm);
+    ASSERT_EQ(pm->format, PF_RGBA8888);
+    const std::size_t row = 1 + std::size_t(pm->width) * 4;
+    ASSERT_EQ(raw.size(), row * std::size_t(pm->height));
+    for (int y = 0; y < pm->height; ++y) {
+        const auto from = raw.begin() + long(row * std::size_t(y) + 1);
+        EXPECT_EQ(Bytes(pm->PixelPtr(0, y), pm->PixelPtr(0, y) + pm->width * 4),
+                  Bytes(from, from + pm->width * 4))
+            << "row " << y;
+    }
+}
+
+// Image data that libpng only warns about fails the decode, naming the trouble; the fixtures
+// are damaged so that the chunk checksums hold and only the data itself tells.
+TEST(PixmapTest, PngImageDataComplaintsFailTheDecode) {
+    constexpr int kW = 24, kH = 8;
+    const Bytes raw = pngRows(kW, kH);
+    // Stored deflate blocks carry the pixel bytes as they are: 64 of them flipped inside a row
+    // leave a stream that inflates, with wrong pixels, and fails only its check value.
+    const Bytes stored = deflated(raw, 0);
+    Bytes flipped = stored;
+    const auto row4 =
+        std::search(flipped.begin(), flipped.end(), raw.begin() + 4 * (1 + kW * 4) + 1,
+                    raw.begin() + 5 * (1 + kW * 4));
+    ASSERT_NE(row4, flipped.end());
+    for (int i = 0; i < 64; ++i) row4[i] ^= 0xFF;
+    const Bytes packed = deflated(raw, 9);
+    Bytes trailing = packed;
+    for (std::uint8_t v : {1, 2, 3, 4}) trailing.push_back(v);
+
+    struct Case {
+        const char* name;
+        int height; // in the header
+        Bytes file;
+        const char* why;
+        bool lenientLoads; // whether libpng with its warnings let pass makes an image of it
+    };
+    const Case cases[] = {
+        // The check value in a chunk of its own is read only after the last row: libpng warns.
+        {"pixel data flipped, the check value apart", kH,
+         handMadePng(kW, kH, flipped, {flipped.size() - 4}),
+         "has damaged image data (IDAT: incorrect data check)", true},
+        {"pixel data flipped, one chunk", kH, handMadePng(kW, kH, flipped),
+         "has damaged image data (IDAT: incorrect data check)", false},
+        {"more rows than the header says", kH - 2, handMadePng(kW, kH - 2, packed),
+         "has damaged image data (IDAT: Too much image data)", true},
+        {"bytes after the end of the stream", kH, handMadePng(kW, kH, trailing),
+         "has damaged image data (IDAT: Extra compressed data)", true},
+        {"fewer rows than the header says", kH + 1, handMadePng(kW, kH + 1, packed),
+         "has damaged image data (Not enough image data)", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<Bytes> lenient = decodeLeniently(c.file, kW, c.height);
+        EXPECT_EQ(lenient.has_value(), c.lenientLoads);
+        std::string why;
+        EXPECT_FALSE(LoadPixmapFromMemory(c.file.data(), c.file.size(), &why));
+        EXPECT_EQ(why, c.why);
+    }
+    // The flipped pixels are what a lenient reader shows.
+    const std::optional<Bytes> garbage = decodeLeniently(cases[0].file, kW, kH);
+    ASSERT_TRUE(garbage);
+    EXPECT_NE(*garbage, raw);
+
+    // The same streams undamaged decode to their pixels.
+    for (const Bytes& z : {stored, packed})
+        expectRows(load(handMadePng(kW, kH, z, {z.size() - 4})), raw);
+}
+
+// Warnings about other chunks than the image data leave the pixels alone: the image loads.
+TEST(PixmapTest, PngWarningsAboutOtherChunksDoNotRefuseTheImage) {
+    constexpr int kW = 5, kH = 3;
+    const Bytes raw = pngRows(kW, kH);
+    Bytes badCrcText = pngChunk("tEXt", {'k', 0, 'v'});
+    badCrcText.back() ^= 1;
+    const std::pair<const char*, Bytes> cases[] = {
+        {"a colour profile cut short", pngChunk("iCCP", {'x', 0, 0, 0x78, 0x9C, 1, 2, 3})},
+        {"an unknown rendering intent", pngChunk("sRGB", {9})},
+        {"a gamma of 0", pngChunk("gAMA", {0, 0, 0, 0})},
+        {"a text chunk with a bad checksum", badCrcText},
+        {"a private chunk", pngChunk("prVt", {1, 2, 3})},
+    };
+    for (const auto& [name, chunk] : cases) {
+        SCOPED_TRACE(name);
+        const Bytes file = handMadePng(kW, kH, deflated(raw, 9), {}, {chunk});
+        std::string why = "not set";
+        const PixmapRef pm = LoadPixmapFromMemory(file.data(), file.size(), &why);
+        ASSERT_TRUE(pm) << why;
+        EXPECT_EQ(why, "");
+        expectRows(pm, raw);
+    }
+}
+
 TEST(PixmapTest, BmpBottomUpTopDownPalettedAndBitfields) {
     {
         SCOPED_TRACE("24-bit, bottom-up, 3 x 2: rows of 9 bytes padded to 12");
@@ -398,9 +574,16 @@ TEST(PixmapTest, BmpBottomUpTopDownPalettedAndBitfields) {
         expectDecoded(
             concat(bmpHeader(2, -2, 8, 0, 54 + 12, 3),
                    {0, 0, 0, 0, 0, 0, 200, 0, 50, 100, 150, 0, // BGRx entries
-                    1, 2, 0, 0, 2, 7, 0,   0}), // indices; 7 lies outside the palette
+                    1, 2, 0, 0, 2, 0, 0,   0}),                // indices
             PF_RGB888,
             {{0, 0, 0xFFC80000}, {1, 0, 0xFF966432}, {0, 1, 0xFF966432}, {1, 1, 0xFF000000}});
+    }
+    {
+        SCOPED_TRACE("1-bit palettised, five pixels in one byte");
+        expectDecoded(
+            concat(bmpHeader(5, 1, 1, 0, 54 + 8, 2), {0, 0, 255, 0, 255, 0, 0, 0, // 2 entries
+                                                      0xA8, 0, 0, 0}),
+            PF_RGB888, {{0, 0, 0xFF0000FF}, {1, 0, 0xFFFF0000}, {4, 0, 0xFF0000FF}});
     }
     {
         SCOPED_TRACE("32-bit bit fields in a 56-byte header, alpha in the low byte");
@@ -418,6 +601,66 @@ TEST(PixmapTest, BmpBottomUpTopDownPalettedAndBitfields) {
         SCOPED_TRACE("32-bit BI_RGB whose fourth bytes are all zero: opaque RGB");
         expectDecoded(concat(bmpHeader(1, 1, 32, 0, 54), {9, 8, 7, 0}), PF_RGB888,
                       {{0, 0, 0xFF070809}});
+    }
+    {
+        SCOPED_TRACE("32-bit BI_RGB with some fourth bytes set: they are alpha");
+        expectDecoded(concat(bmpHeader(2, 1, 32, 0, 54), {9, 8, 7, 0, 3, 2, 1, 0x80}), PF_RGBA8888,
+                      {{0, 0, 0x00070809}, {1, 0, 0x80010203}});
+    }
+}
+
+// 16-bit images with an alpha mask keep their alpha, whichever header carries the masks.
+TEST(PixmapTest, BmpSixteenBitAlphaMasks) {
+    {
+        SCOPED_TRACE("4-4-4-4 in a 56-byte header");
+        Bytes file = bmpHeader(2, 1, 16, 3, 54 + 16, 0, 56);
+        for (std::uint32_t m : {0x0F00u, 0x00F0u, 0x000Fu, 0xF000u}) put32(file, m);
+        expectDecoded(concat(file, {0x21, 0x83, 0x54, 0xF6}), PF_RGBA8888,
+                      {{0, 0, 0x88332211}, {1, 0, 0xFF665544}});
+    }
+    {
+        SCOPED_TRACE("1-5-5-5 in a 108-byte header, opaque and clear pixels side by side");
+        Bytes file = bmpHeader(3, 1, 16, 3, 14 + 108, 0, 108);
+        for (std::uint32_t m : {0x7C00u, 0x03E0u, 0x001Fu, 0x8000u}) put32(file, m);
+        file.resize(14 + 108, 0);
+        expectDecoded(concat(file, {0x00, 0x7C, 0x1F, 0x80, 0xE0, 0x83, 0, 0}), PF_RGBA8888,
+                      {{0, 0, 0x00FF0000}, {1, 0, 0xFF0000FF}, {2, 0, 0xFF00FF00}});
+    }
+    {
+        SCOPED_TRACE("an alpha mask whose bits are clear everywhere: opaque");
+        Bytes file = bmpHeader(1, 1, 16, 3, 54 + 16, 0, 56);
+        for (std::uint32_t m : {0x7C00u, 0x03E0u, 0x001Fu, 0x8000u}) put32(file, m);
+        expectDecoded(concat(file, {0x1F, 0x00, 0, 0}), PF_RGB888, {{0, 0, 0xFF0000FF}});
+    }
+}
+
+// Run-length coded BMP, as common tools write 4 and 8-bit images: runs, literal stretches,
+// end of line and an end of image that leaves pixels at index 0. An index beyond the palette
+// reads as black.
+TEST(PixmapTest, BmpRunLengthCoded) {
+    const Bytes palette = {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0}; // red, green, blue
+    {
+        SCOPED_TRACE("8 bits, 4 x 2, bottom-up");
+        Bytes file = bmpHeader(4, 2, 8, 1, 54 + 12, 3);
+        file.insert(file.end(), palette.begin(), palette.end());
+        expectDecoded(concat(file, {3, 1, 1, 7, 0, 0, // bottom: 3 x green, index 7; end of line
+                                    0, 3, 2, 0, 1, 0, // top: a literal stretch of 3, padded
+                                    0, 1}),           // end of image: the last pixel stays 0
+                      PF_RGB888,
+                      {{0, 1, 0xFF00FF00},
+                       {2, 1, 0xFF00FF00},
+                       {3, 1, 0xFF000000},
+                       {0, 0, 0xFF0000FF},
+                       {1, 0, 0xFFFF0000},
+                       {2, 0, 0xFF00FF00},
+                       {3, 0, 0xFFFF0000}});
+    }
+    {
+        SCOPED_TRACE("4 bits: a run alternates its two nibbles");
+        Bytes file = bmpHeader(5, 1, 4, 2, 54 + 12, 3);
+        file.insert(file.end(), palette.begin(), palette.end());
+        expectDecoded(concat(file, {5, 0x12, 0, 1}), PF_RGB888,
+                      {{0, 0, 0xFF00FF00}, {1, 0, 0xFF0000FF}, {4, 0, 0xFF00FF00}});
     }
 }
 
@@ -455,6 +698,41 @@ TEST(PixmapTest, TgaUncompressedRleAndOrigins) {
         expectDecoded(concat(tgaHeader(11, 3, 1, 8, 0x30), {0x00, 10, 0x81, 20}), PF_I8,
                       {{2, 0, 0xFF0A0A0A}, {1, 0, 0xFF141414}, {0, 0, 0xFF141414}});
     }
+    {
+        SCOPED_TRACE("uncompressed 8-bit grey, right-to-left, bottom origin");
+        expectDecoded(
+            concat(tgaHeader(3, 2, 2, 8, 0x10), {1, 2, 3, 4}), PF_I8,
+            {{1, 1, 0xFF010101}, {0, 1, 0xFF020202}, {1, 0, 0xFF030303}, {0, 0, 0xFF040404}});
+    }
+    {
+        SCOPED_TRACE("colour-mapped, 32-bit entries with alpha, the map starting at index 2");
+        Bytes mapped = tgaHeader(1, 3, 1, 8, 0x20);
+        mapped[1] = 1;
+        mapped[3] = 2; // first entry
+        mapped[5] = 2;
+        mapped[7] = 32;
+        expectDecoded(concat(mapped, {0, 0, 255, 128, 255, 0, 0, 255, /* indices */ 2, 3, 0}),
+                      PF_RGBA8888, {{0, 0, 0x80FF0000}, {1, 0, 0xFF0000FF}, {2, 0, 0xFF000000}});
+    }
+    {
+        SCOPED_TRACE("RLE colour-mapped");
+        Bytes mapped = tgaHeader(9, 3, 1, 8, 0x20);
+        mapped[1] = 1;
+        mapped[5] = 2;
+        mapped[7] = 24;
+        expectDecoded(concat(mapped, {0, 0, 255, 255, 0, 0, /* packets */ 0x81, 1, 0x00, 0}),
+                      PF_RGB888, {{0, 0, 0xFF0000FF}, {1, 0, 0xFF0000FF}, {2, 0, 0xFFFF0000}});
+    }
+    {
+        SCOPED_TRACE("16-bit 5-5-5");
+        expectDecoded(concat(tgaHeader(2, 2, 1, 16, 0x20), {0x00, 0x7C, 0x1F, 0x00}), PF_RGB888,
+                      {{0, 0, 0xFFFF0000}, {1, 0, 0xFF0000FF}});
+    }
+    {
+        SCOPED_TRACE("32-bit whose alpha bytes are all zero: opaque RGB");
+        expectDecoded(concat(tgaHeader(2, 2, 1, 32, 0x20), {1, 2, 3, 0, 4, 5, 6, 0}), PF_RGB888,
+                      {{0, 0, 0xFF030201}, {1, 0, 0xFF060504}});
+    }
 }
 
 TEST(PixmapTest, JpegDecodesColourAndGrey) {
@@ -478,7 +756,7 @@ TEST(PixmapTest, JpegDecodesColourAndGrey) {
     EXPECT_NEAR(g->PixelPtr(3, 3)[0], 90, 3);
 }
 
-TEST(PixmapTest, BadFilesYieldNull) {
+TEST(PixmapTest, BadFilesYieldNullWithAReason) {
     TempDir tmp;
     const PixmapRef good = CreatePixmap(32, 32, PF_RGBA8888);
     scribble(good, 9);
@@ -508,6 +786,8 @@ TEST(PixmapTest, BadFilesYieldNull) {
     for (const Bytes& chunk :
          {pngChunk("IHDR", ihdr), pngChunk("IDAT", {0x78, 0x9C, 0x03, 0}), pngChunk("IEND", {})})
         pngHuge.insert(pngHuge.end(), chunk.begin(), chunk.end());
+
+    const Bytes palette = {0, 0, 255, 0, 0, 255, 0, 0}; // two BGRx entries
     Bytes bmpShort = bmpHeader(100, 100, 24, 0, 54);
     bmpShort.resize(54 + 100);
     Bytes bmpHugeHeader = bmpHeader(16384, 16384, 32, 0, 54);
@@ -516,53 +796,105 @@ TEST(PixmapTest, BadFilesYieldNull) {
     bmpMinHeight.resize(200);
     Bytes bmpOffPastEnd = bmpHeader(1, 1, 24, 0, 0x7FFFFFF0);
     bmpOffPastEnd.resize(60);
-    Bytes bmpRle = bmpHeader(2, 2, 8, 1, 54);
-    bmpRle.resize(80);
+    Bytes bmpRleCut = bmpHeader(8, 8, 8, 1, 54 + 8, 2);
+    bmpRleCut.insert(bmpRleCut.end(), palette.begin(), palette.end());
+    for (std::uint8_t v : {8, 1, 0, 0, 8, 0, 0, 0, 0, 4, 1})
+        bmpRleCut.push_back(v); // stops mid-way
+    Bytes bmpRlePaletteCut = bmpHeader(2, 2, 8, 1, 54);
+    bmpRlePaletteCut.resize(80); // 256 palette entries due
+    Bytes bmpOutOfPalette = bmpHeader(2, 1, 8, 0, 54 + 8, 2);
+    bmpOutOfPalette.insert(bmpOutOfPalette.end(), palette.begin(), palette.end());
+    for (std::uint8_t v : {1, 5, 0, 0}) bmpOutOfPalette.push_back(v);
+    Bytes bmpEmbeddedJpeg = bmpHeader(2, 1, 24, 4, 54);
+    bmpEmbeddedJpeg.resize(54 + 64, 0xFF);
     Bytes tgaHuge = tgaHeader(2, 65535, 65535, 32, 0);
     tgaHuge.resize(100);
     Bytes tgaShort = tgaHeader(2, 10, 10, 24, 0);
     tgaShort.resize(18 + 299);
     Bytes tgaRleShort = tgaHeader(10, 4, 4, 24, 0);
     for (std::uint8_t v : {0x8F, 1, 2}) tgaRleShort.push_back(v); // run value cut short
+    Bytes tgaRleRawShort = tgaHeader(10, 4, 4, 24, 0);
+    for (std::uint8_t v : {0x8E, 1, 2, 3, 0x01, 4, 5, 6}) tgaRleRawShort.push_back(v); // 2 due
+    Bytes tgaRleTooFewPackets = tgaHeader(10, 4, 4, 24, 0);
+    for (std::uint8_t v : {0x8E, 1, 2, 3}) tgaRleTooFewPackets.push_back(v); // 15 of 16 pixels
+    Bytes tgaMapShort = tgaHeader(1, 2, 1, 8, 0);
+    tgaMapShort[1] = 1;
+    tgaMapShort[5] = 200; // entries
+    tgaMapShort[7] = 24;
+    tgaMapShort.resize(18 + 100);
     Bytes tgaBadDepth = tgaHeader(2, 2, 2, 7, 0);
     tgaBadDepth.resize(100);
+    Bytes tgaInterleaved = tgaHeader(2, 1, 1, 24, 0x40);
+    tgaInterleaved.resize(18 + 3);
 
-    const std::pair<const char*, Bytes> cases[] = {
-        {"empty", {}},
-        {"text", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', ' ',
-                       'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}},
-        {"zeros", Bytes(64, 0)},
-        {"png signature only", Bytes(png.begin(), png.begin() + 8)},
-        {"png cut in the header", Bytes(png.begin(), png.begin() + 20)},
-        {"png cut in the data", Bytes(png.begin(), png.begin() + long(png.size() / 2))},
-        {"png with a bad crc", badCrc},
-        {"png asking for a huge image", pngHuge},
-        {"jpeg cut in half", Bytes(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2))},
-        {"jpeg markers only", Bytes{0xFF, 0xD8, 0xFF, 0xD9}},
-        {"jpeg asking for a huge image", jpegHuge},
-        {"bmp with too little data", bmpShort},
-        {"bmp with a huge header", bmpHugeHeader},
-        {"bmp with the lowest height", bmpMinHeight},
-        {"bmp data offset past the end", bmpOffPastEnd},
-        {"bmp run-length coded", bmpRle},
-        {"bm and noise", Bytes{'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-        {"tga asking for a huge image", tgaHuge},
-        {"tga with too little data", tgaShort},
-        {"tga run cut short", tgaRleShort},
-        {"tga with a bad depth", tgaBadDepth},
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        const char* why; // part of the reason given
     };
-    for (const auto& [name, bytes] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_FALSE(load(bytes));
-        EXPECT_FALSE(LoadPixmap(tmp.write("case.bin", bytes)));
+    const Case cases[] = {
+        {"empty", {}, "is empty"},
+        {"text", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', ' ',
+                       'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'},
+         "is not a readable image"},
+        {"zeros", Bytes(64, 0), "is not a readable image"},
+        {"png signature only", Bytes(png.begin(), png.begin() + 8), "is cut short"},
+        {"png cut in the header", Bytes(png.begin(), png.begin() + 20), "is cut short"},
+        {"png cut in the data", Bytes(png.begin(), png.begin() + long(png.size() / 2)),
+         "is cut short"},
+        {"png with a bad crc", badCrc, "has damaged image data ("},
+        {"png asking for a huge image", pngHuge, "has an impossible size"},
+        {"jpeg cut in half", Bytes(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2)),
+         "is cut short"},
+        {"jpeg markers only", Bytes{0xFF, 0xD8, 0xFF, 0xD9}, "is not a readable JPEG image ("},
+        {"jpeg asking for a huge image", jpegHuge, "has an impossible size"},
+        {"bmp with too little data", bmpShort, "is cut short"},
+        {"bmp with a huge header", bmpHugeHeader, "has an impossible size"},
+        {"bmp with the lowest height", bmpMinHeight, "has an impossible size"},
+        {"bmp data offset past the end", bmpOffPastEnd, "is cut short"},
+        {"bmp run-length data cut short", bmpRleCut, "is not a readable BMP image ("},
+        {"bmp run-length palette cut short", bmpRlePaletteCut, "is not a readable BMP image ("},
+        {"bmp index beyond the palette", bmpOutOfPalette, "is not a readable BMP image ("},
+        {"bmp with embedded jpeg", bmpEmbeddedJpeg, "compression that is not supported"},
+        {"bm and noise", Bytes{'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+         "is cut short"},
+        {"tga asking for a huge image", tgaHuge, "has an impossible size"},
+        {"tga with too little data", tgaShort, "is cut short"},
+        {"tga run cut short", tgaRleShort, "is cut short"},
+        {"tga literal packet cut short", tgaRleRawShort, "is cut short"},
+        {"tga packets ending before the image", tgaRleTooFewPackets, "is cut short"},
+        {"tga colour map cut short", tgaMapShort, "is cut short"},
+        {"tga with a bad depth", tgaBadDepth, "depth that is not supported"},
+        {"tga with interleaved rows", tgaInterleaved, "interleaved"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string why = "not set";
+        EXPECT_FALSE(LoadPixmapFromMemory(c.bytes.data(), c.bytes.size(), &why));
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        const std::string path = tmp.write("case.bin", c.bytes);
+        EXPECT_FALSE(LoadPixmap(path));
+        // PNG files are checked by their chunks alone; the others are decoded.
+        if (c.bytes.size() < 2 || c.bytes[1] != 'P') {
+            EXPECT_EQ(CheckImageFile(path), why);
+        }
     }
-    EXPECT_FALSE(LoadPixmap(tmp.path("missing.png")));
+    std::string why;
+    EXPECT_FALSE(LoadPixmap(tmp.path("missing.png"), &why));
+    EXPECT_EQ(why, "cannot be read");
     EXPECT_FALSE(LoadPixmap(tmp.dir().string()));
     EXPECT_FALSE(LoadPixmap(""));
     EXPECT_FALSE(LoadPixmapFromMemory(nullptr, 10));
-    // The intact files still load.
-    EXPECT_TRUE(load(png));
+    // The intact files still load, and say so.
+    EXPECT_TRUE(LoadPixmapFromMemory(png.data(), png.size(), &why));
+    EXPECT_EQ(why, "");
     EXPECT_TRUE(load(jpeg));
+    const Bytes bmp = concat(bmpHeader(1, 1, 24, 0, 54), {1, 2, 3, 0});
+    const Bytes tga = concat(tgaHeader(2, 1, 1, 24, 0), {1, 2, 3});
+    for (const Bytes* file : {&bmp, &tga}) {
+        EXPECT_TRUE(load(*file));
+        EXPECT_EQ(CheckImageFile(tmp.write("good.bin", *file)), "");
+    }
 }
 
 } // namespace
