@@ -345,10 +345,10 @@ std::string libraryProblem(const char* kind) {
            (said.empty() ? "" : " (" + said + ")");
 }
 
-// A decoded surface as 8-bit RGBA. Palette indices are looked up here: an index beyond the
-// palette reads as opaque black, `firstIndex` is the index of the palette's first entry (a TGA
-// colour map may start past 0), and `entryAlpha`, where given, is each entry's alpha.
-PixmapRef surfacePixels(const SDL_Surface& s, unsigned firstIndex,
+// A decoded surface (of a `kind` of file) as 8-bit RGBA. Palette indices are looked up here: an
+// index beyond the palette reads as opaque black, `firstIndex` is the index of the palette's first
+// entry (a TGA colour map may start past 0), and `entryAlpha`, where given, is each entry's alpha.
+PixmapRef surfacePixels(const SDL_Surface& s, const char* kind, unsigned firstIndex,
                         const std::vector<std::uint8_t>& entryAlpha, std::string& why) {
     PixmapRef pm = CreatePixmap(s.w, s.h, PF_RGBA8888, 4);
     if (!pm) {
@@ -371,7 +371,7 @@ PixmapRef surfacePixels(const SDL_Surface& s, unsigned firstIndex,
         }
     } else if (SDL_ConvertPixels(s.w, s.h, s.format->format, s.pixels, s.pitch,
                                  SDL_PIXELFORMAT_RGBA32, pm->pixels, pm->pitch) != 0) {
-        why = libraryProblem("BMP or TGA");
+        why = libraryProblem(kind);
         return nullptr;
     }
     return pm;
@@ -432,7 +432,7 @@ PixmapRef loadBmp(const std::uint8_t* data, std::size_t size, std::string& why) 
         why = libraryProblem("BMP");
         return nullptr;
     }
-    const PixmapRef pm = surfacePixels(*s, 0, {}, why);
+    const PixmapRef pm = surfacePixels(*s, "BMP", 0, {}, why);
     return pm ? settleAlpha(pm, s->format->Amask != 0) : nullptr;
 }
 
@@ -518,7 +518,7 @@ PixmapRef loadTga(const std::uint8_t* data, std::size_t size, std::string& why) 
     if (t.kind() == 1 && t.mapEntryBits == 32) {
         for (unsigned i = 0; i < t.mapLength; ++i) entryAlpha.push_back(f.u8(t.mapAt + 4 * i + 3));
     }
-    const PixmapRef pm = surfacePixels(*s, t.kind() == 1 ? t.mapFirst : 0, entryAlpha, why);
+    const PixmapRef pm = surfacePixels(*s, "TGA", t.kind() == 1 ? t.mapFirst : 0, entryAlpha, why);
     if (!pm) return nullptr;
     if (t.rightOrigin) mirrorRows(*pm);
     if (t.kind() == 3) return pm->Convert(PF_I8);
