@@ -8,6 +8,7 @@
 // media/musica.ogg beside the program)
 #include "platform/audio.h"
 #include "platform/display.h"
+#include "tools/bench_timing.h"
 
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
@@ -21,17 +22,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point t0) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-double percentile(std::vector<double> v, double q) {
-    if (v.empty()) return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[std::size_t(q * double(v.size() - 1) + 0.5)];
-}
+using benchtime::Clock;
+using benchtime::msSince;
+using benchtime::percentile;
 
 // Frames of the file decoded in one pass from the start; -1 when it cannot be decoded.
 long long decodeOnePass(const std::string& path) {
