@@ -335,7 +335,7 @@ struct SongPages {
     bool read = false;             // the file was read to its end
     bool everyByte = true;         // every byte lies in a page whose checksum holds
     int starts = 0;                // pages that start a stream
-    bool backwards = false;        // a stream's position goes back
+    bool stalls = false;           // a stream's position goes back, or stays past its headers
     bool missing = false;          // a stream skips page numbers: pages were lost or spoilt
     bool unended = false;          // a stream with no page that ends it: the file is cut short
     std::int64_t missingAfter = 0; // the stream's position before the first missing page
@@ -346,7 +346,7 @@ struct SongPages {
 
     // Decoding in parts needs one stream whose every page is there in order.
     bool plain() const {
-        return read && everyByte && starts == 1 && !backwards && !missing && !unended;
+        return read && everyByte && starts == 1 && !stalls && !missing && !unended;
     }
 };
 
@@ -398,7 +398,9 @@ SongPages readSongPages(const std::string& path, SongFile& song) {
         }
         s->page = number;
         if (const std::int64_t at = ogg_page_granulepos(&page); at >= 0) {
-            pages.backwards = pages.backwards || at < s->position;
+            // Every page past the headers ends some audio, so its position moves on; two pages
+            // ending at one position leave a seek free to start after either.
+            pages.stalls = pages.stalls || at < s->position || (at > 0 && at == s->position);
             s->position = at;
         }
         if (ogg_page_eos(&page)) {

@@ -348,6 +348,13 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
         edited([&](auto& p) { p.erase(p.begin() + std::ptrdiff_t(middle)); }, true);
     const Bytes repeated =
         edited([&](auto& p) { p.insert(p.begin() + std::ptrdiff_t(middle), p[middle]); }, true);
+    // The page before the one that holds the song's middle frame, where a part starts,
+    // repeated: the two copies end at one position, and a part put past it may start from
+    // either (from the second, it leaves out the audio one pass plays twice).
+    std::size_t halfway = firstAudio;
+    while (OggGranule(pages[halfway]) <= 44100 * 7 / 2) ++halfway;
+    const Bytes repeatedAtAPart = edited(
+        [&](auto& p) { p.insert(p.begin() + std::ptrdiff_t(halfway - 1), p[halfway - 1]); }, true);
     const Bytes halved = edited(
         [&](auto& p) { SetOggGranule(p[firstAudio], OggGranule(p[firstAudio]) / 2); }, false);
     // Pages from 40% to 50% of the song cut out; a page in the middle spoilt (its checksum
@@ -380,6 +387,7 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
         {"two songs under one serial number", join(stereo, other), 44100 * 12, true, nullptr},
         {"a song joined to itself", join(stereo, stereo), 44100 * 14, true, nullptr},
         {"a page repeated, the later ones renumbered", repeated, 0, false, nullptr},
+        {"the same where a part starts", repeatedAtAPart, 0, false, nullptr},
         {"claims less than it holds", shortClaim, 0, false, nullptr},
         {"the first audio page's position halved", halved, 0, false, kShort},
         {"a page left out, the later ones renumbered", leftOut, 0, false, kShort},
