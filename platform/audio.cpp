@@ -12,9 +12,12 @@
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <future>
+#include <iterator>
 #include <mutex>
 #include <new>
 
@@ -323,6 +326,102 @@ class SongFile {
     const vorbis_info* first_ = nullptr;
 };
 
+// What the pages of a song's streams say, read from the first byte of the file to the last
+// through the Ogg page sync (checksums checked) without decoding any audio. Pages of streams
+// other than the song's (another kind of data in the same file) are passed over. A stream here
+// runs from a page that starts it to a page that ends it; several may share a serial number one
+// after the other, which the file reader takes for one stream.
+struct SongPages {
+    bool read = false;             // the file was read to its end
+    bool everyByte = true;         // every byte lies in a page whose checksum holds
+    int starts = 0;                // pages that start a stream
+    bool stalls = false;           // a stream's position goes back, or stays past its headers
+    bool missing = false;          // a stream skips page numbers: pages were lost or spoilt
+    bool unended = false;          // a stream with no page that ends it: the file is cut short
+    std::int64_t missingAfter = 0; // the stream's position before the first missing page
+    std::int64_t statedFrames = 0; // the last position of every stream, summed
+    // Where each stream that ends does, in frames of the whole file (the sum so far). A stream
+    // that starts under the serial number of one that ended there is a gap to the file reader.
+    std::vector<std::int64_t> ends;
+
+    // Decoding in parts needs one stream whose every page is there in order.
+    bool plain() const {
+        return read && everyByte && starts == 1 && !stalls && !missing && !unended;
+    }
+};
+
+SongPages readSongPages(const std::string& path, SongFile& song) {
+    struct Stream {
+        bool open = false;
+        long page = 0;             // number of the last page seen
+        std::int64_t position = 0; // last position seen
+    };
+    std::vector<std::pair<long, Stream>> streams; // by serial number: the song's links
+    for (int link = 0; link < ov_streams(song.vf()); ++link)
+        streams.push_back({ov_serialnumber(song.vf(), link), Stream{}});
+    const auto find = [&](long serial) -> Stream* {
+        for (auto& [s, stream] : streams)
+            if (s == serial) return &stream;
+        return nullptr;
+    };
+
+    SongPages pages;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return pages;
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    ogg_page page;
+    for (bool atEnd = false; !atEnd;) {
+        const long seek = ogg_sync_pageseek(&sync, &page);
+        if (seek < 0) pages.everyByte = false; // bytes that belong to no page
+        if (seek == 0) {
+            constexpr long kChunk = 1 << 16;
+            char* to = ogg_sync_buffer(&sync, kChunk);
+            const std::size_t got = to ? std::fread(to, 1, kChunk, file) : 0;
+            if (got == 0)
+                atEnd = true;
+            else
+                ogg_sync_wrote(&sync, long(got));
+            continue;
+        }
+        Stream* s = seek > 0 ? find(ogg_page_serialno(&page)) : nullptr;
+        if (!s) continue;
+        const long number = ogg_page_pageno(&page);
+        if (ogg_page_bos(&page)) {
+            pages.unended = pages.unended || s->open;
+            ++pages.starts;
+            *s = Stream{true, number, 0};
+        } else if (!s->open || number != s->page + 1) {
+            if (!pages.missing) pages.missingAfter = s->position;
+            pages.missing = true;
+            s->open = true;
+        }
+        s->page = number;
+        if (const std::int64_t at = ogg_page_granulepos(&page); at >= 0) {
+            // Every page past the headers ends some audio, so its position moves on; two pages
+            // ending at one position leave a seek free to start after either.
+            pages.stalls = pages.stalls || at < s->position || (at > 0 && at == s->position);
+            s->position = at;
+        }
+        if (ogg_page_eos(&page)) {
+            s->open = false;
+            pages.statedFrames += s->position;
+            pages.ends.push_back(pages.statedFrames);
+        }
+    }
+    // Bytes left in the sync are a page the file ends inside of.
+    pages.everyByte = pages.everyByte && sync.fill == sync.returned;
+    pages.read = !std::ferror(file);
+    for (const auto& [serial, stream] : streams)
+        if (stream.open) {
+            pages.unended = true;
+            pages.statedFrames += stream.position;
+        }
+    ogg_sync_clear(&sync);
+    std::fclose(file);
+    return pages;
+}
+
 // Bytes of PCM reserved per byte of the file before decoding. Vorbis packs 16-bit PCM about 10
 // to 40 times smaller; past the reservation the store grows as it fills, so a claimed length
 // larger than the file can hold reserves nothing extra.
@@ -337,34 +436,61 @@ std::size_t reservation(SongFile& song, std::uintmax_t fileBytes) {
         {claimed, fileBytes * kReservePerFileByte, std::uintmax_t(INT_MAX)}));
 }
 
-AudioSampleRef makeSample(std::shared_ptr<std::vector<std::uint8_t>> store, const SongFile& song) {
+AudioSampleRef makeSample(std::shared_ptr<std::vector<std::uint8_t>> store, int channels,
+                          int hertz) {
     auto sample = std::make_shared<TAudioSample>();
-    const int frameBytes = 2 * song.channels();
+    sample->length = int(store->size() / std::size_t(2 * channels));
     sample->store = std::move(store);
     sample->samples = sample->store->data();
-    sample->length = int(sample->store->size() / frameBytes);
-    sample->hertz = song.hertz();
-    sample->format = song.channels() == 1 ? SF_MONO16LE : SF_STEREO16LE;
+    sample->hertz = hertz;
+    sample->format = channels == 1 ? SF_MONO16LE : SF_STEREO16LE;
     return sample;
 }
 
-// Decodes the whole file from where it stands, in order, skipping over gaps in the data.
-AudioSampleRef decodeSong(SongFile& song, std::uintmax_t fileBytes) {
+std::string seconds(std::int64_t frames, int hertz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", double(frames) / hertz);
+    return text;
+}
+
+// Decodes the whole file from where it stands, in order. Null, with the reason in `why`, when
+// the data has a gap (a page lost or spoilt in the middle; the file reader reports the start of
+// a stream under the serial number of the one before as one too, and those are passed over) or
+// cannot be decoded.
+AudioSampleRef decodeSong(SongFile& song, const SongPages& pages, std::uintmax_t fileBytes,
+                          std::string& why) {
     auto store = std::make_shared<std::vector<std::uint8_t>>();
     store->reserve(reservation(song, fileBytes));
 
+    const std::size_t frameBytes = std::size_t(2 * song.channels());
     char buffer[16384];
     for (;;) {
         int link = 0;
         const long got = ov_read(song.vf(), buffer, sizeof buffer, 0, 2, 1, &link);
         if (got == 0) break;
-        if (got == OV_HOLE) continue; // a gap in the data: skip it and go on
-        if (got < 0) return nullptr;
-        if (!song.sameShape(ov_info(song.vf(), link))) return nullptr;
-        if (store->size() + std::size_t(got) > std::size_t(INT_MAX)) return nullptr;
+        const std::int64_t decoded = std::int64_t(store->size() / frameBytes);
+        if (got == OV_HOLE &&
+            std::find(pages.ends.begin(), pages.ends.end(), decoded) != pages.ends.end())
+            continue;
+        if (got == OV_HOLE) {
+            why = "has a gap in its data at " + seconds(decoded, song.hertz());
+            return nullptr;
+        }
+        if (got < 0) {
+            why = "cannot be decoded after " + seconds(decoded, song.hertz());
+            return nullptr;
+        }
+        if (!song.sameShape(ov_info(song.vf(), link))) {
+            why = "changes its channels or sample rate between chained streams";
+            return nullptr;
+        }
+        if (store->size() + std::size_t(got) > std::size_t(INT_MAX)) {
+            why = "is too long to hold in memory";
+            return nullptr;
+        }
         store->insert(store->end(), buffer, buffer + got);
     }
-    return makeSample(std::move(store), song);
+    return makeSample(std::move(store), song.channels(), song.hertz());
 }
 
 // A long song decodes in parts, each on a thread of its own from a position of its own: the
@@ -374,13 +500,16 @@ constexpr std::int64_t kLeastPartFrames = std::int64_t(1) << 16;
 constexpr std::int64_t kMostParts = 4;
 
 // Decodes `frames` frames from frame `first` of the file into `to`, and when `last`, checks
-// that the file ends there. False on any trouble: the file cannot be opened again or positioned,
-// a read fails or finds a gap, the data runs short, or (last) it goes on past its claimed end.
+// that the file ends there. False on any trouble: the file cannot be opened again or positioned
+// exactly at `first`, a read fails or finds a gap, the data runs short, the file's positions
+// after the part are not `first + frames` (its positions and its audio disagree, so the part
+// would not join the next where one pass does), or (last) it goes on past its claimed end.
 bool decodePart(const std::string& path, std::int64_t first, std::int64_t frames, bool last,
                 std::uint8_t* to) {
     SongFile part(path);
     if (!part.problem.empty() || ov_streams(part.vf()) != 1) return false;
     if (first > 0 && ov_pcm_seek(part.vf(), first) != 0) return false;
+    if (ov_pcm_tell(part.vf()) != first) return false;
     const std::int64_t frameBytes = 2 * part.channels();
     std::int64_t left = frames * frameBytes;
     int link = 0;
@@ -391,17 +520,21 @@ bool decodePart(const std::string& path, std::int64_t first, std::int64_t frames
         to += got;
         left -= got;
     }
+    if (ov_pcm_tell(part.vf()) != first + frames) return false;
     char probe[64];
     return !last || ov_read(part.vf(), probe, sizeof probe, 0, 2, 1, &link) == 0;
 }
 
-// The parts a song of one stream decodes in when its whole claimed length can be reserved (0 or
-// 1: decode it in one pass).
-int partsFor(SongFile& song, std::uintmax_t fileBytes) {
-    if (ov_streams(song.vf()) != 1 || !ov_seekable(song.vf())) return 0;
+// The parts a song decodes in (0 or 1: decode it in one pass). Only a song of one stream whose
+// pages are all there in order, whose positions start at 0 (the file reader's length is the
+// last page's position) and whose whole length can be reserved decodes in parts; anything else
+// decodes in one pass.
+int partsFor(SongFile& song, const SongPages& pages, std::uintmax_t fileBytes) {
+    if (!pages.plain() || ov_streams(song.vf()) != 1 || !ov_seekable(song.vf())) return 0;
     const std::int64_t frames = song.claimedFrames();
-    if (reservation(song, fileBytes) !=
-        std::uintmax_t(frames) * std::uintmax_t(2 * song.channels()))
+    if (frames != pages.statedFrames ||
+        reservation(song, fileBytes) !=
+            std::uintmax_t(frames) * std::uintmax_t(2 * song.channels()))
         return 0;
     return int(std::min(kMostParts, frames / kLeastPartFrames));
 }
@@ -426,7 +559,131 @@ AudioSampleRef decodeSongInParts(const std::string& path, SongFile& song, int pa
     }
     ok = ok && decode(0);
     for (std::future<bool>& f : rest) ok = f.get() && ok;
-    return ok ? makeSample(std::move(store), song) : nullptr;
+    return ok ? makeSample(std::move(store), song.channels(), song.hertz()) : nullptr;
+}
+
+// An Ogg Vorbis song, or null with the reason in `why`.
+AudioSampleRef loadOggSong(const std::string& path, std::string& why) {
+    SongFile song(path);
+    if (!song.problem.empty()) {
+        why = song.problem;
+        return nullptr;
+    }
+    const SongPages pages = readSongPages(path, song);
+    if (!pages.read) {
+        why = "cannot be read";
+        return nullptr;
+    }
+    if (pages.missing) {
+        why = "has a gap in its data at " + seconds(pages.missingAfter, song.hertz()) +
+              " (pages are missing)";
+        return nullptr;
+    }
+    if (pages.unended) {
+        why = "is cut short: it ends before the last page of its stream";
+        return nullptr;
+    }
+    std::error_code ec;
+    std::uintmax_t fileBytes = std::filesystem::file_size(path, ec);
+    if (ec) fileBytes = 0;
+    AudioSampleRef sample;
+    const int parts = partsFor(song, pages, fileBytes);
+    if (parts > 1) sample = decodeSongInParts(path, song, parts);
+    if (!sample) sample = decodeSong(song, pages, fileBytes, why);
+    if (sample && sample->length < pages.statedFrames) {
+        why = "decodes to " + std::to_string(sample->length) + " frames (" +
+              seconds(sample->length, song.hertz()) + ") of the " +
+              std::to_string(pages.statedFrames) + " (" +
+              seconds(pages.statedFrames, song.hertz()) + ") its last page states";
+        return nullptr;
+    }
+    return sample;
+}
+
+// A WAVE file read through SDL, its samples converted to 16-bit little-endian at the file's
+// rate, one or two channels (more are mixed down to two), or null with the reason in `why`.
+AudioSampleRef loadWaveSound(const std::vector<std::uint8_t>& bytes, std::string& why) {
+    // A data chunk that states more bytes than the file holds is a file cut short, which SDL
+    // would play up to where it ends.
+    for (std::size_t at = 12; at + 8 <= bytes.size();) {
+        const auto word = [&](std::size_t i) {
+            return std::uint32_t(bytes[i]) | std::uint32_t(bytes[i + 1]) << 8 |
+                   std::uint32_t(bytes[i + 2]) << 16 | std::uint32_t(bytes[i + 3]) << 24;
+        };
+        const std::uint32_t size = word(at + 4);
+        const std::size_t left = bytes.size() - at - 8;
+        if (std::memcmp(&bytes[at], "data", 4) == 0) {
+            if (size > left) {
+                why = "is cut short: its data chunk states " + std::to_string(size) +
+                      " bytes and the file holds " + std::to_string(left);
+                return nullptr;
+            }
+            break;
+        }
+        if (size >= left) break; // SDL names what is wrong
+        at += 8 + std::size_t(size) + (size & 1);
+    }
+
+    SDL_RWops* in = SDL_RWFromConstMem(bytes.data(), int(bytes.size()));
+    SDL_AudioSpec spec{};
+    Uint8* data = nullptr;
+    Uint32 length = 0;
+    if (!in || !SDL_LoadWAV_RW(in, 1, &spec, &data, &length)) {
+        why = std::string("is not a readable WAVE file (") + SDL_GetError() + ")";
+        return nullptr;
+    }
+    const std::unique_ptr<Uint8, void (*)(Uint8*)> held(data, SDL_FreeWAV);
+    if (spec.freq <= 0 || spec.channels == 0) {
+        why = "states no sample rate or no channels";
+        return nullptr;
+    }
+    const int channels = spec.channels == 1 ? 1 : 2;
+    std::shared_ptr<std::vector<std::uint8_t>> store;
+    if ((spec.format == AUDIO_U8 || spec.format == AUDIO_S16LSB) && spec.channels <= 2) {
+        // 8 and 16 bits as the sample formats of the same width play them (readValue).
+        const int format = spec.format == AUDIO_U8 ? SF_MONO8 : SF_MONO16LE;
+        const std::size_t values = length / std::size_t(BytesPerSample(format));
+        store = std::make_shared<std::vector<std::uint8_t>>(values * 2);
+        for (std::size_t i = 0; i < values; ++i) {
+            const std::int16_t v =
+                readValue(data + i * std::size_t(BytesPerSample(format)), format);
+            (*store)[2 * i] = std::uint8_t(std::uint16_t(v));
+            (*store)[2 * i + 1] = std::uint8_t(std::uint16_t(v) >> 8);
+        }
+    } else {
+        // Any other encoding (float, 24 and 32 bits, big-endian, more than two channels)
+        // through SDL's converter.
+        SDL_AudioCVT cvt;
+        if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16LSB,
+                              Uint8(channels), spec.freq) < 0) {
+            why = std::string("cannot be converted (") + SDL_GetError() + ")";
+            return nullptr;
+        }
+        const int mult = std::max(cvt.len_mult, 1);
+        cvt.len = int(std::min<Uint32>(length, Uint32(INT_MAX / mult)));
+        store =
+            std::make_shared<std::vector<std::uint8_t>>(std::size_t(cvt.len) * std::size_t(mult));
+        if (cvt.len > 0) std::memcpy(store->data(), data, std::size_t(cvt.len));
+        cvt.buf = store->data();
+        if (cvt.needed && SDL_ConvertAudio(&cvt) != 0) {
+            why = std::string("cannot be converted (") + SDL_GetError() + ")";
+            return nullptr;
+        }
+        store->resize(std::size_t(cvt.needed ? cvt.len_cvt : cvt.len));
+    }
+    store->resize(store->size() - store->size() % std::size_t(2 * channels));
+    return makeSample(std::move(store), channels, spec.freq);
+}
+
+bool isWaveFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    char head[12] = {};
+    if (!in.read(head, sizeof head) || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0)
+        return false;
+    in.seekg(0);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
 }
 
 } // namespace
@@ -442,18 +699,17 @@ std::string ProbeAudioFile(const std::string& path, AudioFileInfo* info) {
 }
 
 AudioSampleRef LoadAudioSample(const std::string& path) {
-    SongFile song(path);
-    if (!song.problem.empty()) return nullptr;
-    std::error_code ec;
-    const std::uintmax_t fileBytes = std::filesystem::file_size(path, ec);
+    std::string why;
+    AudioSampleRef sample;
     try {
-        const int parts = partsFor(song, ec ? 0 : fileBytes);
-        if (parts > 1)
-            if (AudioSampleRef sample = decodeSongInParts(path, song, parts)) return sample;
-        return decodeSong(song, ec ? 0 : fileBytes);
+        std::vector<std::uint8_t> wave;
+        sample = isWaveFile(path, wave) ? loadWaveSound(wave, why) : loadOggSong(path, why);
     } catch (const std::bad_alloc&) {
-        return nullptr; // a song too large for the memory there is: not loaded
+        why = "is too large for the memory there is";
+        sample = nullptr;
     }
+    if (!sample) Warning("Sound " + path + " " + why + ": not loaded");
+    return sample;
 }
 
 namespace {

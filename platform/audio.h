@@ -62,11 +62,16 @@ AudioSampleRef CreateAudioSample(int length, int hertz, int format);
 // length is 0), a negative length, a non-positive rate or an unknown format.
 AudioSampleRef CreateStaticAudioSample(void* samples, int length, int hertz, int format);
 
-// Decodes a whole Ogg Vorbis file into 16-bit PCM in memory: SF_MONO16LE or SF_STEREO16LE
-// at the file's rate. Null for a missing, unreadable or corrupt file, one with more than two
-// channels, a chained file whose links differ in channels or rate, or a song too large for
-// the memory available; nothing is printed. Memory is reserved by what the file can hold,
-// not by the length it claims.
+// Decodes a whole Ogg Vorbis or WAVE file into 16-bit PCM in memory: SF_MONO16LE or
+// SF_STEREO16LE at the file's rate (a WAVE file of more than two channels is mixed down to two,
+// through SDL's converter). A song is refused when it is damaged: pages lost or spoilt (a gap
+// in its data), a file cut short (its stream has no last page, or a WAVE data chunk states more
+// than the file holds), or decoding to fewer frames than its last page states. Null for those,
+// for a missing, unreadable or corrupt file, one with more than two channels, a chained file
+// whose links differ in channels or rate, or a song too large for the memory available; each
+// refusal is named through Warning ("Sound <path> <why>: not loaded"). Memory is reserved by
+// what the file can hold, not by the length it claims. The PCM is always what decoding the file
+// in one pass from the start gives, however the work is divided.
 AudioSampleRef LoadAudioSample(const std::string& path);
 
 // What the headers of an Ogg Vorbis file say, without decoding its audio.
@@ -107,7 +112,8 @@ SoundRef LoadSound(const AudioSampleRef& sample, int flags = 0);
 // it: nothing is copied, and later changes to the memory reach the sound. Any other sample is
 // copied as LoadSound does. Null for a null or invalid sample.
 SoundRef ShareSound(const AudioSampleRef& sample, int first, int frames, int flags = 0);
-// The same from an Ogg Vorbis file; null when the file cannot be decoded.
+// The same from an Ogg Vorbis or WAVE file (see LoadAudioSample); null, with a warning naming
+// why, when the file cannot be loaded.
 SoundRef LoadSound(const std::string& path, int flags = 0);
 
 // One playing sound. A channel stops when StopChannel is called or when a sound that does

@@ -251,16 +251,59 @@ TEST_F(BrokenMediaTest, BadAndMissingFilesAreReportedTogetherBeforeTheDisplayOpe
     EXPECT_FALSE(GraphicsOpen());
 }
 
-// A main song whose headers claim the whole show but which decodes to two seconds is refused
-// once it is decoded, naming the file, before the show starts.
-TEST_F(BrokenMediaTest, SongShorterThanTheShowIsRefusedAtStartUp) {
-    std::vector<std::uint8_t> song =
+std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Songs that pass the start-up check but are damaged past their headers are refused once
+// decoded on their start-up threads: the program ends naming the file, and the warning before
+// says why. The main song claims the whole show but holds two seconds, or has a kilobyte of
+// noise in its middle; the end-screen song has a spoilt kilobyte, or is cut in half.
+TEST_F(BrokenMediaTest, DamagedSongsAreRefusedAtStartUpNamingTheFile) {
+    const std::filesystem::path real = std::filesystem::current_path();
+    std::vector<std::uint8_t> shortSong =
         OggBytes(Tone(88200, 44100, {440.0, 550.0}, 4000.0), 2, 44100, 0.1f);
-    ASSERT_TRUE(SetLastGranule(song, std::int64_t(536) << 20));
-    MakeMedia({}, {{"media/musica.ogg", song}});
-    EXPECT_EQ(StartUpError(), "Song too short: media/musica.ogg ends at tick 60 (2.0 s); the "
-                              "show needs it to play to tick 4230 (141 s)");
-    EXPECT_EQ(portada, nullptr) << "nothing after the song was loaded";
+    ASSERT_TRUE(SetLastGranule(shortSong, std::int64_t(536) << 20));
+    const auto noiseInMiddle = [&](const char* file) {
+        std::vector<std::uint8_t> bytes = FileBytes(real / file);
+        std::uint32_t x = 2024;
+        for (std::size_t i = 0; i < 1024; ++i)
+            bytes[bytes.size() / 2 + i] = std::uint8_t((x = x * 1664525u + 1013904223u) >> 24);
+        return bytes;
+    };
+    std::vector<std::uint8_t> halfEndSong = FileBytes(real / "media/kolumo.ogg");
+    halfEndSong.resize(halfEndSong.size() / 2);
+    const struct {
+        const char* what;
+        const char* file;
+        std::vector<std::uint8_t> bytes;
+        const char* message;
+        const char* why;
+    } cases[] = {
+        {"a claim beyond its data", "media/musica.ogg", shortSong,
+         "Cannot load music: media/musica.ogg", " decodes to 88"},
+        {"noise in the middle", "media/musica.ogg", noiseInMiddle("media/musica.ogg"),
+         "Cannot load music: media/musica.ogg", " has a gap in its data at "},
+        {"noise in the middle", "media/kolumo.ogg", noiseInMiddle("media/kolumo.ogg"),
+         "Cannot load sound: media/kolumo.ogg", " has a gap in its data at "},
+        {"cut in half", "media/kolumo.ogg", halfEndSong, "Cannot load sound: media/kolumo.ogg",
+         " is cut short"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + ", " + c.what);
+        std::filesystem::current_path(real);
+        std::filesystem::remove_all(tmp_.dir() / "media");
+        MakeMedia({}, {{c.file, c.bytes}});
+        EXPECT_EQ(FindDemoMediaProblems(), std::vector<MediaProblem>{}) << "passes the check";
+        testseam::ForgetWarnings();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(StartUpError(), c.message);
+        const std::string warnings = testing::internal::GetCapturedStderr();
+        EXPECT_NE(warnings.find("Sound " + std::string(c.file) + c.why), std::string::npos)
+            << warnings;
+    }
+    std::filesystem::current_path(real);
 }
 
 // The file's bytes with the data of every IDAT chunk zeroed and its checksum made good again:

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -89,8 +90,65 @@ inline std::uint32_t OggCrc(const std::uint8_t* p, std::size_t n) {
     return crc;
 }
 
-// Rewrites the granule position (the stream's length in frames so far) of the last page of an
-// Ogg file and its checksum, so that the file claims a length of `granule` frames.
+// An Ogg page's checksum made good again after a change to the page.
+inline void SealOggPage(std::uint8_t* page, std::size_t size) {
+    for (int i = 0; i < 4; ++i) page[22 + i] = 0;
+    const std::uint32_t crc = OggCrc(page, size);
+    for (int i = 0; i < 4; ++i) page[22 + i] = std::uint8_t(crc >> (8 * i));
+}
+
+// Sets the granule position (the stream's length in frames up to the end of the page) of a
+// page and makes its checksum good again.
+inline void SetOggGranule(std::vector<std::uint8_t>& page, std::int64_t granule) {
+    for (int i = 0; i < 8; ++i) page[6 + i] = std::uint8_t(std::uint64_t(granule) >> (8 * i));
+    SealOggPage(page.data(), page.size());
+}
+
+inline std::int64_t OggGranule(const std::vector<std::uint8_t>& page) {
+    std::uint64_t g = 0;
+    for (int i = 0; i < 8; ++i) g |= std::uint64_t(page[6 + i]) << (8 * i);
+    return std::int64_t(g);
+}
+
+// The pages of a well-formed Ogg file, each with its own bytes; empty if the bytes are not
+// whole pages one after the other.
+inline std::vector<std::vector<std::uint8_t>> OggPages(const std::vector<std::uint8_t>& ogg) {
+    std::vector<std::vector<std::uint8_t>> pages;
+    for (std::size_t at = 0; at < ogg.size();) {
+        if (ogg.size() - at < 27 || std::memcmp(&ogg[at], "OggS", 4) != 0) return {};
+        const std::size_t segments = ogg[at + 26];
+        std::size_t size = 27 + segments;
+        if (ogg.size() - at < size) return {};
+        for (std::size_t i = 0; i < segments; ++i) size += ogg[at + 27 + i];
+        if (ogg.size() - at < size) return {};
+        pages.emplace_back(ogg.begin() + std::ptrdiff_t(at),
+                           ogg.begin() + std::ptrdiff_t(at + size));
+        at += size;
+    }
+    return pages;
+}
+
+// The pages joined into a file. With `renumber`, each stream's pages are numbered again from 0
+// at the page that starts it, in the order given, and their checksums made good, so that a page
+// left out or repeated leaves no gap in the numbers.
+inline std::vector<std::uint8_t> JoinOggPages(std::vector<std::vector<std::uint8_t>> pages,
+                                              bool renumber) {
+    std::vector<std::uint8_t> ogg;
+    std::uint32_t next = 0;
+    for (std::vector<std::uint8_t>& page : pages) {
+        if (renumber) {
+            if (page[5] & 0x02) next = 0; // the page that starts a stream
+            for (int i = 0; i < 4; ++i) page[18 + i] = std::uint8_t(next >> (8 * i));
+            ++next;
+            SealOggPage(page.data(), page.size());
+        }
+        ogg.insert(ogg.end(), page.begin(), page.end());
+    }
+    return ogg;
+}
+
+// Rewrites the granule position of the last page of an Ogg file and its checksum, so that the
+// file claims a length of `granule` frames.
 inline bool SetLastGranule(std::vector<std::uint8_t>& ogg, std::int64_t granule) {
     static const std::uint8_t kCapture[4] = {'O', 'g', 'g', 'S'};
     auto last = std::find_end(ogg.begin(), ogg.end(), kCapture, kCapture + 4);
@@ -101,8 +159,37 @@ inline bool SetLastGranule(std::vector<std::uint8_t>& ogg, std::int64_t granule)
     for (std::size_t i = 0; i < segments; ++i) size += page[27 + i];
     if (std::size_t(ogg.end() - last) != size) return false;
     for (int i = 0; i < 8; ++i) page[6 + i] = std::uint8_t(std::uint64_t(granule) >> (8 * i));
-    for (int i = 0; i < 4; ++i) page[22 + i] = 0;
-    const std::uint32_t crc = OggCrc(page, size);
-    for (int i = 0; i < 4; ++i) page[22 + i] = std::uint8_t(crc >> (8 * i));
+    SealOggPage(page, size);
     return true;
+}
+
+// A WAVE file: a format chunk and a data chunk holding `data` (encoding 1, integer PCM: 8-bit
+// values unsigned, 16-bit little-endian signed; 3: 32-bit floats).
+inline std::vector<std::uint8_t> WaveBytes(int channels, int bits, int hertz,
+                                           const std::vector<std::uint8_t>& data,
+                                           int encoding = 1) {
+    std::vector<std::uint8_t> w;
+    const auto text = [&](const char* t) {
+        for (int i = 0; i < 4; ++i) w.push_back(std::uint8_t(t[i]));
+    };
+    const auto word = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) w.push_back(std::uint8_t(v >> (8 * i)));
+    };
+    const int block = channels * bits / 8;
+    text("RIFF");
+    word(std::uint32_t(4 + 24 + 8 + data.size() + (data.size() & 1)), 4);
+    text("WAVE");
+    text("fmt ");
+    word(16, 4);
+    word(std::uint32_t(encoding), 2);
+    word(std::uint32_t(channels), 2);
+    word(std::uint32_t(hertz), 4);
+    word(std::uint32_t(hertz * block), 4);
+    word(std::uint32_t(block), 2);
+    word(std::uint32_t(bits), 2);
+    text("data");
+    word(std::uint32_t(data.size()), 4);
+    w.insert(w.end(), data.begin(), data.end());
+    if (data.size() & 1) w.push_back(0);
+    return w;
 }

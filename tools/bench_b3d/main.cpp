@@ -25,6 +25,7 @@
 #include "engine/global.h"
 #include "engine/mesh.h"
 #include "tests/unit/b3d_writer.h"
+#include "tools/bench_timing.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -43,17 +44,9 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point t0) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-double percentile(std::vector<double> v, double q) {
-    if (v.empty()) return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[std::size_t(q * double(v.size() - 1) + 0.5)];
-}
+using benchtime::Clock;
+using benchtime::msSince;
+using benchtime::percentile;
 
 B3DKey key(int frame, float x, float y, float z, float angle) {
     B3DKey k;
