@@ -288,13 +288,23 @@ std::string invisibleDriverCause() {
 }
 
 // Starts the video layer on a driver that shows something; why it cannot ("" when it did).
-// An X server accepts no connections for a moment while it resets after its last client has
-// gone (as a virtual X server does by default between test programs); the video layer then
-// falls back to drawing off-screen. So while a display is named and no driver is forced, the
-// display is asked for again for up to a second before giving up.
+// When only an X display is named and no driver is forced, its server is reached first
+// (XServerHold): a display that cannot be reached is named as the cause at once, before the
+// video layer tries its other drivers (each of which has something of its own to print), and
+// the connection held meanwhile keeps a virtual X server from resetting while the video layer
+// connects. Otherwise an X server may accept no connections for a moment while it resets after
+// its last client has gone (as a virtual X server does by default between test programs), and
+// the video layer then falls back to drawing off-screen; so while a display is named and no
+// driver is forced, the display is asked for again for up to a second before giving up.
 std::string startVideo() {
     const char* forced = SDL_GetHint(SDL_HINT_VIDEODRIVER); // the variable of that name too
-    const bool mayRetry = (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY")) && !(forced && *forced);
+    const bool unforced = !(forced && *forced);
+    XServerHold x;
+    const bool onlyX = unforced && isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY");
+    if (onlyX) {
+        if (std::string cause = x.Reach(); !cause.empty()) return cause;
+    }
+    const bool mayRetry = unforced && !onlyX && (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"));
     constexpr int kAttempts = 50;
     for (int attempt = 1;; ++attempt) {
         std::string cause;
