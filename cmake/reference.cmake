@@ -23,6 +23,7 @@ function(lapiz_add_reference _lapiz_root)
   set(_lapiz_reference_inputs
     "${_lapiz_root}/docs/reference.md"
     ${_lapiz_command_headers}
+    "${_lapiz_root}/engine/cube_map.h"
     "${_lapiz_root}/engine/flags.h"
     "${_lapiz_root}/engine/handles.h")
   foreach(_header display input image2d gltext audio clock random error stream pixmap)

@@ -2,6 +2,7 @@
 
 #include "demo/flash.h"
 #include "demo/globals.h"
+#include "demo/heap_warmup.h"
 #include "demo/logo.h"
 #include "demo/media.h"
 #include "demo/sequencer.h"
@@ -21,7 +22,6 @@
 #include "engine/texture_prefetch.h"
 #include "platform/display.h"
 #include "platform/error.h"
-#include "platform/heap_warmup.h"
 #include "platform/input.h"
 
 #include <algorithm>

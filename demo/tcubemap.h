@@ -12,7 +12,6 @@
 #include "engine/flags.h"
 #include "engine/handles.h"
 
-#include <array>
 #include <memory>
 
 class tcubemap;
@@ -25,19 +24,6 @@ class tcubemap {
     static constexpr float kBulto = 0.009f; // largest lump offset per coordinate
     static constexpr int kFxNormal = FULLBRIGHTFX | NOFOGFX | NOCULLFX;
     static constexpr int kFxCambiada = FULLBRIGHTFX | NOFOGFX;
-
-    // How the face camera is turned for cube face i (the engine's face numbering).
-    struct Giro {
-        float pitch, yaw, roll;
-    };
-    static constexpr std::array<Giro, 6> kGiroCara = {{
-        {0, 90, 0},  // 0: along -x
-        {0, 0, 0},   // 1: along +z
-        {0, -90, 0}, // 2: along +x
-        {0, 180, 0}, // 3: along -z
-        {-90, 0, 0}, // 4: up, +y
-        {90, 0, 0},  // 5: down, -y
-    }};
 
     // While true (set by measurements only), actualiza renders whole faces even with a viewing
     // camera, as it does without one.
@@ -52,7 +38,7 @@ class tcubemap {
     float ang1 = 0.0f;  // phase angles of the breathing, degrees
     float ang2 = 0.0f;
     float ang3 = 0.0f;
-    int modo_activo = 1; // cube mode the last actualiza set
+    bool ambas_caras = true; // the sphere is drawn from both sides (its fx has NOCULLFX)
 
     // Builds the sphere (lumpy, hidden), its brush, the cube map and the hidden face camera.
     // Draws 3 random numbers per vertex of the sphere (z, y, x) and then the three breathing
@@ -69,22 +55,10 @@ class tcubemap {
     // by its normals.
     //
     // With a viewing camera `vista` (the one that shows the sphere afterwards), each face
-    // renders only the rectangle of texels that the sphere's triangles drawn by that camera
-    // can read (TexelesVistos); null renders the whole faces, as does a sphere drawn from both
+    // renders only the rectangle of texels that the sphere drawn by that camera can read
+    // (CubeMapTexelsRead); null renders the whole faces, as does a sphere drawn from both
     // sides, which reads nearly every texel.
     int actualiza(int invertido, const CameraRef& vista);
-
-    // A rectangle of texels of a face, columns x0..x1 and rows y0..y1 (row 0 first in the
-    // texture, the bottom row of the face render); empty when x0 > x1 or y0 > y1.
-    struct Texeles {
-        int x0 = kTamanio, y0 = kTamanio, x1 = -1, y1 = -1;
-    };
-    // For each face (the engine's numbering) the texels that the sphere, as it stands, can
-    // read when drawn through `vista`: its texture coordinates for each vertex as the cube
-    // mode of the last actualiza generates them (reflection or normal map, turned back into
-    // world directions), over every triangle that the camera does not cull, with a texel of
-    // margin. All six empty for a null camera or sphere.
-    std::array<Texeles, 6> TexelesVistos(const CameraRef& vista) const;
 };
 
 // Moves every vertex of the surface by a random offset in [-bulto, bulto) per coordinate, the

@@ -56,10 +56,12 @@ tcuboRef tcubo::crea(const CameraRef& /*camara*/) {
         EntityFX(c->caras[i], FULLBRIGHTFX);
     }
     for (std::size_t i = 0; i < kCaras; ++i) {
-        PositionEntity(c->caras[i], kColocacion[i].x, kColocacion[i].y, kColocacion[i].z, 0);
+        const CubeFace f = GetCubeFace(kCaraCubo[i]);
+        PositionEntity(c->caras[i], f.x, f.y, f.z, 0);
     }
     for (std::size_t i = 0; i < kCaras; ++i) {
-        RotateEntity(c->caras[i], kColocacion[i].pitch, kColocacion[i].yaw, kColocacion[i].roll, 0);
+        const CubeFace f = GetCubeFace(kCaraCubo[i]);
+        RotateEntity(c->caras[i], f.pitch, f.yaw, f.roll, 0);
     }
     ScaleEntity(c->pivote, kRadio, kRadio, kRadio, 0);
     HideEntity(c->pivote);

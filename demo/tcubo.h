@@ -24,20 +24,10 @@ class tcubo {
     // Distance of each face from the pivot (the pivot's scale); the cube's edge is twice this.
     static constexpr float kRadio = 75.0f;
 
-    // Where face i sits under the pivot (before the scale) and how it is turned; each face's
-    // front looks toward the pivot, so the cube is seen from inside.
-    struct Cara {
-        float x, y, z;
-        float pitch, yaw, roll;
-    };
-    static constexpr std::array<Cara, kCaras> kColocacion = {{
-        {0, 0, 1, 0, 0, 0},    // +z
-        {1, 0, 0, 0, -90, 0},  // +x
-        {0, 0, -1, 0, 180, 0}, // -z
-        {-1, 0, 0, 0, 90, 0},  // -x
-        {0, 1, 0, -90, 0, 0},  // +y
-        {0, -1, 0, 90, 0, 0},  // -y
-    }};
+    // The cube-map face (GetCubeFace) where face i sits: under the pivot (before the scale) at
+    // the face's direction, turned as a camera looking at it is, so that its front looks toward
+    // the pivot and the cube is seen from inside. Faces +z, +x, -z, -x, +y, -y.
+    static constexpr std::array<int, kCaras> kCaraCubo = {1, 2, 3, 0, 4, 5};
 
     std::array<MeshRef, kCaras> caras{};          // the six faces
     std::array<SurfaceRef, kCaras> superficies{}; // the one surface of each face

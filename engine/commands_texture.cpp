@@ -73,6 +73,16 @@ void SetCubeMode(const TextureRef& texture, int mode) {
     if (texture) texture->SetCubeMode(mode);
 }
 
+CubeFace GetCubeFace(int face) {
+    return TTexture::GetCubeFace(face);
+}
+
+std::array<CubeFaceTexels, 6> CubeMapTexelsRead(const TextureRef& texture, const MeshRef& mesh,
+                                                const CameraRef& camera) {
+    if (!texture) return {};
+    return texture->CubeMapTexelsRead(mesh, camera);
+}
+
 void BackBufferToTex(const TextureRef& texture) {
     if (texture) texture->BackBufferToTex(0, 0);
 }

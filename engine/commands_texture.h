@@ -7,9 +7,11 @@
 // Making or loading a texture needs the display (after Graphics3D); without it they give null.
 #pragma once
 
+#include "engine/cube_map.h"
 #include "engine/flags.h"
 #include "engine/handles.h"
 
+#include <array>
 #include <string>
 
 // A new blank texture (all texels zero) of frames animation frames of width x height pixels,
@@ -66,6 +68,21 @@ void SetCubeFace(const TextureRef& texture, int face);
 // How a cube map is looked up: 1 reflection map (the start value), 2 normal map; other values
 // keep the coordinate generation left by the surface drawn before.
 void SetCubeMode(const TextureRef& texture, int mode);
+// Face 0..5 of a cube map (the numbers of SetCubeFace): the world axis it lies along from the
+// cube's centre and the turn that points an entity along it, upright as the face is read (a
+// camera so turned renders the face); all zeros for any other number.
+CubeFace GetCubeFace(int face);
+// For each face of the cube map (by SetCubeFace's numbers), the texels that the mesh as it
+// stands, shown or hidden, can read from it when drawn through the camera: the coordinates the
+// cube mode generates at each vertex (mode 1 reflects the direction from the camera's
+// position), over the triangles of every surface whose brushes carry the texture that the
+// camera does not cull as facing away, with a texel of margin. A camera rendering a face needs
+// to draw no other texel of it (CameraScissor; a face's row r is the display row face size -
+// 1 - r of RenderWorldToCubeTex's rectangle). Whole faces for a sprite, another cube mode or a
+// mesh scaled flat; all six empty for a null texture, mesh or camera, a freed mesh, a texture
+// that is not a cube map or a mesh that does not carry it.
+std::array<CubeFaceTexels, 6> CubeMapTexelsRead(const TextureRef& texture, const MeshRef& mesh,
+                                                const CameraRef& camera);
 // Copies the rectangle of the texture's size at the top left of the back buffer into mipmap
 // level 0 of frame 0 (a mipmapped texture's smaller levels are made again from it); a cube map
 // copies nothing.

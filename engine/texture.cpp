@@ -1,6 +1,7 @@
 #include "engine/texture.h"
 
 #include "engine/brush.h"
+#include "engine/cube_face_table.h"
 #include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/texture_filter.h"
@@ -24,17 +25,14 @@ std::shared_ptr<TList<TextureRef>> TTexture::tex_list = CreateList<TextureRef>()
 
 namespace {
 
-// Cube-map face targets by face number: the order in which the faces of an image strip (or a
-// blank cube map) are uploaded, and the order in which BackBufferToCubeTex writes them. The two
-// differ for faces 4 and 5.
-constexpr GLenum kCubeUploadTarget[6] = {
-    GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_X,
-    GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_Y, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y,
-};
-constexpr GLenum kCubeCopyTarget[6] = {
-    GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_X,
-    GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, GL_TEXTURE_CUBE_MAP_POSITIVE_Y,
-};
+// The GL target of engine face `face` (cubeface::kGLFace), or of the strip's face `face` when it
+// is uploaded (cubeface::kStripGLFace).
+GLenum cubeTarget(int face) {
+    return GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + cubeface::kGLFace[std::size_t(face)]);
+}
+GLenum stripTarget(int face) {
+    return GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + cubeface::kStripGLFace[std::size_t(face)]);
+}
 
 // The pixel-unpack settings an upload relies on, set for its duration and restored after it.
 class UnpackState {
@@ -122,7 +120,7 @@ unsigned uploadCubeFaces(TTexture& t, const PixmapRef& source, int w, int h) {
     glstate::BindTexture(GL_TEXTURE_CUBE_MAP, name);
     for (int face = 0; face < 6; ++face)
         uploadLevels(t, TTexture::AdjustPixmap(source->Window(w * face, 0, w, h)),
-                     kCubeUploadTarget[face]);
+                     stripTarget(face));
     return name;
 }
 
@@ -472,8 +470,8 @@ int TTexture::BackBufferToCubeTex(int mipmap_level) {
     if (!cube_map || !namesLive(*this) || gltex.empty() || mipmap_level < 0) return 0;
     glstate::BindTexture(GL_TEXTURE_CUBE_MAP, gltex[0]);
     if (cube_face < 0 || cube_face > 5) return 0;
-    glCopyTexImage2D(kCubeCopyTarget[cube_face], mipmap_level, GL_RGBA8, 0,
-                     TGlobal::height - height, width, height, 0);
+    glCopyTexImage2D(cubeTarget(cube_face), mipmap_level, GL_RGBA8, 0, TGlobal::height - height,
+                     width, height, 0);
     return 0;
 }
 
@@ -487,8 +485,9 @@ void opaqueFaces(TTexture& t) {
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    for (GLenum target : kCubeCopyTarget) {
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, t.gltex[0], 0);
+    for (int face = 0; face < 6; ++face) {
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, cubeTarget(face), t.gltex[0],
+                               0);
         if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE)
             glClear(GL_COLOR_BUFFER_BIT);
     }
@@ -520,8 +519,8 @@ bool TTexture::DrawIntoCubeFace() {
     } else {
         glBindFramebuffer(GL_FRAMEBUFFER, face_fbo);
     }
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, kCubeCopyTarget[cube_face],
-                           gltex[0], 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, cubeTarget(cube_face), gltex[0],
+                           0);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
     DebugLog("Texture: a cube face cannot be drawn into; the back buffer is copied instead");
     face_fbo_refused = true;

@@ -16,11 +16,13 @@
 // and load functions return null. Every operation on a null handle is a safe no-op.
 #pragma once
 
+#include "engine/cube_map.h"
 #include "engine/flags.h"
 #include "engine/handles.h"
 #include "platform/collections.h"
 #include "platform/pixmap.h"
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -113,6 +115,17 @@ class TTexture {
 
     int SetCubeFace(int face);
     int SetCubeMode(int mode);
+    // Face 0..5 of a cube map (engine/cube_face_table.h); all zeros for another number.
+    static CubeFace GetCubeFace(int face);
+    // For each face of this cube map, the texels that the mesh as it stands (shown or hidden)
+    // can read when drawn through the camera: the coordinates its cube mode generates at each
+    // vertex (from the camera's position for mode 1), over the triangles of every surface that
+    // carries this texture that are not culled as facing away from the camera, with a texel of
+    // margin (engine/cube_map.cpp). Whole faces for a sprite, a cube mode other than 1 or 2 or
+    // a mesh matrix that cannot carry normals; all six empty for a null or freed mesh, a null
+    // camera, a texture that is not a cube map or a mesh that does not carry it.
+    std::array<CubeFaceTexels, 6> CubeMapTexelsRead(const MeshRef& mesh,
+                                                    const CameraRef& camera) const;
     // Gives every GL texture of this one the filtering and wrapping its flags ask for (linear,
     // with mipmaps when mipmapped; repeating unless clamped in u or v; a cube map clamped and
     // nearest) and records the flags in sampling_flags. Drawing calls it when the flags differ.
@@ -124,8 +137,8 @@ class TTexture {
     // nothing is copied. Returns 0.
     int BackBufferToTex(int mipmap_level, int frame);
     int DepthBufferToTex(int mipmap_level, int frame);
-    // The same into the cube-map face cube_face (copy order: -X, +Z, +X, -Z, -Y, +Y); another
-    // face, a negative level or a 2D texture: nothing is copied. Returns 0.
+    // The same into the cube-map face cube_face (cubeface::kGLFace: -X, +Z, +X, -Z, -Y, +Y);
+    // another face, a negative level or a 2D texture: nothing is copied. Returns 0.
     int BackBufferToCubeTex(int mipmap_level);
     // Makes the face cube_face (level 0) the target of drawing, together with a depth buffer of
     // the face's size that the texture keeps, and returns true. False for a 2D texture, a face

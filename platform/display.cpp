@@ -114,9 +114,12 @@ bool goFullScreen(Display& d) {
     if (!SDL_GetClosestDisplayMode(index, &want, &mode) || mode.w != d.width || mode.h != d.height)
         return false;
     if (SDL_SetWindowDisplayMode(d.window, &mode) != 0) return false;
-    // With no window manager to ask, a window without borders placed over the whole screen is
-    // full screen when the screen already has the mode's size (SDL would wait a tenth of a
-    // second for an answer from no one to its full-screen request).
+    // For an X server without a window manager whose screen already has exactly the mode's
+    // size, and for no other: in practice the virtual X servers the tests, framegrab and the
+    // benchmarks run on (Xvfb -screen 0 800x600x24), where it saves each start-up the tenth of
+    // a second SDL would wait for an answer from no one to its full-screen request. There a
+    // window without borders placed over the whole screen is full screen. Any other screen
+    // (another size, or a window manager to answer) takes the request below.
     SDL_DisplayMode desktop{};
     SDL_Rect bounds{};
     if (X11WithoutWindowManager(d.window) && SDL_GetDesktopDisplayMode(index, &desktop) == 0 &&
@@ -288,13 +291,23 @@ std::string invisibleDriverCause() {
 }
 
 // Starts the video layer on a driver that shows something; why it cannot ("" when it did).
-// An X server accepts no connections for a moment while it resets after its last client has
-// gone (as a virtual X server does by default between test programs); the video layer then
-// falls back to drawing off-screen. So while a display is named and no driver is forced, the
-// display is asked for again for up to a second before giving up.
+// When only an X display is named and no driver is forced, its server is reached first
+// (XServerHold): a display that cannot be reached is named as the cause at once, before the
+// video layer tries its other drivers (each of which has something of its own to print), and
+// the connection held meanwhile keeps a virtual X server from resetting while the video layer
+// connects. Otherwise an X server may accept no connections for a moment while it resets after
+// its last client has gone (as a virtual X server does by default between test programs), and
+// the video layer then falls back to drawing off-screen; so while a display is named and no
+// driver is forced, the display is asked for again for up to a second before giving up.
 std::string startVideo() {
     const char* forced = SDL_GetHint(SDL_HINT_VIDEODRIVER); // the variable of that name too
-    const bool mayRetry = (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY")) && !(forced && *forced);
+    const bool unforced = !(forced && *forced);
+    XServerHold x;
+    const bool onlyX = unforced && isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY");
+    if (onlyX) {
+        if (std::string cause = x.Reach(); !cause.empty()) return cause;
+    }
+    const bool mayRetry = unforced && !onlyX && (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"));
     constexpr int kAttempts = 50;
     for (int attempt = 1;; ++attempt) {
         std::string cause;

@@ -6,7 +6,12 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -40,7 +45,82 @@ Window namedWindow(::Display* x, Window on, Atom name) {
     return named;
 }
 
+// Whether a connection to the socket is accepted (a listener is there, whatever it then does).
+bool accepts(int domain, const sockaddr* address, socklen_t length) {
+    const int s = socket(domain, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return false;
+    const bool connected = connect(s, address, length) == 0;
+    close(s);
+    return connected;
+}
+
+// Whether something listens where the X display name points: the local socket of display N
+// (Linux's abstract one, then the file) for ":N" and "unix:N", TCP port 6000 + N of the host
+// for "host:N". True for a name of another form, which is then asked for again as before.
+bool xServerListens(std::string name) {
+    if (const auto slash = name.find('/'); slash != std::string::npos) {
+        if (slash == 0) return true; // a socket path of its own
+        name.erase(0, slash + 1);    // "protocol/host:N"
+    }
+    const auto colon = name.rfind(':');
+    if (colon == std::string::npos) return true;
+    const std::string host = name.substr(0, colon);
+    const std::string digits = name.substr(colon + 1, name.find('.', colon) - colon - 1);
+    if (digits.empty() || digits.size() > 6 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return true;
+    const int number = std::stoi(digits);
+    if (host.empty() || host == "unix") {
+        const std::string path = "/tmp/.X11-unix/X" + digits;
+        sockaddr_un local{};
+        local.sun_family = AF_UNIX;
+        if (path.size() + 1 >= sizeof local.sun_path) return true;
+        std::memcpy(local.sun_path + 1, path.data(), path.size()); // abstract: a leading zero
+        const auto abstractLength = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+        if (accepts(AF_UNIX, reinterpret_cast<const sockaddr*>(&local), abstractLength))
+            return true;
+        std::memcpy(local.sun_path, path.c_str(), path.size() + 1);
+        return accepts(AF_UNIX, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+    }
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(6000 + number).c_str(), &hints, &found) != 0)
+        return false;
+    bool listens = false;
+    for (const addrinfo* a = found; a && !listens; a = a->ai_next)
+        listens = accepts(a->ai_family, a->ai_addr, a->ai_addrlen);
+    freeaddrinfo(found);
+    return listens;
+}
+
 } // namespace
+
+XServerHold::~XServerHold() {
+    if (display_) XCloseDisplay(display_);
+}
+
+std::string XServerHold::Reach() {
+    if (display_) return "";
+    const char* named = XDisplayName(nullptr);
+    const std::string name = named ? named : "";
+    // The video layer asks Xlib for threads; that comes before any connection is made.
+    XInitThreads();
+    constexpr int kAttempts = 50;
+    for (int attempt = 1;; ++attempt) {
+        display_ = XOpenDisplay(nullptr);
+        if (display_) return "";
+        if (!xServerListens(name))
+            return "the display " + name +
+                   " named by DISPLAY cannot be reached: no X server "
+                   "listens there";
+        if (attempt == kAttempts)
+            return "the X server of the display " + name +
+                   " named by DISPLAY accepted no "
+                   "connection within a second";
+        SDL_Delay(20);
+    }
+}
 
 bool VideoOnX11() {
     const char* driver = SDL_GetCurrentVideoDriver();

@@ -210,7 +210,8 @@ TEST_F(MirrorRoomTest, ACameraInsideTheCubeSeesARoomFaceInEveryDirection) {
     CameraClsMode(camara, CLEARBUFFER, CLEARBUFFER);
     CameraClsColor(camara, 255, 0, 255);
     CameraZoom(camara, 1);
-    for (const auto& turn : tcubemap::kGiroCara) {
+    for (int face = 0; face < 6; ++face) {
+        const CubeFace turn = GetCubeFace(face);
         RotateEntity(camara, turn.pitch, turn.yaw, turn.roll, 0);
         CentraCubo(0, 0, 0);
         RenderWorld();
@@ -340,7 +341,7 @@ TEST_F(MirrorRoomTest, FacesRenderedInPartShowTheSameSphereAsWholeFaces) {
         ShowEntity(cubemap->camara);
         HideEntity(cubemap->esfera);
         for (int cara = 0; cara < 6; ++cara) {
-            const tcubemap::Giro& g = tcubemap::kGiroCara[std::size_t(cara)];
+            const CubeFace g = GetCubeFace(cara);
             SetCubeFace(t, cara);
             RotateEntity(cubemap->camara, g.pitch, g.yaw, g.roll, 0);
             RenderWorldToCubeTex(t);
@@ -354,7 +355,7 @@ TEST_F(MirrorRoomTest, FacesRenderedInPartShowTheSameSphereAsWholeFaces) {
         // Turned inside out and culled, the sphere shows only the half of the directions that
         // face the camera: a good part of the faces is left out.
         long texels = 0;
-        for (const tcubemap::Texeles& r : cubemap->TexelesVistos(camara))
+        for (const CubeFaceTexels& r : CubeMapTexelsRead(t, cubemap->esfera, camara))
             texels += long(std::max(r.x1 - r.x0 + 1, 0)) * std::max(r.y1 - r.y0 + 1, 0);
         const long quarters = 6L * t->width * t->height * 3 / 4;
         if (invertido != 0) {
@@ -364,7 +365,8 @@ TEST_F(MirrorRoomTest, FacesRenderedInPartShowTheSameSphereAsWholeFaces) {
         }
     }
     // Without a camera: all six empty.
-    for (const tcubemap::Texeles& r : cubemap->TexelesVistos(nullptr)) EXPECT_GT(r.x0, r.x1);
+    for (const CubeFaceTexels& r : CubeMapTexelsRead(t, cubemap->esfera, nullptr))
+        EXPECT_GT(r.x0, r.x1);
 }
 
 // ---- Giant piece ----

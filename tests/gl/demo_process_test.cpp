@@ -1,6 +1,7 @@
 // The demo program itself, run as a child process on an X server of the test's own: the stop
-// signals end it as Escape does, losing the display ends it with a message, and with no display
-// at all it refuses to start. These wait on real processes, so they poll the clock (briefly).
+// signals end it as Escape does, losing the display ends it with a message, with no display at
+// all it refuses to start, and a display that cannot be reached is named once. These wait on real
+// processes, so they poll the clock (briefly).
 #include "../unit/temp_dir.h"
 #include "x_window_probe.h"
 
@@ -9,11 +10,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -160,6 +165,59 @@ std::string Describe(int status) {
     return "wait status " + std::to_string(status);
 }
 
+// Stands in for an X server that is resetting: it listens on the local socket of an X display
+// (Linux's abstract one) and closes every connection at once, unanswered.
+class RefusingListener {
+  public:
+    RefusingListener() {
+        for (int number = 60999; number > 60000 && fd_ < 0; --number) {
+            const std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
+            if (access(path.c_str(), F_OK) == 0) continue;
+            const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::memcpy(address.sun_path + 1, path.data(), path.size());
+            const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+            if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                listen(fd, 16) == 0) {
+                fd_ = fd;
+                display_ = ":" + std::to_string(number);
+            } else if (fd >= 0) {
+                close(fd);
+            }
+        }
+        if (fd_ >= 0) thread_ = std::thread([this] { serve(); });
+    }
+    ~RefusingListener() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (fd_ >= 0) close(fd_);
+    }
+    RefusingListener(const RefusingListener&) = delete;
+    RefusingListener& operator=(const RefusingListener&) = delete;
+
+    const std::string& display() const { return display_; } // "" when no socket was had
+    int refused() const { return refused_; }
+
+  private:
+    void serve() {
+        pollfd p{fd_, POLLIN, 0};
+        while (!stop_) {
+            if (poll(&p, 1, 20) <= 0) continue;
+            const int c = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (c < 0) continue;
+            close(c);
+            ++refused_;
+        }
+    }
+
+    int fd_ = -1;
+    std::string display_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> refused_{0};
+    std::thread thread_;
+};
+
 class DemoProcessTest : public testing::Test {
   protected:
     // Starts an X server on a free display number of its own; skips the test without one.
@@ -281,6 +339,45 @@ TEST_F(DemoProcessTest, WithNoDisplayTheDemoRefusesToStart) {
     // The video layer may say something of its own first.
     const std::string written = ReadFile(errors());
     EXPECT_TRUE(EndsWith(written, message)) << written;
+}
+
+TEST_F(DemoProcessTest, ADisplayThatCannotBeReachedIsNamedOnceAndTheDemoEnds) {
+    // Where no X server listens, whether none ever did or the one there has ended, the one line
+    // the demo writes names the display, and no video driver gets to try (and print) its own.
+    StartServer();
+    if (IsSkipped()) return;
+    const std::string ended = display_;
+    server_->signal(SIGTERM);
+    ASSERT_TRUE(server_->waitEnd(kEndLimit)) << "the X server did not end";
+    ASSERT_NE(access("/tmp/.X11-unix/X99999", F_OK), 0) << "a server listens at :99999";
+    for (const std::string& display : {std::string(":99999"), ended}) {
+        SCOPED_TRACE(display);
+        Child demo(DemoOptions(display, false));
+        const std::optional<int> status = demo.waitEnd(kEndLimit);
+        ASSERT_TRUE(status) << "still running " << kEndLimit.count() << " s later";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) != 0) << Describe(*status);
+        EXPECT_EQ(ReadFile(errors()), "Unable to open the display: the display " + display +
+                                          " named by DISPLAY cannot be reached: no X server "
+                                          "listens there\n");
+    }
+}
+
+TEST_F(DemoProcessTest, AServerThatRefusesConnectionsIsAskedAgainBeforeTheDemoEnds) {
+    // Something listens but closes every connection, as a server does while it resets: the
+    // demo asks again and again, and then says so once.
+    RefusingListener listener;
+    if (listener.display().empty()) GTEST_SKIP() << "no local socket free for a stand-in server";
+    Child demo(DemoOptions(listener.display(), false));
+    const std::optional<int> status = demo.waitEnd(kEndLimit);
+    ASSERT_TRUE(status) << "still running " << kEndLimit.count() << " s later";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) != 0) << Describe(*status);
+    // Each attempt connects twice: once to ask for the display, once to see whether anything
+    // listens.
+    EXPECT_GT(listener.refused(), 20);
+    EXPECT_EQ(ReadFile(errors()), "Unable to open the display: the X server of the display " +
+                                      listener.display() +
+                                      " named by DISPLAY accepted no connection within a "
+                                      "second\n");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "platform/heap_warmup.h"
+#include "demo/heap_warmup.h"
 
 #include <cstdlib>
 #include <cstring>
