@@ -190,9 +190,7 @@ int main(int argc, char** argv) {
     UseVirtualClockRun();
     const auto started = Clock::now();
     std::vector<std::pair<std::string, double>> steps;
-    SetStartupObserver([&](std::string_view step) { steps.emplace_back(step, msSince(started)); });
-    DemoStartup();
-    SetStartupObserver(nullptr);
+    DemoStartup([&](std::string_view step) { steps.emplace_back(step, msSince(started)); });
     const double startupMs = msSince(started);
     if (fromPhase > 1 && !StartRunAtPhase(int(fromPhase))) {
         std::fprintf(stderr, "bench_demo: cannot start at phase %ld\n", fromPhase);
