@@ -6,16 +6,38 @@
 #include "platform/random.h"
 #include "platform/stream.h"
 
+PuntoDibujo LeePuntoDibujo(const StreamRef& archivo, int bytes) {
+    if (bytes == kBytesTrazo) {
+        ReadInt(archivo); // where the pen came from: not drawn
+        ReadInt(archivo);
+    }
+    PuntoDibujo p;
+    p.x = ReadInt(archivo);
+    p.y = ReadInt(archivo);
+    return p;
+}
+
+int BytesRegistroDibujo(std::string_view archivo) {
+    for (const DibujoScroll& d : kDibujosScroll)
+        if (archivo == d.archivo) return kBytesTrazo;
+    return kBytesPunto;
+}
+
+std::string ProblemaPuntoDibujo(const PuntoDibujo& p) {
+    if (p.x >= 0 && p.x < kAnchoDibujo && p.y >= 0 && p.y < kAltoDibujo) return "";
+    return "point (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ") off the " +
+           std::to_string(kAnchoDibujo) + " x " + std::to_string(kAltoDibujo) + " screen";
+}
+
 namespace {
 
 // Reads one trail point from `pen` and stamps it, with the glow on it.
 void PuntoEstela(const StreamRef& pen) {
     if (Eof(pen)) return;
-    const int x = ReadInt(pen);
-    const int y = ReadInt(pen);
+    const PuntoDibujo p = LeePuntoDibujo(pen, kBytesPunto);
     const auto& c = kColoresEstela[std::size_t(Rand(0, 6))];
-    tlapiz::crea(x, y, lapiz, c[0], c[1], c[2]);
-    tlapiz::pintaflare(flare, x, y);
+    tlapiz::crea(p.x, p.y, lapiz, c[0], c[1], c[2]);
+    tlapiz::pintaflare(flare, p.x, p.y);
 }
 
 } // namespace
@@ -27,11 +49,8 @@ int lee_dibujo_scroll() {
     }
     if (scrolldibujo == 5) tlapiz::borratodo(tlapiz::kSalto);
     if (!Eof(dibujo)) {
-        ReadInt(dibujo); // where the pen came from: not drawn
-        ReadInt(dibujo);
-        const int x = ReadInt(dibujo);
-        const int y = ReadInt(dibujo);
-        tlapiz::crea(x, y, lapiz, scrollr, scrollg, scrollb);
+        const PuntoDibujo p = LeePuntoDibujo(dibujo, kBytesTrazo);
+        tlapiz::crea(p.x, p.y, lapiz, scrollr, scrollg, scrollb);
         return 0;
     }
     CloseFile(dibujo);
@@ -76,9 +95,8 @@ int cambia_saludo() {
 
 int lee_saludo() {
     while (!Eof(dibujo)) {
-        const int x = ReadInt(dibujo);
-        const int y = ReadInt(dibujo);
-        tlapiz::crea(x, y, flare, 255, 255, 255);
+        const PuntoDibujo p = LeePuntoDibujo(dibujo, kBytesPunto);
+        tlapiz::crea(p.x, p.y, flare, 255, 255, 255);
     }
     tlapiz::actualiza(LIGHTBLEND, 1.0f);
     return 0;

@@ -4,16 +4,41 @@
 // A ".lap" file is a plain run of little-endian signed 32-bit integers, no header, no count,
 // no terminator; consecutive pairs are screen points (x, y) in drawing order. The phase-4
 // drawings hold records of 16 bytes (a pair that is read and dropped, then the point
-// stamped); the trail and greeting files hold one 8-byte point per record. A short last record
-// reads its missing integers as 0 (a partial integer keeps the bytes that are there), so its
-// dot is stamped with those values. Points are stamped unchanged, off screen or not.
+// stamped); the trail and greeting files hold one 8-byte point per record. Start-up refuses a
+// file that is empty, ends in a cut record or has a point off the screen (FindDemoMediaProblems,
+// media.h), so the readers meet whole records of points on the screen only.
 //
 // Every step runs inside a 2D block (Begin2D .. End2D) of its phase's frame. The files are
 // opened through MustOpenFile (media.h): one that cannot be opened ends the program naming it.
 #pragma once
 
+#include "platform/stream.h"
+
 #include <array>
 #include <string>
+#include <string_view>
+
+// Bytes in one record of a phase-4 drawing and of a trail or greeting file.
+inline constexpr int kBytesTrazo = 16;
+inline constexpr int kBytesPunto = 8;
+// The width and height of the screen the points are stamped on.
+inline constexpr int kAnchoDibujo = 800;
+inline constexpr int kAltoDibujo = 600;
+
+// The point a record stamps.
+struct PuntoDibujo {
+    int x = 0;
+    int y = 0;
+};
+// The next record of `archivo`, `bytes` long (kBytesTrazo: where the pen came from is read and
+// dropped first; kBytesPunto: the point alone). Every reader of the files reads through it.
+PuntoDibujo LeePuntoDibujo(const StreamRef& archivo, int bytes);
+// Bytes in one record of the line drawing `archivo`: kBytesTrazo for the phase-4 drawings,
+// kBytesPunto for the others.
+int BytesRegistroDibujo(std::string_view archivo);
+// What is wrong with a point read from a file ("" for a point on the screen): "point (812, 40)
+// off the 800 x 600 screen".
+std::string ProblemaPuntoDibujo(const PuntoDibujo& p);
 
 // The phase-4 drawings in reading order, with the colour of their dots.
 struct DibujoScroll {

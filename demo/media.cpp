@@ -1,12 +1,16 @@
 #include "demo/media.h"
 
+#include "demo/dibujo.h"
+#include "demo/escena.h"
 #include "demo/music.h"
 #include "demo/tcubo.h"
+#include "demo/tpiezagigante.h"
 #include "demo/tscroll.h"
 #include "engine/commands.h"
 #include "platform/error.h"
 #include "platform/pixmap.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -35,7 +39,7 @@ const std::vector<std::string>& DemoMediaFiles() {
         for (int i = 0; i < tcubo::kCaras; ++i) f.push_back(tcubo::archivo(i));
         for (const char* name :
              {// The giant piece's texture, then the rest of start-up.
-              "media/piezalinea.png", "media/ticker.png", "media/creditos.png",
+              tpiezagigante::kArchivo, "media/ticker.png", "media/creditos.png",
               "media/scrollkolumo.png", "media/halvrenstudios.png",
               // The block pieces' texture (first piece, phase 2).
               "media/pieza.png",
@@ -50,6 +54,31 @@ const std::vector<std::string>& DemoMediaFiles() {
     }();
     return files;
 }
+
+namespace {
+
+// Why a file of `bytes`-byte records would read wrong: "" when it holds `least` records or more,
+// whole ones only, and `judge` (which reads one record from the stream and says what is wrong
+// with it, "" for nothing) finds nothing; else "is empty", "ends in a cut record", "holds 3 of
+// the 16 records read" or "has a bad record 7: " and what `judge` said.
+template <class Judge>
+std::string recordsProblem(const std::string& path, int bytes, int least, Judge judge) {
+    const StreamRef file = OpenFile(path, true, false);
+    if (!file) return "cannot be read";
+    const std::int64_t size = StreamSize(file);
+    if (size == 0) return "is empty";
+    if (size % bytes != 0) return "ends in a cut record";
+    const std::int64_t count = size / bytes;
+    if (count < least)
+        return "holds " + std::to_string(count) + " of the " + std::to_string(least) +
+               " records read";
+    for (std::int64_t n = 1; n <= count; ++n)
+        if (std::string why = judge(file); !why.empty())
+            return "has a bad record " + std::to_string(n) + ": " + why;
+    return "";
+}
+
+} // namespace
 
 std::vector<MediaProblem> FindDemoMediaProblems(const std::string& root) {
     std::vector<MediaProblem> problems;
@@ -66,19 +95,31 @@ std::vector<MediaProblem> FindDemoMediaProblems(const std::string& root) {
             AudioFileInfo info;
             why = ProbeAudioFile(path, &info);
             if (why.empty() && file == kMainSongFile) why = MainSongTooShort(info.claimedFrames);
+        } else if (file.ends_with(".lap")) {
+            const int bytes = BytesRegistroDibujo(file);
+            why = recordsProblem(path, bytes, 1, [bytes](const StreamRef& s) {
+                return ProblemaPuntoDibujo(LeePuntoDibujo(s, bytes));
+            });
+        } else if (file.ends_with(".esc")) {
+            why = recordsProblem(
+                path, kBytesRegistroEscena, kRegistrosEscena,
+                [](const StreamRef& s) { return ProblemaRegistroEscena(LeeRegistroEscena(s)); });
         }
         if (!why.empty()) problems.push_back({file, why});
     }
     return problems;
 }
 
-void CheckDemoMedia() {
-    const std::vector<MediaProblem> problems = FindDemoMediaProblems();
+void RefuseMediaProblems(const std::vector<MediaProblem>& problems) {
     if (problems.empty()) return;
     std::string message = "Media files missing or bad (" + std::to_string(problems.size()) +
                           " of " + std::to_string(DemoMediaFiles().size()) + "):";
     for (const MediaProblem& p : problems) message += "\n  " + p.file + " " + p.why;
     RuntimeError(message);
+}
+
+void CheckDemoMedia() {
+    RefuseMediaProblems(FindDemoMediaProblems());
 }
 
 namespace {
@@ -114,9 +155,15 @@ TextureRef MustLoadTexture(const std::string& path, int flags) {
     return checked(LoadTexture(path, flags), "texture", path);
 }
 
-BrushRef MustLoadBrush(const std::string& path, int flags, float u_scale, float v_scale) {
-    BrushRef brush = LoadBrush(path, flags, u_scale, v_scale);
-    if (!brush || !GetBrushTexture(brush, 0)) RuntimeError("Cannot load texture: " + path);
+TextureRef MustLoadPreparedTexture(PreparedTextureRef prepared, const std::string& path,
+                                   int flags) {
+    if (!prepared) return MustLoadTexture(path, flags);
+    return checked(LoadPreparedTexture(prepared), "texture", path);
+}
+
+BrushRef MustLoadPreparedBrush(PreparedTextureRef prepared, const std::string& path, int flags) {
+    BrushRef brush = CreateBrush(255, 255, 255);
+    BrushTexture(brush, MustLoadPreparedTexture(std::move(prepared), path, flags), 0);
     return brush;
 }
 

@@ -2,10 +2,12 @@
 //
 // The demo reads nothing but the files listed by DemoMediaFiles: the images and songs of
 // start-up, the textures its elements load, the line drawings and the scene file. Start-up
-// checks, before the display opens, that all of them exist and that the images and songs
-// among them would decode (CheckDemoMedia); each is still opened when the demo first needs
-// it, and a load that returns null there ends the program through RuntimeError naming the
-// file.
+// checks, before the display opens, that all of them exist, that the headers of the images and
+// songs among them are sound and that the line drawings and the scene file are whole
+// (CheckDemoMedia); it decodes every image file on its workers and refuses one that does not
+// decode before the show starts (startup_work.h). Each is still opened when the demo first
+// needs it, and a load that returns null there ends the program through RuntimeError naming
+// the file.
 #pragma once
 
 #include "engine/handles.h"
@@ -30,13 +32,19 @@ struct MediaProblem {
 
 // Every problem with the listed files under `root` ("" for the working directory), in list
 // order: files that are missing (or not regular files), images whose structure is damaged
-// (CheckImageFile), songs whose headers are refused (ProbeAudioFile) and a main song that
-// claims too short a length (MainSongTooShort). Only headers and checksums are read, so the
-// check stays cheap; the files are decoded when the demo loads them.
+// (CheckImageFile), songs whose headers are refused (ProbeAudioFile), a main song that claims
+// too short a length (MainSongTooShort), and line drawings and scene files, read whole through
+// the readers the show uses (dibujo.h, escena.h), that are empty, end in a cut record, hold
+// fewer records than are read or hold a record out of range. Of images and songs only headers
+// and checksums are read, so the check stays cheap; start-up decodes the images on its worker
+// threads (startup_work.h).
 std::vector<MediaProblem> FindDemoMediaProblems(const std::string& root = "");
 
 // Ends the program through RuntimeError naming every problem at once, one per line:
-// "Media files missing or bad (2 of 56):\n  media/txt_is.png is missing\n  ...".
+// "Media files missing or bad (2 of 56):\n  media/txt_is.png is missing\n  ..."; returns when
+// there is none.
+void RefuseMediaProblems(const std::vector<MediaProblem>& problems);
+// RefuseMediaProblems(FindDemoMediaProblems()).
 void CheckDemoMedia();
 
 // Loaders that end the program when the load returns null: "Cannot load <what>: <path>".
@@ -51,7 +59,11 @@ SoundRef MustLoadSound(const std::string& path, int flags);
 // LoadSound(path, ...) returned.
 SoundRef MustHaveLoadedSound(SoundRef loaded, const std::string& path);
 TextureRef MustLoadTexture(const std::string& path, int flags);
-// LoadBrush, and a check that its texture loaded.
-BrushRef MustLoadBrush(const std::string& path, int flags, float u_scale, float v_scale);
+// The same check for a texture prepared elsewhere (on a thread of its own) by
+// PrepareTexture(path, flags); null: MustLoadTexture(path, flags).
+TextureRef MustLoadPreparedTexture(PreparedTextureRef prepared, const std::string& path, int flags);
+// A white brush painted with MustLoadPreparedTexture(prepared, path, flags), as
+// LoadBrush(path, flags, 1, 1) makes it.
+BrushRef MustLoadPreparedBrush(PreparedTextureRef prepared, const std::string& path, int flags);
 // OpenFile for reading only.
 StreamRef MustOpenFile(const std::string& path);

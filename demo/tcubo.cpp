@@ -40,11 +40,13 @@ std::string tcubo::archivo(int i) {
     return "media/cubo000" + std::to_string(i) + "b.png";
 }
 
-tcuboRef tcubo::crea(const CameraRef& /*camara*/) {
+tcuboRef tcubo::crea(const CameraRef& /*camara*/,
+                     const std::array<PreparedTextureRef, kCaras>& texturas) {
     auto c = std::make_shared<tcubo>();
     c->pivote = CreatePivot(nullptr);
     for (int i = 0; i < kCaras; ++i) {
-        textura[std::size_t(i)] = MustLoadBrush(archivo(i), kTextureFlags, 1.0f, 1.0f);
+        textura[std::size_t(i)] =
+            MustLoadPreparedBrush(texturas[std::size_t(i)], archivo(i), kTextureFlags);
     }
     opaca = std::all_of(textura.begin(), textura.end(), TexturaOpaca);
     for (std::size_t i = 0; i < kCaras; ++i) {

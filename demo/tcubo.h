@@ -41,9 +41,11 @@ class tcubo {
     static bool opaca;
 
     // Loads the six brushes and builds the cube, hidden, at the origin. The camera is not used
-    // (the phases centre the cube on the camera each frame). An image that cannot be loaded
-    // ends the program with an error naming the file.
-    static tcuboRef crea(const CameraRef& camara);
+    // (the phases centre the cube on the camera each frame). Brush i is made from texturas[i],
+    // PrepareTexture(archivo(i), kTextureFlags) made ahead, or loaded here where that is null.
+    // An image that cannot be loaded ends the program with an error naming the file.
+    static tcuboRef crea(const CameraRef& vista,
+                         const std::array<PreparedTextureRef, kCaras>& texturas = {});
     // Frees the pivot with the six faces; the brushes stay.
     int destruye();
     // Shows the cube.

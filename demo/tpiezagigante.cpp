@@ -10,9 +10,9 @@
 
 TextureRef tpiezagigante::textura;
 
-tpiezagiganteRef tpiezagigante::crea(float x, float y, float z, float pitch, float yaw,
-                                     float roll) {
-    textura = MustLoadTexture("media/piezalinea.png", kTextureFlags);
+tpiezagiganteRef tpiezagigante::crea(float x, float y, float z, float pitch, float yaw, float roll,
+                                     const PreparedTextureRef& preparada) {
+    textura = MustLoadPreparedTexture(preparada, kArchivo, kTextureFlags);
     return creaConTextura(textura, x, y, z, pitch, yaw, roll);
 }
 

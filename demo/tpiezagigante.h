@@ -40,13 +40,17 @@ class tpiezagigante {
     int cuenta = 0;          // frames left until the next change of shape
     float velocidad = 0.05f; // fraction of the remaining distance a block covers per frame
 
-    // "media/piezalinea.png" with flags 7, loaded again by every crea.
+    // The blocks' texture file.
+    static constexpr const char* kArchivo = "media/piezalinea.png";
+    // kArchivo with flags 7, loaded again by every crea.
     static TextureRef textura;
 
     // The new piece, hidden. Draws the start shape with Rand(0, 6) and moves on to the shape
-    // after it at once. A texture that cannot be loaded ends the program with an error naming
-    // the file.
-    static tpiezagiganteRef crea(float x, float y, float z, float pitch, float yaw, float roll);
+    // after it at once. The texture is made from `preparada`, PrepareTexture(kArchivo,
+    // kTextureFlags) made ahead, or loaded here where that is null; one that cannot be loaded
+    // ends the program with an error naming the file.
+    static tpiezagiganteRef crea(float x, float y, float z, float pitch, float yaw, float roll,
+                                 const PreparedTextureRef& preparada = nullptr);
     // crea with the blocks' texture given instead of loaded from the media folder (null: the
     // blocks are untextured); textura is left as it is.
     static tpiezagiganteRef creaConTextura(const TextureRef& tex, float x, float y, float z,

@@ -37,13 +37,15 @@ std::string tscroll::archivo(int i) {
     return "media/scroll" + std::to_string(i) + ".png";
 }
 
-tscrollRef tscroll::crea(float x, float y, float z) {
+tscrollRef tscroll::crea(float x, float y, float z,
+                         const std::array<PreparedTextureRef, kQuads>& texturas) {
     auto s = std::make_shared<tscroll>();
     s->x = x;
     s->y = y;
     s->z = z;
     for (int i = 0; i < kQuads; ++i) {
-        textura[std::size_t(i)] = MustLoadBrush(archivo(i), kTextureFlags, 1.0f, 1.0f);
+        textura[std::size_t(i)] =
+            MustLoadPreparedBrush(texturas[std::size_t(i)], archivo(i), kTextureFlags);
     }
     for (std::size_t i = 0; i < kQuads; ++i) {
         s->mallas[i] = CreateMesh(nullptr);

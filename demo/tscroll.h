@@ -34,8 +34,11 @@ class tscroll {
     static std::string archivo(int i);
 
     // Loads the six brushes and builds the six quads, hidden, their centres at x + 40 i, y, z.
-    // An image that cannot be loaded ends the program with an error naming the file.
-    static tscrollRef crea(float x, float y, float z);
+    // Brush i is made from texturas[i], PrepareTexture(archivo(i), kTextureFlags) made ahead,
+    // or loaded here where that is null. An image that cannot be loaded ends the program with
+    // an error naming the file.
+    static tscrollRef crea(float x, float y, float z,
+                           const std::array<PreparedTextureRef, kQuads>& texturas = {});
     // Shows the six quads.
     int activa();
     // Frees the six quads; the brushes stay.

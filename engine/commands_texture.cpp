@@ -11,6 +11,14 @@ TextureRef LoadTexture(const std::string& file, int flags) {
     return TTexture::LoadTexture(file, flags);
 }
 
+PreparedTextureRef PrepareTexture(const std::string& file, int flags) {
+    return TTexture::PrepareTexture(file, flags);
+}
+
+TextureRef LoadPreparedTexture(const PreparedTextureRef& prepared) {
+    return TTexture::LoadPreparedTexture(prepared);
+}
+
 TextureRef LoadAnimTexture(const std::string& file, int flags, int frame_width, int frame_height,
                            int first_frame, int frame_count) {
     return TTexture::LoadAnimTexture(file, flags, frame_width, frame_height, first_frame,

@@ -22,6 +22,15 @@ TextureRef CreateTexture(int width, int height, int flags, int frames);
 // same file already loaded with the same flags gives that texture again. Null when the file
 // cannot be found or decoded.
 TextureRef LoadTexture(const std::string& file, int flags);
+// The image file decoded and made ready for LoadTexture(file, flags), mipmap levels included,
+// without the display: safe on any thread, so a program can decode its textures on threads of
+// its own while the main thread does other work. Never null; a file that cannot be decoded
+// gives one whose load fails as LoadTexture's does.
+PreparedTextureRef PrepareTexture(const std::string& file, int flags);
+// What LoadTexture(file, flags) gives for the file and flags the texture was prepared with (the
+// same texture, the same messages, null where it gives null), made from the prepared pixels
+// instead of the file decoded again. Null for null.
+TextureRef LoadPreparedTexture(const PreparedTextureRef& prepared);
 // A texture of frame_count frames of frame_width x frame_height pixels cut from the image row
 // by row, from frame first_frame on (0, 0 for the size: the whole image). Null when the file
 // cannot be loaded or the frames do not lie inside the image.

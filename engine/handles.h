@@ -18,6 +18,7 @@ class TBrush;
 class TTexture;
 class TTextureFilter;
 class TAnimationKeys;
+struct PreparedTexture;
 
 // Any entity: pivot, camera, light, mesh, sprite or bone; every other handle kind converts to it.
 using EntityRef = std::shared_ptr<TEntity>;
@@ -41,5 +42,7 @@ using BrushRef = std::shared_ptr<TBrush>;
 using TextureRef = std::shared_ptr<TTexture>;
 // A texture filter: flags added to every texture whose file name holds its text.
 using TextureFilterRef = std::shared_ptr<TTextureFilter>;
+// A texture file decoded ahead of its load, on any thread (PrepareTexture).
+using PreparedTextureRef = std::shared_ptr<const PreparedTexture>;
 // Animation keys: positions, rotations and scales by frame.
 using AnimationKeysRef = std::shared_ptr<TAnimationKeys>;

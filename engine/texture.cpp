@@ -5,7 +5,6 @@
 #include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/texture_filter.h"
-#include "engine/texture_prefetch.h"
 #include "platform/display.h"
 #include "platform/error.h"
 #include "platform/gl_state.h"
@@ -154,9 +153,10 @@ bool displayReady(const std::string& what) {
 
 // The first steps of every load: find the file, name it, apply the filters and look for the
 // same texture already loaded. `reused` is that texture; otherwise `texture` is a new one with
-// its image decoded to RGBA bytes in `pixmap`, and `levels` what the prefetch prepared for an
-// upload of the whole image (see PreparedTexture; empty when the file was decoded here). Both
-// textures are null when the file cannot be found or decoded.
+// its image decoded to RGBA bytes in `pixmap`, and `levels` what was prepared for an upload of
+// the whole image (see PreparedTexture; empty when the file was decoded here). Both textures
+// are null when the file cannot be found or decoded. `prepared` (may be null) is the file as
+// asked for, decoded ahead; it stands in for the decoding when the file is found as asked.
 struct LoadStart {
     TextureRef reused;
     TextureRef texture;
@@ -170,10 +170,16 @@ std::string inFolder(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-LoadStart startLoad(std::string file, int flags, const std::string& folder) {
+// The file decoded to RGBA bytes; null when it cannot be. Safe on any thread.
+PixmapRef decodeFile(const std::string& file) {
+    PixmapRef pixmap = LoadPixmap(file);
+    if (pixmap && pixmap->format != PF_RGBA8888) pixmap = pixmap->Convert(PF_RGBA8888);
+    return pixmap;
+}
+
+LoadStart startLoad(std::string file, int flags, const std::string& folder,
+                    const PreparedTexture* prepared) {
     LoadStart result;
-    // Taken out of the prefetch table whatever becomes of this load.
-    std::future<PreparedTexture> prefetched = TakePrefetchedTexture(inFolder(folder, file), flags);
     const std::string asked = file;
     auto tex = std::make_shared<TTexture>();
     if (!TTexture::FileFind(file, folder)) return result;
@@ -187,12 +193,11 @@ LoadStart startLoad(std::string file, int flags, const std::string& folder) {
     }
     if (!displayReady(file)) return result;
     PixmapRef pixmap;
-    if (prefetched.valid() && file == asked) {
-        PreparedTexture prepared = prefetched.get();
-        pixmap = std::move(prepared.pixmap);
-        result.levels = std::move(prepared.levels);
+    if (prepared && file == asked) {
+        pixmap = prepared->pixmap;
+        result.levels = prepared->levels;
     } else {
-        pixmap = DecodeTextureFile(inFolder(folder, file));
+        pixmap = decodeFile(inFolder(folder, file));
     }
     if (!pixmap) {
         Warning("ERROR: Cannot load texture: " + file);
@@ -211,6 +216,80 @@ bool squareFaces(int w, int h) {
 
 void badFrames(const std::string& file) {
     Warning("ERROR: Texture frames do not fit the image: " + file);
+}
+
+// LoadCubeMapTexture, with the file decoded ahead where `prepared` is given (see startLoad).
+TextureRef loadCube(const std::string& file, int flags, const std::string& folder,
+                    const PreparedTexture* prepared) {
+    LoadStart start = startLoad(file, flags, folder, prepared);
+    if (start.reused) return start.reused;
+    TextureRef tex = start.texture;
+    if (!tex) return nullptr;
+    const int faceW = tex->pixmap->width / 6;
+    const int faceH = tex->pixmap->height;
+    if (faceW < 1) {
+        badFrames(tex->file);
+        return nullptr;
+    }
+    if (!squareFaces(faceW, faceH)) {
+        Warning("ERROR: Cube map faces are not square: " + tex->file);
+        return nullptr;
+    }
+    tex->no_frames = 1;
+    tex->cube_map = true;
+    tex->gl_context = GraphicsContextId();
+    tex->gltex[0] = uploadCubeFaces(*tex, tex->pixmap, faceW, faceH);
+    ListAddLast(TTexture::tex_list, tex);
+    return tex;
+}
+
+// LoadAnimTexture, with the file decoded ahead where `prepared` is given (see startLoad).
+TextureRef loadAnim(const std::string& file, int flags, int frame_width, int frame_height,
+                    int first_frame, int frame_count, const std::string& folder,
+                    const PreparedTexture* prepared) {
+    if (flags & CUBEMAPTEXTURE) return loadCube(file, flags, folder, prepared);
+    LoadStart start = startLoad(file, flags, folder, prepared);
+    if (start.reused) return start.reused;
+    TextureRef tex = start.texture;
+    if (!tex) return nullptr;
+
+    const int imageW = tex->pixmap->width;
+    const int imageH = tex->pixmap->height;
+    if (frame_width == 0 && frame_height == 0) {
+        frame_width = imageW;
+        frame_height = imageH;
+    }
+    // Frames are numbered row by row; every frame taken must lie inside the image.
+    if (frame_width <= 0 || frame_height <= 0 || frame_width > imageW || frame_height > imageH ||
+        first_frame < 0 || frame_count < 1) {
+        badFrames(tex->file);
+        return nullptr;
+    }
+    const int perRow = imageW / frame_width;
+    const int perColumn = imageH / frame_height;
+    int x = first_frame % perRow;
+    int y = (first_frame / perRow) % perColumn;
+    if (std::int64_t(y) * perRow + x + frame_count > std::int64_t(perRow) * perColumn) {
+        badFrames(tex->file);
+        return nullptr;
+    }
+
+    tex->no_frames = frame_count;
+    tex->gltex.assign(std::size_t(frame_count), 0);
+    tex->gl_context = GraphicsContextId();
+    // The prepared levels are those of the whole image.
+    const bool whole = frame_count == 1 && frame_width == imageW && frame_height == imageH;
+    for (int i = 0; i < frame_count; ++i) {
+        tex->gltex[std::size_t(i)] =
+            uploadFrame(*tex, tex->pixmap, x * frame_width, y * frame_height, frame_width,
+                        frame_height, whole ? start.levels : std::vector<PixmapRef>{});
+        if (++x == perRow) {
+            x = 0;
+            ++y;
+        }
+    }
+    ListAddLast(TTexture::tex_list, tex);
+    return tex;
 }
 
 } // namespace
@@ -253,55 +332,44 @@ TextureRef TTexture::CreateTexture(int width, int height, int flags, int frames)
 }
 
 TextureRef TTexture::LoadTexture(const std::string& file, int flags, const std::string& folder) {
-    return LoadAnimTexture(file, flags, 0, 0, 0, 1, folder);
+    return loadAnim(file, flags, 0, 0, 0, 1, folder, nullptr);
 }
 
 TextureRef TTexture::LoadAnimTexture(const std::string& file, int flags, int frame_width,
                                      int frame_height, int first_frame, int frame_count,
                                      const std::string& folder) {
-    if (flags & CUBEMAPTEXTURE) return LoadCubeMapTexture(file, flags, folder);
-    LoadStart start = startLoad(file, flags, folder);
-    if (start.reused) return start.reused;
-    TextureRef tex = start.texture;
-    if (!tex) return nullptr;
+    return loadAnim(file, flags, frame_width, frame_height, first_frame, frame_count, folder,
+                    nullptr);
+}
 
-    const int imageW = tex->pixmap->width;
-    const int imageH = tex->pixmap->height;
-    if (frame_width == 0 && frame_height == 0) {
-        frame_width = imageW;
-        frame_height = imageH;
-    }
-    // Frames are numbered row by row; every frame taken must lie inside the image.
-    if (frame_width <= 0 || frame_height <= 0 || frame_width > imageW || frame_height > imageH ||
-        first_frame < 0 || frame_count < 1) {
-        badFrames(tex->file);
-        return nullptr;
-    }
-    const int perRow = imageW / frame_width;
-    const int perColumn = imageH / frame_height;
-    int x = first_frame % perRow;
-    int y = (first_frame / perRow) % perColumn;
-    if (std::int64_t(y) * perRow + x + frame_count > std::int64_t(perRow) * perColumn) {
-        badFrames(tex->file);
-        return nullptr;
-    }
+TextureRef TTexture::LoadCubeMapTexture(const std::string& file, int flags,
+                                        const std::string& folder) {
+    return loadCube(file, flags, folder, nullptr);
+}
 
-    tex->no_frames = frame_count;
-    tex->gltex.assign(std::size_t(frame_count), 0);
-    tex->gl_context = GraphicsContextId();
-    // The prepared levels are those of the whole image.
-    const bool whole = frame_count == 1 && frame_width == imageW && frame_height == imageH;
-    for (int i = 0; i < frame_count; ++i) {
-        tex->gltex[std::size_t(i)] =
-            uploadFrame(*tex, tex->pixmap, x * frame_width, y * frame_height, frame_width,
-                        frame_height, whole ? start.levels : std::vector<PixmapRef>{});
-        if (++x == perRow) {
-            x = 0;
-            ++y;
-        }
+PreparedTextureRef TTexture::PrepareTexture(const std::string& file, int flags) {
+    auto prepared = std::make_shared<PreparedTexture>();
+    prepared->file = file;
+    prepared->flags = flags;
+    prepared->pixmap = decodeFile(file);
+    if (!prepared->pixmap) return prepared;
+    const int w = Pow2Size(prepared->pixmap->width);
+    const int h = Pow2Size(prepared->pixmap->height);
+    if (std::int64_t(w) * h > kMaxPixmapPixels) return prepared; // AdjustPixmap shrinks it
+    PixmapRef level = w == prepared->pixmap->width && h == prepared->pixmap->height
+                          ? prepared->pixmap
+                          : ResizePixmap(prepared->pixmap, w, h);
+    while (level) {
+        prepared->levels.push_back(level);
+        if (!(flags & MIPMAPPEDTEXTURE)) break;
+        level = NextMipmap(level);
     }
-    ListAddLast(tex_list, tex);
-    return tex;
+    return prepared;
+}
+
+TextureRef TTexture::LoadPreparedTexture(const PreparedTextureRef& prepared) {
+    if (!prepared) return nullptr;
+    return loadAnim(prepared->file, prepared->flags, 0, 0, 0, 1, {}, prepared.get());
 }
 
 TextureRef TTexture::CreateCubeMapTexture(int width, int height, int flags) {
@@ -319,30 +387,6 @@ TextureRef TTexture::CreateCubeMapTexture(int width, int height, int flags) {
     tex->cube_map = true;
     tex->gl_context = GraphicsContextId();
     tex->gltex[0] = uploadCubeFaces(*tex, tex->pixmap, width, height);
-    ListAddLast(tex_list, tex);
-    return tex;
-}
-
-TextureRef TTexture::LoadCubeMapTexture(const std::string& file, int flags,
-                                        const std::string& folder) {
-    LoadStart start = startLoad(file, flags, folder);
-    if (start.reused) return start.reused;
-    TextureRef tex = start.texture;
-    if (!tex) return nullptr;
-    const int faceW = tex->pixmap->width / 6;
-    const int faceH = tex->pixmap->height;
-    if (faceW < 1) {
-        badFrames(tex->file);
-        return nullptr;
-    }
-    if (!squareFaces(faceW, faceH)) {
-        Warning("ERROR: Cube map faces are not square: " + tex->file);
-        return nullptr;
-    }
-    tex->no_frames = 1;
-    tex->cube_map = true;
-    tex->gl_context = GraphicsContextId();
-    tex->gltex[0] = uploadCubeFaces(*tex, tex->pixmap, faceW, faceH);
     ListAddLast(tex_list, tex);
     return tex;
 }

@@ -27,6 +27,18 @@
 #include <string>
 #include <vector>
 
+// A texture file made ready off the main thread for the load of that file with those flags:
+// its pixels as RGBA bytes (null when the file cannot be decoded) and what LoadTexture(file,
+// flags) uploads when the GL accepts the image's size once stretched to power-of-two sides: the
+// stretched image (the image itself when its sides are powers of two) and, with the mipmapped
+// flag, every smaller level down to 1 x 1, each resampled from the one before.
+struct PreparedTexture {
+    std::string file;
+    int flags = 0;
+    PixmapRef pixmap;
+    std::vector<PixmapRef> levels;
+};
+
 class TTexture {
   public:
     std::string file; // file name as found (perhaps reduced to its bare name); empty if made
@@ -85,6 +97,13 @@ class TTexture {
     static TextureRef LoadAnimTexture(const std::string& file, int flags, int frame_width,
                                       int frame_height, int first_frame, int frame_count,
                                       const std::string& folder = {});
+    // The file decoded and its levels made, as PreparedTexture says; touches neither GL nor the
+    // engine's lists, so safe on any thread. Never null.
+    static PreparedTextureRef PrepareTexture(const std::string& file, int flags);
+    // LoadTexture(prepared->file, prepared->flags) with the pixels and levels prepared instead
+    // of the file decoded again: the same texture, messages and null result. Where the load
+    // finds the file only under its bare name it decodes that file. Null for null.
+    static TextureRef LoadPreparedTexture(const PreparedTextureRef& prepared);
     // A blank cube map with faces of width x height. No texture filter applies. Null for a
     // non-positive size, or faces that are not square once stretched to powers of two.
     static TextureRef CreateCubeMapTexture(int width, int height, int flags);

@@ -1,6 +1,7 @@
 #include "platform/error.h"
 #include "platform/testing.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,10 @@
 #include <string>
 #include <unistd.h>
 #include <utility>
+#include <vector>
+
+// Runs the action of every BeforeExit guard alive, newest first.
+void RunBeforeExitActions();
 
 namespace {
 ExitHook& exitHook() {
@@ -16,7 +21,19 @@ ExitHook& exitHook() {
     return hook;
 }
 
+// The guards alive, oldest first.
+struct ExitGuards {
+    std::mutex lock;
+    std::vector<BeforeExit*> alive;
+};
+
+ExitGuards& exitGuards() {
+    static ExitGuards guards;
+    return guards;
+}
+
 [[noreturn]] void finish(int status, std::string_view message) {
+    RunBeforeExitActions();
     if (exitHook()) exitHook()(status, message);
     std::fflush(stdout);
     std::exit(status);
@@ -33,6 +50,29 @@ WarningsGiven& warningsGiven() {
     return given;
 }
 } // namespace
+
+BeforeExit::BeforeExit(std::function<void()> action) : action_(std::move(action)) {
+    ExitGuards& g = exitGuards();
+    const std::lock_guard<std::mutex> hold(g.lock);
+    g.alive.push_back(this);
+}
+
+BeforeExit::~BeforeExit() {
+    ExitGuards& g = exitGuards();
+    const std::lock_guard<std::mutex> hold(g.lock);
+    g.alive.erase(std::remove(g.alive.begin(), g.alive.end(), this), g.alive.end());
+}
+
+void RunBeforeExitActions() {
+    std::vector<BeforeExit*> guards;
+    {
+        ExitGuards& g = exitGuards();
+        const std::lock_guard<std::mutex> hold(g.lock);
+        guards = g.alive;
+    }
+    for (auto it = guards.rbegin(); it != guards.rend(); ++it)
+        if ((*it)->action_) (*it)->action_();
+}
 
 void SetExitHook(ExitHook hook) {
     exitHook() = std::move(hook);

@@ -10,6 +10,23 @@
 // Writes the message to standard error and ends the program with exit status -1.
 [[noreturn]] void RuntimeError(std::string_view message);
 
+// Work that must be over before the process ends, such as threads still using what ending it
+// tears down (the exit handlers and static destructors run while other threads go on): while
+// a guard lives, End and RuntimeError run its action on the thread that ends the program
+// before anything else (newest guard first). FatalErrorNow runs none. The action may run more
+// than once if the program goes on after it (a test's exit hook), so it must allow that.
+class BeforeExit {
+  public:
+    explicit BeforeExit(std::function<void()> action);
+    ~BeforeExit();
+    BeforeExit(const BeforeExit&) = delete;
+    BeforeExit& operator=(const BeforeExit&) = delete;
+
+  private:
+    std::function<void()> action_;
+    friend void RunBeforeExitActions();
+};
+
 // Writes the message to standard error and ends the process at once with exit status -1,
 // running no exit handlers and not the test seam's hook: for failures after which closing down
 // would call into what has failed (the display's connection gone, for one).

@@ -4,6 +4,7 @@
 #include "demo/flash.h"
 #include "demo/logo.h"
 #include "demo/media.h"
+#include "demo/startup_work.h"
 #include "demo/titulo.h"
 #include "demo/tpieza.h"
 #include "demo/tscroll.h"
@@ -26,6 +27,8 @@
 #include <zlib.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -47,7 +50,7 @@ void ExpectHandle(const ImageRef& image, float x, float y, const char* name) {
 
 TEST_F(DemoRunTest, StartUpRunsInOrderAndEachStepFindsWhatItNeeds) {
     std::vector<std::string> steps;
-    SetStartupObserver([&](std::string_view step) {
+    DemoStartup([&](std::string_view step) {
         steps.emplace_back(step);
         // Nothing touches the display before Graphics3D; no medium is loaded before it.
         const bool displayExpected = steps.size() >= 4;
@@ -142,16 +145,30 @@ TEST_F(DemoRunTest, StartUpRunsInOrderAndEachStepFindsWhatItNeeds) {
             EXPECT_EQ(parte, 1);
         }
     });
-    DemoStartup();
-    SetStartupObserver(nullptr);
-    EXPECT_EQ(
-        steps,
-        (std::vector<std::string>{
-            "CheckDemoMedia", "InitEngineModule", "collections",  "Graphics3D", "HideMouse",
-            "media",          "FillBeatTables",   "flash",        "logo",       "titulo",
-            "camara",         "AmbientLight",     "luz",          "scroll",     "cubo",
-            "cubemap",        "cubopiezasang",    "piezagigante", "creditos",   "constructorpivot",
-            "halvren",        "flash.activa",     "musica.Play"}));
+    EXPECT_EQ(steps, (std::vector<std::string>{"CheckDemoMedia",
+                                               "InitEngineModule",
+                                               "collections",
+                                               "Graphics3D",
+                                               "HideMouse",
+                                               "DecodeProblems",
+                                               "media",
+                                               "FillBeatTables",
+                                               "flash",
+                                               "logo",
+                                               "titulo",
+                                               "camara",
+                                               "AmbientLight",
+                                               "luz",
+                                               "scroll",
+                                               "cubo",
+                                               "cubemap",
+                                               "cubopiezasang",
+                                               "piezagigante",
+                                               "creditos",
+                                               "constructorpivot",
+                                               "halvren",
+                                               "flash.activa",
+                                               "musica.Play"}));
 
     // The first frame: phase 1 at about tick 0, the opening flash drawn rising at 0.1.
     DemoFrame();
@@ -167,21 +184,56 @@ TEST_F(DemoRunTest, StartUpRunsInOrderAndEachStepFindsWhatItNeeds) {
     EXPECT_NE(frame.Pixel(400, 300) & 0xffffff, 0u);
 }
 
+// The names of this process's threads now, each once, with their numbers.
+std::map<std::string, int> ThreadNames() {
+    std::map<std::string, int> names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        ++names[name];
+    }
+    return names;
+}
+
+// A start-up that fails for want of a display ends the program (RuntimeError, exit) with no
+// start-up worker left running: the threads are looked at as the process ends, after the exit
+// handlers of everything start-up set up and the static destructors have run. The workers would
+// be decoding the songs for a second or more yet.
+TEST_F(DemoRunTest, StartUpWithoutADisplayLeavesNoWorkerRunningAtExit) {
+    EXPECT_EXIT(
+        {
+            SetExitHook(nullptr); // the program's own way to the end
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"})
+                unsetenv(name);
+            std::atexit([] {
+                const std::map<std::string, int> names = ThreadNames();
+                const auto workers = names.find(StartupWork::kThreadName);
+                std::fprintf(stderr, "start-up workers left at exit: %d\n",
+                             workers == names.end() ? 0 : workers->second);
+                for (const auto& [name, count] : names)
+                    std::fprintf(stderr, "  threads named %s: %d\n", name.c_str(), count);
+                std::_Exit(workers == names.end() ? 0 : 1);
+            });
+            DemoStartup();
+        },
+        testing::ExitedWithCode(0),
+        "Unable to open the display(.|\n)*start-up workers left at exit: 0");
+}
+
 // Runs the demo with the request made during start-up, once the display is open, and checks
 // that the program ended with status 0 before anything was drawn.
 void ExpectStopBeforeTheFirstFrame(stoptest::StopRequest request) {
     stoptest::DefaultStopSignalsAfter restore;
-    SetStartupObserver([request](std::string_view step) {
-        if (step == "musica.Play") stoptest::Request(request);
-    });
     try {
-        DemoMain();
+        DemoMain([request](std::string_view step) {
+            if (step == "musica.Play") stoptest::Request(request);
+        });
         ADD_FAILURE() << "DemoMain returned";
     } catch (const Exited& e) {
         EXPECT_EQ(e.status, 0);
         EXPECT_EQ(e.message, "");
     }
-    SetStartupObserver(nullptr);
     EXPECT_EQ(ticks, 0.0f) << "no frame read the clock";
     EXPECT_EQ(flash->alfa, 0.0f) << "no frame drew the flash";
 }
@@ -239,15 +291,25 @@ class BrokenMediaTest : public DemoRunTest {
 const std::vector<std::uint8_t> kNotAnImage = {'n', 'o', 't', ' ', 'a', 'n',
                                                ' ', 'i', 'm', 'a', 'g', 'e'};
 
-// A corrupt image that phase 2 would load only later, a corrupt texture and a missing file
-// are reported together, before the display opens.
+// A corrupt image that phase 2 would load only later, a corrupt texture, a missing file, an
+// empty line drawing and a scene file cut inside a record are reported together, before the
+// display opens.
 TEST_F(BrokenMediaTest, BadAndMissingFilesAreReportedTogetherBeforeTheDisplayOpens) {
-    MakeMedia({"media/saludo9.lap"},
-              {{"media/pieza.png", kNotAnImage}, {"media/scroll3.png", kNotAnImage}});
-    EXPECT_EQ(StartUpError(), "Media files missing or bad (3 of 56):\n"
+    const std::filesystem::path real = std::filesystem::current_path();
+    std::ifstream in(real / "media/escenario1.esc", std::ios::binary);
+    std::vector<std::uint8_t> cutScene((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
+    cutScene.resize(cutScene.size() - 13);
+    MakeMedia({"media/saludo9.lap"}, {{"media/pieza.png", kNotAnImage},
+                                      {"media/scroll3.png", kNotAnImage},
+                                      {"media/verde.lap", {}},
+                                      {"media/escenario1.esc", cutScene}});
+    EXPECT_EQ(StartUpError(), "Media files missing or bad (5 of 56):\n"
                               "  media/scroll3.png is not a readable image\n"
                               "  media/pieza.png is not a readable image\n"
-                              "  media/saludo9.lap is missing");
+                              "  media/verde.lap is empty\n"
+                              "  media/saludo9.lap is missing\n"
+                              "  media/escenario1.esc ends in a cut record");
     EXPECT_FALSE(GraphicsOpen());
 }
 
@@ -327,27 +389,25 @@ std::vector<std::uint8_t> UndecodablePng(const std::string& path) {
     return png;
 }
 
-// Images and textures decoded on the start-up threads fail as a load on the main thread does:
-// the program ends naming the file.
-TEST_F(BrokenMediaTest, AFileThatPassesTheCheckButDoesNotDecodeIsNamedWhenLoaded) {
-    const struct {
-        const char* file;
-        const char* message;
-    } cases[] = {
-        {"media/txt_is.png", "Cannot load image: media/txt_is.png"},
-        {"media/kolumo.png", "Cannot load image strip: media/kolumo.png"},
-        {"media/scroll3.png", "Cannot load texture: media/scroll3.png"},
-        {"media/cubo0000b.png", "Cannot load texture: media/cubo0000b.png"},
-    };
+// Every image file of the show is decoded during start-up: one whose chunks are whole but whose
+// data does not decode is refused before anything of the show is made, by name, with the others
+// like it, whether start-up itself needs it (an image, a strip, a brush texture, the giant
+// piece's texture) or the show loads it only later (the pieces' texture, phase 2).
+TEST_F(BrokenMediaTest, AFileThatPassesTheCheckButDoesNotDecodeIsRefusedAtStartUp) {
     const std::filesystem::path real = std::filesystem::current_path();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        std::filesystem::current_path(real);
-        std::filesystem::remove_all(tmp_.dir() / "media");
-        MakeMedia({}, {{c.file, UndecodablePng((real / c.file).string())}});
-        EXPECT_EQ(FindDemoMediaProblems(), std::vector<MediaProblem>{}) << "passes the check";
-        EXPECT_EQ(StartUpError(), c.message);
-    }
+    const std::vector<std::string> damaged = {"media/txt_is.png",     "media/kolumo.png",
+                                              "media/scroll3.png",    "media/cubo0000b.png",
+                                              "media/piezalinea.png", "media/pieza.png"};
+    std::map<std::string, std::vector<std::uint8_t>> replace;
+    for (const std::string& f : damaged) replace[f] = UndecodablePng((real / f).string());
+    MakeMedia({}, replace);
+    EXPECT_EQ(FindDemoMediaProblems(), std::vector<MediaProblem>{}) << "passes the check";
+    std::string expected = "Media files missing or bad (6 of 56):";
+    for (const std::string& f : DemoMediaFiles()) // in list order
+        if (replace.count(f)) expected += "\n  " + f + " does not decode";
+    EXPECT_EQ(StartUpError(), expected);
+    EXPECT_EQ(musica, nullptr) << "refused before the show's media were taken";
+    EXPECT_EQ(portada, nullptr);
     std::filesystem::current_path(real);
 }
 

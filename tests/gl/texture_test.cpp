@@ -3,7 +3,6 @@
 #include "engine/commands.h"
 #include "engine/texture.h"
 #include "engine/texture_filter.h"
-#include "engine/texture_prefetch.h"
 #include "engine_fixture.h"
 #include "platform/internal.h"
 #include "platform/stream.h"
@@ -11,6 +10,8 @@
 #include "../unit/temp_dir.h"
 
 #include <cstring>
+#include <string>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -514,7 +515,7 @@ PixmapRef Noise(int w, int h) {
     return p;
 }
 
-TEST_F(TextureTest, APrefetchedFileMakesTheSameTextureAsADirectLoad) {
+TEST_F(TextureTest, APreparedFileMakesTheSameTextureAsADirectLoad) {
     Save("square.png", Noise(64, 32));
     Save("odd.png", Noise(100, 50)); // stretched to 128 x 64 before its levels
     Save("strip.png", Noise(6 * 16, 16));
@@ -522,35 +523,31 @@ TEST_F(TextureTest, APrefetchedFileMakesTheSameTextureAsADirectLoad) {
         const char* file;
         int flags;
         bool filters; // the engine's default filter (colour and mipmapped) in place
-        int frameW, frameH, frames;
     } cases[] = {
-        {"square.png", MIPMAPPEDTEXTURE, true, 0, 0, 1},
-        {"odd.png", MIPMAPPEDTEXTURE | ALPHATEXTURE, true, 0, 0, 1},
-        {"odd.png", 0, false, 0, 0, 1},              // no levels below the stretched image
-        {"square.png", ALPHATEXTURE, true, 0, 0, 1}, // the filter asks for the levels
-        {"square.png", 0, true, 16, 16, 8},          // frames: cut from the decoded image
-        {"square.png", 0, true, 64, 16, 1},          // one frame, not the whole image
-        {"strip.png", CUBEMAPTEXTURE, true, 0, 0, 1},
+        {"square.png", MIPMAPPEDTEXTURE, true},
+        {"odd.png", MIPMAPPEDTEXTURE | ALPHATEXTURE, true},
+        {"odd.png", 0, false},              // no levels below the stretched image
+        {"square.png", ALPHATEXTURE, true}, // the filter asks for the levels
+        {"strip.png", CUBEMAPTEXTURE, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " flags " + std::to_string(c.flags));
         TTexture::ClearTextureFilters();
         if (c.filters) TTexture::TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
-        const auto load = [&] {
-            return LoadAnimTexture(c.file, c.flags, c.frameW, c.frameH, 0, c.frames);
-        };
-        TextureRef direct = load();
+        TextureRef direct = LoadTexture(c.file, c.flags);
         ASSERT_TRUE(direct);
         const Uploaded want = ReadAll(direct);
         const int imageWidth = direct->pixmap->width;
         FreeTexture(direct);
 
-        PrefetchTextures({{c.file, c.flags}});
-        TextureRef prefetched = load();
-        ASSERT_TRUE(prefetched);
-        EXPECT_NE(prefetched, direct);
-        EXPECT_FALSE(TakePrefetchedTexture(c.file, c.flags).valid()); // the load took it
-        const Uploaded got = ReadAll(prefetched);
+        // Prepared on a thread of its own, as a program does.
+        PreparedTextureRef prepared;
+        std::thread([&] { prepared = PrepareTexture(c.file, c.flags); }).join();
+        TextureRef loaded = LoadPreparedTexture(prepared);
+        ASSERT_TRUE(loaded);
+        EXPECT_NE(loaded, direct);
+        EXPECT_EQ(LoadTexture(c.file, c.flags), loaded) << "listed as a load of the file is";
+        const Uploaded got = ReadAll(loaded);
         EXPECT_EQ(got.width, want.width);
         EXPECT_EQ(got.height, want.height);
         EXPECT_EQ(got.flags, want.flags);
@@ -561,41 +558,41 @@ TEST_F(TextureTest, APrefetchedFileMakesTheSameTextureAsADirectLoad) {
             EXPECT_EQ(got.levels[i].width, want.levels[i].width) << "level " << i;
             EXPECT_EQ(got.levels[i].argb, want.levels[i].argb) << "level " << i;
         }
-        EXPECT_EQ(prefetched->pixmap->width, imageWidth); // the image is kept as decoded
-        FreeTexture(prefetched);
+        EXPECT_EQ(loaded->pixmap->width, imageWidth); // the image is kept as decoded
+        FreeTexture(loaded);
     }
+    EXPECT_EQ(LoadPreparedTexture(nullptr), nullptr);
     EXPECT_EQ(GLErrors(), "");
 }
 
-TEST_F(TextureTest, APrefetchedFileFailsOrIsSharedAsADirectLoadIs) {
+TEST_F(TextureTest, APreparedFileFailsOrIsSharedAsADirectLoadIs) {
     tmp_.write("broken.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13});
     Save("b.png", Noise(8, 8));
     const int listed = Listed();
-    // What the load says and returns, the prefetch asked for or not.
-    const auto attempt = [&](const std::string& file, bool prefetch) {
-        if (prefetch) PrefetchTextures({{file, 0}});
+    // What the load says and returns, prepared ahead or not.
+    const auto attempt = [&](const std::string& file, bool prepare) {
+        const PreparedTextureRef prepared = prepare ? PrepareTexture(file, 0) : nullptr;
         testseam::ForgetWarnings(); // the same words again, not left out as said before
         ::testing::internal::CaptureStderr();
-        TextureRef t = LoadTexture(file, 0);
+        TextureRef t = prepare ? LoadPreparedTexture(prepared) : LoadTexture(file, 0);
         const std::string log = ::testing::internal::GetCapturedStderr();
-        EXPECT_FALSE(TakePrefetchedTexture(file, 0).valid()) << file;
         return std::make_pair(t, log);
     };
     for (const char* file : {"missing.png", "broken.png"}) {
         const auto direct = attempt(file, false);
-        const auto prefetched = attempt(file, true);
+        const auto prepared = attempt(file, true);
         EXPECT_FALSE(direct.first) << file;
-        EXPECT_FALSE(prefetched.first) << file;
-        EXPECT_EQ(prefetched.second, direct.second) << file;
+        EXPECT_FALSE(prepared.first) << file;
+        EXPECT_EQ(prepared.second, direct.second) << file;
     }
     EXPECT_EQ(Listed(), listed);
 
-    // Found only by its bare name: the worker could not decode the name asked for, the load
+    // Found only by its bare name: nothing could be decoded under the name asked for, the load
     // decodes the file it found.
     const auto bare = attempt("elsewhere/b.png", true);
     ASSERT_TRUE(bare.first);
     EXPECT_EQ(bare.first->file, "b.png");
-    // Already loaded: the same texture, and the prepared file is dropped.
+    // Already loaded: the same texture, and the prepared pixels are dropped.
     const auto again = attempt("b.png", true);
     EXPECT_EQ(again.first, bare.first);
     EXPECT_EQ(Listed(), listed + 1);

@@ -12,8 +12,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <initializer_list>
+#include <limits>
 #include <set>
 #include <string>
 
@@ -126,6 +131,93 @@ TEST_F(DemoMediaTest, EveryMissingOrDamagedFileIsReportedAtOnce) {
     InDir(tmp.dir(), [&] { EXPECT_EQ(ExitMessage(CheckDemoMedia), expected); });
 }
 
+// Bytes of little-endian 32-bit values, as the line drawings and the scene file hold them.
+std::vector<std::uint8_t> Int32s(std::initializer_list<std::int32_t> values) {
+    std::vector<std::uint8_t> out;
+    for (const std::int32_t v : values)
+        for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(std::uint32_t(v) >> (8 * i)));
+    return out;
+}
+std::vector<std::uint8_t> Float32s(std::initializer_list<float> values) {
+    std::vector<std::uint8_t> out;
+    for (const float v : values) {
+        std::int32_t bits = 0;
+        std::memcpy(&bits, &v, 4);
+        const std::vector<std::uint8_t> b = Int32s({bits});
+        out.insert(out.end(), b.begin(), b.end());
+    }
+    return out;
+}
+// Writes `bytes` over the file's bytes from `at` on.
+void Overwrite(std::vector<std::uint8_t>& file, std::size_t at,
+               const std::vector<std::uint8_t>& bytes) {
+    ASSERT_LE(at + bytes.size(), file.size());
+    std::copy(bytes.begin(), bytes.end(), file.begin() + std::ptrdiff_t(at));
+}
+
+// Line drawings and the scene file are read whole, through the readers of the show: a file that
+// is empty, ends in a cut record, holds too few records or a record out of range is refused by
+// name, and its own damage alone.
+TEST_F(DemoMediaTest, DamagedLineDrawingsAndSceneFilesAreRefusedByName) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    using Bytes = std::vector<std::uint8_t>;
+    const struct Case {
+        const char* file;
+        std::function<void(Bytes&)> damage;
+        const char* why;
+    } cases[] = {
+        {"media/verde.lap", [](Bytes& b) { b.clear(); }, "is empty"},
+        {"media/saludo0.lap", [](Bytes& b) { b.clear(); }, "is empty"},
+        {"media/estela.lap", [](Bytes& b) { b.resize(b.size() - 3); }, "ends in a cut record"},
+        // Half a phase-4 record: a whole trail record, but not a whole one of this file.
+        {"media/rojo.lap", [](Bytes& b) { b.resize(b.size() - 8); }, "ends in a cut record"},
+        {"media/saludo3.lap",
+         [](Bytes& b) {
+             Overwrite(b, 4 * 8, Int32s({812, -3}));
+         },
+         "has a bad record 5: point (812, -3) off the 800 x 600 screen"},
+        // A phase-4 record: the point drawn is the second pair.
+        {"media/naranja.lap",
+         [](Bytes& b) {
+             Overwrite(b, 16 + 8, Int32s({-1, 10}));
+         },
+         "has a bad record 2: point (-1, 10) off the 800 x 600 screen"},
+        {"media/escenario1.esc", [](Bytes& b) { b.clear(); }, "is empty"},
+        {"media/escenario1.esc", [](Bytes& b) { b.resize(b.size() - 5); }, "ends in a cut record"},
+        {"media/escenario1.esc", [](Bytes& b) { b.resize(28 * 10); },
+         "holds 10 of the 16 records read"},
+        {"media/escenario1.esc", [](Bytes& b) { Overwrite(b, 28 * 2, Float32s({9})); },
+         "has a bad record 3: a shape that is not one of 0 to 6"},
+        {"media/escenario1.esc", [](Bytes& b) { Overwrite(b, 28 * 2, Float32s({-1})); },
+         "has a bad record 3: a shape that is not one of 0 to 6"},
+        {"media/escenario1.esc", [nan](Bytes& b) { Overwrite(b, 0, Float32s({nan})); },
+         "has a bad record 1: a shape that is not one of 0 to 6"},
+        {"media/escenario1.esc", [](Bytes& b) { Overwrite(b, 28 * 15 + 4, Float32s({1000})); },
+         "has a bad record 16: a position beyond 50 units"},
+        {"media/escenario1.esc", [nan](Bytes& b) { Overwrite(b, 28 * 4 + 12, Float32s({nan})); },
+         "has a bad record 5: a value that is not a finite number"},
+        {"media/escenario1.esc", [inf](Bytes& b) { Overwrite(b, 28 * 4 + 20, Float32s({inf})); },
+         "has a bad record 5: a value that is not a finite number"},
+        {"media/escenario1.esc", [](Bytes& b) { Overwrite(b, 28 * 7 + 16, Float32s({720})); },
+         "has a bad record 8: an angle beyond a whole turn"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.why);
+        TempDir tmp;
+        std::filesystem::create_directories(tmp.dir() / "media");
+        for (const std::string& f : DemoMediaFiles())
+            std::filesystem::create_symlink(kMedia.parent_path() / f, tmp.dir() / f);
+        Bytes bytes = ReadAll(kMedia.parent_path() / c.file);
+        c.damage(bytes);
+        if (HasFatalFailure()) return;
+        std::filesystem::remove(tmp.dir() / c.file);
+        tmp.write(c.file, bytes);
+        EXPECT_EQ(FindDemoMediaProblems(tmp.dir().string()),
+                  (std::vector<MediaProblem>{{c.file, c.why}}));
+    }
+}
+
 // The main song must carry the clock a second past the last phase threshold.
 TEST_F(DemoMediaTest, MainSongMustPlayPastTheLastThreshold) {
     const std::int64_t needed = std::int64_t(beat_tables::kLastTick + 30) * 1470;
@@ -178,7 +270,7 @@ TEST_F(DemoMediaTest, CheckedLoadersEndTheProgramNamingTheFile) {
                   "Cannot load file: media/nothere.lap");
         EXPECT_EQ(ExitMessage([] { tmusic::load("media/musica.ogg"); }),
                   "Cannot load music: media/musica.ogg");
-        // An empty line drawing opens: it is simply a drawing without points.
+        // An empty line drawing opens (the start-up check is what refuses it).
         EXPECT_NE(MustOpenFile("media/verde.lap"), nullptr);
     });
 }

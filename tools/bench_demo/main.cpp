@@ -201,9 +201,7 @@ int main(int argc, char** argv) {
     const long threadFaultsBefore = minorFaults(RUSAGE_THREAD);
     const auto started = Clock::now();
     std::vector<std::pair<std::string, double>> steps;
-    SetStartupObserver([&](std::string_view step) { steps.emplace_back(step, msSince(started)); });
-    DemoStartup();
-    SetStartupObserver(nullptr);
+    DemoStartup([&](std::string_view step) { steps.emplace_back(step, msSince(started)); });
     const double startupMs = msSince(started);
     const long startupFaults = minorFaults(RUSAGE_SELF) - faultsBefore;
     const long startupThreadFaults = minorFaults(RUSAGE_THREAD) - threadFaultsBefore;
