@@ -188,8 +188,6 @@ std::array<tcubemap::Texeles, 6> tcubemap::TexelesVistos(const CameraRef& vista)
     return caras;
 }
 
-bool tcubemap::caras_enteras = false;
-
 tcubemapRef tcubemap::crea() {
     auto c = std::make_shared<tcubemap>();
     c->pivote = CreatePivot(nullptr);
@@ -260,8 +258,7 @@ int tcubemap::actualiza(int invertido, const CameraRef& vista) {
     modo_activo = invertido != 0 ? 2 : 1;
     // A sphere drawn from both sides reads nearly every texel: its faces render whole, without
     // working out the bound each frame.
-    const bool enPartes =
-        vista && !caras_enteras && esfera && esfera->brush && (esfera->brush->fx & NOCULLFX) == 0;
+    const bool enPartes = vista && esfera && esfera->brush && (esfera->brush->fx & NOCULLFX) == 0;
     const std::array<Texeles, 6> vistos =
         enPartes ? TexelesVistos(vista) : std::array<Texeles, 6>{};
     for (int cara = 0; cara < 6; ++cara) {

@@ -39,10 +39,6 @@ class tcubemap {
         {90, 0, 0},  // 5: down, -y
     }};
 
-    // While true (set by measurements only), actualiza renders whole faces even with a viewing
-    // camera, as it does without one.
-    static bool caras_enteras;
-
     TextureRef textura; // the cube map
     CameraRef camara;   // the face camera; hidden except inside actualiza
     MeshRef esfera;     // the sphere, under the pivot

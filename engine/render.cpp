@@ -4,10 +4,9 @@
 #include "engine/entity.h"
 #include "engine/global.h"
 #include "engine/light.h"
-#include "engine/mesh_draw.h"
 #include "engine/mesh.h"
+#include "engine/mesh_draw.h"
 #include "engine/sprite.h"
-#include "engine/testing.h"
 #include "engine/texture.h"
 #include "platform/display.h"
 #include "platform/gl_state.h"
@@ -94,21 +93,13 @@ int TGlobal::RenderWorldAA() {
     return 0;
 }
 
-namespace {
-bool cubeFacesThroughBackBuffer = false;
-} // namespace
-
-void testseam::SetCubeFacesThroughBackBuffer(bool on) {
-    cubeFacesThroughBackBuffer = on;
-}
-
 int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
     if (!texture || !texture->cube_map || texture->cube_face < 0 || texture->cube_face > 5 ||
         !GraphicsOpen() || !StateSaved())
         return 0;
     GLint previous = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
-    if (AntiAliasing() || cubeFacesThroughBackBuffer || !texture->DrawIntoCubeFace()) {
+    if (AntiAliasing() || !texture->DrawIntoCubeFace()) {
         glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
         RenderWorld();
         texture->BackBufferToCubeTex(0);

@@ -1,5 +1,6 @@
 #include "platform/error.h"
-#include "platform/testing.h"
+
+#include "platform/internal.h"
 
 #include <csignal>
 #include <cstdio>
@@ -8,59 +9,40 @@
 #include <set>
 #include <string>
 #include <unistd.h>
-#include <utility>
 
-namespace {
-ExitHook& exitHook() {
+ExitHook& EndingHook() {
     static ExitHook hook;
     return hook;
 }
 
-[[noreturn]] void finish(int status, std::string_view message) {
-    if (exitHook()) exitHook()(status, message);
-    std::fflush(stdout);
-    std::exit(status);
-}
-
-// The messages Warning has written, each once.
-struct WarningsGiven {
-    std::mutex lock;
-    std::set<std::string, std::less<>> messages;
-};
-
-WarningsGiven& warningsGiven() {
+WarningsGiven& GivenWarnings() {
     static WarningsGiven given;
     return given;
 }
-} // namespace
 
-void SetExitHook(ExitHook hook) {
-    exitHook() = std::move(hook);
+namespace {
+[[noreturn]] void finish(int status, std::string_view message) {
+    if (EndingHook()) EndingHook()(status, message);
+    std::fflush(stdout);
+    std::exit(status);
 }
+} // namespace
 
 void End() {
     finish(0, {});
 }
 
 void RuntimeError(std::string_view message) {
-    if (!exitHook()) std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
+    if (!EndingHook()) std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
     finish(-1, message);
 }
 
 void Warning(std::string_view message) {
-    WarningsGiven& w = warningsGiven();
+    WarningsGiven& w = GivenWarnings();
     const std::lock_guard<std::mutex> hold(w.lock);
     if (!w.messages.emplace(message).second) return;
     std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
 }
-
-namespace testseam {
-void ForgetWarnings() {
-    WarningsGiven& w = warningsGiven();
-    const std::lock_guard<std::mutex> hold(w.lock);
-    w.messages.clear();
-}
-} // namespace testseam
 
 void FatalErrorNow(std::string_view message) {
     std::fflush(stdout);

@@ -1,6 +1,7 @@
 #include "demo/music.h"
 
 #include "platform/error.h"
+#include "platform/testing.h"
 
 #include "audio_fixture.h"
 
@@ -21,12 +22,12 @@ class MusicTest : public testing::Test {
   protected:
     void SetUp() override {
         AudioUseVirtualDevice();
-        SetExitHook([](int status, std::string_view message) {
+        testseam::SetExitHook([](int status, std::string_view message) {
             throw Exited{status, std::string(message)};
         });
     }
     void TearDown() override {
-        SetExitHook(nullptr);
+        testseam::SetExitHook(nullptr);
         AudioUseVirtualDevice();
     }
 };
