@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Some of what follows is state that only code outside the program sets (the test library,
 // platform/testing.h); the program reads it at its start values.
@@ -79,6 +80,17 @@ std::deque<QueuedInput>& QueuedInputEvents();
 void PumpInputEvents();
 // The display opened or closed; input state starts afresh.
 void ResetInputState();
+
+// ---- Audio ----
+
+// Where the mixer's output goes: to the sound device, which the next PlaySound opens (at
+// start), or, by hand, to no device at all, the mixer running only when MixAudioFrames asks
+// (AudioDriverName then reads "virtual"). Either way stops every channel and closes the sound
+// device if one is open.
+void SetAudioOutputByHand(bool byHand);
+// By hand: mixes the next `frames` frames (as the device callback would) and returns them as
+// interleaved 16-bit stereo. Empty when the output is not by hand or `frames` is not positive.
+std::vector<std::int16_t> MixAudioFrames(int frames);
 
 // ---- Errors ----
 

@@ -93,6 +93,18 @@ void SetExitHook(ExitHook hook) {
     EndingHook() = std::move(hook);
 }
 
+void AudioUseVirtualDevice() {
+    SetAudioOutputByHand(true);
+}
+
+void AudioUseOutputDevice() {
+    SetAudioOutputByHand(false);
+}
+
+std::vector<std::int16_t> AudioAdvanceFrames(int frames) {
+    return MixAudioFrames(frames);
+}
+
 void ResetRandom() {
     RandomGenerator() = Pcg32::Start();
 }

@@ -49,6 +49,17 @@ void ForgetWarnings();
 // the process ends as usual. An empty hook removes it.
 void SetExitHook(ExitHook hook);
 
+// Audio: the virtual device. After AudioUseVirtualDevice the mixer runs only when
+// AudioAdvanceFrames is called; after AudioUseOutputDevice (as at start) it opens the sound
+// device on the next PlaySound. Both stop every channel and close the sound device if one is
+// open.
+void AudioUseVirtualDevice();
+void AudioUseOutputDevice();
+// Virtual device: mixes the next `frames` frames (as the device callback would) and returns
+// them as interleaved 16-bit stereo. Empty when the virtual device is not in use or `frames` is
+// not positive.
+std::vector<std::int16_t> AudioAdvanceFrames(int frames);
+
 // Random numbers: puts the generator back into the state every run starts from.
 void ResetRandom();
 
