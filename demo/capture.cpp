@@ -10,7 +10,7 @@
 #include <algorithm>
 
 void UseVirtualClockRun() {
-    AudioUseVirtualDevice();
+    testseam::AudioUseVirtualDevice();
     testseam::SetUnpacedFlip(true);
     testseam::UseVirtualClock(true, 0.0);
 }
@@ -19,7 +19,7 @@ namespace {
 
 // The music and the clock one video frame on.
 void AdvanceOneVideoFrame() {
-    AudioAdvanceFrames(kSampleFramesPerVideoFrame);
+    testseam::AudioAdvanceFrames(kSampleFramesPerVideoFrame);
     testseam::AdvanceVirtualClock(1000.0 / 60.0);
 }
 

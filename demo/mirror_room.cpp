@@ -73,12 +73,10 @@ void CentraCubo(float pitch, float yaw, float roll) {
     PositionEntity(cubo->pivote, EntityX(camara, 0), EntityY(camara, 0), EntityZ(camara, 0), 0);
 }
 
-bool fondo_bajo_el_cielo = false;
-
 void FondoEspejo() {
     // Under a sky cube that covers the whole view with opaque texels the background cannot
     // show: it is left out (a full-screen blend cheaper).
-    if (!fondo_bajo_el_cielo && cubo && cubo->TapaLaVista(camara)) return;
+    if (cubo && cubo->TapaLaVista(camara)) return;
     TGlobal::Begin2D();
     pon_fondo(0.5f, 255, 255, 255);
     TGlobal::End2D();

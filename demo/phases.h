@@ -67,11 +67,10 @@ void OrbitaPiezas(float paso0, float paso1, float paso2, float giro);
 // The sky cube turned to (pitch, yaw, roll) and centred on the main camera.
 void CentraCubo(float pitch, float yaw, float roll);
 // The room's 2D background at half alpha, drawn before the 3D, unless the sky cube covers the
-// whole view (tcubo::TapaLaVista) and fondo_bajo_el_cielo (set by measurements only) is false.
+// whole view (tcubo::TapaLaVista).
 // Left out, it can still show through a hairline the rounding of the cube's edges may leave
 // between two faces: a few single pixels in a whole run differ from drawing it.
 void FondoEspejo();
-extern bool fondo_bajo_el_cielo;
 // The mirror sphere's update with the main camera hidden around it.
 void ActualizaEspejo(int invertido);
 // The closing 2D pass of phases 5 and 7 (no frame overlay): the flash held at full strength

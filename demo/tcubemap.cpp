@@ -19,7 +19,6 @@ void AbultaSuperficie(const SurfaceRef& superficie, float bulto) {
     }
 }
 
-bool tcubemap::caras_enteras = false;
 
 tcubemapRef tcubemap::crea() {
     auto c = std::make_shared<tcubemap>();
@@ -92,7 +91,7 @@ int tcubemap::actualiza(int invertido, const CameraRef& vista) {
     }
     // A sphere drawn from both sides reads nearly every texel: its faces render whole, without
     // working out the bound each frame.
-    const bool enPartes = vista && !caras_enteras && esfera && !ambas_caras;
+    const bool enPartes = vista && esfera && !ambas_caras;
     const std::array<CubeFaceTexels, 6> vistos =
         enPartes ? CubeMapTexelsRead(textura, esfera, vista) : std::array<CubeFaceTexels, 6>{};
     for (int cara = 0; cara < 6; ++cara) {

@@ -25,10 +25,6 @@ class tcubemap {
     static constexpr int kFxNormal = FULLBRIGHTFX | NOFOGFX | NOCULLFX;
     static constexpr int kFxCambiada = FULLBRIGHTFX | NOFOGFX;
 
-    // While true (set by measurements only), actualiza renders whole faces even with a viewing
-    // camera, as it does without one.
-    static bool caras_enteras;
-
     TextureRef textura; // the cube map
     CameraRef camara;   // the face camera; hidden except inside actualiza
     MeshRef esfera;     // the sphere, under the pivot

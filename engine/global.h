@@ -109,7 +109,8 @@ class TGlobal {
     // buffer and its depth buffer are then left as they were, and passes that keep the colour
     // or depth buffer draw over what the face, or the depth buffer the texture keeps for its
     // faces, held. With anti-aliasing in force, on a display without framebuffer objects, or
-    // while the test seam asks for it, it is RenderWorld and BackBufferToCubeTex. A texture
+    // for a texture whose faces the display refused to draw into (TTexture::face_fbo_refused),
+    // it is RenderWorld and BackBufferToCubeTex. A texture
     // that is not a cube map or a face outside 0..5 draws nothing; otherwise as RenderWorld.
     // Returns 0.
     static int RenderWorldToCubeTex(const TextureRef& texture);

@@ -8,7 +8,6 @@
 #include "engine/mesh_draw.h"
 #include "engine/render_order.h"
 #include "engine/sprite.h"
-#include "engine/testing.h"
 #include "engine/texture.h"
 #include "platform/display.h"
 #include "platform/gl_state.h"
@@ -159,21 +158,13 @@ int TGlobal::RenderWorldAA() {
     return 0;
 }
 
-namespace {
-bool cubeFacesThroughBackBuffer = false;
-} // namespace
-
-void testseam::SetCubeFacesThroughBackBuffer(bool on) {
-    cubeFacesThroughBackBuffer = on;
-}
-
 int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
     if (!texture || !texture->cube_map || texture->cube_face < 0 || texture->cube_face > 5 ||
         !GraphicsOpen() || !StateSaved())
         return 0;
     GLint previous = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
-    if (AntiAliasing() || cubeFacesThroughBackBuffer || !texture->DrawIntoCubeFace()) {
+    if (AntiAliasing() || !texture->DrawIntoCubeFace()) {
         glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
         RenderWorld();
         texture->BackBufferToCubeTex(0);

@@ -1,6 +1,7 @@
 #include "platform/audio.h"
 
 #include "platform/error.h"
+#include "platform/internal.h"
 
 #include <SDL.h>
 
@@ -23,7 +24,7 @@
 
 // Mixer state of one channel. The sound data and the fields above `pos` are fixed once the
 // voice is published to the mixer. `pos` and `passes` belong to whichever thread mixes (the
-// audio callback, or the caller of AudioAdvanceFrames on the virtual device; the two never
+// audio callback, or the caller of MixAudioFrames on the virtual device; the two never
 // run at the same time). The atomics are how the main thread and the mixer talk.
 struct TChannel::Voice {
     std::shared_ptr<const std::int16_t> pcm;
@@ -848,23 +849,15 @@ void ResumeChannel(const ChannelRef& channel) {
     if (channel && channel->voice) channel->voice->paused.store(false);
 }
 
-void AudioUseVirtualDevice() {
+void SetAudioOutputByHand(bool byHand) {
     Mixer& m = mixer();
     m.closeDevice();
     m.stopAll();
-    m.virtualDevice = true;
+    m.virtualDevice = byHand;
     m.openFailed = false;
 }
 
-void AudioUseOutputDevice() {
-    Mixer& m = mixer();
-    m.closeDevice();
-    m.stopAll();
-    m.virtualDevice = false;
-    m.openFailed = false;
-}
-
-std::vector<std::int16_t> AudioAdvanceFrames(int frames) {
+std::vector<std::int16_t> MixAudioFrames(int frames) {
     Mixer& m = mixer();
     if (!m.virtualDevice || frames <= 0) return {};
     std::vector<std::int16_t> out(std::size_t(frames) * 2);

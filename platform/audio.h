@@ -3,9 +3,9 @@
 // The mixer runs at 44,100 frames per second, 16-bit stereo. It sums every playing channel
 // (with clipping), loops sounds that repeat and resamples sounds of any other rate linearly.
 // Its output goes to the sound device through SDL's audio callback; when no device opens it
-// falls back to SDL's dummy driver, which still consumes frames in real time. For tests and
-// tools it can instead be driven by hand, a given number of frames per step (the virtual
-// device).
+// falls back to SDL's dummy driver, which still consumes frames in real time. (The tests and
+// tools drive it by hand instead, a given number of frames per step: the virtual device of
+// the test library.)
 //
 // All calls are made from one thread (the main thread); the mixer itself runs on the audio
 // thread. Null handles are accepted everywhere and do nothing.
@@ -147,20 +147,9 @@ void PauseChannel(const ChannelRef& channel);
 // Lets a paused channel play on from where it was paused.
 void ResumeChannel(const ChannelRef& channel);
 
-// Device control. Both stop every channel and close the sound device if one is open.
-// After AudioUseVirtualDevice the mixer runs only when AudioAdvanceFrames is called; after
-// AudioUseOutputDevice (the default) it opens the sound device on the next PlaySound.
-void AudioUseVirtualDevice();
-// Goes back to the sound device (see above).
-void AudioUseOutputDevice();
-
-// Virtual device: mixes the next `frames` frames (as the device callback would) and returns
-// them as interleaved 16-bit stereo. Empty when the virtual device is not in use or
-// `frames` is not positive.
-std::vector<std::int16_t> AudioAdvanceFrames(int frames);
-
-// Name of the driver in use: "virtual", the SDL audio driver of an open device (for
-// example "pulseaudio", or "dummy" after the fallback), or "" when no device is open.
+// Name of the driver in use: "virtual" (driven by hand), the SDL audio driver of an open
+// device (for example "pulseaudio", or "dummy" after the fallback), or "" when no device is
+// open.
 std::string AudioDriverName();
 
 // Frames per callback of the open sound device (0 when none is open).

@@ -1,7 +1,6 @@
 #include "platform/clock.h"
 
 #include "platform/internal.h"
-#include "platform/testing.h"
 
 #include <chrono>
 #include <cmath>
@@ -18,25 +17,20 @@ SteadyClock::time_point epoch() {
 // Forces the epoch at static initialisation, so "since the program started" holds even when
 // the first query comes late.
 [[maybe_unused]] const SteadyClock::time_point epochAtStart = epoch();
+} // namespace
 
-struct VirtualClock {
-    bool on = false;
-    double now = 0.0; // ms
-};
-
-VirtualClock& virtualClock() {
+VirtualClock& TheVirtualClock() {
     static VirtualClock clock;
     return clock;
 }
-} // namespace
 
 double ClockNowMs() {
-    if (virtualClock().on) return virtualClock().now;
+    if (TheVirtualClock().on) return TheVirtualClock().now;
     return std::chrono::duration<double, std::milli>(SteadyClock::now() - epoch()).count();
 }
 
 void ClockWaitUntil(double ms) {
-    VirtualClock& vc = virtualClock();
+    VirtualClock& vc = TheVirtualClock();
     if (vc.on) {
         if (ms > vc.now) vc.now = ms;
         return;
@@ -54,14 +48,3 @@ void Delay(int ms) {
     if (ms <= 0) return;
     ClockWaitUntil(ClockNowMs() + ms);
 }
-
-namespace testseam {
-void UseVirtualClock(bool on, double startMs) {
-    virtualClock().on = on;
-    virtualClock().now = startMs;
-}
-
-void AdvanceVirtualClock(double ms) {
-    virtualClock().now += ms;
-}
-} // namespace testseam

@@ -4,12 +4,11 @@
 #include "platform/error.h"
 #include "platform/image2d.h"
 #include "platform/input.h"
-#include "platform/pixmap.h"
-#include "platform/testing.h"
 
 #include "platform/display_connection.h"
 #include "platform/gl_state.h"
 #include "platform/internal.h"
+#include "platform/saved_framebuffer.h"
 #include "platform/swap_method.h"
 
 #include <GL/glew.h>
@@ -17,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -54,14 +52,10 @@ struct Display {
     double paceBase = 0.0;   // time of the last re-base of the frame deadlines
     long long paceFrame = 0; // deadlines since then
     bool cursorHidden = false;
-    bool unpaced = false;          // test seam
-    bool loseBackBuffer = false;   // test seam
-    bool forceFrameCopies = false; // test seam
-    bool swapKeepsFrame = false;   // the swap copies the back buffer and leaves it as it was
+    bool swapKeepsFrame = false; // the swap copies the back buffer and leaves it as it was
     bool exitHookSet = false;
     FrameKeeper keeper;
-    // Test seam: called at the end of each Flip.
-    std::function<void()> flipObserver;
+    FlipExtras extras;
 };
 
 Display& display() {
@@ -198,28 +192,6 @@ void setSwapInterval(Display& d, int interval) {
     d.swapInterval = interval;
 }
 
-// Bindings and buffers that the copies between the frame keeper and the back buffer change.
-struct SavedFramebufferState {
-    GLint readFbo = 0, drawFbo = 0, readBuffer = GL_BACK, drawBuffer = GL_BACK;
-    GLboolean scissor = GL_FALSE;
-
-    SavedFramebufferState() {
-        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFbo);
-        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFbo);
-        glGetIntegerv(GL_READ_BUFFER, &readBuffer);
-        glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
-        scissor = glIsEnabled(GL_SCISSOR_TEST);
-        glDisable(GL_SCISSOR_TEST);
-    }
-    ~SavedFramebufferState() {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFbo);
-        glReadBuffer(readBuffer);
-        glDrawBuffer(drawBuffer);
-        if (scissor) glEnable(GL_SCISSOR_TEST);
-    }
-};
-
 void createKeeper(Display& d) {
     FrameKeeper& k = d.keeper;
     k.made = true;
@@ -325,18 +297,6 @@ std::string startVideo() {
 
 void closeAtExit() {
     EndGraphics();
-}
-
-// Test seam: fills the back buffer with magenta, as a swap that leaves it undefined may.
-void spoilBackBuffer() {
-    SavedFramebufferState saved;
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glDrawBuffer(GL_BACK);
-    glPushAttrib(GL_COLOR_BUFFER_BIT);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(1, 0, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glPopAttrib();
 }
 
 // Holds the frame to its deadline: the previous deadline plus one frame period, re-based on the
@@ -489,26 +449,34 @@ unsigned GraphicsContextId() {
     return display().contextId;
 }
 
+bool DisplaySwapKeepsFrame() {
+    return display().swapKeepsFrame;
+}
+
+FlipExtras& DisplayFlipExtras() {
+    return display().extras;
+}
+
 void Flip(int sync) {
     Display& d = display();
     PumpInputEvents();
     if (!d.window) return;
-    const bool paced = sync != 0 && !d.unpaced;
+    const bool paced = sync != 0 && !d.extras.unpaced;
     setSwapInterval(d, paced && d.vsyncConfirmed ? 1 : 0);
     if (paced) paceFrame(d);
     // A swap that copies keeps the frame by itself; otherwise it goes aside and comes back.
-    const bool copies = !d.swapKeepsFrame || d.forceFrameCopies || d.loseBackBuffer;
+    const bool copies = !d.swapKeepsFrame || d.extras.copyFrame;
     if (copies) {
         if (!d.keeper.made) createKeeper(d);
         copyFrame(d.keeper, Copy::BackToKeeper);
     }
     SDL_GL_SwapWindow(d.window);
-    if (d.loseBackBuffer) spoilBackBuffer();
+    if (d.extras.afterSwap) d.extras.afterSwap();
     if (copies) copyFrame(d.keeper, Copy::KeeperToBack);
     PumpInputEvents();
-    if (d.flipObserver) {
-        const std::function<void()> observer = d.flipObserver; // it may replace itself
-        observer();
+    if (d.extras.afterFlip) {
+        const std::function<void()> after = d.extras.afterFlip; // it may replace itself
+        after();
     }
 }
 
@@ -521,75 +489,3 @@ void ShowMouse() {
     display().cursorHidden = false;
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(SDL_ENABLE);
 }
-
-namespace testseam {
-void SetUnpacedFlip(bool on) {
-    display().unpaced = on;
-}
-
-void SetLoseBackBufferOnSwap(bool on) {
-    display().loseBackBuffer = on;
-}
-
-void SetFrameCopiesOnFlip(bool on) {
-    display().forceFrameCopies = on;
-}
-
-void SetFlipObserver(std::function<void()> observer) {
-    display().flipObserver = std::move(observer);
-}
-
-bool SwapKeepsFrame() {
-    return display().swapKeepsFrame;
-}
-
-std::uint32_t FrameCapture::Pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
-    const std::uint8_t* p = &rgba[(std::size_t(y) * width + x) * 4];
-    return std::uint32_t(p[3]) << 24 | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
-}
-
-FrameCapture CaptureFrame() {
-    FrameCapture frame;
-    Display& d = display();
-    if (!d.window) return frame;
-    int w = 0, h = 0;
-    SDL_GL_GetDrawableSize(d.window, &w, &h);
-    if (w <= 0 || h <= 0) return frame;
-    std::vector<std::uint8_t> bottomUp(std::size_t(w) * h * 4);
-    {
-        SavedFramebufferState saved;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
-        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
-        GLint packBuffer = 0;
-        glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer);
-        if (packBuffer) glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-        if (packBuffer) glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffer);
-        glPopClientAttrib();
-    }
-    frame.width = w;
-    frame.height = h;
-    frame.rgba.resize(bottomUp.size());
-    const std::size_t row = std::size_t(w) * 4;
-    for (int y = 0; y < h; ++y)
-        std::memcpy(&frame.rgba[y * row], &bottomUp[(h - 1 - y) * row], row);
-    return frame;
-}
-
-bool CaptureFramePNG(const std::string& path) {
-    const FrameCapture frame = CaptureFrame();
-    if (frame.rgba.empty()) return false;
-    PixmapRef pixmap = CreatePixmap(frame.width, frame.height, PF_RGBA8888, 1);
-    if (!pixmap) return false;
-    const std::size_t row = std::size_t(frame.width) * 4;
-    for (int y = 0; y < frame.height; ++y)
-        std::memcpy(pixmap->pixels + std::size_t(y) * pixmap->pitch, &frame.rgba[y * row], row);
-    return SavePixmapPNG(pixmap, path);
-}
-} // namespace testseam

@@ -1,5 +1,6 @@
 #include "platform/error.h"
-#include "platform/testing.h"
+
+#include "platform/internal.h"
 
 #include <algorithm>
 #include <csignal>
@@ -15,12 +16,17 @@
 // Runs the action of every BeforeExit guard alive, newest first.
 void RunBeforeExitActions();
 
-namespace {
-ExitHook& exitHook() {
+ExitHook& EndingHook() {
     static ExitHook hook;
     return hook;
 }
 
+WarningsGiven& GivenWarnings() {
+    static WarningsGiven given;
+    return given;
+}
+
+namespace {
 // The guards alive, oldest first.
 struct ExitGuards {
     std::mutex lock;
@@ -34,20 +40,9 @@ ExitGuards& exitGuards() {
 
 [[noreturn]] void finish(int status, std::string_view message) {
     RunBeforeExitActions();
-    if (exitHook()) exitHook()(status, message);
+    if (EndingHook()) EndingHook()(status, message);
     std::fflush(stdout);
     std::exit(status);
-}
-
-// The messages Warning has written, each once.
-struct WarningsGiven {
-    std::mutex lock;
-    std::set<std::string, std::less<>> messages;
-};
-
-WarningsGiven& warningsGiven() {
-    static WarningsGiven given;
-    return given;
 }
 } // namespace
 
@@ -74,33 +69,21 @@ void RunBeforeExitActions() {
         if ((*it)->action_) (*it)->action_();
 }
 
-void SetExitHook(ExitHook hook) {
-    exitHook() = std::move(hook);
-}
-
 void End() {
     finish(0, {});
 }
 
 void RuntimeError(std::string_view message) {
-    if (!exitHook()) std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
+    if (!EndingHook()) std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
     finish(-1, message);
 }
 
 void Warning(std::string_view message) {
-    WarningsGiven& w = warningsGiven();
+    WarningsGiven& w = GivenWarnings();
     const std::lock_guard<std::mutex> hold(w.lock);
     if (!w.messages.emplace(message).second) return;
     std::fprintf(stderr, "%.*s\n", int(message.size()), message.data());
 }
-
-namespace testseam {
-void ForgetWarnings() {
-    WarningsGiven& w = warningsGiven();
-    const std::lock_guard<std::mutex> hold(w.lock);
-    w.messages.clear();
-}
-} // namespace testseam
 
 void FatalErrorNow(std::string_view message) {
     std::fflush(stdout);

@@ -1,7 +1,6 @@
 #include "platform/gl_state.h"
 
 #include "platform/error.h"
-#include "platform/testing.h"
 
 #include <algorithm>
 #include <array>
@@ -109,12 +108,6 @@ GLCapabilities& capabilities() {
     static GLCapabilities caps;
     return caps;
 }
-
-#ifdef NDEBUG
-bool checks = false;
-#else
-bool checks = true;
-#endif
 
 Colour colourOf(const float v[4]) {
     return {v[0], v[1], v[2], v[3]};
@@ -417,16 +410,17 @@ void DrawDone() {
     if (colourMaterialMayTrack()) forgetTrackedMaterial();
 }
 
-void SetChecks(bool on) {
-    checks = on;
-}
-
-bool ChecksOn() {
-    return checks;
+bool& ChecksOn() {
+#ifdef NDEBUG
+    static bool on = false;
+#else
+    static bool on = true;
+#endif
+    return on;
 }
 
 void CheckGLState() {
-    if (!checks) return;
+    if (!ChecksOn()) return;
     const Record& r = record();
     for (int i = 0; i < kCapCount; ++i) {
         const Known<bool>& k = r.caps[std::size_t(i)];

@@ -14,7 +14,7 @@
 // push and pop of GL attributes around raw GL calls leaves the record right, as long as no
 // function here is called between them.
 //
-// Checks: while they are on (debug builds, and tests through the test seam), CheckGLState
+// Checks: while they are on (debug builds, and the GL tests), CheckGLState
 // compares every known entry with what GL reports, at each draw of the 2D layer and of a
 // surface, and ends the program naming the first that differs, so that a path that changes GL
 // behind the record fails a test instead of a picture.
@@ -108,9 +108,9 @@ void LightModelAmbient(const float colour[4]);
 // array, and the material that colour material tracks) becomes unknown.
 void DrawDone();
 
-// While on, CheckGLState compares the record with GL. On in debug builds from the start.
-void SetChecks(bool on);
-bool ChecksOn();
+// While true, CheckGLState compares the record with GL: from the start in debug builds, in
+// others once set (the GL tests set it through testseam::SetGLStateChecks).
+bool& ChecksOn();
 // Compares every known entry of the record with GL when checks are on; a difference ends the
 // program through RuntimeError naming the entry.
 void CheckGLState();

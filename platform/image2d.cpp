@@ -3,7 +3,6 @@
 #include "platform/display.h"
 #include "platform/gl_state.h"
 #include "platform/internal.h"
-#include "platform/testing.h"
 
 #include <GL/glew.h>
 
@@ -31,7 +30,6 @@ struct DrawState {
     float scaleX = 1, scaleY = 1;
     int clsR = 0, clsG = 0, clsB = 0;
     int maskR = 0, maskG = 0, maskB = 0;
-    bool drawWhole = false; // test seam: sparse frames drawn whole
 };
 
 DrawState& state() {
@@ -217,12 +215,6 @@ ImageRef makeImage(const PixmapRef& source, int cellW, int cellH, int first, int
     return UploadImage(buildImage(source, cellW, cellH, first, count, flags, MaskColor()));
 }
 
-// Test seam: each draw forgets the GL state record first.
-bool& forgetEachDraw() {
-    static bool on = false;
-    return on;
-}
-
 void setBlend(int blend) {
     switch (blend) {
     case MASKBLEND:
@@ -252,7 +244,6 @@ void setBlend(int blend) {
 // mode and colour: the state of the header's list, through the GL state record, which passes
 // on only what differs from what GL holds.
 void useDrawState(GLuint texture) {
-    if (forgetEachDraw()) glstate::Invalidate();
     const DrawState& s = state();
     glColor4f(s.r, s.g, s.b, s.alpha);
     // The other units off. A unit the record knows is off is not even selected: selecting one is
@@ -291,7 +282,7 @@ void drawQuad(float x0, float y0, float x1, float y1, float x, float y, const TI
     std::size_t count = 1;
     const bool untouchedWhereClear =
         s.blend == MASKBLEND || s.blend == ALPHABLEND || s.blend == LIGHTBLEND;
-    if (frame && frame->sparse && sparseUsable && untouchedWhereClear && !s.drawWhole) {
+    if (frame && frame->sparse && sparseUsable && untouchedWhereClear) {
         spans = frame->visible.data();
         count = frame->visible.size();
         if (count == 0) return;
@@ -549,9 +540,7 @@ void GetScale(float& sx, float& sy) {
 void Init2DState(int width, int height) {
     DrawState& s = state();
     const int maskR = s.maskR, maskG = s.maskG, maskB = s.maskB;
-    const bool drawWhole = s.drawWhole;
     s = DrawState{};
-    s.drawWhole = drawWhole;
     s.maskR = maskR;
     s.maskG = maskG;
     s.maskB = maskB;
@@ -573,13 +562,3 @@ void Init2DState(int width, int height) {
     glDisable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
-
-namespace testseam {
-void SetDrawWholeImages(bool on) {
-    state().drawWhole = on;
-}
-
-void SetForgetGLStateEachDraw(bool on) {
-    forgetEachDraw() = on;
-}
-} // namespace testseam

@@ -2,7 +2,6 @@
 #include "platform/input_keymap.h"
 
 #include "platform/internal.h"
-#include "platform/testing.h"
 
 #include <SDL.h>
 
@@ -14,14 +13,6 @@
 namespace {
 constexpr int kKeyCount = 256;
 constexpr int kButtonCount = 6; // buttons 1..5
-
-// An input event queued by the test seam.
-struct ScriptedEvent {
-    enum Kind { KeyPress, PointerMove, ButtonClick, WheelTurn } kind = KeyPress;
-    int code = 0; // the key, the button or the notches
-    int x = 0;
-    int y = 0;
-};
 
 // Keys or buttons numbered 1..N-1: presses not yet taken, and which are held down. Numbers
 // outside that range are ignored and read 0.
@@ -55,7 +46,6 @@ template <int N> struct Switches {
 struct InputState {
     Switches<kKeyCount> keys;
     Switches<kButtonCount> buttons;
-    std::deque<ScriptedEvent> scripted; // events queued by the test seam
     int mouseX = 0;
     int mouseY = 0;
     int wheel = 0;      // MouseZ
@@ -132,6 +122,11 @@ void handleEvent(const SDL_Event& e) {
     }
 }
 } // namespace
+
+std::deque<QueuedInput>& QueuedInputEvents() {
+    static std::deque<QueuedInput> events;
+    return events;
+}
 
 int KeyCodeFromSDL(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return Key::A + (key - SDLK_a);
@@ -241,25 +236,26 @@ int KeyCodeFromSDL(SDL_Keycode key) {
 
 void PumpInputEvents() {
     InputState& in = input();
-    // Scripted presses and clicks arrive as a press and a release, scripted moves as the
-    // pointer's new position, in the order they were queued.
-    while (!in.scripted.empty()) {
-        const ScriptedEvent e = in.scripted.front();
-        in.scripted.pop_front();
+    // Queued presses and clicks arrive as a press and a release, queued moves as the pointer's
+    // new position, in the order they were queued.
+    std::deque<QueuedInput>& queued = QueuedInputEvents();
+    while (!queued.empty()) {
+        const QueuedInput e = queued.front();
+        queued.pop_front();
         switch (e.kind) {
-        case ScriptedEvent::KeyPress:
+        case QueuedInput::KeyPress:
             in.keys.Press(e.code);
             in.keys.Release(e.code);
             break;
-        case ScriptedEvent::PointerMove:
+        case QueuedInput::PointerMove:
             in.mouseX = e.x;
             in.mouseY = e.y;
             break;
-        case ScriptedEvent::ButtonClick:
+        case QueuedInput::ButtonClick:
             in.buttons.Press(e.code);
             in.buttons.Release(e.code);
             break;
-        case ScriptedEvent::WheelTurn:
+        case QueuedInput::WheelTurn:
             turnWheel(e.code);
             break;
         }
@@ -347,21 +343,3 @@ void FlushMouse() {
     input().wheel = 0;
     input().wheelTurns = 0;
 }
-
-namespace testseam {
-void PushKeyPress(int keyCode) {
-    if (keyCode != 0) input().scripted.push_back({ScriptedEvent::KeyPress, keyCode, 0, 0});
-}
-
-void PushMouseMove(int x, int y) {
-    input().scripted.push_back({ScriptedEvent::PointerMove, 0, x, y});
-}
-
-void PushMouseClick(int button) {
-    input().scripted.push_back({ScriptedEvent::ButtonClick, button, 0, 0});
-}
-
-void PushMouseWheel(int notches) {
-    input().scripted.push_back({ScriptedEvent::WheelTurn, notches, 0, 0});
-}
-} // namespace testseam

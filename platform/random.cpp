@@ -1,45 +1,16 @@
 #include "platform/random.h"
 
+#include "platform/internal.h"
+
 #include <cmath>
 
-namespace {
-constexpr std::uint64_t kMultiplier = 6364136223846793005ULL;
-
-struct Pcg32 {
-    std::uint64_t state = 0;
-    std::uint64_t inc = 0;
-
-    std::uint32_t next() {
-        const std::uint64_t old = state;
-        state = old * kMultiplier + inc;
-        const auto xorshifted = std::uint32_t(((old >> 18u) ^ old) >> 27u);
-        const auto rot = std::uint32_t(old >> 59u);
-        return (xorshifted >> rot) | (xorshifted << ((32u - rot) & 31u));
-    }
-
-    void seed(std::uint64_t initState, std::uint64_t sequence) {
-        state = 0;
-        inc = (sequence << 1u) | 1u;
-        next();
-        state += initState;
-        next();
-    }
-};
-
-Pcg32 makeStart() {
-    Pcg32 g;
-    g.seed(kRandomSeed, kRandomSequence);
+Pcg32& RandomGenerator() {
+    static Pcg32 g = Pcg32::Start();
     return g;
 }
-
-Pcg32& generator() {
-    static Pcg32 g = makeStart();
-    return g;
-}
-} // namespace
 
 std::uint32_t RandomBits() {
-    return generator().next();
+    return RandomGenerator().Next();
 }
 
 float Rnd(float a, float b) {
@@ -75,8 +46,4 @@ int Rand(int a, int b) {
 
 int Rand(int b) {
     return Rand(1, b);
-}
-
-void ResetRandomForTesting() {
-    generator() = makeStart();
 }

@@ -27,7 +27,3 @@ float Rnd();        // Rnd(0, 1)
 // in either order.
 int Rand(int a, int b);
 int Rand(int b); // Rand(1, b)
-
-// Puts the generator back into its start state. For tests and tools only; the program never
-// calls it (its random choices must follow one sequence from start-up).
-void ResetRandomForTesting();

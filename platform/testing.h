@@ -1,6 +1,9 @@
-// Test seams of the platform layer. They are for tests in the same process only: the program
-// itself never calls them, takes no options and reads no environment to switch them on.
+// The test library (lapiz3d_testing): seams for tests and tools in the same process. The program
+// links none of it: it only holds the state these set (platform/internal.h) at its start values,
+// and takes no options and reads no environment to change them.
 #pragma once
+
+#include "platform/internal.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,16 +35,33 @@ void SetFlipObserver(std::function<void()> observer);
 // was, so that Flip needs no copies of its own.
 bool SwapKeepsFrame();
 
-// 2D layer: while on, images are drawn whole even where they have tiles that are fully
-// transparent, which the layer otherwise leaves out (see TImage::Frame).
-void SetDrawWholeImages(bool on);
-// 2D layer: while on, every draw forgets the GL state record first (InvalidateGLState), so
-// that it sets the whole GL state it needs again.
-void SetForgetGLStateEachDraw(bool on);
+// GL state record: while on, every draw of the 2D layer and of a surface compares the record
+// with GL and ends the program naming the first entry that differs (on from the start in debug
+// builds).
+void SetGLStateChecks(bool on);
 
 // Warnings: forgets which messages Warning has written, so that the next of each is written
 // again (each test that reads the error stream starts from none given).
 void ForgetWarnings();
+
+// Ending: while set, End and RuntimeError call the hook with the exit status and the message
+// instead of ending the process. The hook must not return (a test throws from it); if it does,
+// the process ends as usual. An empty hook removes it.
+void SetExitHook(ExitHook hook);
+
+// Audio: the virtual device. After AudioUseVirtualDevice the mixer runs only when
+// AudioAdvanceFrames is called; after AudioUseOutputDevice (as at start) it opens the sound
+// device on the next PlaySound. Both stop every channel and close the sound device if one is
+// open.
+void AudioUseVirtualDevice();
+void AudioUseOutputDevice();
+// Virtual device: mixes the next `frames` frames (as the device callback would) and returns
+// them as interleaved 16-bit stereo. Empty when the virtual device is not in use or `frames` is
+// not positive.
+std::vector<std::int16_t> AudioAdvanceFrames(int frames);
+
+// Random numbers: puts the generator back into the state every run starts from.
+void ResetRandom();
 
 // Input: queues a press (and release) of a key by its key code. The next event pump (KeyHit,
 // KeyDown, the mouse queries and Flip pump events) delivers queued presses in order, as the

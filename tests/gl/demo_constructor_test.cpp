@@ -49,7 +49,7 @@ class ConstructorTest : public elementgl::DemoElementTest {
         CameraClsMode(camara, KEEPBUFFER, CLEARBUFFER);
         constructorpivot = CreatePivot(nullptr);
         FillBeatTables();
-        ResetRandomForTesting();
+        testseam::ResetRandom();
     }
     void TearDown() override {
         tpieza::destruyetodo();
@@ -107,7 +107,7 @@ TEST_F(ConstructorTest, AHundredParticlesShareOneFlareAndDrawTheirNumbersInOrder
         d.gravedad = Rnd(0.001f, 0.01f);
         d.s = Rnd(0.5f, 1.75f);
     }
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const int textures = TTexture::tex_list->Count();
     for (int i = 0; i < 100; ++i) EXPECT_EQ(tparticula::crea(1, 2, float(i)), 0);
 
@@ -166,7 +166,7 @@ TEST_F(ConstructorTest, TheBuildStepMakesTheRecordsPieceWithParticlesAndANewOrbi
     want.vel = Rnd(-3.0f, 3.0f);
     want.dist = Rnd(15.0f, 30.0f);
     float firstVx = Rnd(-0.125f, 0.125f);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
 
     ConstruyeSiguientePieza();
     EXPECT_EQ(flash->estado, 1);

@@ -10,6 +10,7 @@
 #include "engine/pivot.h"
 #include "engine/texture.h"
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -232,7 +233,7 @@ TEST_F(DemoElementTest, TheStripFacesAViewerInFrontOfIt) {
 TEST_F(DemoElementTest, FlyingPiecesCarryTheirDrawsAndMoveFromTheFarDistance) {
     const int frames = 250; // fewer than a piece's 300-frame life: none leaves
     const auto draws = ReferenceSpawns(frames);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     for (int f = 0; f < frames; ++f) SpawnAndMoveFlyingPieces();
 
     const std::vector<tpiezaRef> got = pieces();
@@ -283,11 +284,11 @@ TEST_F(DemoElementTest, TheHandOverIntoPhaseFourSetsUpTheScroller) {
     parte = 4;
 
     // The row's angles: roll, yaw, pitch per piece, in row order.
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     std::vector<std::array<float, 3>> angles; // roll, yaw, pitch
     for (int i = 0; i < 11; ++i) angles.push_back({Rnd(0, 359), Rnd(0, 359), Rnd(0, 359)});
     const std::uint32_t next = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
 
     entra_parte4();
 

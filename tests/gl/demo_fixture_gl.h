@@ -11,6 +11,7 @@
 #include "platform/error.h"
 #include "platform/random.h"
 #include "platform/stream.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -38,12 +39,12 @@ class DemoRunTest : public testing::Test {
         before_ = std::filesystem::current_path();
         std::filesystem::current_path(std::filesystem::path(LAPIZ_MEDIA_DIR).parent_path());
         ResetDemoGlobals();
-        ResetRandomForTesting();
+        testseam::ResetRandom();
         UseVirtualClockRun();
         demotest::CatchExits();
     }
     void TearDown() override {
-        SetExitHook(nullptr);
+        testseam::SetExitHook(nullptr);
         if (!before_.empty()) std::filesystem::current_path(before_);
     }
 

@@ -82,7 +82,7 @@ class MirrorRoomTest : public elementgl::DemoElementTest {
         FillBeatTables();
         CreaPiezasOrbita();
         RestoreData(DataLabel::Phase5Zoom);
-        ResetRandomForTesting();
+        testseam::ResetRandom();
     }
     void TearDown() override {
         tpieza::destruyetodo();
@@ -187,10 +187,12 @@ TEST_F(MirrorRoomTest, LeavingOutTheBackgroundUnderTheSkyCubeLeavesTheFrameAsItW
     fondo = LoadImage(gltest::SolidPixmap(800, 600, gltest::Rgb(255, 0, 255)), 1);
     for (const float yaw : {0.0f, 37.0f, 45.0f}) {
         CentraCubo(45, yaw, 45);
+        ASSERT_TRUE(cubo->TapaLaVista(camara)) << "yaw " << yaw;
+        // Drawn always: with the cube hidden while FondoEspejo looks, it is not left out.
         const auto render = [](bool always) {
-            fondo_bajo_el_cielo = always;
+            if (always) HideEntity(cubo->pivote);
             FondoEspejo();
-            fondo_bajo_el_cielo = false;
+            if (always) ShowEntity(cubo->pivote);
             RenderWorld();
             return testseam::CaptureFrame();
         };
@@ -372,9 +374,9 @@ TEST_F(MirrorRoomTest, FacesRenderedInPartShowTheSameSphereAsWholeFaces) {
 // ---- Giant piece ----
 
 TEST_F(MirrorRoomTest, TheGiantPieceIsBuiltHiddenWhiteAndTenTimesTheSizeOneShapeOn) {
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const int drawn = Rand(0, 6);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     tpiezagiganteRef g = tpiezagigante::crea(20, 0, 60, 0, 0, 0);
     EXPECT_EQ(g->tipo, (drawn + 1) % 7);
     EXPECT_EQ(g->pivote->hide, 1);
@@ -427,11 +429,11 @@ TEST_F(MirrorRoomTest, PhaseFiveBeatsZoomReverseTheCubeKickThePiecesAndFlash) {
     sincCubeMapRiick_pos = 0;
     std::vector<std::array<float, 3>> spin;
     for (const tpiezaRef& p : pieces()) spin.push_back({p->velroll, p->velyaw, p->velpitch});
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     std::vector<std::array<float, 3>> draws;
     for (std::size_t i = 0; i < spin.size(); ++i)
         draws.push_back({Rnd(-15, 15), Rnd(-15, 15), Rnd(-15, 15)});
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     sincCubeMapPow_pos = int(sincCubeMapPow.size()) - 1; // no second zoom beat
     sincCubeMapClap_pos = int(sincCubeMapClap.size()) - 1;
     frame(parte5, riick);
@@ -511,7 +513,7 @@ TEST_F(MirrorRoomTest, PhaseSevenEasesTheZoomAndEmitsOneParticlePerFrame) {
 TEST_F(MirrorRoomTest, TheHandOverIntoPhaseEightLaysOutTheGreetingsField) {
     cubemap->cambia();
     for (int f = 0; f < 3; ++f) frame(parte7, 2700);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     struct Draw {
         float roll, yaw, pitch;
         int tipo;
@@ -526,7 +528,7 @@ TEST_F(MirrorRoomTest, TheHandOverIntoPhaseEightLaysOutTheGreetingsField) {
         draws.push_back(d);
     }
     const float velx = Rnd(-0.5f, 0.5f), vely = Rnd(-0.5f, 0.5f);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const tcubemapRef sphere = cubemap;
     parte = 8;
     entra_parte8();

@@ -12,6 +12,7 @@
 #include "element_fixture.h"
 #include "platform/image2d.h"
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ class OpeningTest : public elementgl::DemoElementTest {
         PositionEntity(camara, -15, -10, -15, 0);
         RotateEntity(camara, 5, -8, 0, 0);
         FillBeatTables();
-        ResetRandomForTesting();
+        testseam::ResetRandom();
     }
     void TearDown() override {
         tpieza::destruyetodo();
@@ -61,10 +62,10 @@ class OpeningTest : public elementgl::DemoElementTest {
 
 TEST_F(OpeningTest, PhaseOneZoomsTheLogoInAndDrawsNoRandomNumber) {
     const std::uint32_t first = [] {
-        ResetRandomForTesting();
+        testseam::ResetRandom();
         return RandomBits();
     }();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     frame(parte1, 10);
     EXPECT_FLOAT_EQ(logo->escala, 0.011f);
     EXPECT_FLOAT_EQ(logo->alfa, 0.011f);
@@ -107,7 +108,7 @@ TEST_F(OpeningTest, PhaseThreeShowsEachWordAfterItsTickDrawingInTheFixedOrder) {
     // of the sequence, so that frames with and without a spawn both come up.
     int spawning = 0;
     for (int offset = 0; offset < 60; ++offset) {
-        ResetRandomForTesting();
+        testseam::ResetRandom();
         for (int f = 0; f < offset; ++f) RandomBits();
         const bool spawns = Rand(0, 99) < 10;
         if (spawns) {
@@ -118,7 +119,7 @@ TEST_F(OpeningTest, PhaseThreeShowsEachWordAfterItsTickDrawingInTheFixedOrder) {
         for (int& j : jitter) j = Rand(-2, 2);
         const std::uint32_t next = RandomBits();
 
-        ResetRandomForTesting();
+        testseam::ResetRandom();
         for (int f = 0; f < offset; ++f) RandomBits();
         const int before = tpieza::lista_piezas->Count();
         frame(parte3, 600);

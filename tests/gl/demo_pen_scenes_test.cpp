@@ -20,6 +20,7 @@
 #include "engine/pivot.h"
 #include "platform/image2d.h"
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ class PenScenesTest : public elementgl::DemoElementTest {
         CameraClsMode(camara, KEEPBUFFER, CLEARBUFFER);
         luz = CreateLight(1, nullptr);
         FillBeatTables();
-        ResetRandomForTesting();
+        testseam::ResetRandom();
     }
     void TearDown() override {
         tpieza::destruyetodo();
@@ -86,9 +87,9 @@ TEST_F(PenScenesTest, PhaseFourCreepsWithoutBeatsAndKicksZoomsAndSpinsOnThem) {
     RestoreData(DataLabel::Phase4Zoom);
     // Before the first beat: 0.02 per frame from the first frame, zoom 1, no random draw while
     // the reader waits.
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const std::uint32_t first = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const float pitch0 = pieces()[0]->pitch;
     for (int f = 1; f <= 3; ++f) {
         frame(parte4, 715.5f);
@@ -123,14 +124,14 @@ TEST_F(PenScenesTest, PhaseFourCreepsWithoutBeatsAndKicksZoomsAndSpinsOnThem) {
     sincScrollclap_pos = 0;
     noBeats(sincScrollPow, sincScrollPow_pos);
     scrollpausa = 10; // the reader draws nothing
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     std::vector<std::pair<float, float>> spins;
     for (std::size_t i = 0; i < row.size(); ++i) {
         const float p = Rnd(-15, 15);
         spins.emplace_back(p, Rnd(-15, 15));
     }
     const std::uint32_t next = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     frame(parte4, float(sincScrollclap[0]));
     EXPECT_EQ(RandomBits(), next);
     for (std::size_t i = 0; i < row.size(); ++i) {
@@ -156,11 +157,11 @@ TEST_F(PenScenesTest, TheHandOverIntoPhaseFiveClearsTheScrollerAndSetsUpTheRoom)
     for (int i = 0; i < 5; ++i) tlapiz::crea(i, i, lapiz, 0, 0, 0);
     PositionEntity(camara, 33, 0, -45, 0);
     RotateEntity(camara, 5, -8, 0, 0);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     int shapes[15];
     for (int& s : shapes) s = Rand(0, 6);
     const std::uint32_t next = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     parte = 5;
     entra_parte5();
     EXPECT_EQ(RandomBits(), next);
@@ -237,10 +238,10 @@ TEST_F(PenScenesTest, TheHandOverIntoPhaseSevenRestoresTheRoomAndKeepsTheTrailDo
     CameraViewport(camara, 10, 300, 160, 119);
     PositionEntity(camara, 20, 0, 0, 0);
     const PivotRef giant = piezagigante->pivote;
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     for (int i = 0; i < 15; ++i) Rand(0, 6);
     const float emitter = Rnd(0, 360);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     parte = 7;
     entra_parte7();
     EXPECT_FALSE(listed(giant));
@@ -283,14 +284,14 @@ TEST_F(PenScenesTest, PhaseEightDriftsOnOneBeatAndSwitchesTheGreetingOnTheOther)
     sincSaludosClap_pos = 0;
     const float at = float(std::max(sincSaludosPow[0], sincSaludosClap[0]));
     ASSERT_LE(at, 3240.0f);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const float vx = Rnd(-0.5f, 0.5f), vy = Rnd(-0.5f, 0.5f);
     float spins[3][2];
     for (auto& s : spins) {
         s[0] = Rnd(-25, 25);
         s[1] = Rnd(-25, 25);
     }
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const StreamRef old = dibujo;
     frame(parte8, at);
     EXPECT_EQ(saludosvelx, vx);

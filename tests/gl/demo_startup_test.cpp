@@ -203,7 +203,7 @@ std::map<std::string, int> ThreadNames() {
 TEST_F(DemoRunTest, StartUpWithoutADisplayLeavesNoWorkerRunningAtExit) {
     EXPECT_EXIT(
         {
-            SetExitHook(nullptr); // the program's own way to the end
+            testseam::SetExitHook(nullptr); // the program's own way to the end
             for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"})
                 unsetenv(name);
             std::atexit([] {

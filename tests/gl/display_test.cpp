@@ -5,6 +5,7 @@
 #include "platform/display_connection.h"
 #include "platform/error.h"
 #include "platform/internal.h"
+#include "platform/testing.h"
 #include "x_window_probe.h"
 
 #include <SDL.h>
@@ -178,14 +179,14 @@ TEST_F(DisplayTest, AnImpossibleDisplayIsAFatalErrorNamingTheCauseAndLeavesTheOp
     struct Fatal {
         std::string message;
     };
-    SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
+    testseam::SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
     try {
         Graphics(0, 600, 0, 60, 2);
         ADD_FAILURE() << "Graphics returned";
     } catch (const Fatal& e) {
         EXPECT_EQ(e.message, "Unable to open the display: bad size 0x600");
     }
-    SetExitHook(nullptr);
+    testseam::SetExitHook(nullptr);
     EXPECT_TRUE(GraphicsOpen());
     EXPECT_EQ(GraphicsWidth(), kWidth);
 }
@@ -193,7 +194,7 @@ TEST_F(DisplayTest, ADisplayTheSystemRefusesIsAFatalErrorWithTheSystemsReason) {
     struct Fatal {
         std::string message;
     };
-    SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
+    testseam::SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
     setenv("SDL_VIDEODRIVER", "no-such-video-driver", 1);
     try {
         Graphics(kWidth, kHeight, 0, 60, 2);
@@ -203,7 +204,7 @@ TEST_F(DisplayTest, ADisplayTheSystemRefusesIsAFatalErrorWithTheSystemsReason) {
         EXPECT_GT(e.message.size(), std::string("Unable to open the display: ").size());
     }
     unsetenv("SDL_VIDEODRIVER");
-    SetExitHook(nullptr);
+    testseam::SetExitHook(nullptr);
     EXPECT_FALSE(GraphicsOpen());
     EXPECT_EQ(GraphicsWidth(), 0);
     // Drawing without a display does nothing, and a display opens again afterwards.
@@ -223,7 +224,8 @@ TEST_F(DisplayTest, AnOffScreenVideoDriverIsRefusedWithAMessage) {
     };
     for (const char* driver : {"offscreen", "dummy"}) {
         EndGraphics();
-        SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
+        testseam::SetExitHook(
+            [](int, std::string_view message) { throw Fatal{std::string(message)}; });
         setenv("SDL_VIDEODRIVER", driver, 1);
         try {
             Graphics(kWidth, kHeight, 0, 60, 2);
@@ -233,7 +235,7 @@ TEST_F(DisplayTest, AnOffScreenVideoDriverIsRefusedWithAMessage) {
                                      "' video driver shows nothing on screen");
         }
         unsetenv("SDL_VIDEODRIVER");
-        SetExitHook(nullptr);
+        testseam::SetExitHook(nullptr);
         EXPECT_FALSE(GraphicsOpen()) << driver;
         EXPECT_FALSE(SDL_WasInit(SDL_INIT_VIDEO)) << driver << ": the video layer is left closed";
     }

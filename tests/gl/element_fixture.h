@@ -14,6 +14,7 @@
 #include "engine_fixture.h"
 #include "platform/error.h"
 #include "platform/stream.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -37,12 +38,12 @@ class DemoElementTest : public gltest::EngineTest {
         ASSERT_TRUE(ChangeDir(std::filesystem::path(LAPIZ_MEDIA_DIR).parent_path().string()));
         ResetEngine();
         ResetDemoGlobals();
-        SetExitHook([](int status, std::string_view message) {
+        testseam::SetExitHook([](int status, std::string_view message) {
             throw Exited{status, std::string(message)};
         });
     }
     void TearDown() override {
-        SetExitHook(nullptr);
+        testseam::SetExitHook(nullptr);
         FreeEntity(camara);
         ResetDemoGlobals();
         ResetEngine();

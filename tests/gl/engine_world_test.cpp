@@ -3,6 +3,7 @@
 #include "engine/texture_filter.h"
 #include "engine_fixture.h"
 #include "platform/error.h"
+#include "platform/testing.h"
 
 #include <map>
 
@@ -113,7 +114,7 @@ TEST_F(EngineWorldTest, ADisplayThatCannotBeOpenedIsAFatalErrorNamingTheCause) {
     struct Fatal {
         std::string message;
     };
-    SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
+    testseam::SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
     const int filters = CountList(TTextureFilter::filter_list);
     const int saved[5] = {TGlobal::width, TGlobal::height, TGlobal::depth, TGlobal::mode,
                           TGlobal::rate};
@@ -123,7 +124,7 @@ TEST_F(EngineWorldTest, ADisplayThatCannotBeOpenedIsAFatalErrorNamingTheCause) {
     } catch (const Fatal& e) {
         EXPECT_EQ(e.message, "Unable to open the display: bad size 0x600");
     }
-    SetExitHook(nullptr);
+    testseam::SetExitHook(nullptr);
     EXPECT_EQ(CountList(TTextureFilter::filter_list), filters); // GraphicsInit did not run
     EXPECT_EQ(TGlobal::width, 0); // stored before the display was asked for
     TGlobal::width = saved[0];

@@ -24,7 +24,7 @@ constexpr int kHeight = 600;
 // checked against GL at every draw, so a path that changes GL behind it fails the test.
 inline void EnsureDisplay() {
     testseam::SetUnpacedFlip(true);
-    glstate::SetChecks(true);
+    testseam::SetGLStateChecks(true);
     if (!GraphicsOpen()) Graphics(kWidth, kHeight, 0, 60, 2 | 8 | 32);
 }
 

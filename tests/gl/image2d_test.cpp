@@ -508,7 +508,8 @@ TEST_F(Image2DTest, ImagesWithTransparentTilesDrawTheSameAsWhole) {
         ASSERT_TRUE(img->frames[0].sparse);
         testseam::FrameCapture frames[2];
         for (int whole = 0; whole < 2; ++whole) {
-            testseam::SetDrawWholeImages(whole == 1);
+            // The second time drawn whole, as a frame without fully transparent tiles is.
+            img->frames[0].sparse = whole == 0;
             ResetDrawing(200, 100, 40);
             SetBlend(c.blend);
             SetAlpha(0.8f);
@@ -518,7 +519,6 @@ TEST_F(Image2DTest, ImagesWithTransparentTilesDrawTheSameAsWhole) {
             DrawImage(img, c.x, c.y, 0);
             frames[whole] = CaptureFrame();
         }
-        testseam::SetDrawWholeImages(false);
         EXPECT_TRUE(frames[0].rgba == frames[1].rgba)
             << "flags " << c.flags << " blend " << c.blend << " scale " << c.scaleX;
     }
@@ -545,39 +545,45 @@ TEST_F(Image2DTest, TransparentTilesAreFoundPerFrame) {
 }
 // A picture of draws whose state changes between them in every way the layer tracks: colour,
 // alpha, blend mode, texture (two images and two frames of one), scale and rotation, rectangles,
-// lines, and overlaps, so that the order of the quads shows.
-void drawMixedPicture(const ImageRef& img, const ImageRef& anim) {
+// lines, and overlaps, so that the order of the quads shows. With forgetBetweenDraws the GL
+// state record is forgotten before each draw (as after a program's own GL calls), so that each
+// draw sets the whole state it needs instead of only what differs from the draw before.
+void drawMixedPicture(const ImageRef& img, const ImageRef& anim, bool forgetBetweenDraws) {
+    const auto draw = [forgetBetweenDraws](const auto& call) {
+        if (forgetBetweenDraws) InvalidateGLState();
+        call();
+    };
     ResetDrawing(30, 60, 90);
     SetScale(8, 8);
     SetBlend(ALPHABLEND);
     SetAlpha(0.5f);
-    DrawImage(img, 10, 10, 0);
+    draw([&] { DrawImage(img, 10, 10, 0); });
     SetColor(255, 0, 0);
-    DrawImage(img, 18, 14, 0);
+    draw([&] { DrawImage(img, 18, 14, 0); });
     SetAlpha(1);
-    DrawImage(img, 14, 18, 0);
-    DrawImage(anim, 40, 10, 0);
+    draw([&] { DrawImage(img, 14, 18, 0); });
+    draw([&] { DrawImage(anim, 40, 10, 0); });
     SetColor(0, 255, 128);
-    DrawImage(anim, 44, 12, 1);
+    draw([&] { DrawImage(anim, 44, 12, 1); });
     SetBlend(LIGHTBLEND);
-    DrawRect(40, 14, 2, 2);
+    draw([] { DrawRect(40, 14, 2, 2); });
     SetAlpha(0.3f);
-    DrawRect(42, 16, 2, 2);
+    draw([] { DrawRect(42, 16, 2, 2); });
     SetBlend(SHADEBLEND);
-    DrawImage(img, 60, 10, 0);
+    draw([&] { DrawImage(img, 60, 10, 0); });
     SetBlend(MASKBLEND);
     SetRotation(30);
-    DrawImage(img, 90, 20, 0);
-    DrawImage(anim, 92, 22, 1);
+    draw([&] { DrawImage(img, 90, 20, 0); });
+    draw([&] { DrawImage(anim, 92, 22, 1); });
     SetRotation(0);
     SetScale(1, 1);
     SetColor(255, 255, 0);
     SetAlpha(1);
-    DrawLine(0, 20, 120, 20);
+    draw([] { DrawLine(0, 20, 120, 20); });
     SetBlend(SOLIDBLEND);
-    DrawRect(100, 15, 10, 10);
+    draw([] { DrawRect(100, 15, 10, 10); });
     SetColor(10, 20, 30);
-    DrawRect(104, 18, 2, 2);
+    draw([] { DrawRect(104, 18, 2, 2); });
 }
 
 TEST_F(Image2DTest, DrawsSettingOnlyWhatChangedLookAsDrawsSettingTheWholeState) {
@@ -587,11 +593,9 @@ TEST_F(Image2DTest, DrawsSettingOnlyWhatChangedLookAsDrawsSettingTheWholeState) 
     ASSERT_TRUE(img && anim);
     testseam::FrameCapture frames[2];
     for (int way = 0; way < 2; ++way) {
-        testseam::SetForgetGLStateEachDraw(way == 1);
-        drawMixedPicture(img, anim);
+        drawMixedPicture(img, anim, way == 1);
         frames[way] = CaptureFrame();
     }
-    testseam::SetForgetGLStateEachDraw(false);
     EXPECT_TRUE(frames[0].rgba == frames[1].rgba);
     const auto& f = frames[0];
     EXPECT_EQ(At(f, 15, 19), kRed); // the third image over the first two, opaque, red-tinted

@@ -9,7 +9,6 @@
 #include "engine/pivot.h"
 #include "engine/sprite.h"
 #include "engine/surface.h"
-#include "engine/testing.h"
 #include "engine/texture.h"
 #include "engine_fixture.h"
 #include "platform/gltext.h"
@@ -646,9 +645,9 @@ TEST_F(RenderTest, RenderWorldToCubeTexLeavesWhatRenderAndCopyLeave) {
     EXPECT_TRUE(RectIs(untouched, 0, 0, kWidth, kHeight, kMarker)) << "back buffer drawn on";
     // The camera's viewport stays in the display's rows, for projections and picks.
     EXPECT_EQ(cam->viewport[1], kHeight - 64);
-    testseam::SetCubeFacesThroughBackBuffer(true);
+    // A texture whose faces the display refused to draw into goes through the back buffer.
+    copied->face_fbo_refused = true;
     renderFaces(copied);
-    testseam::SetCubeFacesThroughBackBuffer(false);
     const testseam::FrameCapture drawn = testseam::CaptureFrame();
     EXPECT_TRUE(RectIs(drawn, 0, 0, 32, 16, Rgb(150, 150, 150))) << "last face in back buffer";
     EXPECT_TRUE(RectIs(drawn, 64, 0, kWidth - 64, kHeight, kMarker));
@@ -665,8 +664,8 @@ TEST_F(RenderTest, RenderWorldToCubeTexLeavesWhatRenderAndCopyLeave) {
 
     // No cube map, no face: nothing is drawn, by either path.
     TextureRef flat = CreateTexture(64, 64, 0, 1);
-    for (bool seam : {false, true}) {
-        testseam::SetCubeFacesThroughBackBuffer(seam);
+    for (bool refused : {false, true}) {
+        direct->face_fbo_refused = refused;
         FillBackBuffer(kMarker);
         RenderWorldToCubeTex(nullptr);
         RenderWorldToCubeTex(flat);
@@ -674,9 +673,9 @@ TEST_F(RenderTest, RenderWorldToCubeTexLeavesWhatRenderAndCopyLeave) {
         RenderWorldToCubeTex(direct);
         SetCubeFace(direct, -1);
         RenderWorldToCubeTex(direct);
-        EXPECT_TRUE(RectIs(testseam::CaptureFrame(), 0, 0, kWidth, kHeight, kMarker)) << seam;
+        EXPECT_TRUE(RectIs(testseam::CaptureFrame(), 0, 0, kWidth, kHeight, kMarker)) << refused;
     }
-    testseam::SetCubeFacesThroughBackBuffer(false);
+    direct->face_fbo_refused = false;
     EXPECT_TRUE(CubeFaces(direct) == a);
 
     // Anti-aliasing goes through the back buffer, whose accumulation buffer it needs.

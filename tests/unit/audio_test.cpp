@@ -19,8 +19,8 @@ namespace {
 // Every test but the real-time one drives the mixer by hand.
 class AudioTest : public testing::Test {
   protected:
-    void SetUp() override { AudioUseVirtualDevice(); }
-    void TearDown() override { AudioUseVirtualDevice(); }
+    void SetUp() override { testseam::AudioUseVirtualDevice(); }
+    void TearDown() override { testseam::AudioUseVirtualDevice(); }
 };
 
 // A sound made of 16-bit values, mono or interleaved stereo.
@@ -96,7 +96,7 @@ TEST_F(AudioTest, EveryFormatMixesAsSigned16BitStereo) {
         EXPECT_EQ(sound->length, 2);
         EXPECT_EQ(sound->channels, ChannelsPerSample(c.format));
         ASSERT_TRUE(PlaySound(sound));
-        const auto out = AudioAdvanceFrames(3);
+        const auto out = testseam::AudioAdvanceFrames(3);
         EXPECT_EQ(out, (std::vector<std::int16_t>{c.l0, c.r0, c.l1, c.r1, 0, 0}));
     }
     EXPECT_EQ(BytesPerSample(0), 0);
@@ -132,7 +132,7 @@ TEST_F(AudioTest, InvalidSamplesAndNullHandlesAreRejectedOrIgnored) {
     PauseChannel(nullptr);
     ResumeChannel(nullptr);
     EXPECT_EQ(ChannelPlaying(std::make_shared<TChannel>()), 0);
-    EXPECT_EQ(AudioAdvanceFrames(0).size(), 0u);
+    EXPECT_EQ(testseam::AudioAdvanceFrames(0).size(), 0u);
 }
 
 TEST_F(AudioTest, StaticSampleBorrowsMemoryAndTheSoundCopiesIt) {
@@ -145,7 +145,7 @@ TEST_F(AudioTest, StaticSampleBorrowsMemoryAndTheSoundCopiesIt) {
     SoundRef sound = LoadSound(sample);
     values.assign({-1, -1, -1}); // the sound no longer depends on this memory
     PlaySound(sound);
-    EXPECT_EQ(AudioAdvanceFrames(3),
+    EXPECT_EQ(testseam::AudioAdvanceFrames(3),
               (std::vector<std::int16_t>{1000, 1000, 2000, 2000, 3000, 3000}));
 }
 
@@ -165,7 +165,7 @@ TEST_F(AudioTest, DecodesAnOggToneAndMixesItBackUnchanged) {
     ChannelRef channel = PlaySound(LoadSound(sample));
     std::vector<std::int16_t> mixed;
     for (int done = 0; done < frames + 1000; done += 1024) {
-        const auto chunk = AudioAdvanceFrames(1024);
+        const auto chunk = testseam::AudioAdvanceFrames(1024);
         mixed.insert(mixed.end(), chunk.begin(), chunk.end());
     }
     ASSERT_TRUE(std::equal(decoded, decoded + frames * 2, mixed.begin()));
@@ -182,7 +182,7 @@ TEST_F(AudioTest, DecodesMonoAtItsOwnRateAndResamplesItLinearly) {
     const auto* d = reinterpret_cast<const std::int16_t*>(sample->samples);
 
     PlaySound(LoadSound(sample));
-    const auto out = AudioAdvanceFrames(2 * frames - 2);
+    const auto out = testseam::AudioAdvanceFrames(2 * frames - 2);
     for (int k = 0; k + 1 < frames; ++k) {
         ASSERT_EQ(out[4 * k], d[k]) << k;
         ASSERT_EQ(out[4 * k + 1], d[k]) << k;
@@ -437,18 +437,18 @@ TEST_F(AudioTest, PlayingCountsFramesPlusOneUntilTheEndOrWrapsWhenLooping) {
     const auto ramp = Ramp(100, 100);
     for (int flags : {0, kSoundLoop}) {
         SCOPED_TRACE(flags);
-        AudioUseVirtualDevice();
+        testseam::AudioUseVirtualDevice();
         ChannelRef channel = PlaySound(MakeSound(ramp, 1, kMixerHertz, flags));
         EXPECT_EQ(ChannelPlaying(channel), 1);
         std::vector<std::int16_t> out;
         // Uneven steps, so the wrap and the end fall inside a step.
         for (int step : {70, 29}) {
-            const auto chunk = AudioAdvanceFrames(step);
+            const auto chunk = testseam::AudioAdvanceFrames(step);
             out.insert(out.end(), chunk.begin(), chunk.end());
         }
         EXPECT_EQ(ChannelPlaying(channel), 100);
         for (int step : {1, 150}) {
-            const auto chunk = AudioAdvanceFrames(step);
+            const auto chunk = testseam::AudioAdvanceFrames(step);
             out.insert(out.end(), chunk.begin(), chunk.end());
         }
         for (int i = 0; i < 250; ++i) {
@@ -467,10 +467,10 @@ TEST_F(AudioTest, ChannelsSumAndClip) {
     for (const Case& c : {Case{1000, 2000, 3000}, Case{20000, 20000, 32767},
                           Case{-20000, -20000, -32768}, Case{30000, -30000, 0}}) {
         SCOPED_TRACE(testing::Message() << c.a << " + " << c.b);
-        AudioUseVirtualDevice();
+        testseam::AudioUseVirtualDevice();
         PlaySound(Constant(c.a));
         PlaySound(Constant(c.b));
-        const auto out = AudioAdvanceFrames(4);
+        const auto out = testseam::AudioAdvanceFrames(4);
         EXPECT_TRUE(std::all_of(out.begin(), out.end(), [&](auto v) { return v == c.out; }));
     }
 }
@@ -484,20 +484,20 @@ TEST_F(AudioTest, VolumeScalesTheChannel) {
     for (const Case& c : {Case{1.0f, 10000}, Case{0.5f, 5000}, Case{0.25f, 2500}, Case{0.0f, 0},
                           Case{-1.0f, 0}, Case{nan, 0}, Case{2.0f, 20000}, Case{4.0f, 40000}}) {
         SCOPED_TRACE(c.volume);
-        AudioUseVirtualDevice();
+        testseam::AudioUseVirtualDevice();
         ChannelRef channel = PlaySound(Constant(10000));
         PlaySound(Constant(-3000)); // another channel keeps its own volume
         SetChannelVolume(channel, c.volume);
-        const auto out = AudioAdvanceFrames(2);
+        const auto out = testseam::AudioAdvanceFrames(2);
         EXPECT_EQ(out[0], std::clamp(c.scaled - 3000, -32768, 32767));
     }
 
     // A channel that plays a new sound keeps its volume.
-    AudioUseVirtualDevice();
+    testseam::AudioUseVirtualDevice();
     ChannelRef channel = PlaySound(Constant(1000));
     SetChannelVolume(channel, 0.5f);
     EXPECT_EQ(PlaySound(Constant(4000), channel), channel);
-    EXPECT_EQ(AudioAdvanceFrames(1)[0], 2000);
+    EXPECT_EQ(testseam::AudioAdvanceFrames(1)[0], 2000);
 }
 
 TEST_F(AudioTest, OtherRatesAreResampledAndCountedInTheSoundsFrames) {
@@ -514,9 +514,9 @@ TEST_F(AudioTest, OtherRatesAreResampledAndCountedInTheSoundsFrames) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.hertz);
-        AudioUseVirtualDevice();
+        testseam::AudioUseVirtualDevice();
         ChannelRef channel = PlaySound(MakeSound(Ramp(30, 1000), 1, c.hertz));
-        const auto out = AudioAdvanceFrames(10);
+        const auto out = testseam::AudioAdvanceFrames(10);
         for (std::size_t i = 0; i < c.first.size(); ++i) EXPECT_EQ(out[2 * i], c.first[i]) << i;
         EXPECT_EQ(ChannelPlaying(channel), c.playingAfter10);
     }
@@ -525,24 +525,24 @@ TEST_F(AudioTest, OtherRatesAreResampledAndCountedInTheSoundsFrames) {
 TEST_F(AudioTest, StopPauseAndReplayOnTheSameChannel) {
     const auto ramp = Ramp(50, 10);
     ChannelRef channel = PlaySound(MakeSound(ramp, 1, kMixerHertz));
-    AudioAdvanceFrames(10);
+    testseam::AudioAdvanceFrames(10);
 
     PauseChannel(channel);
-    EXPECT_EQ(AudioAdvanceFrames(5), std::vector<std::int16_t>(10, 0));
+    EXPECT_EQ(testseam::AudioAdvanceFrames(5), std::vector<std::int16_t>(10, 0));
     EXPECT_EQ(ChannelPlaying(channel), 11);
     ResumeChannel(channel);
-    EXPECT_EQ(AudioAdvanceFrames(1)[0], ramp[10]);
+    EXPECT_EQ(testseam::AudioAdvanceFrames(1)[0], ramp[10]);
 
     StopChannel(channel);
     EXPECT_EQ(ChannelPlaying(channel), 0);
-    EXPECT_EQ(AudioAdvanceFrames(5), std::vector<std::int16_t>(10, 0));
+    EXPECT_EQ(testseam::AudioAdvanceFrames(5), std::vector<std::int16_t>(10, 0));
     StopChannel(channel); // stopping twice is harmless
 
     // Playing on an existing channel starts the new sound from its first frame there.
     ChannelRef again = PlaySound(MakeSound(ramp, 1, kMixerHertz), channel);
     EXPECT_EQ(again, channel);
     EXPECT_EQ(ChannelPlaying(channel), 1);
-    EXPECT_EQ(AudioAdvanceFrames(2), (std::vector<std::int16_t>{0, 0, 10, 10}));
+    EXPECT_EQ(testseam::AudioAdvanceFrames(2), (std::vector<std::int16_t>{0, 0, 10, 10}));
 }
 
 // The one real-time test: with no usable device (here forced by asking for a driver that
@@ -551,7 +551,7 @@ TEST_F(AudioTest, StopPauseAndReplayOnTheSameChannel) {
 // sanitizer build sees the main thread and the audio thread share channel state.
 TEST(AudioRealTimeTest, DummyDriverFallbackRunsTheClockAtTheMixRate) {
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "no-such-driver", SDL_HINT_OVERRIDE);
-    AudioUseOutputDevice();
+    testseam::AudioUseOutputDevice();
     ChannelRef clock =
         PlaySound(MakeSound(std::vector<std::int16_t>(4096, 0), 1, kMixerHertz, kSoundLoop));
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
@@ -588,12 +588,12 @@ TEST(AudioRealTimeTest, DummyDriverFallbackRunsTheClockAtTheMixRate) {
     const double rate = (p1 - p0) / seconds;
     RecordProperty("frames_per_second", std::to_string(rate));
     EXPECT_NEAR(rate, 44100.0, 44100.0 * 0.1);
-    AudioUseVirtualDevice();
+    testseam::AudioUseVirtualDevice();
     EXPECT_EQ(ChannelPlaying(clock), 0);
 }
 
 TEST(ShareSoundTest, SharesTheSamplesOwnMemoryInTheMixersFormatAndCopiesAnyOther) {
-    AudioUseVirtualDevice();
+    testseam::AudioUseVirtualDevice();
     // Frame i of every sample holds i + 1 on its first channel and -(i + 1) on a second.
     const auto fill = [](TAudioSample& s) {
         const int channels = ChannelsPerSample(s.format);
@@ -637,9 +637,9 @@ TEST(ShareSoundTest, SharesTheSamplesOwnMemoryInTheMixersFormatAndCopiesAnyOther
             const std::int16_t* at = reinterpret_cast<const std::int16_t*>(c.sample->samples) +
                                      span.wantFirst * channels;
             EXPECT_EQ(sound->pcm.get() == at, c.shared);
-            AudioUseVirtualDevice();
+            testseam::AudioUseVirtualDevice();
             PlaySound(sound);
-            const std::vector<std::int16_t> out = AudioAdvanceFrames(span.wantFrames);
+            const std::vector<std::int16_t> out = testseam::AudioAdvanceFrames(span.wantFrames);
             for (int i = 0; i < span.wantFrames; ++i) {
                 const int v = span.wantFirst + i + 1;
                 const int scale = c.sample->format == SF_STEREO8 ? 256 : 1;
@@ -653,11 +653,11 @@ TEST(ShareSoundTest, SharesTheSamplesOwnMemoryInTheMixersFormatAndCopiesAnyOther
     fill(*sample);
     SoundRef sound = ShareSound(sample, 1, 3);
     sample.reset();
-    AudioUseVirtualDevice();
+    testseam::AudioUseVirtualDevice();
     PlaySound(sound);
-    EXPECT_EQ(AudioAdvanceFrames(3), (std::vector<std::int16_t>{2, 2, 3, 3, 4, 4}));
+    EXPECT_EQ(testseam::AudioAdvanceFrames(3), (std::vector<std::int16_t>{2, 2, 3, 3, 4, 4}));
     EXPECT_FALSE(ShareSound(nullptr, 0, 1));
-    AudioUseVirtualDevice();
+    testseam::AudioUseVirtualDevice();
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "demo_fixture.h"
 #include "piece_fixture.h"
 #include "platform/audio.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -30,10 +31,10 @@ class EndScreenTest : public demotest::DemoTest {
   protected:
     void SetUp() override {
         DemoTest::SetUp();
-        AudioUseVirtualDevice();
+        testseam::AudioUseVirtualDevice();
     }
     void TearDown() override {
-        AudioUseVirtualDevice(); // stops every channel
+        testseam::AudioUseVirtualDevice(); // stops every channel
         DemoTest::TearDown();
     }
     piecetest::PieceListGuard pieces_;
@@ -45,7 +46,7 @@ TEST_F(EndScreenTest, TheHandOverStopsTheMusicAndStartsTheEndSongRepeating) {
     musica->sample = Constant(44100 * 10, 1000);
     musica->Play(0, 0);
     kolumomusic = LoadSound(Constant(300, 3000), kSoundLoop);
-    AudioAdvanceFrames(44100 * 5);
+    testseam::AudioAdvanceFrames(44100 * 5);
     ASSERT_GT(musica->position(), 140.0f);
     for (int i = 0; i < 3; ++i) piecetest::UntexturedPiece(i, 1);
     poscreditos = 1234;
@@ -61,7 +62,7 @@ TEST_F(EndScreenTest, TheHandOverStopsTheMusicAndStartsTheEndSongRepeating) {
     EXPECT_EQ(poscreditos, 0.0f);
 
     // Only the end song plays from now on, at full volume, and it repeats: ten passes of it.
-    const std::vector<std::int16_t> out = AudioAdvanceFrames(3000);
+    const std::vector<std::int16_t> out = testseam::AudioAdvanceFrames(3000);
     ASSERT_EQ(out.size(), 6000u);
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::int16_t v) { return v == 3000; }));
 
@@ -79,7 +80,7 @@ TEST_F(EndScreenTest, TheHandOverWithoutSongsStillClearsTheScene) {
     parte = 11;
     entra_parte11();
     EXPECT_TRUE(tpieza::lista_piezas->IsEmpty());
-    const std::vector<std::int16_t> out = AudioAdvanceFrames(10);
+    const std::vector<std::int16_t> out = testseam::AudioAdvanceFrames(10);
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::int16_t v) { return v == 0; }));
 }
 

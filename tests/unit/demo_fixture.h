@@ -5,6 +5,7 @@
 #include "demo/globals.h"
 #include "platform/error.h"
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ struct Exited {
 
 // Makes End and RuntimeError throw Exited instead of ending the process.
 inline void CatchExits() {
-    SetExitHook([](int status, std::string_view message) {
+    testseam::SetExitHook([](int status, std::string_view message) {
         throw Exited{status, std::string(message)};
     });
 }
@@ -30,11 +31,11 @@ class DemoTest : public testing::Test {
   protected:
     void SetUp() override {
         ResetDemoGlobals();
-        ResetRandomForTesting();
+        testseam::ResetRandom();
         CatchExits();
     }
     void TearDown() override {
-        SetExitHook(nullptr);
+        testseam::SetExitHook(nullptr);
         ResetDemoGlobals();
     }
 };

@@ -7,6 +7,7 @@
 #include "demo/titulo.h"
 #include "platform/image2d.h"
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include "demo_fixture.h"
 
@@ -200,9 +201,9 @@ TEST_F(TituloTest, FadesInShrinksAndShakesWithOneDrawPerFrame) {
     EXPECT_EQ(t->alfa, 0.0f);
     // The same draws again from the start give the offsets the word must have taken.
     std::vector<int> offsets;
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     for (int i = 0; i < 120; ++i) offsets.push_back(Rand(-2, 2));
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     for (int frame = 1; frame <= 120; ++frame) {
         t->pinta();
         EXPECT_EQ(t->x, 400 + offsets[std::size_t(frame - 1)]);
@@ -244,9 +245,9 @@ TEST_F(BackdropTest, EachSetsItsStateAndPonFpsTouchesNothing) {
     EXPECT_EQ(GetAlpha(), 1.0f);
 
     // A new random opacity from 0.5 up to 1 on every call, one draw each.
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const float a1 = Rnd(0.5f, 1.0f), a2 = Rnd(0.5f, 1.0f);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     SetColor(9, 9, 9);
     pon_disenio(nullptr, 0, 381);
     EXPECT_EQ(GetAlpha(), a1);

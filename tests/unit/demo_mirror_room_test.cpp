@@ -13,6 +13,7 @@
 #include "entity_fixture.h"
 #include "piece_fixture.h"
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ class MirrorRoomTest : public SceneTest {
 TEST_F(MirrorRoomTest, TheSphereIsLumpedInTheDrawOrderZYXThenGetsItsBreathingAngles) {
     MeshRef smooth = CreateSphere(tcubemap::kSegmentos, nullptr);
     const SurfaceRef ref = GetSurface(smooth, 1);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     tcubemapRef c = tcubemap::crea();
     ASSERT_NE(c, nullptr);
     const SurfaceRef s = GetSurface(c->esfera, 1);
@@ -49,7 +50,7 @@ TEST_F(MirrorRoomTest, TheSphereIsLumpedInTheDrawOrderZYXThenGetsItsBreathingAng
     ASSERT_EQ(CountVertices(ref), 4512);
 
     // The same draws again, by hand: per vertex z, then y, then x; then the three angles.
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     float largest = 0.0f;
     for (int v = 0; v < 4512; ++v) {
         const float dz = Rnd(-0.009f, 0.009f);
@@ -173,9 +174,9 @@ TEST_F(MirrorRoomTest, TheBeatKickAddsRollYawPitchDrawsPieceByPiece) {
         ps.back()->velyaw = 2;
         ps.back()->velroll = 3;
     }
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     PateaPiezasOrbita();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     for (const tpiezaRef& p : ps) {
         const float r = Rnd(-15, 15), y = Rnd(-15, 15), q = Rnd(-15, 15);
         EXPECT_EQ(p->velroll, float(3.0 + r));

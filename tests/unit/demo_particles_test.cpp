@@ -11,6 +11,7 @@
 #include "engine/sprite.h"
 #include "platform/image2d.h"
 #include "platform/mathfn.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -152,11 +153,11 @@ TEST_F(ElementListTest, CreaTruncatesTheLifeAndKeepsTheLowBitsOfTheColour) {
 
 TEST_F(ElementListTest, ALivingSparkMovesDriftsUpAndDrawsItsFlickerThenItsTremble) {
     tfuegoestela::crea(100, 200, 1.5f, -2, 3, 10, 20, 30, 0);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const float alpha = Rnd(0.5f, 1.0f);
     Rnd(-1.0f, 1.0f);
     const std::uint32_t next = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
 
     tfuegoestela::actualiza();
     const tfuegoestelaRef f = sparks().at(0);
@@ -190,10 +191,10 @@ TEST_F(ElementListTest, ASparkLivesItsFramesAndGoesWithoutBeingDrawnOrBursting) 
     EXPECT_EQ(sparks()[0]->vida, 0);
     // The update in which the life is over draws nothing.
     const std::uint32_t next = [] {
-        ResetRandomForTesting();
+        testseam::ResetRandom();
         return RandomBits();
     }();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     tfuegoestela::actualiza();
     EXPECT_TRUE(sparks().empty());
     EXPECT_EQ(RandomBits(), next);
@@ -205,7 +206,7 @@ TEST_F(ElementListTest, ABurstAdds144SparksTwoInEachOf72DirectionsThatStepInTheS
 
     // Expected draws: the living spark's two, then per new spark its speed and its life, then
     // the new sparks' two drawing draws each, in the same pass.
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     Rnd(0.5f, 1.0f);
     Rnd(-1.0f, 1.0f);
     std::vector<float> speed;
@@ -219,7 +220,7 @@ TEST_F(ElementListTest, ABurstAdds144SparksTwoInEachOf72DirectionsThatStepInTheS
         Rnd(-1.0f, 1.0f);
     }
     const std::uint32_t next = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
 
     tfuegoestela::actualiza();
     const auto all = sparks();
@@ -266,7 +267,7 @@ TEST_F(ElementListTest, ARocketIsDrawnForItsLifeAndBurstsInTheUpdateAfter) {
 TEST_F(ElementListTest, TheLauncherCountsSixtyFramesDownThenLaunchesARocket) {
     ASSERT_EQ(frecuenciafuegos, 60);
     const std::uint32_t first = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     for (int i = 1; i <= 60; ++i) LanzaFuegos();
     EXPECT_EQ(frecuenciafuegos, 0);
     EXPECT_TRUE(sparks().empty());
@@ -288,10 +289,10 @@ TEST_F(ElementListTest, TheLauncherCountsSixtyFramesDownThenLaunchesARocket) {
     };
     for (int launch = 0; launch < 6; ++launch) {
         SCOPED_TRACE(launch);
-        ResetRandomForTesting();
+        testseam::ResetRandom();
         for (int k = 0; k < launch; ++k) RandomBits();
         const Draws d = reference();
-        ResetRandomForTesting();
+        testseam::ResetRandom();
         for (int k = 0; k < launch; ++k) RandomBits();
         frecuenciafuegos = 0;
         LanzaFuegos();

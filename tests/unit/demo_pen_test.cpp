@@ -11,6 +11,7 @@
 #include "platform/mathfn.h"
 #include "platform/random.h"
 #include "platform/stream.h"
+#include "platform/testing.h"
 
 #include "demo_fixture.h"
 #include "temp_dir.h"
@@ -132,7 +133,7 @@ TEST_F(PenDotTest, StampedDotsFlickerInListOrderAndTheLastOneLeavesTheDrawingSta
     tlapiz::crea(10, 20, lapiz, 1, 2, 3);
     tlapiz::crea(30, 40, lapiz, 4, 5, 6);
     // Per dot: opacity, scale, then the two jitter draws of pinta (dy first).
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     float want[2][2];
     for (auto& w : want) {
         w[0] = Rnd(0.75f, 1.0f);
@@ -141,7 +142,7 @@ TEST_F(PenDotTest, StampedDotsFlickerInListOrderAndTheLastOneLeavesTheDrawingSta
         Rnd(-3.0f, 3.0f);
     }
     const std::uint32_t next = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     EXPECT_EQ(tlapiz::actualiza(ALPHABLEND, 2.0f), 0);
     const auto dots = Dots();
     for (std::size_t i = 0; i < 2; ++i) {
@@ -213,13 +214,13 @@ TEST_F(PenDotTest, TheDrawsOfAWipeComeInTheirOrder) {
     tlapiz::crea(0, 0, lapiz, 0, 0, 0);
     tlapiz::borratodo(2);
     Dots()[1]->estado = 3;
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const float hopY = Rnd(-3.0f, -2.0f), hopX = Rnd(-1.0f, 1.0f);
     Rnd(-3.0f, 3.0f), Rnd(-3.0f, 3.0f);
     const float burstY = Rnd(-6.0f, 6.0f), burstX = Rnd(-6.0f, 6.0f);
     Rnd(-3.0f, 3.0f), Rnd(-3.0f, 3.0f);
     const std::uint32_t next = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     tlapiz::actualiza(ALPHABLEND, 1.0f);
     const auto dots = Dots();
     EXPECT_EQ(dots[0]->vely, hopY);
@@ -286,7 +287,7 @@ TEST_F(PenDotTest, ADotAtZeroOpacityIsDrawnAndGoesTheFrameAfterWithoutSkippingOt
 
     // Replay: zero (scale, jitter x2), stamped (alfa, scale, jitter x2), gone (scale only),
     // stamped (alfa, scale, jitter x2).
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     for (int k = 0; k < 3; ++k) Rnd();
     const float a1 = Rnd(0.75f, 1.0f);
     for (int k = 0; k < 3; ++k) Rnd();
@@ -295,7 +296,7 @@ TEST_F(PenDotTest, ADotAtZeroOpacityIsDrawnAndGoesTheFrameAfterWithoutSkippingOt
     for (int k = 0; k < 3; ++k) Rnd();
     const std::uint32_t next = RandomBits();
 
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     tlapiz::actualiza(ALPHABLEND, 1.0f);
     EXPECT_EQ(zero->alfa, 0.0f);
     auto after = Dots();
@@ -343,11 +344,11 @@ TEST_F(PenDotTest, WipesTouchOnlyStampedDotsAndDestroyAllEmptiesTheList) {
     EXPECT_EQ(dots[1]->estado, tlapiz::kEstallido);
     EXPECT_EQ(inert->estado, 7);
     // A dot in another state is neither moved nor drawn.
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const std::uint32_t first = RandomBits();
     ClearList(tlapiz::lista_lapiz);
     ListAddLast(tlapiz::lista_lapiz, inert);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     tlapiz::actualiza(ALPHABLEND, 1.0f);
     EXPECT_EQ(RandomBits(), first);
     EXPECT_EQ(inert->alfa, 0.5f);
@@ -363,9 +364,9 @@ TEST_F(PenDotTest, TheGlowIsDrawnWhiteAndAdditiveWithoutADotOrADraw) {
     SetAlpha(0.2f);
     SetScale(3, 3);
     SetRotation(45);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const std::uint32_t first = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     EXPECT_EQ(tlapiz::pintaflare(flare, 10, 10), 0);
     EXPECT_EQ(RandomBits(), first);
     EXPECT_TRUE(tlapiz::lista_lapiz->IsEmpty());
@@ -501,9 +502,9 @@ TEST_F(TrailTest, EachPenStampsAPointPerFrameInARandomColourWithItsGlow) {
     dibujo2 = OpenFile("media/b.lap");
 
     // Frame 1: pen 1's colour, pen 2's colour, then the two dots' flicker.
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     const int k1 = Rand(0, 6), k2 = Rand(0, 6);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     paso_estelas();
     auto dots = Dots();
     ASSERT_EQ(dots.size(), 2u);

@@ -9,6 +9,7 @@
 #include "entity_fixture.h"
 #include "piece_fixture.h"
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -182,7 +183,7 @@ TEST_F(PieceTest, TheSpawnTestDrawsInTheFixedOrder) {
     const int frames = 600;
     const auto want = ReferenceSpawns(frames);
     const std::uint32_t next = RandomBits();
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     int spawned = 0;
     for (int f = 0; f < frames; ++f) {
         const auto got = DrawFlyingPieceSpawn();

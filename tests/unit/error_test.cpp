@@ -18,7 +18,7 @@ struct Exited {
 } // namespace
 
 TEST(ErrorTest, EndAndRuntimeErrorReachTheHookWithTheirStatus) {
-    SetExitHook([](int status, std::string_view message) {
+    testseam::SetExitHook([](int status, std::string_view message) {
         throw Exited{status, std::string(message)};
     });
     try {
@@ -35,7 +35,7 @@ TEST(ErrorTest, EndAndRuntimeErrorReachTheHookWithTheirStatus) {
         EXPECT_EQ(e.status, -1);
         EXPECT_EQ(e.message, "File not found");
     }
-    SetExitHook(nullptr);
+    testseam::SetExitHook(nullptr);
 }
 
 TEST(ErrorTest, RuntimeErrorPrintsAndExitsWithMinusOne) {
@@ -50,7 +50,8 @@ TEST(ErrorTest, FatalErrorNowPrintsAndEndsAtOnce) {
     EXPECT_EXIT(
         {
             std::atexit([] { std::fputs("an exit handler ran\n", stderr); });
-            SetExitHook([](int, std::string_view) { std::fputs("the hook ran\n", stderr); });
+            testseam::SetExitHook(
+                [](int, std::string_view) { std::fputs("the hook ran\n", stderr); });
             FatalErrorNow("Lost the connection to the display :9");
         },
         testing::ExitedWithCode(255), "^Lost the connection to the display :9\n$");

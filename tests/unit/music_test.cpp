@@ -1,6 +1,7 @@
 #include "demo/music.h"
 
 #include "platform/error.h"
+#include "platform/testing.h"
 
 #include "audio_fixture.h"
 
@@ -20,14 +21,14 @@ struct Exited {
 class MusicTest : public testing::Test {
   protected:
     void SetUp() override {
-        AudioUseVirtualDevice();
-        SetExitHook([](int status, std::string_view message) {
+        testseam::AudioUseVirtualDevice();
+        testseam::SetExitHook([](int status, std::string_view message) {
             throw Exited{status, std::string(message)};
         });
     }
     void TearDown() override {
-        SetExitHook(nullptr);
-        AudioUseVirtualDevice();
+        testseam::SetExitHook(nullptr);
+        testseam::AudioUseVirtualDevice();
     }
 };
 
@@ -113,16 +114,17 @@ TEST_F(MusicTest, PlayFromAStartPastTheSongEndsTheProgram) {
 TEST_F(MusicTest, PlayStartsAtTheRightFrameAndStopsAtTheEndTick) {
     tmusicRef music = IndexSong(44100);
     music->Play(0.01f, 0);
-    EXPECT_EQ(AudioAdvanceFrames(1), (std::vector<std::int16_t>{14, -14}));
+    EXPECT_EQ(testseam::AudioAdvanceFrames(1), (std::vector<std::int16_t>{14, -14}));
 
-    AudioUseVirtualDevice();
+    testseam::AudioUseVirtualDevice();
     music->Play(1, 2);
-    EXPECT_EQ(AudioAdvanceFrames(2), (std::vector<std::int16_t>{1470, -1470, 1471, -1471}));
-    AudioAdvanceFrames(1467);
+    EXPECT_EQ(testseam::AudioAdvanceFrames(2),
+              (std::vector<std::int16_t>{1470, -1470, 1471, -1471}));
+    testseam::AudioAdvanceFrames(1467);
     EXPECT_EQ(ChannelPlaying(music->channel), 1470); // its last frame is being handed over
-    EXPECT_EQ(AudioAdvanceFrames(1), (std::vector<std::int16_t>{2939, -2939}));
+    EXPECT_EQ(testseam::AudioAdvanceFrames(1), (std::vector<std::int16_t>{2939, -2939}));
     EXPECT_EQ(ChannelPlaying(music->channel), 0);
-    EXPECT_EQ(AudioAdvanceFrames(1), (std::vector<std::int16_t>{0, 0}));
+    EXPECT_EQ(testseam::AudioAdvanceFrames(1), (std::vector<std::int16_t>{0, 0}));
 }
 
 TEST_F(MusicTest, PositionFollowsTheFramesPlayedAndFallsBackToTheStart) {
@@ -144,14 +146,14 @@ TEST_F(MusicTest, PositionFollowsTheFramesPlayedAndFallsBackToTheStart) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.hertz << " Hz from " << c.start << ", " << c.frames << " frames");
-        AudioUseVirtualDevice();
+        testseam::AudioUseVirtualDevice();
         tmusicRef music = IndexSong(10 * c.hertz, c.hertz);
         music->Play(c.start, 0);
-        for (int done = 0; done < c.frames; done += 735) AudioAdvanceFrames(735);
+        for (int done = 0; done < c.frames; done += 735) testseam::AudioAdvanceFrames(735);
         EXPECT_NEAR(music->position(), c.ticks, 1e-5 * std::max(1.0f, c.ticks));
         music->stop();
         EXPECT_EQ(music->position(), c.start);
-        AudioAdvanceFrames(735);
+        testseam::AudioAdvanceFrames(735);
         EXPECT_EQ(music->position(), c.start);
     }
 }
@@ -160,9 +162,9 @@ TEST_F(MusicTest, ClockFallsBackToTheStartWhenTheSongRunsOut) {
     tmusicRef music = IndexSong(2000);
     EXPECT_EQ(music->position(), 0.0f); // before any Play
     music->Play(0, 0);
-    AudioAdvanceFrames(1470);
+    testseam::AudioAdvanceFrames(1470);
     EXPECT_GT(music->position(), 1.0f);
-    AudioAdvanceFrames(1470);
+    testseam::AudioAdvanceFrames(1470);
     EXPECT_EQ(music->position(), 0.0f);
 }
 
@@ -170,14 +172,14 @@ TEST_F(MusicTest, ALaterPlayLeavesTheEarlierChannelPlaying) {
     tmusicRef music = IndexSong(44100);
     music->Play(0, 0);
     ChannelRef first = music->channel;
-    AudioAdvanceFrames(100);
+    testseam::AudioAdvanceFrames(100);
     music->Play(0, 0);
     EXPECT_NE(music->channel, first);
-    AudioAdvanceFrames(10);
+    testseam::AudioAdvanceFrames(10);
     EXPECT_EQ(ChannelPlaying(first), 111);
     EXPECT_EQ(ChannelPlaying(music->channel), 11);
     // Both play the song from their own start, summed.
-    EXPECT_EQ(AudioAdvanceFrames(1)[0], 110 + 10);
+    EXPECT_EQ(testseam::AudioAdvanceFrames(1)[0], 110 + 10);
 }
 
 TEST_F(MusicTest, GetLengthIsMillisecondsTruncated) {
@@ -205,7 +207,7 @@ TEST_F(MusicTest, LoadDecodesTheSongAndItsClockRuns) {
     EXPECT_EQ(music->GetLength(), 500);
 
     music->Play(0, 0);
-    for (int frame = 0; frame < 10; ++frame) AudioAdvanceFrames(735);
+    for (int frame = 0; frame < 10; ++frame) testseam::AudioAdvanceFrames(735);
     ticks = music->position();
     EXPECT_NEAR(ticks, 5.0f, 0.01f);
 }

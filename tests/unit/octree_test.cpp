@@ -5,6 +5,7 @@
 #include "engine/octree.h"
 #include "engine/polygon.h"
 #include "platform/error.h"
+#include "platform/testing.h"
 
 #include "pick_fixture.h"
 
@@ -268,7 +269,7 @@ TEST_F(OctreeTest, BothLimitsZeroIsFatal) {
         int status;
         std::string message;
     };
-    SetExitHook([](int status, std::string_view message) {
+    testseam::SetExitHook([](int status, std::string_view message) {
         throw Fatal{status, std::string(message)};
     });
     MeshRef m = CreateCube(nullptr);
@@ -282,7 +283,7 @@ TEST_F(OctreeTest, BothLimitsZeroIsFatal) {
                       "Octree cannot be created - max_polys or max_levels must be greater than 0");
         }
     }
-    SetExitHook(nullptr);
+    testseam::SetExitHook(nullptr);
     EXPECT_EQ(m->octree, nullptr);
     CreateOctree(m, -3, 1); // a negative limit alone is taken as 0
     ASSERT_TRUE(m->octree);

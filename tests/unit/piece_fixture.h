@@ -8,6 +8,7 @@
 #include "engine/commands.h"
 #include "engine/pivot.h"
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ class PieceListGuard {
   public:
     PieceListGuard() : saved_(tpieza::lista_piezas) {
         tpieza::lista_piezas = CreateList<tpiezaRef>();
-        ResetRandomForTesting();
+        testseam::ResetRandom();
     }
     ~PieceListGuard() { tpieza::lista_piezas = saved_; }
     PieceListGuard(const PieceListGuard&) = delete;
@@ -59,7 +60,7 @@ inline tpiezaRef UntexturedPiece(int tipo, int modo, const EntityRef& parent = n
 // draws Rand(0, 99) every frame; only a frame that spawns draws the piece: roll, yaw, pitch, y,
 // x, tipo.
 inline std::vector<std::optional<FlyingPieceSpawn>> ReferenceSpawns(int frames) {
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     std::vector<std::optional<FlyingPieceSpawn>> out;
     for (int f = 0; f < frames; ++f) {
         if (Rand(0, 99) >= 10) {

@@ -1,4 +1,5 @@
 #include "platform/random.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -41,8 +42,8 @@ struct ReferencePcg {
 
 class RandomTest : public testing::Test {
   protected:
-    void SetUp() override { ResetRandomForTesting(); }
-    void TearDown() override { ResetRandomForTesting(); }
+    void SetUp() override { testseam::ResetRandom(); }
+    void TearDown() override { testseam::ResetRandom(); }
 };
 
 TEST_F(RandomTest, StartStateGivesThePublishedPcg32Sequence) {
@@ -50,7 +51,7 @@ TEST_F(RandomTest, StartStateGivesThePublishedPcg32Sequence) {
     const std::uint32_t published[] = {0xa15c02b7, 0x7b47f409, 0xba1d3330,
                                        0x83d2f293, 0xbfa4784b, 0xcbed606e};
     for (std::uint32_t v : published) EXPECT_EQ(RandomBits(), v);
-    ResetRandomForTesting();
+    testseam::ResetRandom();
     EXPECT_EQ(RandomBits(), published[0]); // the reset goes back to the very start
 }
 

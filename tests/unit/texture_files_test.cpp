@@ -88,7 +88,7 @@ TEST(TextureSizing, NoAcceptedSizeIsFatal) {
         int status;
         std::string message;
     };
-    SetExitHook([](int status, std::string_view message) {
+    testseam::SetExitHook([](int status, std::string_view message) {
         throw Fatal{status, std::string(message)};
     });
     int w = 16, h = 4, calls = 0;
@@ -102,7 +102,7 @@ TEST(TextureSizing, NoAcceptedSizeIsFatal) {
         EXPECT_EQ(f.status, -1);
         EXPECT_EQ(f.message, "Unable to calculate tex size");
     }
-    SetExitHook(nullptr);
+    testseam::SetExitHook(nullptr);
     EXPECT_EQ(calls, 5); // 16x4, 8x2, 4x1, 2x1, 1x1
 }
 

@@ -22,15 +22,8 @@
 //                       (B), the others as usual (A); the frames drawn are the same. Prints per
 //                       phase the p50 and p99 of A and of B and the ratios A/B. WHAT names the
 //                       path: "flip-copies" (B: Flip copies the frame aside and back even where
-//                       the swap keeps it), "whole-images" (B: 2D images drawn whole, also
-//                       their fully transparent tiles), "cube-fbo" (B: the mirror sphere's cube
-//                       faces rendered into the back buffer and copied from it), "cube-scissor"
-//                       (B: the mirror sphere's cube faces rendered whole instead of only the
-//                       texels the sphere can show), "cube-both" (B: both of the last two),
-//                       "sky-covers" (B: the mirror rooms' background drawn even where the
-//                       sky cube covers it), "2d-cache" (B: each 2D draw sets the whole GL
-//                       state again instead of only what differs from what the 2D layer last
-//                       set)
+//                       the swap keeps it, as on systems whose swap does not; the switch is the
+//                       test library's)
 //
 // Exits 1 with a message if the music ends before phase 11. Run it under an X display
 // (xvfb-run on a headless machine); the media are found beside the executable.
@@ -39,8 +32,6 @@
 #include "demo/globals.h"
 #include "demo/phases.h"
 #include "demo/sequencer.h"
-#include "demo/tcubemap.h"
-#include "engine/testing.h"
 #include "platform/audio.h"
 #include "platform/display.h"
 #include "platform/testing.h"
@@ -71,8 +62,7 @@ double msSince(Clock::time_point start) {
 int usage(const std::string& message) {
     std::fprintf(stderr,
                  "bench_demo: %s\nusage: bench_demo [--from PHASE] [--phase11-frames N] "
-                 "[--frames N] [--compare flip-copies|whole-images|cube-fbo|cube-scissor|cube-both|"
-                 "sky-covers|2d-cache]\n",
+                 "[--frames N] [--compare flip-copies]\n",
                  message.c_str());
     return 2;
 }
@@ -138,16 +128,6 @@ void printMemory(const char* when, const Memory& m) {
 using PathSwitch = void (*)(bool slowPath);
 PathSwitch pathSwitch(std::string_view name) {
     if (name == "flip-copies") return [](bool slow) { testseam::SetFrameCopiesOnFlip(slow); };
-    if (name == "whole-images") return [](bool slow) { testseam::SetDrawWholeImages(slow); };
-    if (name == "cube-scissor") return [](bool slow) { tcubemap::caras_enteras = slow; };
-    if (name == "cube-both")
-        return [](bool slow) {
-            tcubemap::caras_enteras = slow;
-            testseam::SetCubeFacesThroughBackBuffer(slow);
-        };
-    if (name == "sky-covers") return [](bool slow) { fondo_bajo_el_cielo = slow; };
-    if (name == "cube-fbo") return [](bool slow) { testseam::SetCubeFacesThroughBackBuffer(slow); };
-    if (name == "2d-cache") return [](bool slow) { testseam::SetForgetGLStateEachDraw(slow); };
     return nullptr;
 }
 
