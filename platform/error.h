@@ -1,6 +1,7 @@
 // Program end, fatal errors and the debug hooks.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 // Ends the program with exit status 0.
