@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 #include <system_error>
 
 #if defined(__GLIBC__)
@@ -33,6 +34,7 @@ HeapWarmup::HeapWarmup(std::size_t bytes) {
     }
     try {
         toucher_ = std::thread([pieces = pieces_] {
+            pthread_setname_np(pthread_self(), kThreadName);
             for (const Piece& p : pieces) std::memset(p.at, 0, p.size);
         });
     } catch (const std::system_error&) {

@@ -3,6 +3,8 @@
 // program).
 #pragma once
 
+#include "platform/error.h"
+
 #include <cstddef>
 #include <thread>
 #include <vector>
@@ -32,6 +34,9 @@ class HeapWarmup {
     // Waits for the touching to end and frees the block into the heap. Once only.
     void Release();
 
+    // The name of the thread that touches the block.
+    static constexpr const char* kThreadName = "heap-warmup";
+
     // The block's pieces, for the tests (empty once released or when nothing was done).
     struct Piece {
         void* at;
@@ -42,4 +47,9 @@ class HeapWarmup {
   private:
     std::vector<Piece> pieces_;
     std::thread toucher_;
+    // The program may end during start-up (no display, bad media) while the block is touched:
+    // the toucher is joined first, so that no thread of ours outlives the exit.
+    BeforeExit joinOnExit_{[this] {
+        if (toucher_.joinable()) toucher_.join();
+    }};
 };
