@@ -195,7 +195,9 @@ void restore2DState() {
     glstate::Invalidate(); // the 2D layer's state is back
 }
 
-// Items 2 to 7 of the engine's 3D state (item 1 is EnableStates).
+// The engine's 3D settings besides the enables of EnableStates: separate specular colour, a
+// local viewer, depth cleared to 1 and tested less-or-equal, the nicest perspective
+// correction, and the alpha test's reference for masked textures.
 void applyEngineSettings() {
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);

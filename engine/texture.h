@@ -2,9 +2,10 @@
 // with six faces, made from an image file or blank, with the drawing parameters that mesh
 // drawing applies to each texture layer.
 //
-// Flags (bits of `flags`): 1 colour, 2 alpha, 4 masked, 8 mipmapped, 16 clamp U, 32 clamp V,
-// 64 sphere map, 128 cube map. At creation only two act: 8 uploads the whole mipmap chain, and
-// 128 given to CreateTexture, LoadTexture or LoadAnimTexture makes a cube map.
+// Flags: the texture flags of engine/flags.h (COLORTEXTURE, ALPHATEXTURE, MASKEDTEXTURE,
+// MIPMAPPEDTEXTURE, CLAMPUTEXTURE, CLAMPVTEXTURE, SPHEREMAPTEXTURE, CUBEMAPTEXTURE), ORed. At
+// creation only two act: MIPMAPPEDTEXTURE uploads the whole mipmap chain, and CUBEMAPTEXTURE
+// given to CreateTexture, LoadTexture or LoadAnimTexture makes a cube map.
 //
 // Every texture that a creation or load function returns stays in TTexture::tex_list until
 // FreeTexture. Loading a file that is already in the list with the same resulting flags returns
@@ -85,13 +86,13 @@ class TTexture {
     int FreeTexture();
 
     // A blank texture of `frames` frames of width x height (cleared to zero), or a cube map
-    // when flags has 128. Null for a non-positive size or frame count.
+    // when flags has CUBEMAPTEXTURE. Null for a non-positive size or frame count.
     static TextureRef CreateTexture(int width, int height, int flags, int frames);
     // LoadAnimTexture(file, flags, 0, 0, 0, 1, folder).
     static TextureRef LoadTexture(const std::string& file, int flags,
                                   const std::string& folder = {});
     // A texture whose frames are cut from one image, row by row, frame_width x frame_height
-    // each (0, 0: the whole image), frame_count of them from first_frame on. Flag 128 loads a
+    // each (0, 0: the whole image), frame_count of them from first_frame on. CUBEMAPTEXTURE loads a
     // cube map instead. Null when the file cannot be found or decoded, or when the frames do
     // not lie inside the image. The file is looked up as FileFind(file, folder) looks it up.
     static TextureRef LoadAnimTexture(const std::string& file, int flags, int frame_width,
