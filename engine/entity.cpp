@@ -542,10 +542,13 @@ int TEntity::TFormNormal(float x, float y, float z, const EntityRef& source,
 // ---- Distances and headings ----
 
 float TEntity::EntityDistanceSquared(const EntityRef& other) const {
-    if (!other) return 0.0f;
-    const float dx = other->mat.grid[3][0] - mat.grid[3][0];
-    const float dy = other->mat.grid[3][1] - mat.grid[3][1];
-    const float dz = mat.grid[3][2] - other->mat.grid[3][2];
+    return other ? EntityDistanceSquared(*other) : 0.0f;
+}
+
+float TEntity::EntityDistanceSquared(const TEntity& other) const {
+    const float dx = other.mat.grid[3][0] - mat.grid[3][0];
+    const float dy = other.mat.grid[3][1] - mat.grid[3][1];
+    const float dz = mat.grid[3][2] - other.mat.grid[3][2];
     return dx * dx + dy * dy + dz * dz;
 }
 

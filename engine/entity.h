@@ -239,6 +239,7 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     virtual float EntityDistance(const EntityRef& other) const;
     // Squared distance from the two matrices, and the same through EntityX/Y/Z(1).
     float EntityDistanceSquared(const EntityRef& other) const;
+    float EntityDistanceSquared(const TEntity& other) const;
     float EntityDistanceSquared0(const EntityRef& other) const;
     // Absolute yaw and pitch that would face other (the values PointEntity sets).
     virtual float DeltaYaw(const EntityRef& other) const;

@@ -203,8 +203,8 @@ struct Box {
 int TMesh::GetBounds() {
     std::uint64_t newest = bounds_revision;
     bool stale = false;
-    for (const SurfaceRef& s : *surf_list) {
-        if (!s) continue;
+    surf_list->ForEachWhileUnchanged([&](const SurfaceRef& s) {
+        if (!s) return;
         if (s->changed == 1) bounds_dirty = 1;
         s->changed = 0;
         // A change consumed by another mesh sharing the surface still reaches this one.
@@ -212,7 +212,7 @@ int TMesh::GetBounds() {
             stale = true;
             newest = std::max(newest, s->revision);
         }
-    }
+    });
     if (bounds_dirty != 1 && !stale) return 0;
 
     Box box;
@@ -261,9 +261,11 @@ bool drawsBlended(const TBrush& b) {
 int TMesh::Alpha(const SurfaceRef& surf) const {
     if (brush && drawsBlended(*brush)) return 1;
     if (!surf) {
-        for (const SurfaceRef& s : *surf_list) {
-            if (s && s->brush && drawsBlended(*s->brush)) return 1;
-        }
+        bool blended = false;
+        surf_list->ForEachWhileUnchanged([&blended](const SurfaceRef& s) {
+            blended = blended || (s && s->brush && drawsBlended(*s->brush));
+        });
+        if (blended) return 1;
     } else if (surf->brush && drawsBlended(*surf->brush)) {
         return 1;
     }

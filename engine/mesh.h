@@ -226,16 +226,21 @@ class TMesh : public TEntity {
     // Calls f(surface, animated) for every surface of `surf_list` in order, with the animated
     // surface at the same place of `anim_surf_list` (null past its end): the pairing drawing
     // uses for posed positions.
+    // f must not add or remove surfaces of either list.
     template <class F> void ForEachSurfaceWithAnimated(F&& f) const {
+        if (anim_surf_list.IsEmpty()) {
+            surf_list->ForEachWhileUnchanged([&f](const SurfaceRef& surf) { f(surf, nullptr); });
+            return;
+        }
         auto anim_it = anim_surf_list.begin();
-        for (const SurfaceRef& surf : *surf_list) {
+        surf_list->ForEachWhileUnchanged([&](const SurfaceRef& surf) {
             const TSurface* animated = nullptr;
             if (anim_it != anim_surf_list.end()) {
                 animated = anim_it->get();
                 ++anim_it;
             }
             f(surf, animated);
-        }
+        });
     }
     // Appends to list every bone among entity's descendants, depth-first pre-order (a bone
     // before its own descendants); entity itself is not examined. Returns 0.

@@ -342,3 +342,16 @@ MeshDrawPass::MeshDrawPass() {
 MeshDrawPass::~MeshDrawPass() {
     if (--pass_depth == 0) endDrawing();
 }
+
+void MeshDrawPass::Prefetch(const TMesh& mesh, int stage) {
+    const auto lines = [](const void* object, std::size_t size) {
+        const char* p = static_cast<const char*>(object);
+        for (std::size_t at = 0; at < size; at += 64) __builtin_prefetch(p + at);
+    };
+    if (stage == 0) {
+        lines(&mesh, sizeof(TMesh));
+        return;
+    }
+    if (mesh.brush) lines(mesh.brush.get(), sizeof(TBrush));
+    if (mesh.surf_list) lines(mesh.surf_list.get(), sizeof(*mesh.surf_list));
+}

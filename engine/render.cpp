@@ -4,8 +4,9 @@
 #include "engine/entity.h"
 #include "engine/global.h"
 #include "engine/light.h"
-#include "engine/mesh_draw.h"
 #include "engine/mesh.h"
+#include "engine/mesh_draw.h"
+#include "engine/render_order.h"
 #include "engine/sprite.h"
 #include "engine/testing.h"
 #include "engine/texture.h"
@@ -16,6 +17,7 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -42,28 +44,91 @@ template <class Step> void overWholeDisplay(Step step) {
     glstate::Enable(GL_SCISSOR_TEST, scissor);
 }
 
-// The render list in its order, except that its opaque meshes (order 0, not translucent), which
-// sit together between the meshes ordered first and the translucent ones, come nearest first:
-// the depth test then rejects the pixels of meshes hidden behind others before they are shaded.
-// The depth test decides between them, so their order shows only where faces of two opaque
-// meshes lie at the same depth: there the one drawn last (now the one whose origin is farther)
-// keeps the pixel.
-std::vector<MeshRef> nearestOpaqueFirst(const CameraRef& cam, const TList<MeshRef>& list) {
-    std::vector<MeshRef> meshes;
-    for (const MeshRef& mesh : list) meshes.push_back(mesh);
-    const auto opaque = [](const MeshRef& m) { return m->order == 0 && m->alpha_order <= 0.0f; };
-    const auto first = std::find_if(meshes.begin(), meshes.end(), opaque);
-    const auto last = std::find_if_not(first, meshes.end(), opaque);
-    if (last - first < 2) return meshes;
-    std::vector<std::pair<float, MeshRef>> byDistance;
-    byDistance.reserve(std::size_t(last - first));
+// The meshes of one camera pass in drawing order, with the storage that puts them in order. The
+// vectors keep their capacity from pass to pass: a pass allocates nothing once they have grown.
+struct PassOrder {
+    std::vector<TMesh*> shown;                    // shown and in the frustum, in entity order
+    std::vector<TMesh*> drawn;                    // the render list's order, then drawing order
+    std::vector<std::pair<int, TMesh*>> by_order; // positive, then negative orders
+    std::vector<std::pair<float, TMesh*>> by_key; // translucent, then opaque by distance
+
+    void Clear() {
+        shown.clear();
+        drawn.clear();
+    }
+};
+
+// The storage of the pass under way; a pass started inside another (none does today) takes
+// storage of its own.
+PassOrder passStorage;
+bool passStorageBusy = false;
+
+bool opaqueInList(const TMesh& m) {
+    return m.order == 0 && m.alpha_order <= 0.0f;
+}
+
+// The render list that RenderListAdd builds from `shown`, built by sorting each of its four
+// runs: positive orders (highest first, the newest first among equals), opaque meshes of order
+// 0 (the newest first), translucent ones (far to near, the oldest first among equals) and
+// negative orders (highest first, the oldest first among equals). Where RenderListAdd's walks
+// would not keep to those runs (a translucent mesh of positive order, which a translucent mesh
+// of order 0 may pass, or a distance that is not a number) the list is built by RenderListAdd
+// itself.
+void renderListOrder(PassOrder& o) {
+    bool runs = true;
+    for (const TMesh* m : o.shown) {
+        if ((m->order > 0 && m->alpha_order > 0.0f) || m->alpha_order != m->alpha_order) {
+            runs = false;
+            break;
+        }
+    }
+    if (!runs) {
+        TList<MeshRef> list;
+        for (TMesh* m : o.shown)
+            TGlobal::RenderListAdd(std::static_pointer_cast<TMesh>(m->shared_from_this()), list);
+        list.ForEachWhileUnchanged([&o](const MeshRef& m) { o.drawn.push_back(m.get()); });
+        return;
+    }
+    const auto byOrder = [&o](bool positive) {
+        o.by_order.clear();
+        for (TMesh* m : o.shown)
+            if (positive ? m->order > 0 : m->order < 0) o.by_order.emplace_back(m->order, m);
+        // Newest first among equal positive orders.
+        if (positive) std::reverse(o.by_order.begin(), o.by_order.end());
+        std::stable_sort(o.by_order.begin(), o.by_order.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (const auto& entry : o.by_order) o.drawn.push_back(entry.second);
+    };
+    byOrder(true);
+    const std::size_t opaque_start = o.drawn.size();
+    for (TMesh* m : o.shown)
+        if (m->order == 0 && opaqueInList(*m)) o.drawn.push_back(m);
+    std::reverse(o.drawn.begin() + std::ptrdiff_t(opaque_start), o.drawn.end());
+    o.by_key.clear();
+    for (TMesh* m : o.shown)
+        if (m->order == 0 && !opaqueInList(*m)) o.by_key.emplace_back(m->alpha_order, m);
+    std::stable_sort(o.by_key.begin(), o.by_key.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& entry : o.by_key) o.drawn.push_back(entry.second);
+    byOrder(false);
+}
+
+// The render list's opaque meshes (order 0, not translucent), which sit together between the
+// meshes ordered first and the translucent ones, put nearest first: the depth test then rejects
+// the pixels of meshes hidden behind others before they are shaded. The depth test decides
+// between them, so their order shows only where faces of two opaque meshes lie at the same
+// depth: there the one drawn last (now the one whose origin is farther) keeps the pixel.
+void nearestOpaqueFirst(const TCamera& cam, PassOrder& o) {
+    const auto opaque = [](const TMesh* m) { return opaqueInList(*m); };
+    const auto first = std::find_if(o.drawn.begin(), o.drawn.end(), opaque);
+    const auto last = std::find_if_not(first, o.drawn.end(), opaque);
+    if (last - first < 2) return;
+    o.by_key.clear();
     for (auto it = first; it != last; ++it)
-        byDistance.emplace_back(cam->EntityDistanceSquared(*it), *it);
-    std::stable_sort(byDistance.begin(), byDistance.end(),
+        o.by_key.emplace_back(cam.EntityDistanceSquared(**it), *it);
+    std::stable_sort(o.by_key.begin(), o.by_key.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto it = first; it != last; ++it)
-        *it = std::move(byDistance[std::size_t(it - first)].second);
-    return meshes;
+    for (auto it = first; it != last; ++it) *it = o.by_key[std::size_t(it - first)].second;
 }
 
 } // namespace
@@ -132,24 +197,41 @@ int TGlobal::RenderCamera(const CameraRef& cam, int target_y) {
             if (light) light->Update();
         }
     }
-    TList<MeshRef> list;
+    PassOrder own;
+    PassOrder& o = passStorageBusy ? own : passStorage;
+    const bool took_storage = !passStorageBusy;
+    passStorageBusy = true;
+    o.Clear();
     if (TEntity::entity_list) {
-        for (const EntityRef& e : *TEntity::entity_list) {
-            MeshRef mesh = std::dynamic_pointer_cast<TMesh>(e);
-            if (!mesh || mesh->EntityHidden() == 1) continue;
+        // Nothing below adds or removes entities.
+        TEntity::entity_list->ForEachWhileUnchanged([&](const EntityRef& e) {
+            auto* mesh = dynamic_cast<TMesh*>(e.get());
+            if (!mesh || mesh->EntityHidden() == 1) return;
             mesh->GetBounds();
             // Any positive frustum value means some part of the mesh is inside: it is drawn (a
             // value that is not a number is culled).
-            const float in_frustum = cam->EntityInFrustum(mesh);
-            if (!(in_frustum > 0.0f)) continue;
-            if (mesh->auto_fade == 1) AutoFade(cam, mesh);
-            mesh->alpha_order = mesh->Alpha(nullptr) != 0 ? cam->EntityDistanceSquared(mesh) : 0.0f;
-            RenderListAdd(mesh, list);
+            const float in_frustum = cam->EntityInFrustum(e);
+            if (!(in_frustum > 0.0f)) return;
+            if (mesh->auto_fade == 1) AutoFade(cam, e);
+            mesh->alpha_order =
+                mesh->Alpha(nullptr) != 0 ? cam->EntityDistanceSquared(*mesh) : 0.0f;
+            o.shown.push_back(mesh);
+        });
+    }
+    renderListOrder(o);
+    TSprite::UpdateSprites(cam, o.drawn);
+    nearestOpaqueFirst(*cam, o);
+    {
+        MeshDrawPass pass;
+        const std::size_t n = o.drawn.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i + 2 < n) MeshDrawPass::Prefetch(*o.drawn[i + 2], 0);
+            if (i + 1 < n) MeshDrawPass::Prefetch(*o.drawn[i + 1], 1);
+            o.drawn[i]->Update();
         }
     }
-    UpdateSprites(cam, list);
-    MeshDrawPass pass;
-    for (const MeshRef& mesh : nearestOpaqueFirst(cam, list)) mesh->Update();
+    o.Clear();
+    if (took_storage) passStorageBusy = false;
     return 0;
 }
 
@@ -198,6 +280,13 @@ int TGlobal::RenderListAdd(const MeshRef& mesh, TList<MeshRef>& list) {
         list.InsertAfterLink(mesh, link);
     }
     return 0;
+}
+
+std::vector<TMesh*> RenderListOrder(std::span<TMesh* const> meshes) {
+    PassOrder o;
+    o.shown.assign(meshes.begin(), meshes.end());
+    renderListOrder(o);
+    return std::move(o.drawn);
 }
 
 int TGlobal::UpdateSprites(const CameraRef& cam, const TList<MeshRef>& list) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 SpriteRef TSprite::CreateSprite(const EntityRef& parent) {
     SpriteRef s(new TSprite());
@@ -121,9 +122,16 @@ int TSprite::UpdateSpriteMat(const EntityRef& cam, float& pitch, float& yaw, flo
 }
 
 int TSprite::UpdateSprites(const EntityRef& cam, const TList<MeshRef>& list) {
+    std::vector<TMesh*> meshes;
+    meshes.reserve(std::size_t(list.Count()));
+    list.ForEachWhileUnchanged([&meshes](const MeshRef& m) { meshes.push_back(m.get()); });
+    return UpdateSprites(cam, meshes);
+}
+
+int TSprite::UpdateSprites(const EntityRef& cam, std::span<TMesh* const> meshes) {
     float pitch = 0.0f, yaw = 0.0f, roll = 0.0f;
-    for (const MeshRef& m : list) {
-        if (auto* s = dynamic_cast<TSprite*>(m.get())) s->UpdateSpriteMat(cam, pitch, yaw, roll);
+    for (TMesh* m : meshes) {
+        if (auto* s = dynamic_cast<TSprite*>(m)) s->UpdateSpriteMat(cam, pitch, yaw, roll);
     }
     return 0;
 }

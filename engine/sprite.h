@@ -18,6 +18,7 @@
 #include "engine/mesh.h"
 #include "platform/collections.h"
 
+#include <span>
 #include <string>
 
 class TSprite : public TMesh {
@@ -60,6 +61,7 @@ class TSprite : public TMesh {
     // The renderer's per-camera step: UpdateSpriteMat for every sprite of the render list, in
     // order, with angles that start at 0 for the pass. Other meshes are passed over. Returns 0.
     static int UpdateSprites(const EntityRef& cam, const TList<MeshRef>& list);
+    static int UpdateSprites(const EntityRef& cam, std::span<TMesh* const> meshes);
 
     // The sphere around what UpdateSpriteMat draws, for every camera direction: centred on the
     // sprite's global position, reaching the box corner farthest from the handle after the

@@ -156,6 +156,11 @@ template <class T> class TList {
         const Link* l = find(value);
         return l ? l->prev_->next_ : nullptr;
     }
+    // Calls f(value) for every entry in order without holding the links, which makes a walk
+    // cheaper than range-for; f must not add or remove entries of this list.
+    template <class F> void ForEachWhileUnchanged(F&& f) const {
+        for (const Link* l = head_->next_.get(); l; l = l->next_.get()) f(l->value_);
+    }
     std::vector<T> ToVector() const {
         std::vector<T> out;
         out.reserve(std::size_t(count_));

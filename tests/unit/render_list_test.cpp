@@ -3,9 +3,12 @@
 #include "engine/commands.h"
 #include "engine/global.h"
 #include "engine/mesh.h"
+#include "engine/render_order.h"
 
 #include "view_fixture.h"
 
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -65,6 +68,35 @@ TEST_F(RenderListTest, InsertionFollowsOrderOpacityAndDistance) {
     TList<MeshRef> list;
     TGlobal::RenderListAdd(nullptr, list);
     EXPECT_EQ(list.Count(), 0);
+}
+
+// The camera pass orders its meshes without building the list; the order must be the list's
+// for every mix of orders, opacity and distances, ties included (few distinct values make many).
+TEST_F(RenderListTest, PassOrderIsTheListOrder) {
+    std::mt19937 random(7);
+    const int orders[] = {-2, -1, 0, 0, 0, 1, 2};
+    const float distances[] = {0, 0, 10, 20, 30};
+    for (int scene = 0; scene < 400; ++scene) {
+        const bool translucent_ordered = scene % 4 == 3; // allowed a translucent positive order
+        std::vector<MeshRef> meshes;
+        std::vector<TMesh*> raw;
+        TList<MeshRef> list;
+        const int count = 1 + int(random() % 14);
+        for (int i = 0; i < count; ++i) {
+            MeshRef m = CreateMesh(nullptr);
+            m->name = std::to_string(i);
+            m->order = orders[random() % std::size(orders)];
+            m->alpha_order = distances[random() % std::size(distances)];
+            if (m->order > 0 && !translucent_ordered) m->alpha_order = 0;
+            TGlobal::RenderListAdd(m, list);
+            meshes.push_back(m);
+            raw.push_back(m.get());
+        }
+        std::string expected, got;
+        for (const MeshRef& m : list) expected += m->name + " ";
+        for (const TMesh* m : RenderListOrder(raw)) got += m->name + " ";
+        ASSERT_EQ(got, expected) << "scene " << scene;
+    }
 }
 
 class AutoFadeTest : public ViewTest {};
