@@ -46,6 +46,7 @@ class TSprite : public TMesh {
     // settings; its bounds are recomputed on first use. The copy is shown.
     EntityRef CopyEntity(const EntityRef& parent) override;
     const TMatrix& DrawMatrix() const override { return sprite_mat; }
+    TSprite* AsSprite() override { return this; }
 
     // Setters; each returns 0 and takes effect at the next camera pass.
     int RotateSprite(float angle);
