@@ -147,6 +147,10 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     virtual int Update() = 0;
     // True for bones: the transform rebuild skips them and everything below them.
     virtual bool IsBone() const { return false; }
+    // The entity as a mesh (a sprite is one), or null: what a dynamic_cast to TMesh gives, at
+    // the cost of one virtual call for the render pass's walk over every entity.
+    virtual TMesh* AsMesh() { return nullptr; }
+    const TMesh* AsMesh() const { return const_cast<TEntity*>(this)->AsMesh(); }
 
     // ---- Scene graph ----
 

@@ -76,7 +76,7 @@ int TEntity::MeshCullRadius(float radius) {
 }
 
 TSphere TEntity::BoundingSphere() const {
-    if (const auto* mesh = dynamic_cast<const TMesh*>(this)) {
+    if (const TMesh* mesh = AsMesh()) {
         return mesh->WorldSphere(mesh->min_x + (mesh->max_x - mesh->min_x) / 2.0f,
                                  mesh->min_y + (mesh->max_y - mesh->min_y) / 2.0f,
                                  mesh->min_z + (mesh->max_z - mesh->min_z) / 2.0f,

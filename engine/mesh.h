@@ -102,6 +102,12 @@ class TMesh : public TEntity {
     // triangles name a vertex its arrays do not hold draws nothing. Needs the display and the
     // engine's 3D state; without a display it does nothing. Returns 0.
     int Update() override;
+    using TEntity::AsMesh;
+    TMesh* AsMesh() override { return this; }
+    // The mesh as a sprite, or null: a dynamic_cast to TSprite for one virtual call.
+    virtual TSprite* AsSprite() { return nullptr; }
+    // The matrix Update draws with: `mat`, or `sprite_mat` for a sprite.
+    virtual const TMatrix& DrawMatrix() const { return mat; }
     // TEntity::FreeEntity, then empties `anim_surf_list` and `bones`. The surfaces and the
     // octree stay, for any copy that shares them. Returns 0.
     int FreeEntity() override;

@@ -20,7 +20,6 @@
 #include "engine/flags.h"
 #include "engine/global.h"
 #include "engine/mesh.h"
-#include "engine/sprite.h"
 #include "engine/surface.h"
 #include "engine/texture.h"
 #include "platform/display.h"
@@ -325,8 +324,7 @@ int TMesh::Update() {
     glstate::DepthMask(order == 0);
     // A freed mesh has no brush (and a zero matrix): nothing to draw.
     if (!brush) return 0;
-    const auto* sprite = dynamic_cast<const TSprite*>(this);
-    const SurfaceDraw d{*this, *brush, sprite ? sprite->sprite_mat.data() : mat.data(), fog_on};
+    const SurfaceDraw d{*this, *brush, DrawMatrix().data(), fog_on};
     ForEachSurfaceWithAnimated([&](const SurfaceRef& surf, const TSurface* anim_surf) {
         if (surf) drawSurface(d, surf, anim != 0 ? anim_surf : nullptr);
     });

@@ -196,7 +196,7 @@ int TGlobal::RenderCamera(const CameraRef& cam, int target_y) {
     if (TEntity::entity_list) {
         // Nothing below adds or removes entities.
         TEntity::entity_list->ForEachWhileUnchanged([&](const EntityRef& e) {
-            auto* mesh = dynamic_cast<TMesh*>(e.get());
+            TMesh* mesh = e ? e->AsMesh() : nullptr;
             if (!mesh || mesh->EntityHidden() == 1) return;
             mesh->GetBounds();
             // Any positive frustum value means some part of the mesh is inside: it is drawn (a

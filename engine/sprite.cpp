@@ -131,7 +131,7 @@ int TSprite::UpdateSprites(const EntityRef& cam, const TList<MeshRef>& list) {
 int TSprite::UpdateSprites(const EntityRef& cam, std::span<TMesh* const> meshes) {
     float pitch = 0.0f, yaw = 0.0f, roll = 0.0f;
     for (TMesh* m : meshes) {
-        if (auto* s = dynamic_cast<TSprite*>(m)) s->UpdateSpriteMat(cam, pitch, yaw, roll);
+        if (TSprite* s = m ? m->AsSprite() : nullptr) s->UpdateSpriteMat(cam, pitch, yaw, roll);
     }
     return 0;
 }

@@ -45,6 +45,8 @@ class TSprite : public TMesh {
     // brush, placement, fade, collision and pick settings, the drawing matrix and the sprite
     // settings; its bounds are recomputed on first use. The copy is shown.
     EntityRef CopyEntity(const EntityRef& parent) override;
+    const TMatrix& DrawMatrix() const override { return sprite_mat; }
+    TSprite* AsSprite() override { return this; }
 
     // Setters; each returns 0 and takes effect at the next camera pass.
     int RotateSprite(float angle);

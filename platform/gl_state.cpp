@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -42,8 +43,34 @@ constexpr GLenum kCaps[] = {
     GL_LIGHT2,         GL_LIGHT3,       GL_LIGHT4,       GL_LIGHT5,    GL_LIGHT6, GL_LIGHT7};
 constexpr int kCapCount = int(std::size(kCaps));
 
-int capIndex(GLenum cap) {
-    return indexIn(kCaps, cap);
+constexpr int capIndex(GLenum cap) {
+    // A switch the compiler turns into a few comparisons; kCaps gives the same places.
+    switch (cap) {
+    case GL_BLEND:
+        return 0;
+    case GL_ALPHA_TEST:
+        return 1;
+    case GL_DEPTH_TEST:
+        return 2;
+    case GL_CULL_FACE:
+        return 3;
+    case GL_FOG:
+        return 4;
+    case GL_LIGHTING:
+        return 5;
+    case GL_COLOR_MATERIAL:
+        return 6;
+    case GL_SCISSOR_TEST:
+        return 7;
+    case GL_STENCIL_TEST:
+        return 8;
+    case GL_NORMALIZE:
+        return 9;
+    default:
+        break;
+    }
+    if (cap >= GL_LIGHT0 && cap <= GL_LIGHT7) return 10 + int(cap - GL_LIGHT0);
+    return -1;
 }
 
 // Capabilities of each texture unit, by index.
@@ -51,9 +78,33 @@ constexpr GLenum kUnitCaps[] = {GL_TEXTURE_2D,    GL_TEXTURE_CUBE_MAP, GL_TEXTUR
                                 GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R,    GL_TEXTURE_GEN_Q};
 constexpr int kUnitCapCount = int(std::size(kUnitCaps));
 
-int unitCapIndex(GLenum cap) {
-    return indexIn(kUnitCaps, cap);
+constexpr int unitCapIndex(GLenum cap) {
+    switch (cap) {
+    case GL_TEXTURE_2D:
+        return 0;
+    case GL_TEXTURE_CUBE_MAP:
+        return 1;
+    case GL_TEXTURE_GEN_S:
+        return 2;
+    case GL_TEXTURE_GEN_T:
+        return 3;
+    case GL_TEXTURE_GEN_R:
+        return 4;
+    case GL_TEXTURE_GEN_Q:
+        return 5;
+    default:
+        return -1;
+    }
 }
+
+// The switches above give each name its place in its table.
+template <std::size_t N>
+constexpr bool placesMatch(const GLenum (&table)[N], int (*place)(GLenum)) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (place(table[i]) != int(i)) return false;
+    return true;
+}
+static_assert(placesMatch(kCaps, capIndex) && placesMatch(kUnitCaps, unitCapIndex));
 
 constexpr GLenum kGenCoords[] = {GL_S, GL_T, GL_R};
 
@@ -98,10 +149,12 @@ struct Record {
     Known<Colour> lightModelAmbient;
 };
 
-// Never destroyed: textures freed while the program exits still delete through it.
+// Initialised before any code runs and never destroyed (it has nothing to destroy): textures
+// freed while the program exits still delete through it, and no call pays for a first-use check.
+constinit Record the_record{};
+
 Record& record() {
-    static Record& r = *new Record;
-    return r;
+    return the_record;
 }
 
 GLCapabilities& capabilities() {
@@ -304,19 +357,22 @@ void TexCoordArray(bool on) {
 }
 
 void ClearTextureUnit(int unit) {
-    constexpr GLenum kOff[] = {GL_TEXTURE_2D, GL_TEXTURE_CUBE_MAP, GL_TEXTURE_GEN_S,
-                               GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R};
+    // What a clear unit holds off: the capabilities of kUnitCaps before GL_TEXTURE_GEN_Q.
+    constexpr int kOff = 5;
+    static_assert(kUnitCaps[kOff] == GL_TEXTURE_GEN_Q);
+    // Compared as bytes with a record of them known off: a few loads, not a branch per entry.
+    static_assert(sizeof(Known<bool>) == 2 * sizeof(bool));
+    static constexpr Known<bool> kKnownOff{true, false};
+    static constexpr std::array<Known<bool>, kOff> kAllOff{kKnownOff, kKnownOff, kKnownOff,
+                                                           kKnownOff, kKnownOff};
     if (unit >= 0 && unit < kMaxUnits) {
         const Unit& u = record().units[std::size_t(unit)];
-        bool clear = u.texCoordArray.known && !u.texCoordArray.value;
-        for (GLenum cap : kOff) {
-            const Known<bool>& k = u.caps[std::size_t(unitCapIndex(cap))];
-            clear = clear && k.known && !k.value;
-        }
-        if (clear) return;
+        if (std::memcmp(&u.texCoordArray, &kKnownOff, sizeof kKnownOff) == 0 &&
+            std::memcmp(u.caps.data(), kAllOff.data(), sizeof kAllOff) == 0)
+            return;
     }
     ActiveTexture(unit);
-    for (GLenum cap : kOff) TextureEnable(cap, false);
+    for (int i = 0; i < kOff; ++i) TextureEnable(kUnitCaps[i], false);
     TexCoordArray(false);
 }
 
