@@ -6,7 +6,10 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <csignal>
+#include <ctime>
 #include <netdb.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -94,6 +97,28 @@ bool xServerListens(std::string name) {
     return listens;
 }
 
+// XOpenDisplay with this thread's broken-pipe signal held back: a server that closes the
+// connection while Xlib writes the greeting (one that is resetting) would otherwise end the
+// process. A broken-pipe signal that the attempt raised is taken off again; one that was
+// already waiting stays for the program.
+::Display* openWithoutBrokenPipe() {
+    sigset_t pipe, before;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &before);
+    sigset_t waiting;
+    sigpending(&waiting);
+    const bool waitedBefore = sigismember(&waiting, SIGPIPE) == 1;
+    ::Display* x = XOpenDisplay(nullptr);
+    sigpending(&waiting);
+    if (!waitedBefore && sigismember(&waiting, SIGPIPE) == 1) {
+        const timespec now{0, 0};
+        sigtimedwait(&pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return x;
+}
+
 } // namespace
 
 XServerHold::~XServerHold() {
@@ -108,7 +133,7 @@ std::string XServerHold::Reach() {
     XInitThreads();
     constexpr int kAttempts = 50;
     for (int attempt = 1;; ++attempt) {
-        display_ = XOpenDisplay(nullptr);
+        display_ = openWithoutBrokenPipe();
         if (display_) return "";
         if (!xServerListens(name))
             return "the display " + name +
