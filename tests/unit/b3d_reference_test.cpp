@@ -180,6 +180,17 @@ void runs(B3DWriter& w, const Tris& tris, const std::vector<int>& brushes) {
     }
 }
 
+// A mesh (of brush `brush`) of a rolling grid, its triangles in runs of the given brushes.
+void rollingMesh(B3DWriter& w, int brush, int columns, int rows, float lift,
+                 const std::vector<int>& brushes) {
+    Verts verts;
+    Tris tris;
+    rolling(columns, rows, lift, verts, tris);
+    w.Mesh(brush).Vrts(0, 1, 2, verts);
+    runs(w, tris, brushes);
+    w.End();
+}
+
 std::vector<B3DBrush> colours(int n) {
     std::vector<B3DBrush> b(std::size_t(n), B3DBrush{});
     for (int i = 0; i < n; ++i) {
@@ -249,37 +260,16 @@ Bytes hierarchyModel() {
     const float s = std::sqrt(0.5f);
     B3DWriter w;
     w.Header().Brus(0, colours(3)).Node("root", {1, 2, 3}, {2, 1, 0.5f}, {s, 0, s, 0});
-    {
-        Verts verts;
-        Tris tris;
-        rolling(4, 3, 0.0f, verts, tris);
-        w.Mesh(-1).Vrts(0, 1, 2, verts);
-        runs(w, tris, {0, 1});
-        w.End();
-    }
+    rollingMesh(w, -1, 4, 3, 0.0f, {0, 1});
     w.Node("arm", {0, 1, 0}, {1, 1, 1}, {s, s, 0, 0});
-    {
-        Verts verts;
-        Tris tris;
-        rolling(3, 3, 2.0f, verts, tris);
-        w.Mesh(-1).Vrts(0, 1, 2, verts);
-        runs(w, tris, {1, 2});
-        w.End();
-    }
+    rollingMesh(w, -1, 3, 3, 2.0f, {1, 2});
     w.Node("bone", {0, 0, 4}).Bone({});
     w.Node("hand", {2, 0, 0}, {3, 3, 3});
     w.Mesh(-1).Vrts(1, 0, 0, {{0, 0, 0, 0, 0, -1}, {0, 1, 0, 0.6f, 0, -0.8f}, {1, 0, 0, 0, 1, 0}});
     w.Tris(0, {{0, 1, 2}}).End();
     w.End().End().End();
     w.Node("leg", {-1, 0, 0});
-    {
-        Verts verts;
-        Tris tris;
-        rolling(3, 4, -1.0f, verts, tris);
-        w.Mesh(2).Vrts(0, 1, 2, verts);
-        runs(w, tris, {-1, 2});
-        w.End();
-    }
+    rollingMesh(w, 2, 3, 4, -1.0f, {-1, 2});
     return w.Finish();
 }
 
