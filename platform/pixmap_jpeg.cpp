@@ -16,12 +16,22 @@ namespace imagefile {
 namespace {
 
 // Errors longjmp out of the library, as libpng's do; warnings are silent, except
-// a premature end of data, which would otherwise give a grey-filled image: that one fails.
+// a premature end of data, which would otherwise give a grey-filled image, and a progressive
+// scan that repeats or comes out of order: each such scan costs the decoder a pass over the
+// whole image for a few bytes of file, so a small file could keep it busy for minutes. Those
+// fail, and so does a file of more scans than kMostScans (a scan that repeats a first pass at
+// full precision draws no warning).
+
+// Scans a file may hold. Encoders write 1 to 3 for a sequential image and about 10 for a
+// progressive one.
+constexpr int kMostScans = 100;
 
 struct JpegError {
     jpeg_error_mgr mgr;
     std::jmp_buf jump;
     bool cutShort = false;
+    const char* refusal = nullptr; // why the file is refused, where not damage
+    int scans = 0;
     char problem[JMSG_LENGTH_MAX] = {};
 };
 
@@ -31,10 +41,22 @@ void jpegFail(j_common_ptr cinfo) {
     std::longjmp(err->jump, 1);
 }
 
+// Sees every warning and trace message (level -1 and 0 up).
 void jpegMessage(j_common_ptr cinfo, int level) {
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {
-        reinterpret_cast<JpegError*>(cinfo->err)->cutShort = true;
+    auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+    const int code = err->mgr.msg_code;
+    if (level < 0 && code == JWRN_JPEG_EOF) {
+        err->cutShort = true;
         jpegFail(cinfo);
+    }
+    if (level < 0 && code == JWRN_BOGUS_PROGRESSION) {
+        err->refusal = "has progressive scans that repeat or come out of order";
+        jpegFail(cinfo);
+    }
+    if (code == JTRC_SOS && ++err->scans > kMostScans) {
+        err->refusal = "has too many scans";
+        std::snprintf(err->problem, sizeof err->problem, "more than %d", kMostScans);
+        std::longjmp(err->jump, 1);
     }
 }
 
@@ -96,6 +118,9 @@ PixmapRef loadJpeg(const std::uint8_t* data, std::size_t size, std::string& why)
     jpeg_destroy_decompress(&cinfo);
     if (err.cutShort) {
         why = kCutShort;
+    } else if (err.refusal) {
+        why = err.refusal;
+        if (err.problem[0]) why += std::string(" (") + err.problem + ")";
     } else if (!pm && err.problem[0]) {
         why += std::string(" (") + err.problem + ")";
     }
