@@ -60,7 +60,8 @@ fi
 
 # Builds the fuzz targets with clang in their own folder and runs each for $1 seconds on its
 # seed corpus, all at once. New inputs go to a scratch folder, so the committed corpora stay as
-# they are; each target's output is shown only when it fails.
+# they are; each target's output is shown only when it fails, and the input that failed is
+# left in the build folder.
 run_fuzzers() {
     local seconds=$1 fuzz_build=${FUZZ_BUILD_DIR:-$root/build-fuzz} scratch status=0 target
     CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$fuzz_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -73,7 +74,8 @@ run_fuzzers() {
         UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
             LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
             "$fuzz_build/bin/fuzz_$target" -max_total_time="$seconds" -timeout=25 \
-            -rss_limit_mb=2048 "$scratch/$target" "$root/tools/fuzz/corpus/$target" \
+            -rss_limit_mb=2048 -artifact_prefix="$fuzz_build/" \
+            "$scratch/$target" "$root/tools/fuzz/corpus/$target" \
             >"$scratch/$target.log" 2>&1 &
         pids[$target]=$!
     done
@@ -82,7 +84,7 @@ run_fuzzers() {
             echo "fuzz_$target: $(grep -E '^Done [0-9]+ runs' "$scratch/$target.log" || echo done)"
         else
             status=1
-            echo "fuzz_$target FAILED; the end of its output:"
+            echo "fuzz_$target FAILED (the input is kept in $fuzz_build/); the end of its output:"
             tail -n 80 "$scratch/$target.log"
         fi
     done
