@@ -1,6 +1,7 @@
 #include "platform/audio.h"
 
 #include "audio_fixture.h"
+#include "one_pass_pcm.h"
 #include "platform/testing.h"
 
 #include <SDL.h>
@@ -283,27 +284,6 @@ TEST_F(AudioTest, AClaimBeyondTheDataIsRefusedOnceDecoded) {
                                   "states: not loaded\n"),
               std::string::npos)
         << loaded.warning;
-}
-
-// The PCM of an Ogg file read in one pass from the start, gaps in the data skipped: what
-// decoding a song must give, however it divides the work.
-std::vector<std::uint8_t> OnePassPcm(const std::string& path) {
-    OggVorbis_File vf;
-    if (ov_fopen(path.c_str(), &vf) != 0) return {};
-    std::vector<std::uint8_t> pcm;
-    char buffer[4096];
-    for (int link = 0;;) {
-        const long got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &link);
-        if (got == 0) break;
-        if (got == OV_HOLE) continue;
-        if (got < 0) {
-            pcm.clear();
-            break;
-        }
-        pcm.insert(pcm.end(), buffer, buffer + got);
-    }
-    ov_clear(&vf);
-    return pcm;
 }
 
 // Long songs decode in parts on several threads. The PCM is that of one pass from the start
