@@ -7,7 +7,6 @@
 #include "demo/globals.h"
 #include "demo/phase9.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 
 namespace {
 
@@ -17,9 +16,9 @@ constexpr float kAlejamiento = 0.2f;
 } // namespace
 
 void parte10() {
-    TGlobal::Begin2D();
+    Begin2D();
     pon_fondo(0.5f, 255, 255, 255);
-    TGlobal::End2D();
+    End2D();
 
     // The angles no longer change: the camera backs straight away along its line of sight.
     OrbitaCamara(camaraangy);
@@ -28,9 +27,9 @@ void parte10() {
     // Through phase 9's main viewport, which stays in force.
     RenderWorld();
 
-    TGlobal::Begin2D();
+    Begin2D();
     pon_marco();
     if (flash) flash->actualiza();
     pon_fps();
-    TGlobal::End2D();
+    End2D();
 }

@@ -147,7 +147,6 @@ TEST_F(DemoRunTest, StartUpRunsInOrderAndEachStepFindsWhatItNeeds) {
         }
     });
     EXPECT_EQ(steps, (std::vector<std::string>{"CheckDemoMedia",
-                                               "InitEngineModule",
                                                "collections",
                                                "Graphics3D",
                                                "HideMouse",
