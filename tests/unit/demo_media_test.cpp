@@ -298,6 +298,31 @@ TEST_F(DemoMediaTest, MainSongMustPlayPastTheLastThreshold) {
     }
 }
 
+// A song whose last page states half of what it holds is refused naming the file: the main song
+// by the start-up check (its stated length ends before the show), the end song when it loads.
+TEST_F(DemoMediaTest, ASongStatingLessThanItHoldsIsRefusedNamingIt) {
+    TempDir tmp;
+    std::filesystem::create_directories(tmp.dir() / "media");
+    for (const std::string& f : DemoMediaFiles())
+        std::filesystem::create_symlink(kMedia.parent_path() / f, tmp.dir() / f);
+    for (const char* song : {kMainSongFile, "media/kolumo.ogg"}) {
+        AudioFileInfo info;
+        ASSERT_EQ(ProbeAudioFile((kMedia.parent_path() / song).string(), &info), "");
+        std::vector<std::uint8_t> bytes = ReadAll(kMedia.parent_path() / song);
+        ASSERT_TRUE(SetLastGranule(bytes, info.claimedFrames / 2));
+        std::filesystem::remove(tmp.dir() / song);
+        tmp.write(song, bytes);
+    }
+    const std::vector<MediaProblem> problems = FindDemoMediaProblems(tmp.dir().string());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].file, kMainSongFile);
+    EXPECT_TRUE(problems[0].why.starts_with("ends at tick 2")) << problems[0].why;
+    InDir(tmp.dir(), [] {
+        EXPECT_EQ(ExitMessage([] { MustLoadSound("media/kolumo.ogg", 1); }),
+                  "Cannot load sound: media/kolumo.ogg");
+    });
+}
+
 TEST_F(DemoMediaTest, CheckedLoadersEndTheProgramNamingTheFile) {
     TempDir tmp;
     MakeMedia(tmp, {}); // every file exists, but empty: none decodes
