@@ -1,5 +1,5 @@
 // Phase 10, the fly-out: the camera backs away from the finished construction into the white
-// fog. It has no hand-over of its own: phase 9 leaves its state.
+// fog. Its hand-over only closes the files phase 9 read; the rest of phase 9's state stays.
 #include "demo/phases.h"
 
 #include "demo/backdrops.h"
@@ -14,6 +14,13 @@ namespace {
 constexpr float kAlejamiento = 0.2f;
 
 } // namespace
+
+void entra_parte10() {
+    // Nothing reads the scene file or the trails again.
+    CloseFile(escenario);
+    CloseFile(dibujo);
+    CloseFile(dibujo2);
+}
 
 void parte10() {
     Begin2D();
