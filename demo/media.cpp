@@ -38,11 +38,11 @@ const std::vector<std::string>& DemoMediaFiles() {
         // The scroller's six images, then the sky cube's six faces.
         for (int i = 0; i < tscroll::kQuads; ++i) f.push_back(tscroll::archivo(i));
         for (int i = 0; i < tcubo::kCaras; ++i) f.push_back(tcubo::archivo(i));
-        for (const char* name : {// The giant piece's texture, then the rest of start-up.
-                                 tpiezagigante::kArchivo, "media/ticker.png", "media/creditos.png",
-                                 "media/scrollkolumo.png", "media/halvrenstudios.png",
-                                 // The block pieces' texture (first piece, phase 2).
-                                 "media/pieza.png"})
+        // The giant piece's texture, the rest of start-up, then the block pieces' texture
+        // (first piece, phase 2).
+        for (const char* name :
+             {tpiezagigante::kArchivo, "media/ticker.png", "media/creditos.png",
+              "media/scrollkolumo.png", "media/halvrenstudios.png", "media/pieza.png"})
             f.push_back(name);
         // The line drawings (phase 4's four, the two trail pens of phases 6 and 9, the
         // greetings of phase 8), then the scene file of phase 9.
