@@ -82,6 +82,14 @@ inline constexpr std::array<DibujoScroll, 4> kDibujosScroll = {{
     {"media/rosa.lap", 200, 0, 200},
     {"media/rojo.lap", 200, 0, 0},
 }};
+static_assert(
+    [] {
+        for (const DibujoScroll& d : kDibujosScroll)
+            if (const DibujoDelShow* e = BuscaDibujo(d.archivo); !e || e->bytes != kBytesTrazo)
+                return false;
+        return true;
+    }(),
+    "every phase-4 drawing is one of the show's drawings, of 16-byte records");
 // Frames the phase-4 reader waits before each drawing after the first, and after the last.
 inline constexpr int kPausaDibujo = 60;
 inline constexpr int kPausaFinal = 350;
