@@ -15,6 +15,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -319,6 +320,7 @@ void paceFrame(Display& d) {
 void PlatformInit() {
     ClockNowMs(); // the clock counts from here at the latest
     CatchStopSignals();
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool ChangeToExecutableDir() {

@@ -2,7 +2,6 @@
 // Escape before the first frame, and missing or undecodable media.
 #include "demo/demo.h"
 #include "demo/flash.h"
-#include "demo/heap_warmup.h"
 #include "demo/logo.h"
 #include "demo/media.h"
 #include "demo/startup_work.h"
@@ -209,9 +208,9 @@ TEST_F(DemoRunTest, StartUpWithoutADisplayLeavesNoWorkerRunningAtExit) {
                 unsetenv(name);
             std::atexit([] {
                 const std::map<std::string, int> names = ThreadNames();
-                int left = 0;
-                for (const char* worker : {StartupWork::kThreadName, HeapWarmup::kThreadName})
-                    if (names.count(worker) != 0) left += names.at(worker);
+                const int left = names.count(StartupWork::kThreadName) != 0
+                                     ? names.at(StartupWork::kThreadName)
+                                     : 0;
                 std::fprintf(stderr, "start-up workers left at exit: %d\n", left);
                 for (const auto& [name, count] : names)
                     std::fprintf(stderr, "  threads named %s: %d\n", name.c_str(), count);
