@@ -260,6 +260,28 @@ INSTANTIATE_TEST_SUITE_P(Requests, StopRequestTest,
                              return std::string(stoptest::Name(param.param));
                          });
 
+// A stop signal that comes before the display opens ends start-up as soon as the display is
+// open, where the main thread first takes the workers' work (the warmed heap), not at the first
+// look at Escape after start-up: nothing of the show is made, and the songs still decoding are
+// given up on.
+TEST_F(DemoRunTest, AStopSignalEndsStartUpWhenTheWorkIsNextTaken) {
+    stoptest::DefaultStopSignalsAfter restore;
+    std::vector<std::string> steps;
+    try {
+        DemoStartup([&](std::string_view step) {
+            steps.emplace_back(step);
+            if (step == "collections") stoptest::Request(stoptest::StopRequest::Termination);
+        });
+        ADD_FAILURE() << "start-up went on to its end";
+    } catch (const Exited& e) {
+        EXPECT_EQ(e.status, 0);
+        EXPECT_EQ(e.message, "");
+    }
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.back(), "Graphics3D");
+    EXPECT_EQ(musica, nullptr);
+}
+
 // A media folder beside the test whose files link to the generated ones, but for the changes
 // asked: files left out or replaced by other bytes.
 class BrokenMediaTest : public DemoRunTest {
