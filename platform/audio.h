@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,7 +74,12 @@ AudioSampleRef CreateStaticAudioSample(void* samples, int length, int hertz, int
 // refusal is named through Warning ("Sound <path> <why>: not loaded"). Memory is reserved by
 // what the file can hold, not by the length it claims. The PCM is always what decoding the file
 // in one pass from the start gives, however the work is divided.
-AudioSampleRef LoadAudioSample(const std::string& path);
+//
+// A load may be given up on: `stop` (when given) is asked between chunks of decoding, a few
+// thousand frames each, on every thread of the load, so it must be safe to call from any
+// thread. Once it says true the load ends within a chunk and returns null, warning of nothing.
+using LoadGivenUp = std::function<bool()>;
+AudioSampleRef LoadAudioSample(const std::string& path, const LoadGivenUp& stop = {});
 
 // What the headers of an Ogg Vorbis file say, without decoding its audio.
 struct AudioFileInfo {

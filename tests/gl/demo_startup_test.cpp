@@ -2,7 +2,6 @@
 // Escape before the first frame, and missing or undecodable media.
 #include "demo/demo.h"
 #include "demo/flash.h"
-#include "demo/heap_warmup.h"
 #include "demo/logo.h"
 #include "demo/media.h"
 #include "demo/startup_work.h"
@@ -193,9 +192,9 @@ TEST_F(DemoRunTest, StartUpWithoutADisplayLeavesNoWorkerRunningAtExit) {
                 unsetenv(name);
             std::atexit([] {
                 const std::map<std::string, int> names = ThreadNames();
-                int left = 0;
-                for (const char* worker : {StartupWork::kThreadName, HeapWarmup::kThreadName})
-                    if (names.count(worker) != 0) left += names.at(worker);
+                const int left = names.count(StartupWork::kThreadName) != 0
+                                     ? names.at(StartupWork::kThreadName)
+                                     : 0;
                 std::fprintf(stderr, "start-up workers left at exit: %d\n", left);
                 for (const auto& [name, count] : names)
                     std::fprintf(stderr, "  threads named %s: %d\n", name.c_str(), count);
@@ -244,6 +243,28 @@ INSTANTIATE_TEST_SUITE_P(Requests, StopRequestTest,
                          [](const testing::TestParamInfo<stoptest::StopRequest>& param) {
                              return std::string(stoptest::Name(param.param));
                          });
+
+// A stop signal that comes before the display opens ends start-up as soon as the display is
+// open, where the main thread first takes the workers' work (the warmed heap), not at the first
+// look at Escape after start-up: nothing of the show is made, and the songs still decoding are
+// given up on.
+TEST_F(DemoRunTest, AStopSignalEndsStartUpWhenTheWorkIsNextTaken) {
+    stoptest::DefaultStopSignalsAfter restore;
+    std::vector<std::string> steps;
+    try {
+        DemoStartup([&](std::string_view step) {
+            steps.emplace_back(step);
+            if (step == "collections") stoptest::Request(stoptest::StopRequest::Termination);
+        });
+        ADD_FAILURE() << "start-up went on to its end";
+    } catch (const Exited& e) {
+        EXPECT_EQ(e.status, 0);
+        EXPECT_EQ(e.message, "");
+    }
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.back(), "Graphics3D");
+    EXPECT_EQ(musica, nullptr);
+}
 
 // A media folder beside the test whose files link to the generated ones, but for the changes
 // asked: files left out or replaced by other bytes.

@@ -7,6 +7,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -415,6 +416,47 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
             EXPECT_LT(loaded.sample->length, c.frames + 1024);
         } else if (c.frames) {
             EXPECT_EQ(loaded.sample->length, c.frames);
+        }
+    }
+}
+
+// A load that is given up on ends within a chunk of decoding on every thread of the load and
+// returns null, warning of nothing; asked never, it decodes the song and has asked at least once
+// per chunk. A long song of one stream decodes in parts, a chained one in one pass.
+TEST_F(AudioTest, ALoadGivenUpOnEndsWithinAChunkAndSaysNothing) {
+    constexpr int kFrames = 308700; // 7 s: four parts
+    const auto song = OggBytes(Tone(kFrames, 44100, {440.0, 660.0}, 5000.0), 2, 44100, 0.1f);
+    auto chained = song;
+    const auto second = OggBytes(Tone(4410, 44100, {330.0, 550.0}, 5000.0), 2, 44100, 0.1f, 7);
+    chained.insert(chained.end(), second.begin(), second.end());
+    constexpr int kMostThreads = 4;
+    constexpr int kChunkFrames = 16384 / 4; // the most one chunk of 16-bit stereo holds
+    for (const auto& [name, bytes] : {std::pair{"in parts", song}, {"in one pass", chained}}) {
+        SCOPED_TRACE(name);
+        TempFile file("given_up.ogg");
+        ASSERT_TRUE(WriteBytes(file.path(), bytes));
+        for (const int after : {-1, 0, 3}) {
+            SCOPED_TRACE("given up after " + std::to_string(after) + " looks (-1: never)");
+            std::atomic<int> asked{0};
+            const LoadGivenUp stop = [&] {
+                const int before = asked.fetch_add(1);
+                return after >= 0 && before >= after;
+            };
+            testseam::ForgetWarnings();
+            testing::internal::CaptureStderr();
+            const AudioSampleRef sample = LoadAudioSample(file.path(), stop);
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+            if (after < 0) {
+                ASSERT_NE(sample, nullptr);
+                EXPECT_GE(sample->length, kFrames);
+                EXPECT_GE(asked, kFrames / kChunkFrames);
+            } else {
+                EXPECT_EQ(sample, nullptr);
+                // After the look that said stop, each other thread of the load looks once
+                // more at most, and the load itself twice on its way out: nowhere near one look
+                // per chunk of the song.
+                EXPECT_LE(asked, after + 1 + (kMostThreads - 1) + 2);
+            }
         }
     }
 }
