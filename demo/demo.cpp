@@ -17,7 +17,6 @@
 #include "demo/tscroll.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/light.h"
 #include "platform/display.h"
 #include "platform/error.h"
@@ -43,9 +42,6 @@ void DemoStartup(const StartupObserver& observer) {
         if (hx != 0 || hy != 0) SetImageHandle(loaded, hx, hy);
         return loaded;
     };
-
-    InitEngineModule();
-    done("InitEngineModule");
 
     // The element types' collections, before the display opens.
     tpieza::lista_piezas = CreateList<tpiezaRef>();

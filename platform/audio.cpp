@@ -599,11 +599,20 @@ AudioSampleRef loadOggSong(const std::string& path, const LoadGivenUp& stop, std
     const int parts = partsFor(song, pages, fileBytes);
     if (parts > 1) sample = decodeSongInParts(path, song, parts, stop);
     if (!sample && !givenUp(stop)) sample = decodeSong(song, pages, fileBytes, stop, why);
-    if (sample && sample->length < pages.statedFrames) {
+    // The length the pages state counts from each link's first position, which need not be 0.
+    // The decoder trims a stream's end only within its last block, so a song of streams under
+    // serial numbers of their own decodes to exactly that length; more means the last page
+    // states less than the song holds. Streams joined under one serial number decode a little
+    // more at each join, where the decoder overlaps them.
+    std::int64_t stated = pages.statedFrames;
+    for (int link = 0; link < ov_streams(song.vf()); ++link)
+        stated -= song.vf()->pcmlengths ? song.vf()->pcmlengths[2 * link] : 0;
+    const bool joins = pages.starts > ov_streams(song.vf());
+    if (sample && (sample->length < stated || (sample->length > stated && !joins))) {
         why = "decodes to " + std::to_string(sample->length) + " frames (" +
-              seconds(sample->length, song.hertz()) + ") of the " +
-              std::to_string(pages.statedFrames) + " (" +
-              seconds(pages.statedFrames, song.hertz()) + ") its last page states";
+              seconds(sample->length, song.hertz()) + ")" +
+              (sample->length < stated ? " of the " : ", more than the ") + std::to_string(stated) +
+              " (" + seconds(stated, song.hertz()) + ") its last page states";
         return nullptr;
     }
     return sample;

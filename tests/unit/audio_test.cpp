@@ -1,6 +1,7 @@
 #include "platform/audio.h"
 
 #include "audio_fixture.h"
+#include "one_pass_pcm.h"
 #include "platform/testing.h"
 
 #include <SDL.h>
@@ -286,32 +287,12 @@ TEST_F(AudioTest, AClaimBeyondTheDataIsRefusedOnceDecoded) {
         << loaded.warning;
 }
 
-// The PCM of an Ogg file read in one pass from the start, gaps in the data skipped: what
-// decoding a song must give, however it divides the work.
-std::vector<std::uint8_t> OnePassPcm(const std::string& path) {
-    OggVorbis_File vf;
-    if (ov_fopen(path.c_str(), &vf) != 0) return {};
-    std::vector<std::uint8_t> pcm;
-    char buffer[4096];
-    for (int link = 0;;) {
-        const long got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &link);
-        if (got == 0) break;
-        if (got == OV_HOLE) continue;
-        if (got < 0) {
-            pcm.clear();
-            break;
-        }
-        pcm.insert(pcm.end(), buffer, buffer + got);
-    }
-    ov_clear(&vf);
-    return pcm;
-}
-
 // Long songs decode in parts on several threads. The PCM is that of one pass from the start
 // whatever the file's positions say: where they disagree with its audio (two streams under one
 // serial number one after the other, pages left out, repeated or renumbered, a first audio page
-// whose position is wrong), the song decodes in one pass instead. A song that decodes to less
-// than its last page states, with a gap, or cut short is refused, naming why.
+// whose position is wrong), the song decodes in one pass instead. A song whose positions start
+// past 0 is as long as they say from there. A song that decodes to less or more than its last
+// page states, with a gap, or cut short is refused, naming why.
 TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
     // Noise, so that the song spans many pages.
     const auto song = [](int channels, int hertz, int seconds, std::uint32_t seed) {
@@ -350,14 +331,22 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
     const Bytes repeated =
         edited([&](auto& p) { p.insert(p.begin() + std::ptrdiff_t(middle), p[middle]); }, true);
     // The page before the one that holds the song's middle frame, where a part starts,
-    // repeated: the two copies end at one position, and a part put past it may start from
-    // either (from the second, it leaves out the audio one pass plays twice).
+    // repeated: the two copies end at one position, and a part put past it could start from
+    // either (from the second, it would leave out the audio one pass plays twice).
     std::size_t halfway = firstAudio;
     while (OggGranule(pages[halfway]) <= 44100 * 7 / 2) ++halfway;
     const Bytes repeatedAtAPart = edited(
         [&](auto& p) { p.insert(p.begin() + std::ptrdiff_t(halfway - 1), p[halfway - 1]); }, true);
     const Bytes halved = edited(
         [&](auto& p) { SetOggGranule(p[firstAudio], OggGranule(p[firstAudio]) / 2); }, false);
+    // Every audio page's position three seconds on: the stream starts at 3 s, as the format
+    // allows, and holds what it held.
+    const Bytes startsLater = edited(
+        [&](auto& p) {
+            for (std::size_t i = firstAudio; i < p.size(); ++i)
+                if (OggGranule(p[i]) > 0) SetOggGranule(p[i], OggGranule(p[i]) + 44100 * 3);
+        },
+        false);
     // Pages from 40% to 50% of the song cut out; a page in the middle spoilt (its checksum
     // fails); a kilobyte of the first audio pages spoilt.
     Bytes cutOut = stereo;
@@ -374,8 +363,9 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
     ASSERT_TRUE(SetLastGranule(longClaim, 44100 * 9));
     const Bytes half(stereo.begin(), stereo.begin() + std::ptrdiff_t(stereo.size() / 2));
 
-    // The loads refused for decoding short end with the length the last page states.
+    // The loads refused for decoding short or long end with the length the last page states.
     const char* const kShort = " (7.0 s) its last page states: not loaded\n";
+    const char* const kMore = ", more than the 308700 (7.0 s) its last page states: not loaded\n";
     const struct {
         const char* what;
         Bytes bytes;
@@ -387,11 +377,14 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
         {"mono, 22,050 Hz", mono, 22050 * 13, false, nullptr},
         {"two songs under one serial number", join(stereo, other), 44100 * 12, true, nullptr},
         {"a song joined to itself", join(stereo, stereo), 44100 * 14, true, nullptr},
-        {"a page repeated, the later ones renumbered", repeated, 0, false, nullptr},
-        {"the same where a part starts", repeatedAtAPart, 0, false, nullptr},
-        {"claims less than it holds", shortClaim, 0, false, nullptr},
+        // One pass plays the repeated page's audio twice: more than the positions state.
+        {"a page repeated, the later ones renumbered", repeated, 0, false, kMore},
+        {"the same where a part starts", repeatedAtAPart, 0, false, kMore},
+        {"positions that start at 3 s", startsLater, 44100 * 7, false, nullptr},
         {"the first audio page's position halved", halved, 0, false, kShort},
         {"a page left out, the later ones renumbered", leftOut, 0, false, kShort},
+        {"claims less than it holds", shortClaim, 0, false,
+         " (7.0 s), more than the 220500 (5.0 s) its last page states: not loaded\n"},
         {"claims more", longClaim, 0, false,
          " (7.0 s) of the 396900 (9.0 s) its last page states: not loaded\n"},
         {"pages cut out", cutOut, 0, false, "has a gap in its data at 2."},
