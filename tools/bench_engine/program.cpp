@@ -21,17 +21,11 @@ long minorFaults() {
     return usage.ru_minflt;
 }
 
-// The cubes' texture: an 8x8 checkerboard of two warm tones with a darker border per square.
+// The cubes' texture, loaded from a PNG file as a program would load its own.
 TextureRef checkerTexture() {
     PixmapRef p = CreatePixmap(256, 256, PF_RGBA8888);
     for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 256; ++x) {
-            const bool odd = ((x / 32) + (y / 32)) % 2 == 1;
-            const bool border = x % 32 < 2 || y % 32 < 2;
-            std::uint32_t rgb = odd ? 0xd08040u : 0xf0d0a0u;
-            if (border) rgb = 0x603020u;
-            p->WritePixel(x, y, 0xff000000u | rgb);
-        }
+        for (int x = 0; x < 256; ++x) p->WritePixel(x, y, benchscene::CheckerPixel(x, y));
     const std::string path = "/tmp/bench_engine_program_" + std::to_string(::getpid()) + ".png";
     if (!SavePixmapPNG(p, path)) return nullptr;
     TextureRef texture = LoadTexture(path, COLORTEXTURE | MIPMAPPEDTEXTURE);

@@ -62,6 +62,16 @@ inline bool ParseScene(int argc, char** argv, Scene& s) {
     return true;
 }
 
+// The cubes' texture, 256x256: an 8x8 checkerboard of two warm tones with a darker border per
+// square; the pixel at (x, y) as 0xAARRGGBB.
+inline unsigned CheckerPixel(unsigned x, unsigned y) {
+    const bool odd = ((x / 32) + (y / 32)) % 2 == 1;
+    const bool border = x % 32 < 2 || y % 32 < 2;
+    unsigned rgb = odd ? 0xd08040u : 0xf0d0a0u;
+    if (border) rgb = 0x603020u;
+    return 0xff000000u | rgb;
+}
+
 inline void PrintTimes(const std::vector<double>& times, long faults) {
     std::printf("frames");
     for (double t : times) std::printf(" %.3f", t);

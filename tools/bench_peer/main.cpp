@@ -27,13 +27,8 @@ video::ITexture* checkerTexture(video::IVideoDriver* driver) {
     video::IImage* image =
         driver->createImage(video::ECF_A8R8G8B8, core::dimension2d<u32>(256, 256));
     for (u32 y = 0; y < 256; ++y)
-        for (u32 x = 0; x < 256; ++x) {
-            const bool odd = ((x / 32) + (y / 32)) % 2 == 1;
-            const bool border = x % 32 < 2 || y % 32 < 2;
-            u32 rgb = odd ? 0xd08040u : 0xf0d0a0u;
-            if (border) rgb = 0x603020u;
-            image->setPixel(x, y, video::SColor(0xff000000u | rgb));
-        }
+        for (u32 x = 0; x < 256; ++x)
+            image->setPixel(x, y, video::SColor(benchscene::CheckerPixel(x, y)));
     video::ITexture* texture = driver->addTexture("checker", image);
     image->drop();
     return texture;
