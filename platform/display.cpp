@@ -14,6 +14,10 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -54,6 +58,8 @@ struct Display {
     bool cursorHidden = false;
     bool swapKeepsFrame = false; // the swap copies the back buffer and leaves it as it was
     bool exitHookSet = false;
+    bool heapPolicy = true;      // GraphicsHeapPolicy
+    bool heapPolicyDone = false; // the first Graphics has opened a display
     FrameKeeper keeper;
     FlipExtras extras;
 };
@@ -295,6 +301,17 @@ std::string startVideo() {
     }
 }
 
+// The heap settings of GraphicsHeapPolicy, once, when the first display has opened.
+void applyHeapPolicy(Display& d) {
+    if (d.heapPolicyDone) return;
+    d.heapPolicyDone = true;
+    if (!d.heapPolicy) return;
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+#endif
+}
+
 void closeAtExit() {
     EndGraphics();
 }
@@ -337,6 +354,10 @@ void SetGraphicsDriver(GraphicsDriver driver, int defaultFlags) {
     display().defaultFlags = defaultFlags;
 }
 
+void GraphicsHeapPolicy(bool set) {
+    display().heapPolicy = set;
+}
+
 bool Graphics(int width, int height, int depth, int hertz, int flags) {
     Display& d = display();
     if (width <= 0 || height <= 0)
@@ -376,6 +397,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
             failOpen(cause);
         }
     }
+    applyHeapPolicy(d);
     if (!d.exitHookSet) {
         std::atexit(closeAtExit);
         d.exitHookSet = true;

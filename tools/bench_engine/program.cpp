@@ -38,10 +38,12 @@ TextureRef checkerTexture() {
 int main(int argc, char** argv) {
     benchscene::Scene scene;
     if (!benchscene::ParseScene(argc, argv, scene)) {
-        std::fprintf(stderr, "usage: bench_engine_program cubes|crowd N WxH FRAMES [MODEL]\n");
+        std::fprintf(
+            stderr, "usage: bench_engine_program cubes|crowd N WxH FRAMES [MODEL] [--keep-heap]\n");
         return 2;
     }
     PlatformInit();
+    if (scene.keepHeap) GraphicsHeapPolicy(false);
     Graphics3D(800, 600, 0, 2, 60);
     CameraRef camera = CreateCamera(nullptr);
     CameraViewport(camera, 0, 0, scene.width, scene.height);

@@ -2,6 +2,8 @@
 // programs it runs as processes of their own (bench_engine_program, bench_engine_peer):
 //     PROGRAM cubes N WxH FRAMES
 //     PROGRAM crowd N WxH FRAMES MODEL
+// and, last, --keep-heap: bench_engine_program keeps the C library's heap as it was (calls
+// GraphicsHeapPolicy(false)), to measure what the display's heap settings change.
 // cubes: N textured cubes turning (1, 1, 0) a frame; crowd: N copies of an animated model
 // (MODEL, a B3D file) playing its animation. Both: one 256x256 mipmapped texture (the cubes),
 // ambient light 60, one directional light turned (35, -30, 0), linear fog from the grid's
@@ -25,6 +27,7 @@ struct Scene {
     int width = 32, height = 32;
     int frames = 100;
     std::string model;
+    bool keepHeap = false;
 
     int WarmUp() const { return frames / 5 < 5 ? 5 : frames / 5; }
     // Cubes per side of the smallest cubic grid that holds count entities.
@@ -46,6 +49,10 @@ struct Scene {
 
 // Reads the arguments after the program's name; false (with a message) when they do not fit.
 inline bool ParseScene(int argc, char** argv, Scene& s) {
+    if (argc > 1 && std::string(argv[argc - 1]) == "--keep-heap") {
+        s.keepHeap = true;
+        --argc;
+    }
     if (argc < 5) return false;
     const std::string kind = argv[1];
     s.crowd = kind == "crowd";
