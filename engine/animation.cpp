@@ -7,6 +7,7 @@
 #include "engine/global.h"
 #include "engine/math/vector.h"
 #include "engine/mesh.h"
+#include "engine/skinning.h"
 #include "engine/surface.h"
 
 #include <algorithm>
@@ -193,6 +194,7 @@ int TAnimation::AnimateMesh(const EntityRef& entity, float frame, int first, int
     if (!mesh || mesh->anim == 0) return 0;
     mesh->anim_render = 1;
     Touched touched = newTouched(*mesh);
+    const SkinPose skin(*mesh);
     frame = clampFrame(frame, first, last);
     const int f = frameIndex(frame, first, last);
 
@@ -218,7 +220,7 @@ int TAnimation::AnimateMesh(const EntityRef& entity, float frame, int first, int
         bone->pose_qz = rot.z;
 
         poseBone(*mesh, *bone, pos, rot, scale);
-        VertexDeform(mesh, bone, touched);
+        skin.Deform(*bone, touched);
     }
     return 0;
 }
@@ -228,6 +230,7 @@ int TAnimation::AnimateMesh2(const EntityRef& entity, float t, int first, int la
     if (!mesh || mesh->anim == 0) return 0;
     mesh->anim_render = 1;
     Touched touched = newTouched(*mesh);
+    const SkinPose skin(*mesh);
 
     for (const BoneRef& bone : mesh->bones) {
         if (!bone) continue;
@@ -245,7 +248,7 @@ int TAnimation::AnimateMesh2(const EntityRef& entity, float t, int first, int la
                         keyRotation(*k), t);
         }
         poseBone(*mesh, *bone, pos, rot, scale);
-        VertexDeform(mesh, bone, touched);
+        skin.Deform(*bone, touched);
     }
     return 0;
 }
