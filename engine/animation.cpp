@@ -82,19 +82,25 @@ KeySpan keysIn(const TAnimationKeys::Track* track, int first, int last) {
     return {lo, hi};
 }
 
-// The value of one kind of key at frame (f its whole frame number) within first..last: the rest
-// value when the range holds no key of the kind; before the range's first key that key's value,
-// after its last key the last key's value; else the blend of the keys around the frame.
+// The value of one kind of key at frame (f its whole frame number, first <= f <= last) within
+// first..last: the rest value when the range holds no key of the kind; before the range's first
+// key that key's value, after its last key the last key's value; else the blend of the keys
+// around the frame. One search: the first key after f is within the range's keys or just past
+// them, and its neighbours tell where the range starts and ends.
 template <class Value, class Read, class Blend>
 Value keyedValue(const TAnimationKeys::Track* track, float frame, int f, int first, int last,
                  const Value& rest, Read read, Blend blend) {
-    const KeySpan span = keysIn(track, first, last);
-    if (span.Empty()) return rest;
-    const TAnimKey* next = std::upper_bound(span.begin, span.end, f,
-                                            [](int g, const TAnimKey& k) { return g < k.frame; });
-    if (next == span.begin) return read(*span.begin);
+    if (!track || track->empty() || first > last) return rest;
+    const TAnimKey* b = track->data();
+    const TAnimKey* e = b + track->size();
+    const TAnimKey* next =
+        std::upper_bound(b, e, f, [](int g, const TAnimKey& k) { return g < k.frame; });
+    const bool rangeStarts = next == b || (next - 1)->frame < first; // no range key before f
+    const bool rangeEnds = next == e || next->frame > last;          // no range key after f
+    if (rangeStarts && rangeEnds) return rest;
+    if (rangeStarts) return read(*next);
     const TAnimKey* prev = next - 1;
-    if (next == span.end) return read(*prev);
+    if (rangeEnds) return read(*prev);
     const float dprev = frame - float(prev->frame);
     const float dnext = float(next->frame) - frame;
     const float sum = dprev + dnext;
@@ -259,10 +265,11 @@ int TGlobal::UpdateWorld(float anim_speed_factor) {
     TCollision::UpdateCollisions();
     if (!TEntity::entity_list) return 0;
 
-    for (const EntityRef& e : *TEntity::entity_list) {
-        if (!e || e->anim == 0 || e->anim_update != 1) continue;
+    // Posing adds and removes no entities.
+    TEntity::entity_list->ForEachWhileUnchanged([anim_speed_factor](const EntityRef& e) {
+        if (!e || e->anim == 0 || e->anim_update != 1) return;
         // A sequence number that names no sequence (set directly) leaves the entity alone.
-        if (!e->HasAnimSeq(e->anim_seq)) continue;
+        if (!e->HasAnimSeq(e->anim_seq)) return;
         const int first = e->anim_seqs_first[std::size_t(e->anim_seq)];
         const int last = e->anim_seqs_last[std::size_t(e->anim_seq)];
 
@@ -277,7 +284,7 @@ int TGlobal::UpdateWorld(float anim_speed_factor) {
             e->anim_time += (1.0f - e->anim_time) / float(e->anim_trans);
             TAnimation::AnimateMesh2(e, e->anim_time, first, last);
             if (last_step) e->anim_time = float(first);
-            continue;
+            return;
         }
 
         TAnimation::AnimateMesh(e, e->anim_time, first, last);
@@ -317,7 +324,7 @@ int TGlobal::UpdateWorld(float anim_speed_factor) {
         default: // -1 (SetAnimTime) and unknown modes: posed again at the same time
             break;
         }
-    }
+    });
     return 0;
 }
 
