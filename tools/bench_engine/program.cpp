@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
         if (scene.crowd) {
             e = std::static_pointer_cast<TMesh>(CopyEntity(model, nullptr));
             ShowEntity(e);
-            Animate(e, 1, 0.5f, 0, 0);
+            Animate(e, 1, 0.5f * benchscene::Scene::Pace(n), 0, 0);
         } else {
             e = CreateCube(nullptr);
             EntityTexture(e, texture, 0, 0);

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         if (scene.crowd) {
             scene::IAnimatedMeshSceneNode* figure =
                 smgr->addAnimatedMeshSceneNode(model, nullptr, -1, position);
-            figure->setAnimationSpeed(30.0f);
+            figure->setAnimationSpeed(30.0f * benchscene::Scene::Pace(n));
             node = figure;
         } else {
             node = smgr->addCubeSceneNode(2.0f, nullptr, -1, position);
