@@ -82,6 +82,22 @@ KeySpan keysIn(const TAnimationKeys::Track* track, int first, int last) {
     return {lo, hi};
 }
 
+// The first key of the sorted keys b..e (at least one) whose frame is after f. Tracks mostly hold
+// a key a frame or keys evenly spaced: the key at or before f is guessed from the first and last
+// keys' frames, and searched for only when the guess is wrong (fewer keys read than a search).
+const TAnimKey* firstKeyAfter(const TAnimKey* b, const TAnimKey* e, int f) {
+    const int low = b->frame, high = (e - 1)->frame;
+    if (f < low) return b;
+    if (f >= high) return e;
+    // Here low <= f < high, so there are at least two keys.
+    const std::ptrdiff_t n = e - b;
+    const double share = (double(f) - double(low)) / (double(high) - double(low));
+    const std::ptrdiff_t g =
+        std::clamp(std::ptrdiff_t(share * double(n - 1)), std::ptrdiff_t(0), n - 2);
+    if (b[g].frame <= f && f < b[g + 1].frame) return b + g + 1;
+    return std::upper_bound(b, e, f, [](int v, const TAnimKey& k) { return v < k.frame; });
+}
+
 // The value of one kind of key at frame (f its whole frame number, first <= f <= last) within
 // first..last: the rest value when the range holds no key of the kind; before the range's first
 // key that key's value, after its last key the last key's value; else the blend of the keys
@@ -93,8 +109,7 @@ Value keyedValue(const TAnimationKeys::Track* track, float frame, int f, int fir
     if (!track || track->empty() || first > last) return rest;
     const TAnimKey* b = track->data();
     const TAnimKey* e = b + track->size();
-    const TAnimKey* next =
-        std::upper_bound(b, e, f, [](int g, const TAnimKey& k) { return g < k.frame; });
+    const TAnimKey* next = firstKeyAfter(b, e, f);
     const bool rangeStarts = next == b || (next - 1)->frame < first; // no range key before f
     const bool rangeEnds = next == e || next->frame > last;          // no range key after f
     if (rangeStarts && rangeEnds) return rest;
@@ -204,8 +219,9 @@ int TAnimation::AnimateMesh(const EntityRef& entity, float frame, int first, int
     frame = clampFrame(frame, first, last);
     const int f = frameIndex(frame, first, last);
 
-    for (const BoneRef& bone : mesh->bones) {
-        if (!bone) continue;
+    // Posing changes no list: the bones are walked without holding their links.
+    mesh->bones.ForEachWhileUnchanged([&](const BoneRef& bone) {
+        if (!bone) return;
         const TAnimationKeys* keys = bone->keys.get();
 
         const Position pos = keyedValue(keys ? &keys->position : nullptr, frame, f, first, last,
@@ -227,7 +243,7 @@ int TAnimation::AnimateMesh(const EntityRef& entity, float frame, int first, int
 
         poseBone(*mesh, *bone, pos, rot, scale);
         skin.Deform(*bone, touched);
-    }
+    });
     return 0;
 }
 
@@ -238,8 +254,8 @@ int TAnimation::AnimateMesh2(const EntityRef& entity, float t, int first, int la
     Touched touched = newTouched(*mesh);
     const SkinPose skin(*mesh);
 
-    for (const BoneRef& bone : mesh->bones) {
-        if (!bone) continue;
+    mesh->bones.ForEachWhileUnchanged([&](const BoneRef& bone) {
+        if (!bone) return;
         const TAnimationKeys* keys = bone->keys.get();
 
         Position pos = restPosition(*bone);
@@ -255,7 +271,7 @@ int TAnimation::AnimateMesh2(const EntityRef& entity, float t, int first, int la
         }
         poseBone(*mesh, *bone, pos, rot, scale);
         skin.Deform(*bone, touched);
-    }
+    });
     return 0;
 }
 
