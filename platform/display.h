@@ -51,7 +51,8 @@ bool Graphics(int width, int height, int depth = 0, int hertz = 60, int flags = 
 void EndGraphics();
 // True while a display is open.
 bool GraphicsOpen();
-// The open display's width in pixels; 0 while none is open.
+// The open display's width in pixels; 0 while none is open. The one record of the display's
+// size: the engine asks it here.
 int GraphicsWidth();
 // The open display's height in pixels; 0 while none is open.
 int GraphicsHeight();
@@ -67,7 +68,11 @@ void Flip(int sync = -1);
 
 // For a program that makes GL calls of its own: the engine and the 2D layer set only what
 // differs from the GL state they last set, so after its own calls (and before the next command
-// that draws) a program calls this once, and the next draw sets all it needs again.
+// that draws) a program calls this once, and the next draw sets all it needs again. In the
+// engine's 3D state it also puts back the state the engine keeps standing between draws (what
+// End2D applies: lighting, depth test, fog, culling, scissor test, normalisation, the vertex,
+// colour and normal arrays, 2D texturing off, the light model, depth and alpha functions), so
+// the next frame is drawn as if the program had made no GL call.
 void InvalidateGLState();
 
 // Hides the mouse pointer over the display.

@@ -546,19 +546,14 @@ void Init2DState(int width, int height) {
     s.maskB = maskB;
 
     glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
+    glstate::MatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, width, height, 0, -1, 1);
-    glActiveTexture(GL_TEXTURE0);
-    glMatrixMode(GL_TEXTURE);
+    glstate::ActiveTexture(0);
+    glstate::TextureMatrixIdentity(); // leaves the model-view matrix selected
     glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_FOG);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_FOG, GL_CULL_FACE, GL_SCISSOR_TEST})
+        glstate::Enable(cap, false);
+    glstate::TextureEnable(GL_TEXTURE_2D, false);
+    glstate::TexEnvMode(GL_MODULATE);
 }
