@@ -1,7 +1,9 @@
 // The fixed-function GL state that more than one place sets: one record of it, owned here.
 //
-// The 2D layer, GL text, the engine's texture uploads and copies, mesh drawing and the camera
-// and light passes set this state through the functions below. Each says what a draw needs;
+// The 2D layer, the engine's texture uploads and copies, mesh drawing, the camera and light
+// passes and the copies between framebuffers set this state through the functions below (GL
+// text and texture creation change it only inside a push and pop of the GL attributes). Each
+// says what a draw needs;
 // the call reaches GL only when it differs from what the record holds, so a draw costs the GL
 // driver only the changes since the draw before it. State no function here names (viewport,
 // scissor box, fog parameters, light parameters, matrices other than the texture matrix's
@@ -11,9 +13,13 @@
 // The record holds "unknown" for anything not yet set through it; a set of an unknown value
 // always reaches GL. What changes GL behind the record's back makes it unknown again with one
 // call, Invalidate: a new context (Graphics), the 2D/3D hand-over's pushes and pops of the
-// attribute and matrix stacks, and a program's own GL calls (InvalidateGLState, display.h). A
-// push and pop of GL attributes around raw GL calls leaves the record right, as long as no
-// function here is called between them.
+// attribute and matrix stacks; a program's own GL calls (InvalidateGLState, display.h) go
+// through AfterForeignCalls, which also sets the engine's standing state again. A push and pop
+// of GL attributes around raw GL calls leaves the record right, as long as no function here is
+// called between them.
+//
+// Every call a function here makes to GL is counted by kind (CallsReached), so that a test can
+// say what a draw costs GL.
 //
 // Checks: while they are on (debug builds, and the GL tests), CheckGLState
 // compares every known entry with what GL reports, at each draw of the 2D layer and of a
