@@ -203,15 +203,33 @@ void applyEngineSettings() {
 }
 
 // The engine's 3D state, applied by End2D and again after a program's own GL calls
-// (InvalidateGLState) while it is in force.
+// (InvalidateGLState) while it is in force; between Begin2D and End2D the 2D layer's view.
 void applyEngineState() {
     TGlobal::EnableStates();
     glstate::TextureEnable(GL_TEXTURE_2D, false);
     applyEngineSettings();
 }
 
-void reapplyEngineState() {
-    if (stateSaved()) applyEngineState();
+// What the engine's drawing relies on and never sets, GL's defaults: back faces culled,
+// counter-clockwise front faces, one-sided lighting, colour material tracking ambient and
+// diffuse, no emission, the full depth range, every colour channel written, no stencil test. Set
+// again only after a program's own calls.
+void applyGLDefaultsRelied() {
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    const float none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, none);
+    glDepthRange(0.0, 1.0);
+    glstate::Enable(GL_STENCIL_TEST, false);
+}
+
+void reapplyStandingState() {
+    if (!stateSaved()) return Reapply2DStandingState();
+    applyEngineState();
+    applyGLDefaultsRelied();
 }
 
 } // namespace
@@ -303,7 +321,7 @@ int TGlobal::GraphicsInit() {
     save2DState();
     EnableStates();
     applyEngineSettings();
-    glstate::SetStandingState(reapplyEngineState);
+    glstate::SetStandingState(reapplyStandingState);
     TCamera::FollowDisplay(GraphicsWidth(), GraphicsHeight());
     return 0;
 }

@@ -396,6 +396,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     ResetInputState();
 
     Init2DState(width, height);
+    glstate::SetStandingState(Reapply2DStandingState); // until the engine names its own
     // Start from black in both buffers. The frame keeper is made when a flip first needs it (a
     // swap that keeps the frame never does), and each flip fills it before it is read.
     glClearColor(0, 0, 0, 1);

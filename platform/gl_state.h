@@ -14,7 +14,7 @@
 // always reaches GL. What changes GL behind the record's back makes it unknown again with one
 // call, Invalidate: a new context (Graphics), the 2D/3D hand-over's pushes and pops of the
 // attribute and matrix stacks; a program's own GL calls (InvalidateGLState, display.h) go
-// through AfterForeignCalls, which also sets the engine's standing state again. A push and pop
+// through AfterForeignCalls, which also sets the standing state again. A push and pop
 // of GL attributes around raw GL calls leaves the record right, as long as no function here is
 // called between them.
 //
@@ -62,9 +62,10 @@ GLCapabilities& CapabilitiesHeld();
 // Everything unknown: the next set of each value reaches GL.
 void Invalidate();
 
-// The state a layer keeps standing between its draws and relies on finding there (the engine's
-// 3D state): `apply` sets it again when asked. The engine names it when its display opens; null
-// names none.
+// The state that stands between draws, which the draws rely on finding there and do not set
+// themselves (the 2D layer's view of the display; in the engine's 3D state, that state):
+// `apply` sets it again when asked. The display names the 2D layer's when it opens, the engine
+// its own (which covers both) in Graphics3D; null names none.
 void SetStandingState(void (*apply)());
 // After GL calls made outside the engine and the platform (a program's own, InvalidateGLState):
 // everything unknown, then the standing state set again, so that the next frame is drawn as if

@@ -102,6 +102,10 @@ TEST_F(ForeignGLCallsTest, InvalidateGLStateLeavesTheNextFrameAsIfNoCallHadBeenM
              glBlendFunc(GL_ONE, GL_ONE);
          }},
         {"depth test off", [] { glDisable(GL_DEPTH_TEST); }},
+        {"front faces culled", [] { glCullFace(GL_FRONT); }},
+        {"clockwise front faces", [] { glFrontFace(GL_CW); }},
+        {"colour material on emission", [] { glColorMaterial(GL_FRONT_AND_BACK, GL_EMISSION); }},
+        {"depth range", [] { glDepthRange(1, 1); }},
     };
     for (const auto& c : calls) {
         c.call();
@@ -120,6 +124,38 @@ TEST_F(ForeignGLCallsTest, InvalidateGLStateLeavesTheNextFrameAsIfNoCallHadBeenM
         End2D();
         drawFrame();
     }
+}
+
+// Between Begin2D and End2D the 2D layer's draws rely on its view of the display: after a
+// program's own viewport and matrices and InvalidateGLState they land where they would have,
+// in that bracket and in the next.
+TEST_F(ForeignGLCallsTest, InvalidateGLStateBetweenBegin2DAndEnd2DPutsBackThe2DView) {
+    Begin2D();
+    SetClsColor(0, 0, 0);
+    Cls();
+    glViewport(0, 0, 100, 100);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(0.5f, 0.5f, 0);
+    glMatrixMode(GL_TEXTURE);
+    glColorMask(GL_FALSE, GL_TRUE, GL_TRUE, GL_TRUE);
+    InvalidateGLState();
+    SetColor(255, 0, 0);
+    DrawRect(700, 500, 4, 4);
+    End2D();
+    RenderWorld(); // no camera: nothing
+    Begin2D();
+    SetColor(0, 255, 0);
+    DrawRect(10, 10, 4, 4);
+    End2D();
+    const auto f = testseam::CaptureFrame();
+    EXPECT_TRUE(RectIs(f, 700, 500, 4, 4, Rgb(255, 0, 0)));
+    EXPECT_TRUE(RectIs(f, 10, 10, 4, 4, Rgb(0, 255, 0)));
+    int lit = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) lit += At(f, x, y) != Rgb(0, 0, 0);
+    EXPECT_EQ(lit, 32) << "the two squares and nothing else";
 }
 
 class TextColourTest : public EngineSceneTest {};
