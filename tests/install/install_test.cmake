@@ -1,7 +1,8 @@
 # The installed package as a program outside the project meets it: install the build into a
 # fresh prefix, check that only public headers went in, build the consumer program with
 # find_package (every installed header also compiled alone) and again with one g++ line through
-# pkg-config, and run both. Needs a display for the runs (the suite runs under xvfb-run).
+# pkg-config, and run both; the demo's and the examples' sources must find every header they
+# include among the installed ones. Needs a display for the runs (the suite runs under xvfb-run).
 # Then a parent project that adds the source tree with add_subdirectory is configured: it gets
 # the engine and platform alone, and keeps its own build type.
 #   -DBUILD_DIR=<project build>  -DSOURCE_DIR=<this folder>  -DPROJECT_DIR=<source root>
@@ -60,6 +61,19 @@ separate_arguments(extra UNIX_COMMAND "${EXTRA_FLAGS}")
 run(${CXX} ${extra} ${SOURCE_DIR}/consumer/main.cpp -o ${WORK_DIR}/consumer-pc ${flags})
 run(${WORK_DIR}/consumer-pc)
 message(STATUS "pkg-config: ${last_output}")
+
+# The demo and the examples are programs on the public header: their sources (all but the
+# demo's frame-capture runner, which is the tests') find every header they include among the
+# installed ones or in their own folder.
+run(pkg-config --cflags lapiz3d)
+string(STRIP "${last_output}" cflags)
+separate_arguments(cflags UNIX_COMMAND "${cflags}")
+file(COPY ${PROJECT_DIR}/demo DESTINATION ${WORK_DIR}/demo-root FILES_MATCHING PATTERN "*.h")
+file(GLOB demo_sources ${PROJECT_DIR}/demo/*.cpp)
+list(REMOVE_ITEM demo_sources ${PROJECT_DIR}/demo/capture.cpp)
+file(GLOB example_sources ${PROJECT_DIR}/examples/*.cpp)
+run(${CXX} -std=c++20 -MM ${cflags} -I${WORK_DIR}/demo-root ${demo_sources} ${example_sources})
+
 run(pkg-config --libs --static lapiz3d)
 if(NOT last_output MATCHES "-lpng" OR NOT last_output MATCHES "-lvorbisfile")
   message(FATAL_ERROR "pkg-config --static lists no system libraries: ${last_output}")
