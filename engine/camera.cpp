@@ -39,7 +39,8 @@ Bounds perspectiveBounds(float fovy, float aspect, float near_range) {
 
 CameraRef TCamera::CreateCamera(const EntityRef& parent) {
     CameraRef c(new TCamera());
-    ::CameraViewport(c, 0, 0, TGlobal::width, TGlobal::height);
+    ::CameraViewport(c, 0, 0, GraphicsWidth(), GraphicsHeight());
+    c->viewport_set = false; // the display's, not the program's
     c->class_name = "Camera";
     c->PlaceNew(parent);
     c->EntityListAdd(cam_list);
@@ -61,6 +62,8 @@ EntityRef TCamera::CopyEntity(const EntityRef& new_parent) {
     c->sy = sy;
     c->swidth = swidth;
     c->sheight = sheight;
+    c->viewport_set = viewport_set;
+    c->rows_height = rows_height;
     c->cls_r = cls_r;
     c->cls_g = cls_g;
     c->cls_b = cls_b;
@@ -88,21 +91,46 @@ int TCamera::FreeEntity() {
 
 // ---- Settings ----
 
+// The rows of the viewport and scissor box counted against the display's height now: both move
+// by the change since they were counted, so their distance from the top stays.
+void TCamera::recountRows() {
+    const int shift = GraphicsHeight() - rows_height;
+    vy += shift;
+    sy += shift;
+    rows_height += shift;
+}
+
 int TCamera::CameraViewport(int x, int y, int width, int height) {
+    recountRows();
     vx = x;
-    vy = TGlobal::height - height - y;
+    vy = rows_height - height - y;
     vwidth = width;
     vheight = height;
+    viewport_set = true;
     return 0;
 }
 
 int TCamera::CameraScissor(int x, int y, int width, int height) {
+    recountRows();
     scissored = width >= 0 && height >= 0;
     sx = x;
-    sy = TGlobal::height - height - y;
+    sy = rows_height - height - y;
     swidth = width;
     sheight = height;
     return 0;
+}
+
+void TCamera::FollowDisplay(int width, int height) {
+    if (!cam_list) return;
+    for (const EntityRef& e : cam_list->ToVector()) {
+        auto* cam = static_cast<TCamera*>(e.get());
+        if (!cam) continue;
+        cam->recountRows();
+        if (!cam->viewport_set) {
+            cam->CameraViewport(0, 0, width, height);
+            cam->viewport_set = false;
+        }
+    }
 }
 
 int TCamera::CameraClsColor(float red, float green, float blue) {

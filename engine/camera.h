@@ -30,6 +30,11 @@ class TCamera : public TEntity {
     // viewport (CameraScissor); the whole viewport while scissored is false.
     bool scissored = false;
     int sx = 0, sy = 0, swidth = 0, sheight = 0;
+    // True once the program has set the viewport (CameraViewport); until then it is the whole
+    // display, and follows the display when one opens (FollowDisplay).
+    bool viewport_set = false;
+    // The display height vy and sy were counted against (0 while none was open).
+    int rows_height = 0;
     // Clear colour, 0.0-1.0.
     float cls_r = 0.0f, cls_g = 0.0f, cls_b = 0.0f;
     // Clear the colour / depth buffer before the camera renders: only CLEARBUFFER counts as on.
@@ -70,6 +75,11 @@ class TCamera : public TEntity {
     // A new camera under parent (null: at the top level) whose viewport is the whole display
     // (set through the CameraViewport command), in entity_list and cam_list by its order.
     static CameraRef CreateCamera(const EntityRef& parent);
+    // Called for every camera when a display of width x height opens (Graphics3D): a viewport
+    // the program never set becomes the whole display; a viewport and scissor box it set keep
+    // their place counted from the top of the display. So a camera made before the display
+    // opened draws into it.
+    static void FollowDisplay(int width, int height);
 
     // A copy of the camera and its descendants under parent with the source's camera
     // settings; the read-back matrices, viewport and planes stay zero until its first Update.
@@ -153,4 +163,8 @@ class TCamera : public TEntity {
 
   protected:
     TCamera() = default;
+
+  private:
+    // vy and sy counted again against the display's height now (see rows_height).
+    void recountRows();
 };

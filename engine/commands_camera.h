@@ -12,8 +12,9 @@
 
 // ---- Cameras ----
 
-// A new camera under parent (null: at the top level) whose viewport is the whole display (the
-// size given to Graphics3D).
+// A new camera under parent (null: at the top level) whose viewport is the whole display. One
+// made before the display opens takes the display's size when it opens (Graphics3D), unless the
+// program has set its viewport by then.
 CameraRef CreateCamera(const EntityRef& parent);
 // Viewport with its top-left corner at (x, y) counted from the top-left of the display; a
 // negative width or height draws nothing.

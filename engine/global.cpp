@@ -22,8 +22,6 @@
 #include <string>
 #include <string_view>
 
-int TGlobal::width = 0;
-int TGlobal::height = 0;
 int TGlobal::depth = 0;
 int TGlobal::mode = 0;
 int TGlobal::rate = 0;
@@ -34,9 +32,6 @@ int TGlobal::aa = 0;
 int TGlobal::ACSIZE = 0;
 int TGlobal::jitter = 0;
 float TGlobal::j[16][2] = {};
-bool TGlobal::accum_buffer = false;
-bool TGlobal::colour_matrix = false;
-bool TGlobal::alpha_buffer = false;
 
 namespace {
 
@@ -172,7 +167,7 @@ int handOverMatrixModes(GLenum (&modes)[4]) {
     modes[1] = GL_PROJECTION;
     modes[2] = GL_TEXTURE;
     modes[3] = GL_COLOR;
-    return TGlobal::colour_matrix ? 4 : 3;
+    return glstate::Capabilities().imaging ? 4 : 3;
 }
 
 void save2DState() {
@@ -211,6 +206,36 @@ void applyEngineSettings() {
     glstate::DepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glstate::AlphaFunc(GL_GEQUAL, 0.5f);
+}
+
+// The engine's 3D state, applied by End2D and again after a program's own GL calls
+// (InvalidateGLState) while it is in force; between Begin2D and End2D the 2D layer's view.
+void applyEngineState() {
+    TGlobal::EnableStates();
+    glstate::TextureEnable(GL_TEXTURE_2D, false);
+    applyEngineSettings();
+}
+
+// What the engine's drawing relies on and never sets, GL's defaults: back faces culled,
+// counter-clockwise front faces, one-sided lighting, colour material tracking ambient and
+// diffuse, no emission, the full depth range, every colour channel written, no stencil test. Set
+// again only after a program's own calls.
+void applyGLDefaultsRelied() {
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    const float none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, none);
+    glDepthRange(0.0, 1.0);
+    glstate::Enable(GL_STENCIL_TEST, false);
+}
+
+void reapplyStandingState() {
+    if (!stateSaved()) return Reapply2DStandingState();
+    applyEngineState();
+    applyGLDefaultsRelied();
 }
 
 } // namespace
@@ -283,8 +308,6 @@ void ResetEngine() {
 
 int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
     InitEngineModule(); // a no-op once the program has run it, as it should have
-    TGlobal::width = width;
-    TGlobal::height = height;
     TGlobal::depth = depth;
     TGlobal::mode = mode;
     TGlobal::rate = rate;
@@ -305,16 +328,11 @@ int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
 int TGlobal::GraphicsInit() {
     addDefaultTextureFilter();
     if (!GraphicsOpen()) return 0;
-    GLint accumBits = 0;
-    glGetIntegerv(GL_ACCUM_RED_BITS, &accumBits);
-    accum_buffer = accumBits > 0;
-    GLint alphaBits = 0;
-    glGetIntegerv(GL_ALPHA_BITS, &alphaBits);
-    alpha_buffer = alphaBits > 0;
-    colour_matrix = glstate::Capabilities().imaging;
     save2DState();
     EnableStates();
     applyEngineSettings();
+    glstate::SetStandingState(reapplyStandingState);
+    TCamera::FollowDisplay(GraphicsWidth(), GraphicsHeight());
     return 0;
 }
 
@@ -330,9 +348,7 @@ int TGlobal::End2D() {
     // The stacks hold at most one engine level: an End2D out of turn does nothing.
     if (stateSaved() || !GraphicsOpen()) return 0;
     save2DState();
-    EnableStates();
-    glstate::TextureEnable(GL_TEXTURE_2D, false);
-    applyEngineSettings();
+    applyEngineState();
     return 0;
 }
 
@@ -367,7 +383,7 @@ int TGlobal::AntiAlias(int samples) {
 }
 
 bool TGlobal::AntiAliasing() {
-    return aa != 0 && ACSIZE > 0 && accum_buffer;
+    return aa != 0 && ACSIZE > 0 && glstate::Capabilities().accumBuffer;
 }
 
 bool TGlobal::StateSaved() {

@@ -23,16 +23,15 @@ bool EngineModuleReady();
 // (ambient light, anti-aliasing, lights in use), the last pick, transform and projection
 // results, the inspector's state and the octree counters at their initial values. What
 // describes the open
-// display (the Graphics3D settings, accum_buffer, colour_matrix) and the GL state stay.
+// display (the Graphics3D settings) and the GL state stay.
 void ResetEngine();
 
 class TGlobal {
   public:
     TGlobal() = delete;
 
-    // Display settings given to Graphics3D.
-    static int width;
-    static int height;
+    // Display settings given to Graphics3D. The display's size is the display's own
+    // (GraphicsWidth, GraphicsHeight): the engine asks it there.
     static int depth; // forced to 0 (a window) unless mode is 1
     static int mode;
     static int rate;
@@ -51,13 +50,10 @@ class TGlobal {
     static int jitter;
     static float j[16][2];
 
-    // What the open display offers, found by GraphicsInit: an accumulation buffer (without one,
-    // anti-aliasing is a no-op: see AntiAliasing) and the imaging subset's colour-matrix stack
-    // (without one, the hand-over saves and restores the other three matrix stacks only).
-    static bool accum_buffer;
-    static bool colour_matrix;
-    // The display's colour buffer keeps alpha (without, copies from it read alpha as 1).
-    static bool alpha_buffer;
+    // What the open display offers is glstate::Capabilities(): without an accumulation buffer
+    // anti-aliasing is a no-op (see AntiAliasing); without the imaging subset's colour-matrix
+    // stack the hand-over saves and restores the other three matrix stacks only; without alpha
+    // in the colour buffer copies from it read alpha as 1.
 
     // Opens the display (depth kept only for mode 1, else a window) with back, depth and
     // accumulation buffers and sets the engine's GL state. Returns 0.
@@ -81,8 +77,9 @@ class TGlobal {
     // Empties TCollision::list. Returns 0.
     static int ClearCollisions();
 
-    // Registers the default texture filter, initialises the GL extension loader, saves the 2D
-    // layer's state and applies the engine's. Called by Graphics3D. Returns 0.
+    // Registers the default texture filter, saves the 2D layer's state, applies the engine's
+    // and gives the cameras made before the display its size (TCamera::FollowDisplay). Called
+    // by Graphics3D once the display (and with it the GL extension loader) is up. Returns 0.
     static int GraphicsInit();
     // Restores the 2D layer's saved GL state. Returns 0.
     static int Begin2D();

@@ -7,6 +7,7 @@
 #include "engine/mesh.h"
 #include "engine/octree.h"
 #include "engine/surface.h"
+#include "platform/display.h"
 #include "platform/mathfn.h"
 
 #include <GL/glew.h>
@@ -261,7 +262,7 @@ EntityRef TPick::Pick(float ax, float ay, float az, float bx, float by, float bz
 
 EntityRef TPick::CameraPick(const CameraRef& camera, float x, float y) {
     if (!camera) return nullptr;
-    const double wy = double(TGlobal::height) - double(y);
+    const double wy = double(GraphicsHeight()) - double(y);
     GLdouble nx = 0.0, ny = 0.0, nz = 0.0, fx = 0.0, fy = 0.0, fz = 0.0;
     const bool ok = gluUnProject(x, wy, 0.0, camera->mod_mat.data(), camera->proj_mat.data(),
                                  camera->viewport.data(), &nx, &ny, &nz) == GL_TRUE &&

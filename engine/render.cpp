@@ -142,7 +142,7 @@ int TGlobal::RenderWorld() {
 int TGlobal::RenderWorldAA() {
     if (!GraphicsOpen() || !StateSaved()) return 0;
     const int samples = ACSIZE;
-    if (samples <= 0 || samples > 16 || !accum_buffer) {
+    if (samples <= 0 || samples > 16 || !glstate::Capabilities().accumBuffer) {
         renderCameras();
         return 0;
     }
@@ -162,10 +162,9 @@ int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
     if (!texture || !texture->cube_map || texture->cube_face < 0 || texture->cube_face > 5 ||
         !GraphicsOpen() || !StateSaved())
         return 0;
-    GLint previous = 0;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+    const GLuint previous = glstate::CurrentFramebuffers().draw;
     if (AntiAliasing() || !texture->DrawIntoCubeFace()) {
-        glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
+        glstate::BindFramebuffer(GL_FRAMEBUFFER, previous);
         RenderWorld();
         texture->BackBufferToCubeTex(0);
         return 0;
@@ -173,10 +172,10 @@ int TGlobal::RenderWorldToCubeTex(const TextureRef& texture) {
     GLboolean mask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
     glGetBooleanv(GL_COLOR_WRITEMASK, mask);
     // The faces' alpha stays 1, as a copy from a display without alpha reads it.
-    if (!alpha_buffer) glColorMask(mask[0], mask[1], mask[2], GL_FALSE);
-    renderCameras(height - texture->height);
+    if (!glstate::Capabilities().alphaBuffer) glColorMask(mask[0], mask[1], mask[2], GL_FALSE);
+    renderCameras(GraphicsHeight() - texture->height);
     glColorMask(mask[0], mask[1], mask[2], mask[3]);
-    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
+    glstate::BindFramebuffer(GL_FRAMEBUFFER, previous);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/gltext.h"
 #include "platform/image2d.h"
 #include "platform/input.h"
+#include "platform/internal.h"
 
 #include <GL/glew.h>
 
@@ -21,7 +22,7 @@ void TQuendor2D::Text(int x, int y, const std::string& text) {
     glColor3f(1.0f, 1.0f, 1.0f);
     glstate::Enable(GL_BLEND, true);
 
-    GLDrawText(text, x, y);
+    GLDrawTextInCurrentColour(text, x, y);
 
     glstate::Enable(GL_BLEND, false);
     glstate::Enable(GL_LIGHTING, true);

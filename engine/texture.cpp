@@ -135,7 +135,7 @@ void deleteNames(TTexture& t) {
             if (n != 0) glstate::DeleteTextures(1, &n);
         }
         const GLuint fbo = t.face_fbo, depth = t.face_depth;
-        if (fbo != 0) glDeleteFramebuffers(1, &fbo);
+        if (fbo != 0) glstate::DeleteFramebuffers(1, &fbo);
         if (depth != 0) glDeleteRenderbuffers(1, &depth);
     }
     t.gltex.clear();
@@ -470,7 +470,7 @@ int copyToFrame(TTexture& t, int mipmap_level, int frame, GLenum internalFormat)
     const bool remake_levels = mipmap_level == 0 && t.no_mipmaps > 0;
     const bool generate_on_copy = remake_levels && !glGenerateMipmap;
     if (generate_on_copy) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-    glCopyTexImage2D(GL_TEXTURE_2D, mipmap_level, internalFormat, 0, TGlobal::height - t.height,
+    glCopyTexImage2D(GL_TEXTURE_2D, mipmap_level, internalFormat, 0, GraphicsHeight() - t.height,
                      t.width, t.height, 0);
     if (generate_on_copy) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
     if (remake_levels && glGenerateMipmap) glGenerateMipmap(GL_TEXTURE_2D);
@@ -516,7 +516,7 @@ int TTexture::BackBufferToCubeTex(int mipmap_level) {
     if (!cube_map || !namesLive(*this) || gltex.empty() || mipmap_level < 0) return 0;
     glstate::BindTexture(GL_TEXTURE_CUBE_MAP, gltex[0]);
     if (cube_face < 0 || cube_face > 5) return 0;
-    glCopyTexImage2D(cubeTarget(cube_face), mipmap_level, GL_RGBA8, 0, TGlobal::height - height,
+    glCopyTexImage2D(cubeTarget(cube_face), mipmap_level, GL_RGBA8, 0, GraphicsHeight() - height,
                      width, height, 0);
     return 0;
 }
@@ -557,13 +557,13 @@ bool TTexture::DrawIntoCubeFace() {
         glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
         glBindRenderbuffer(GL_RENDERBUFFER, GLuint(previous));
         glGenFramebuffers(1, &fbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glstate::BindFramebuffer(GL_FRAMEBUFFER, fbo);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
         face_fbo = fbo;
         face_depth = depth;
-        if (!TGlobal::alpha_buffer) opaqueFaces(*this);
+        if (!glstate::Capabilities().alphaBuffer) opaqueFaces(*this);
     } else {
-        glBindFramebuffer(GL_FRAMEBUFFER, face_fbo);
+        glstate::BindFramebuffer(GL_FRAMEBUFFER, face_fbo);
     }
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, cubeTarget(cube_face), gltex[0],
                            0);

@@ -8,7 +8,6 @@
 #include "platform/display_connection.h"
 #include "platform/gl_state.h"
 #include "platform/internal.h"
-#include "platform/saved_framebuffer.h"
 #include "platform/swap_method.h"
 
 #include <GL/glew.h>
@@ -215,14 +214,14 @@ void createKeeper(Display& d) {
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, k.width, k.height);
     glBindRenderbuffer(GL_RENDERBUFFER, previous);
 
-    SavedFramebufferState saved;
+    glstate::FramebufferCopy saved;
     glGenFramebuffers(1, &k.fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, k.fbo);
+    glstate::BindFramebuffer(GL_FRAMEBUFFER, k.fbo);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, k.colour);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         DebugLog("Display: frame keeper incomplete; frames are not kept across Flip");
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glDeleteFramebuffers(1, &k.fbo);
+        glstate::BindFramebuffer(GL_FRAMEBUFFER, 0);
+        glstate::DeleteFramebuffers(1, &k.fbo);
         glDeleteRenderbuffers(1, &k.colour);
         k = FrameKeeper{};
         k.made = true;
@@ -231,7 +230,7 @@ void createKeeper(Display& d) {
 
 void destroyKeeper(Display& d) {
     FrameKeeper& k = d.keeper;
-    if (k.fbo) glDeleteFramebuffers(1, &k.fbo);
+    if (k.fbo) glstate::DeleteFramebuffers(1, &k.fbo);
     if (k.colour) glDeleteRenderbuffers(1, &k.colour);
     k = FrameKeeper{};
 }
@@ -240,15 +239,15 @@ enum class Copy { BackToKeeper, KeeperToBack };
 
 void copyFrame(const FrameKeeper& k, Copy direction) {
     if (!k.fbo) return;
-    SavedFramebufferState saved;
+    glstate::FramebufferCopy saved;
     if (direction == Copy::BackToKeeper) {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, k.fbo);
+        glstate::BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glstate::ReadBuffer(GL_BACK);
+        glstate::BindFramebuffer(GL_DRAW_FRAMEBUFFER, k.fbo);
     } else {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, k.fbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glDrawBuffer(GL_BACK);
+        glstate::BindFramebuffer(GL_READ_FRAMEBUFFER, k.fbo);
+        glstate::BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glstate::DrawBuffer(GL_BACK);
     }
     glBlitFramebuffer(0, 0, k.width, k.height, 0, 0, k.width, k.height, GL_COLOR_BUFFER_BIT,
                       GL_NEAREST);
@@ -433,7 +432,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     ResetInputState();
 
     Init2DState(width, height);
-    glstate::Invalidate(); // a context reused, or the 2D state just set directly
+    glstate::SetStandingState(Reapply2DStandingState); // until the engine names its own
     // Start from black in both buffers. The frame keeper is made when a flip first needs it (a
     // swap that keeps the frame never does), and each flip fills it before it is read.
     glClearColor(0, 0, 0, 1);
@@ -469,17 +468,21 @@ void EndGraphics() {
 bool GraphicsOpen() {
     return display().window != nullptr;
 }
+DisplaySize& SizeWithoutDisplay() {
+    static DisplaySize size;
+    return size;
+}
 int GraphicsWidth() {
-    return display().window ? display().width : 0;
+    return display().window ? display().width : SizeWithoutDisplay().width;
 }
 int GraphicsHeight() {
-    return display().window ? display().height : 0;
+    return display().window ? display().height : SizeWithoutDisplay().height;
 }
 int GraphicsDepth() {
     return display().window ? display().depth : 0;
 }
 void InvalidateGLState() {
-    glstate::Invalidate();
+    glstate::AfterForeignCalls();
 }
 
 unsigned GraphicsContextId() {

@@ -65,7 +65,8 @@ void GraphicsHeapPolicy(bool set);
 void EndGraphics();
 // True while a display is open.
 bool GraphicsOpen();
-// The open display's width in pixels; 0 while none is open.
+// The open display's width in pixels; 0 while none is open. The one record of the display's
+// size: the engine asks it here.
 int GraphicsWidth();
 // The open display's height in pixels; 0 while none is open.
 int GraphicsHeight();
@@ -81,7 +82,15 @@ void Flip(int sync = -1);
 
 // For a program that makes GL calls of its own: the engine and the 2D layer set only what
 // differs from the GL state they last set, so after its own calls (and before the next command
-// that draws) a program calls this once, and the next draw sets all it needs again.
+// that draws) a program calls this once, and the next draw sets all it needs again. It also
+// puts back the state that stands between draws: in the engine's 3D state what End2D applies
+// (lighting, depth test, fog, culling, scissor test, normalisation, the vertex, colour and
+// normal arrays, 2D texturing off, the light model, depth and alpha functions) and GL's
+// defaults that its drawing relies on (back faces culled, counter-clockwise front faces,
+// one-sided lighting, colour material on ambient and diffuse, no emission, the full depth range,
+// all colour channels written, no stencil test); in the 2D layer's the viewport and matrices of
+// its view of the display and all colour channels written. So the next frame is drawn as if the
+// program had made no GL call.
 void InvalidateGLState();
 
 // Hides the mouse pointer over the display.

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace glstate {
 namespace {
@@ -147,6 +149,8 @@ struct Record {
     std::array<Known<Colour>, 3> material;
     Known<float> shininess;
     Known<Colour> lightModelAmbient;
+    Known<GLuint> readFramebuffer, drawFramebuffer;
+    Known<GLenum> readBuffer, drawBuffer;
 };
 
 // Initialised before any code runs and never destroyed (it has nothing to destroy): textures
@@ -155,6 +159,22 @@ constinit Record the_record{};
 
 Record& record() {
     return the_record;
+}
+
+constinit CallCounts the_counts{};
+
+// A call of that kind reaches GL.
+void reached(long long CallCounts::*kind) {
+    ++(the_counts.*kind);
+    ++the_counts.total;
+}
+
+// Sets the value through `issue`, a call of that kind, unless the record holds it already.
+template <typename T, typename Issue>
+void setEntry(Known<T>& entry, const T& value, long long CallCounts::*kind, Issue issue) {
+    if (entry.Holds(value)) return;
+    reached(kind);
+    issue();
 }
 
 GLCapabilities& capabilities() {
@@ -210,6 +230,13 @@ bool hasExtension(std::string_view name) {
     return false;
 }
 
+// A GL name as GL's headers write it: 0x and four hex digits (GL_BLEND is 0x0BE2).
+std::string hexName(GLenum name) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%04X", unsigned(name));
+    return buf;
+}
+
 [[noreturn]] void differs(const std::string& what, int unit = -1) {
     RuntimeError("GL state record differs from GL: " + what +
                  (unit >= 0 ? " on texture unit " + std::to_string(unit) : std::string()));
@@ -247,6 +274,8 @@ std::string BringUp() {
     caps.textureUnits = caps.multitexture ? std::clamp(int(units), 1, kMaxUnits) : 1;
     caps.dot3Ext = GLEW_EXT_texture_env_dot3 != 0;
     caps.imaging = hasExtension("GL_ARB_imaging");
+    caps.accumBuffer = getInteger(GL_ACCUM_RED_BITS) > 0;
+    caps.alphaBuffer = getInteger(GL_ALPHA_BITS) > 0;
     return {};
 }
 
@@ -254,8 +283,25 @@ const GLCapabilities& Capabilities() {
     return capabilities();
 }
 
+GLCapabilities& CapabilitiesHeld() {
+    return capabilities();
+}
+
 void Invalidate() {
     record() = Record{};
+}
+
+namespace {
+void (*standing_state)() = nullptr;
+} // namespace
+
+void SetStandingState(void (*apply)()) {
+    standing_state = apply;
+}
+
+void AfterForeignCalls() {
+    Invalidate();
+    if (standing_state) standing_state();
 }
 
 namespace {
@@ -276,6 +322,7 @@ void Enable(GLenum cap, bool on) {
     const int i = capIndex(cap);
     if (i >= 0 && record().caps[std::size_t(i)].Holds(on)) return;
     if (cap == GL_COLOR_MATERIAL) forgetTrackedMaterial();
+    reached(&CallCounts::capabilities);
     if (on)
         glEnable(cap);
     else
@@ -293,12 +340,14 @@ bool Enabled(GLenum cap) {
 void ActiveTexture(int unit) {
     if (record().activeUnit.Holds(unit)) return;
     if (!capabilities().multitexture) return;
+    reached(&CallCounts::activeTexture);
     glActiveTexture(GLenum(GL_TEXTURE0 + unit));
     glClientActiveTexture(GLenum(GL_TEXTURE0 + unit));
 }
 
 void TextureEnable(GLenum cap, bool on) {
     const auto issue = [&] {
+        reached(&CallCounts::capabilities);
         if (on)
             glEnable(cap);
         else
@@ -310,8 +359,10 @@ void TextureEnable(GLenum cap, bool on) {
 }
 
 void BindTexture(GLenum target, GLuint name) {
-    unitValue(member(target == GL_TEXTURE_CUBE_MAP ? &Unit::boundCube : &Unit::bound2D), name,
-              [&] { glBindTexture(target, name); });
+    unitValue(member(target == GL_TEXTURE_CUBE_MAP ? &Unit::boundCube : &Unit::bound2D), name, [&] {
+        reached(&CallCounts::textureBinds);
+        glBindTexture(target, name);
+    });
 }
 
 void DeleteTextures(GLsizei count, const GLuint* names) {
@@ -325,23 +376,31 @@ void DeleteTextures(GLsizei count, const GLuint* names) {
     glDeleteTextures(count, names);
 }
 
+namespace {
+void texEnv(GLenum name, float value) {
+    reached(&CallCounts::textureEnvironment);
+    glTexEnvf(GL_TEXTURE_ENV, name, value);
+}
+} // namespace
+
 void TexEnvMode(GLenum mode) {
-    unitValue(member(&Unit::envMode), mode,
-              [&] { glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, float(mode)); });
+    unitValue(member(&Unit::envMode), mode, [&] { texEnv(GL_TEXTURE_ENV_MODE, float(mode)); });
 }
 
 void TexEnvCombineRGB(GLenum function) {
     unitValue(member(&Unit::combineRGB), function,
-              [&] { glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB, float(function)); });
+              [&] { texEnv(GL_COMBINE_RGB, float(function)); });
 }
 
 void TexEnvRGBScale(float scale) {
-    unitValue(member(&Unit::rgbScale), scale,
-              [&] { glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, scale); });
+    unitValue(member(&Unit::rgbScale), scale, [&] { texEnv(GL_RGB_SCALE, scale); });
 }
 
 void TexGenMode(GLenum coord, GLint mode) {
-    const auto issue = [&] { glTexGeni(coord, GL_TEXTURE_GEN_MODE, mode); };
+    const auto issue = [&] {
+        reached(&CallCounts::textureEnvironment);
+        glTexGeni(coord, GL_TEXTURE_GEN_MODE, mode);
+    };
     const int i = genIndex(coord);
     if (i < 0) return issue();
     unitValue([i](Unit& u) -> Known<GLint>& { return u.genMode[std::size_t(i)]; }, mode, issue);
@@ -349,6 +408,7 @@ void TexGenMode(GLenum coord, GLint mode) {
 
 void TexCoordArray(bool on) {
     unitValue(member(&Unit::texCoordArray), on, [&] {
+        reached(&CallCounts::clientArrays);
         if (on)
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         else
@@ -383,6 +443,7 @@ void TextureMatrixIdentity() {
 void TextureMatrixScale(float u, float v) {
     unitValue(member(&Unit::matrixScale), std::array<float, 2>{u, v}, [&] {
         MatrixMode(GL_TEXTURE);
+        reached(&CallCounts::matrices);
         glLoadIdentity();
         if (u != 0.0f || v != 0.0f) glScalef(u, v, 1.0f);
     });
@@ -397,13 +458,13 @@ void TextureMatrixSet() {
 }
 
 void MatrixMode(GLenum mode) {
-    if (record().matrixMode.Holds(mode)) return;
-    glMatrixMode(mode);
+    setEntry(record().matrixMode, mode, &CallCounts::matrices, [&] { glMatrixMode(mode); });
 }
 
 void ClientArray(GLenum array, bool on) {
     const int i = arrayIndex(array);
     if (i >= 0 && record().arrays[std::size_t(i)].Holds(on)) return;
+    reached(&CallCounts::clientArrays);
     if (on)
         glEnableClientState(array);
     else
@@ -411,59 +472,134 @@ void ClientArray(GLenum array, bool on) {
 }
 
 void BlendFunc(GLenum source, GLenum destination) {
-    if (record().blendFunc.Holds({source, destination})) return;
-    glBlendFunc(source, destination);
+    setEntry(record().blendFunc, {source, destination}, &CallCounts::fragmentTests,
+             [&] { glBlendFunc(source, destination); });
 }
 
 void BlendEquation(GLenum mode) {
-    if (!glBlendEquation || record().blendEquation.Holds(mode)) return;
-    glBlendEquation(mode);
+    if (!glBlendEquation) return;
+    setEntry(record().blendEquation, mode, &CallCounts::fragmentTests,
+             [&] { glBlendEquation(mode); });
 }
 
 void AlphaFunc(GLenum function, float reference) {
-    if (record().alphaFunc.Holds({function, reference})) return;
-    glAlphaFunc(function, reference);
+    setEntry(record().alphaFunc, {function, reference}, &CallCounts::fragmentTests,
+             [&] { glAlphaFunc(function, reference); });
 }
 
 void DepthMask(bool on) {
-    if (record().depthMask.Holds(on)) return;
-    glDepthMask(on ? GL_TRUE : GL_FALSE);
+    setEntry(record().depthMask, on, &CallCounts::fragmentTests,
+             [&] { glDepthMask(on ? GL_TRUE : GL_FALSE); });
 }
 
 void DepthFunc(GLenum function) {
-    if (record().depthFunc.Holds(function)) return;
-    glDepthFunc(function);
+    setEntry(record().depthFunc, function, &CallCounts::fragmentTests,
+             [&] { glDepthFunc(function); });
 }
 
 void ShadeModel(GLenum mode) {
-    if (record().shadeModel.Holds(mode)) return;
-    glShadeModel(mode);
+    setEntry(record().shadeModel, mode, &CallCounts::rasterModes, [&] { glShadeModel(mode); });
 }
 
 void PolygonMode(GLenum mode) {
-    if (record().polygonMode.Holds(mode)) return;
-    glPolygonMode(GL_FRONT_AND_BACK, mode);
+    setEntry(record().polygonMode, mode, &CallCounts::rasterModes,
+             [&] { glPolygonMode(GL_FRONT_AND_BACK, mode); });
 }
 
 void Material(GLenum parameter, const float value[4]) {
     const int i = materialIndex(parameter);
     if (i >= 0 && record().material[std::size_t(i)].Holds(colourOf(value))) return;
+    reached(&CallCounts::lighting);
     glMaterialfv(GL_FRONT_AND_BACK, parameter, value);
     if (i >= 0 && i < 2 && colourMaterialMayTrack()) forgetTrackedMaterial();
 }
 
 void MaterialShininess(float shininess) {
-    if (record().shininess.Holds(shininess)) return;
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+    setEntry(record().shininess, shininess, &CallCounts::lighting,
+             [&] { glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess); });
 }
 
 void LightModelAmbient(const float colour[4]) {
-    if (record().lightModelAmbient.Holds(colourOf(colour))) return;
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, colour);
+    setEntry(record().lightModelAmbient, colourOf(colour), &CallCounts::lighting,
+             [&] { glLightModelfv(GL_LIGHT_MODEL_AMBIENT, colour); });
+}
+
+Framebuffers CurrentFramebuffers() {
+    Record& r = record();
+    const auto ask = [](auto& known, GLenum name) {
+        if (!known.known)
+            known.Holds(static_cast<std::decay_t<decltype(known.value)>>(getInteger(name)));
+        return known.value;
+    };
+    Framebuffers f;
+    f.read = ask(r.readFramebuffer, GL_READ_FRAMEBUFFER_BINDING);
+    f.draw = ask(r.drawFramebuffer, GL_DRAW_FRAMEBUFFER_BINDING);
+    f.readBuffer = ask(r.readBuffer, GL_READ_BUFFER);
+    f.drawBuffer = ask(r.drawBuffer, GL_DRAW_BUFFER);
+    return f;
+}
+
+void BindFramebuffer(GLenum target, GLuint name) {
+    Record& r = record();
+    const bool read = target != GL_DRAW_FRAMEBUFFER, draw = target != GL_READ_FRAMEBUFFER;
+    const auto holds = [name](const Known<GLuint>& k) { return k.known && k.value == name; };
+    if ((!read || holds(r.readFramebuffer)) && (!draw || holds(r.drawFramebuffer))) return;
+    if (read) {
+        r.readFramebuffer.Holds(name);
+        r.readBuffer.known = false;
+    }
+    if (draw) {
+        r.drawFramebuffer.Holds(name);
+        r.drawBuffer.known = false;
+    }
+    reached(&CallCounts::framebuffers);
+    glBindFramebuffer(target, name);
+}
+
+void ReadBuffer(GLenum buffer) {
+    setEntry(record().readBuffer, buffer, &CallCounts::framebuffers, [&] { glReadBuffer(buffer); });
+}
+
+void DrawBuffer(GLenum buffer) {
+    setEntry(record().drawBuffer, buffer, &CallCounts::framebuffers, [&] { glDrawBuffer(buffer); });
+}
+
+void DeleteFramebuffers(GLsizei count, const GLuint* names) {
+    if (count <= 0) return;
+    Record& r = record();
+    const auto deleted = [&](const Known<GLuint>& k) {
+        return k.known && k.value != 0 && std::find(names, names + count, k.value) != names + count;
+    };
+    if (deleted(r.readFramebuffer)) {
+        r.readFramebuffer.value = 0;
+        r.readBuffer.known = false;
+    }
+    if (deleted(r.drawFramebuffer)) {
+        r.drawFramebuffer.value = 0;
+        r.drawBuffer.known = false;
+    }
+    glDeleteFramebuffers(count, names);
+}
+
+FramebufferCopy::FramebufferCopy()
+    : saved_(CurrentFramebuffers()), scissor_(Enabled(GL_SCISSOR_TEST)) {
+    Enable(GL_SCISSOR_TEST, false);
+}
+
+FramebufferCopy::~FramebufferCopy() {
+    BindFramebuffer(GL_READ_FRAMEBUFFER, saved_.read);
+    BindFramebuffer(GL_DRAW_FRAMEBUFFER, saved_.draw);
+    ReadBuffer(saved_.readBuffer);
+    DrawBuffer(saved_.drawBuffer);
+    Enable(GL_SCISSOR_TEST, scissor_);
 }
 
 void DrawDone() {
     if (colourMaterialMayTrack()) forgetTrackedMaterial();
+}
+
+CallCounts& CallsReached() {
+    return the_counts;
 }
 
 bool& ChecksOn() {
@@ -481,12 +617,12 @@ void CheckGLState() {
     for (int i = 0; i < kCapCount; ++i) {
         const Known<bool>& k = r.caps[std::size_t(i)];
         if (k.known && (glIsEnabled(kCaps[i]) == GL_TRUE) != k.value)
-            differs("capability 0x" + std::to_string(kCaps[i]));
+            differs("capability " + hexName(kCaps[i]));
     }
     for (int i = 0; i < 3; ++i) {
         const Known<bool>& k = r.arrays[std::size_t(i)];
         if (k.known && (glIsEnabled(kArrays[i]) == GL_TRUE) != k.value)
-            differs("client array 0x" + std::to_string(kArrays[i]));
+            differs("client array " + hexName(kArrays[i]));
     }
     if (r.blendFunc.known && (GLenum(getInteger(GL_BLEND_SRC)) != r.blendFunc.value[0] ||
                               GLenum(getInteger(GL_BLEND_DST)) != r.blendFunc.value[1]))
@@ -520,7 +656,7 @@ void CheckGLState() {
         for (GLenum face : {GL_FRONT, GL_BACK}) {
             Colour v{};
             glGetMaterialfv(face, kMaterials[i], v.data());
-            if (v != k.value) differs("material 0x" + std::to_string(kMaterials[i]));
+            if (v != k.value) differs("material " + hexName(kMaterials[i]));
         }
     }
     if (r.shininess.known) {
@@ -533,6 +669,16 @@ void CheckGLState() {
         glGetFloatv(GL_LIGHT_MODEL_AMBIENT, v.data());
         if (v != r.lightModelAmbient.value) differs("light model ambient");
     }
+    if (r.readFramebuffer.known &&
+        GLuint(getInteger(GL_READ_FRAMEBUFFER_BINDING)) != r.readFramebuffer.value)
+        differs("read framebuffer binding");
+    if (r.drawFramebuffer.known &&
+        GLuint(getInteger(GL_DRAW_FRAMEBUFFER_BINDING)) != r.drawFramebuffer.value)
+        differs("draw framebuffer binding");
+    if (r.readBuffer.known && GLenum(getInteger(GL_READ_BUFFER)) != r.readBuffer.value)
+        differs("read buffer");
+    if (r.drawBuffer.known && GLenum(getInteger(GL_DRAW_BUFFER)) != r.drawBuffer.value)
+        differs("draw buffer");
 
     const GLint active = getInteger(GL_ACTIVE_TEXTURE);
     const GLint clientActive = getInteger(GL_CLIENT_ACTIVE_TEXTURE);
@@ -550,7 +696,7 @@ void CheckGLState() {
         for (int i = 0; i < kUnitCapCount; ++i) {
             const Known<bool>& k = u.caps[std::size_t(i)];
             if (k.known && (glIsEnabled(kUnitCaps[i]) == GL_TRUE) != k.value)
-                differs("texture capability 0x" + std::to_string(kUnitCaps[i]), unit);
+                differs("texture capability " + hexName(kUnitCaps[i]), unit);
         }
         if (u.bound2D.known && GLuint(getInteger(GL_TEXTURE_BINDING_2D)) != u.bound2D.value)
             differs("2D texture binding", unit);

@@ -28,6 +28,8 @@ constexpr int kAtlasRows = (kGlyphCount + kAtlasColumns - 1) / kAtlasColumns;
 constexpr int kAtlasWidth = kAtlasColumns * kGLTextCellWidth;
 constexpr int kAtlasHeight = kAtlasRows * kGLTextCellHeight;
 
+void drawText(std::string_view text, int x, int y, bool colourOf2D);
+
 bool sheetInk(int glyph, int px, int py) {
     const char* row = kGlyphSheet[glyph / kGlyphsPerBand * kGLTextCellHeight + py];
     return row[(glyph % kGlyphsPerBand) * (kGLTextCellWidth + 1) + px] == '#';
@@ -66,6 +68,15 @@ bool GLTextGlyphInk(char c, int px, int py) {
 }
 
 void GLDrawText(std::string_view text, int x, int y) {
+    drawText(text, x, y, true);
+}
+
+void GLDrawTextInCurrentColour(std::string_view text, int x, int y) {
+    drawText(text, x, y, false);
+}
+
+namespace {
+void drawText(std::string_view text, int x, int y, bool colourOf2D) {
     if (!GraphicsContextId() || text.empty()) return;
     const GLuint font = fontTexture();
     const int width = GraphicsWidth();
@@ -75,6 +86,11 @@ void GLDrawText(std::string_view text, int x, int y) {
     // stays right (nothing between goes through it).
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT | GL_VIEWPORT_BIT |
                  GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
+    if (colourOf2D) {
+        int r = 255, g = 255, b = 255;
+        GetColor(r, g, b);
+        glColor3ub(GLubyte(r), GLubyte(g), GLubyte(b));
+    }
     const int units = glstate::Capabilities().textureUnits;
     for (int unit = units - 1; unit >= 1; --unit) {
         glActiveTexture(GL_TEXTURE0 + unit);
@@ -138,3 +154,4 @@ void GLDrawText(std::string_view text, int x, int y) {
     glPopMatrix();
     glPopAttrib();
 }
+} // namespace

@@ -551,6 +551,25 @@ void GetScale(float& sx, float& sy) {
     sy = state().scaleY;
 }
 
+namespace {
+// The layer's view of the display: window pixels, y down; unit 0's texture matrix the identity.
+void apply2DView(int width, int height) {
+    glViewport(0, 0, width, height);
+    glstate::MatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, width, height, 0, -1, 1);
+    glstate::ActiveTexture(0);
+    glstate::TextureMatrixIdentity(); // leaves the model-view matrix selected
+    glLoadIdentity();
+}
+} // namespace
+
+void Reapply2DStandingState() {
+    if (!GraphicsContextId()) return;
+    apply2DView(GraphicsWidth(), GraphicsHeight());
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
 void Init2DState(int width, int height) {
     DrawState& s = state();
     const int maskR = s.maskR, maskG = s.maskG, maskB = s.maskB;
@@ -559,20 +578,9 @@ void Init2DState(int width, int height) {
     s.maskG = maskG;
     s.maskB = maskB;
 
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, width, height, 0, -1, 1);
-    glActiveTexture(GL_TEXTURE0);
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_FOG);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    apply2DView(width, height);
+    for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_FOG, GL_CULL_FACE, GL_SCISSOR_TEST})
+        glstate::Enable(cap, false);
+    glstate::TextureEnable(GL_TEXTURE_2D, false);
+    glstate::TexEnvMode(GL_MODULATE);
 }

@@ -51,6 +51,13 @@ struct FlipExtras {
 };
 FlipExtras& DisplayFlipExtras();
 
+// The size GraphicsWidth and GraphicsHeight give while no display is open: 0 x 0 at start.
+struct DisplaySize {
+    int width = 0;
+    int height = 0;
+};
+DisplaySize& SizeWithoutDisplay();
+
 // ---- 2D layer ----
 
 // A new GL 2D texture of 8-bit RGBA pixels (rowPixels pixels from the
@@ -62,6 +69,11 @@ unsigned CreateTextureRGBA(const std::uint8_t* rgba, int width, int height, int 
 // Called by Graphics with the new display's size, to set the layer's
 // GL state.
 void Init2DState(int width, int height);
+// What the 2D layer's draws rely on and do not set themselves, set again: the view Init2DState
+// set (viewport, projection, model-view and texture matrices) and all colour channels written.
+void Reapply2DStandingState();
+// GLDrawText in the current GL colour instead of the 2D layer's (the engine's Text draws white).
+void GLDrawTextInCurrentColour(std::string_view text, int x, int y);
 
 // ---- Input ----
 

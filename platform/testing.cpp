@@ -5,7 +5,6 @@
 #include "platform/display.h"
 #include "platform/gl_state.h"
 #include "platform/pixmap.h"
-#include "platform/saved_framebuffer.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
@@ -18,9 +17,9 @@ namespace {
 
 // Fills the back buffer with magenta, as a swap that leaves it undefined may.
 void spoilBackBuffer() {
-    SavedFramebufferState saved;
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glDrawBuffer(GL_BACK);
+    glstate::FramebufferCopy saved;
+    glstate::BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glstate::DrawBuffer(GL_BACK);
     glPushAttrib(GL_COLOR_BUFFER_BIT);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(1, 0, 1, 1);
@@ -71,6 +70,10 @@ void SetFrameCopiesOnFlip(bool on) {
     applyFrameCopies();
 }
 
+void SetSizeWithoutDisplay(int width, int height) {
+    SizeWithoutDisplay() = {width, height};
+}
+
 void SetFlipObserver(std::function<void()> observer) {
     DisplayFlipExtras().afterFlip = std::move(observer);
 }
@@ -81,6 +84,18 @@ bool SwapKeepsFrame() {
 
 void SetGLStateChecks(bool on) {
     glstate::ChecksOn() = on;
+}
+
+void SetGLCapabilities(const GLCapabilities& capabilities) {
+    glstate::CapabilitiesHeld() = capabilities;
+}
+
+glstate::CallCounts GLCallsReached() {
+    return glstate::CallsReached();
+}
+
+void ClearGLCallCounts() {
+    glstate::CallsReached() = {};
 }
 
 void ForgetWarnings() {
@@ -141,9 +156,9 @@ FrameCapture CaptureFrame() {
     if (w <= 0 || h <= 0) return frame;
     std::vector<std::uint8_t> bottomUp(std::size_t(w) * h * 4);
     {
-        SavedFramebufferState saved;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
+        glstate::FramebufferCopy saved;
+        glstate::BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glstate::ReadBuffer(GL_BACK);
         glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glPixelStorei(GL_PACK_ROW_LENGTH, 0);

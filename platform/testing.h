@@ -3,6 +3,7 @@
 // and takes no options and reads no environment to change them.
 #pragma once
 
+#include "platform/gl_state.h"
 #include "platform/internal.h"
 
 #include <cstdint>
@@ -31,6 +32,9 @@ void SetFrameCopiesOnFlip(bool on);
 // loop (capture the frame, queue input for the next one). Flip without an open display does
 // not call it. The observer may set another observer or clear it; an empty function clears.
 void SetFlipObserver(std::function<void()> observer);
+// Display: the size GraphicsWidth and GraphicsHeight give while no display is open (0 x 0 at
+// start), for tests of the engine's window arithmetic (viewports, picks) without a display.
+void SetSizeWithoutDisplay(int width, int height);
 // True when the open display's swap copies the back buffer to the screen and leaves it as it
 // was, so that Flip needs no copies of its own.
 bool SwapKeepsFrame();
@@ -39,6 +43,13 @@ bool SwapKeepsFrame();
 // with GL and ends the program naming the first entry that differs (on from the start in debug
 // builds).
 void SetGLStateChecks(bool on);
+// GL capabilities: what glstate::Capabilities reports until a display opens (which finds its
+// own), for tests of the engine's choices without a display.
+void SetGLCapabilities(const GLCapabilities& capabilities);
+// GL state record: the calls of each kind that reached GL through it (each a value the record
+// did not hold) since the counts were last cleared, or since the start.
+glstate::CallCounts GLCallsReached();
+void ClearGLCallCounts();
 
 // Warnings: forgets which messages Warning has written, so that the next of each is written
 // again (each test that reads the error stream starts from none given).

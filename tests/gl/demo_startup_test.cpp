@@ -60,8 +60,8 @@ TEST_F(DemoRunTest, StartUpRunsInOrderAndEachStepFindsWhatItNeeds) {
             EXPECT_TRUE(tpieza::lista_piezas->IsEmpty());
             for (const BrushRef& b : tscroll::textura) EXPECT_EQ(b, nullptr);
         } else if (step == "Graphics3D") {
-            EXPECT_EQ(TGlobal::width, 800);
-            EXPECT_EQ(TGlobal::height, 600);
+            EXPECT_EQ(GraphicsWidth(), 800);
+            EXPECT_EQ(GraphicsHeight(), 600);
             EXPECT_EQ(TGlobal::depth, 32);
             EXPECT_EQ(TGlobal::mode, 1);
             EXPECT_EQ(TGlobal::rate, 60);

@@ -92,8 +92,6 @@ class EngineWorldTest : public EngineTest {};
 
 TEST_F(EngineWorldTest, Graphics3DOpensTheDisplayWithBackDepthAndAccumulationBuffers) {
     EXPECT_EQ(EnsureEngine().errorAfterGraphics3D, GLenum(GL_NO_ERROR));
-    EXPECT_EQ(TGlobal::width, kWidth);
-    EXPECT_EQ(TGlobal::height, kHeight);
     EXPECT_EQ(TGlobal::mode, 2);
     EXPECT_EQ(TGlobal::depth, 0); // any mode but 1 opens a window
     EXPECT_EQ(TGlobal::rate, 60);
@@ -103,7 +101,7 @@ TEST_F(EngineWorldTest, Graphics3DOpensTheDisplayWithBackDepthAndAccumulationBuf
     EXPECT_TRUE(Get(GL_DOUBLEBUFFER));
     EXPECT_GE(Get(GL_DEPTH_BITS), 24);
     EXPECT_GE(Get(GL_ACCUM_RED_BITS), 16);
-    EXPECT_TRUE(TGlobal::accum_buffer);
+    EXPECT_TRUE(glstate::Capabilities().accumBuffer);
     // The default texture filter was registered first thing.
     ASSERT_GE(CountList(TTextureFilter::filter_list), 1);
     EXPECT_EQ(TTextureFilter::filter_list->First()->text, "");
@@ -154,8 +152,7 @@ TEST_F(EngineWorldTest, ADisplayThatCannotBeOpenedIsAFatalErrorNamingTheCause) {
     };
     testseam::SetExitHook([](int, std::string_view message) { throw Fatal{std::string(message)}; });
     const int filters = CountList(TTextureFilter::filter_list);
-    const int saved[5] = {TGlobal::width, TGlobal::height, TGlobal::depth, TGlobal::mode,
-                          TGlobal::rate};
+    const int saved[3] = {TGlobal::depth, TGlobal::mode, TGlobal::rate};
     try {
         TGlobal::Graphics3D(0, 600, 0, 0, 60);
         ADD_FAILURE() << "Graphics3D returned";
@@ -164,12 +161,10 @@ TEST_F(EngineWorldTest, ADisplayThatCannotBeOpenedIsAFatalErrorNamingTheCause) {
     }
     testseam::SetExitHook(nullptr);
     EXPECT_EQ(CountList(TTextureFilter::filter_list), filters); // GraphicsInit did not run
-    EXPECT_EQ(TGlobal::width, 0); // stored before the display was asked for
-    TGlobal::width = saved[0];
-    TGlobal::height = saved[1];
-    TGlobal::depth = saved[2];
-    TGlobal::mode = saved[3];
-    TGlobal::rate = saved[4];
+    EXPECT_EQ(TGlobal::mode, 0); // stored before the display was asked for
+    TGlobal::depth = saved[0];
+    TGlobal::mode = saved[1];
+    TGlobal::rate = saved[2];
     EXPECT_TRUE(GraphicsOpen());
     EXPECT_TRUE(TGlobal::StateSaved());
 }
@@ -202,7 +197,7 @@ TEST_F(EngineWorldTest, End2DAppliesTheEngineState) {
     // The alpha test itself is the drawing code's business: End2D leaves it as it was.
     EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
     // The last stack saved is the last selected.
-    EXPECT_EQ(Get(GL_MATRIX_MODE), TGlobal::colour_matrix ? GL_COLOR : GL_TEXTURE);
+    EXPECT_EQ(Get(GL_MATRIX_MODE), glstate::Capabilities().imaging ? GL_COLOR : GL_TEXTURE);
     EXPECT_EQ(GLErrors(), "");
     TGlobal::Begin2D();
     glPopAttrib();

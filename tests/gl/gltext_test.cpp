@@ -68,10 +68,10 @@ TEST_F(GLTextTest, EveryGlyphHasInkOfItsOwnExceptSpace) {
     EXPECT_FALSE(GLTextGlyphInk('A', 0, -1));
 }
 
-TEST_F(GLTextTest, DrawsExactlyTheGlyphsInkInTheCurrentColour) {
+TEST_F(GLTextTest, DrawsExactlyTheGlyphsInkInTheColourOfSetColor) {
     ResetDrawing(20, 40, 60);
     const std::string all = printableAscii();
-    glColor3ub(250, 200, 0);
+    SetColor(250, 200, 0);
     GLDrawText(all.substr(0, 48), 10, 100);
     GLDrawText(all.substr(48), 13, 201); // odd position
     const auto f = CaptureFrame();

@@ -432,6 +432,7 @@ TEST_F(Image2DTest, DrawsAreRightAfterTheAttributeAndMatrixStacksRestoreThe2DSta
         glMatrixMode(m);
         glPopMatrix();
     }
+    InvalidateGLState(); // as the hand-over does after its pops
     DrawImage(img, 700, 500, 0);
     const auto f = CaptureFrame();
     EXPECT_TRUE(RectIs(f, 700, 500, 3, 3, kGreen));

@@ -659,7 +659,7 @@ TEST_F(RenderTest, RenderWorldToCubeTexLeavesWhatRenderAndCopyLeave) {
     EXPECT_EQ(px[(40 * 64 + 8) * 4 + 0], 255) << "red half";
     EXPECT_EQ(px[(40 * 64 + 56) * 4 + 1], 255) << "green half";
     EXPECT_NEAR(px[(32 * 64 + 24) * 4 + 2], 128, 1) << "blended square";
-    if (!TGlobal::alpha_buffer) {
+    if (!glstate::Capabilities().alphaBuffer) {
         EXPECT_EQ(px[3], 255);
     }
 
@@ -680,7 +680,7 @@ TEST_F(RenderTest, RenderWorldToCubeTexLeavesWhatRenderAndCopyLeave) {
     EXPECT_TRUE(CubeFaces(direct) == a);
 
     // Anti-aliasing goes through the back buffer, whose accumulation buffer it needs.
-    if (TGlobal::accum_buffer) {
+    if (glstate::Capabilities().accumBuffer) {
         AntiAlias(2);
         FillBackBuffer(kMarker);
         SetCubeFace(direct, 0);
@@ -824,7 +824,7 @@ bool Between(std::uint32_t c, int lo, int hi) {
 }
 
 TEST_F(RenderTest, AntiAliasingAveragesJitteredPassesOverTheWholeDisplay) {
-    ASSERT_TRUE(TGlobal::accum_buffer);
+    ASSERT_TRUE(glstate::Capabilities().accumBuffer);
     // Two cameras side by side, each seeing a white quad whose left edge falls on a pixel
     // boundary; the passes shift it by fractions of a pixel, so one column gets part coverage.
     CameraRef left = camera(40, 40, 40);

@@ -27,7 +27,7 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
 # Only what programs use: no declarations meant for inside a layer, no test seams.
 foreach(internal engine/global.h engine/b3d.h engine/octree.h platform/internal.h
-                 platform/testing.h platform/input_keymap.h platform/saved_framebuffer.h)
+                 platform/testing.h platform/input_keymap.h platform/gl_state.h)
   if(EXISTS ${prefix}/include/lapiz3d/${internal})
     message(FATAL_ERROR "installed an internal header: ${internal}")
   endif()

@@ -61,6 +61,41 @@ TEST_F(CameraTest, ViewportIsStoredFromTheBottomOfTheDisplay) {
     }
 }
 
+// Cameras made while no display is open meet the display when it opens (TCamera::FollowDisplay,
+// which Graphics3D calls): a viewport left to the display becomes the whole display; a viewport
+// or scissor box the program set keeps its place counted from the top-left corner, on a first
+// display and on one of another size opened later.
+TEST_F(CameraTest, CamerasFollowTheDisplayThatOpensAfterThem) {
+    testseam::SetSizeWithoutDisplay(0, 0);
+    CameraRef left = CreateCamera(nullptr);
+    CameraRef set = CreateCamera(nullptr);
+    CameraViewport(set, 10, 20, 300, 200);
+    CameraScissor(set, 30, 40, 50, 60);
+    EXPECT_EQ(left->vwidth, 0) << "no display yet";
+
+    for (const auto& [w, h] : {std::pair{800, 600}, std::pair{1024, 768}}) {
+        testseam::SetSizeWithoutDisplay(w, h); // the display's size from here on
+        TCamera::FollowDisplay(w, h);
+        EXPECT_EQ(left->vx, 0);
+        EXPECT_EQ(left->vy, 0);
+        EXPECT_EQ(left->vwidth, w);
+        EXPECT_EQ(left->vheight, h);
+        EXPECT_EQ(set->vx, 10);
+        EXPECT_EQ(set->vy, h - 200 - 20) << w << "x" << h;
+        EXPECT_EQ(set->vwidth, 300);
+        EXPECT_EQ(set->vheight, 200);
+        EXPECT_EQ(set->sx, 30);
+        EXPECT_EQ(set->sy, h - 60 - 40) << w << "x" << h;
+    }
+    CameraRef copy = std::static_pointer_cast<TCamera>(CopyEntity(left, nullptr));
+    CameraViewport(left, 0, 0, 100, 100);
+    testseam::SetSizeWithoutDisplay(640, 480);
+    TCamera::FollowDisplay(640, 480);
+    EXPECT_EQ(left->vwidth, 100) << "set by the program now";
+    EXPECT_EQ(left->vy, 480 - 100);
+    EXPECT_EQ(copy->vwidth, 640) << "a copy follows as its source did";
+}
+
 // Every camera setting away from its default, through the commands.
 void setAllSettings(const CameraRef& c) {
     CameraViewport(c, 10, 20, 300, 200);
@@ -128,27 +163,32 @@ TEST_F(CameraTest, FieldOfViewFollowsZoomAndAspect) {
     EXPECT_NEAR(c->Fovy(), 73.7397953f, 1e-4f);
 }
 
-// Puts back the display's accumulation-buffer flag, which the engine reset leaves alone.
+// Puts back the capabilities, which the engine reset leaves alone.
 class JitterTest : public CameraTest {
   protected:
     void SetUp() override {
         CameraTest::SetUp();
-        accum_ = TGlobal::accum_buffer;
+        caps_ = glstate::Capabilities();
     }
     void TearDown() override {
-        TGlobal::accum_buffer = accum_;
+        testseam::SetGLCapabilities(caps_);
         CameraTest::TearDown();
+    }
+    static void setAccumBuffer(bool on) {
+        GLCapabilities caps = glstate::Capabilities();
+        caps.accumBuffer = on;
+        testseam::SetGLCapabilities(caps);
     }
 
   private:
-    bool accum_ = false;
+    GLCapabilities caps_;
 };
 
 TEST_F(JitterTest, ProjectionIsShiftedBySubPixelOffsetsOnlyWhileAntiAliasing) {
     CameraRef c = CreateCamera(nullptr);
     CameraViewport(c, 0, 0, 400, 300);
     const TCamera::FrustumRect plain = c->ProjectionRect();
-    TGlobal::accum_buffer = true;
+    setAccumBuffer(true);
     TGlobal::AntiAlias(4);
     TGlobal::jitter = 1; // (0.125, 0.75) in the 4-sample table
     const TCamera::FrustumRect shifted = c->ProjectionRect();
@@ -166,10 +206,10 @@ TEST_F(JitterTest, ProjectionIsShiftedBySubPixelOffsetsOnlyWhileAntiAliasing) {
     EXPECT_EQ(jx, 0.0f);
     EXPECT_EQ(jy, 0.0f);
     TGlobal::AntiAlias(4);
-    TGlobal::accum_buffer = false; // no accumulation buffer: no anti-aliasing either
+    setAccumBuffer(false); // no accumulation buffer: no anti-aliasing either
     TCamera::CurrentJitter(jx, jy);
     EXPECT_EQ(jx, 0.0f);
-    TGlobal::accum_buffer = true;
+    setAccumBuffer(true);
     TGlobal::jitter = 99; // outside the table
     TCamera::CurrentJitter(jx, jy);
     EXPECT_EQ(jx, 0.0f);

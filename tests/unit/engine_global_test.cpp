@@ -4,6 +4,7 @@
 #include "engine/texture.h"
 #include "engine/texture_filter.h"
 #include "platform/display.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -87,18 +88,22 @@ TEST_F(AntiAliasTest, ASmallerTableLeavesTheRowsBeyondIt) {
 }
 
 TEST_F(AntiAliasTest, WithoutAnAccumulationBufferNothingIsRenderedAntiAliased) {
-    const bool had = TGlobal::accum_buffer;
+    const GLCapabilities had = glstate::Capabilities();
+    GLCapabilities caps = had;
     TGlobal::AntiAlias(4);
-    TGlobal::accum_buffer = true;
+    caps.accumBuffer = true;
+    testseam::SetGLCapabilities(caps);
     EXPECT_TRUE(TGlobal::AntiAliasing());
-    TGlobal::accum_buffer = false;
+    caps.accumBuffer = false;
+    testseam::SetGLCapabilities(caps);
     EXPECT_FALSE(TGlobal::AntiAliasing());
     EXPECT_EQ(TGlobal::aa, 1); // the settings are kept for a display that has one
     EXPECT_EQ(TGlobal::ACSIZE, 4);
-    TGlobal::accum_buffer = true;
+    caps.accumBuffer = true;
+    testseam::SetGLCapabilities(caps);
     TGlobal::AntiAlias(0);
     EXPECT_FALSE(TGlobal::AntiAliasing());
-    TGlobal::accum_buffer = had;
+    testseam::SetGLCapabilities(had);
 }
 
 TEST(WorldSettings, AmbientLightStoresChannelsOver255) {

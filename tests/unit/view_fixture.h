@@ -8,6 +8,7 @@
 #include "engine/light.h"
 #include "engine/mesh.h"
 #include "engine/surface.h"
+#include "platform/testing.h"
 
 #include "entity_fixture.h"
 
@@ -15,26 +16,19 @@
 #include <cmath>
 #include <memory>
 
-// SceneTest with the Graphics3D settings of a display of 800x600.
+// SceneTest with a display size of 800x600 (no display opened).
 class ViewTest : public SceneTest {
   protected:
     void SetUp() override {
         SceneTest::SetUp();
-        saved_width_ = TGlobal::width;
-        saved_height_ = TGlobal::height;
-        TGlobal::width = 800;
-        TGlobal::height = 600;
+        testseam::SetSizeWithoutDisplay(800, 600);
     }
     void TearDown() override {
-        TGlobal::width = saved_width_;
-        TGlobal::height = saved_height_;
+        testseam::SetSizeWithoutDisplay(0, 0);
         SceneTest::TearDown();
     }
 
     static std::vector<EntityRef> cameras() { return TCamera::cam_list->ToVector(); }
-
-  private:
-    int saved_width_ = 0, saved_height_ = 0;
 };
 
 namespace viewtest {
