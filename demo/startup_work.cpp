@@ -93,7 +93,7 @@ template <class T, class Work> std::future<T> start(std::vector<std::thread>& th
 
 } // namespace
 
-StartupWork::StartupWork() {
+StartupWork::StartupWork(HeapWarmup& warm) : warm_(warm) {
     const LoadGivenUp stop = [this] { return stopped(); };
     warmed_ = start<bool>(threads_, [this, stop] {
         warm_.Touch(stop);

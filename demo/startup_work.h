@@ -34,8 +34,10 @@
 
 class StartupWork {
   public:
-    // Starts every worker. The images are masked with the mask colour of this moment.
-    StartupWork();
+    // Starts every worker: the first touches `warm` (taken by the caller before anything else
+    // of start-up, so that the block lies below what start-up allocates; it must outlive the
+    // object). The images are masked with the mask colour of this moment.
+    explicit StartupWork(HeapWarmup& warm);
     ~StartupWork();
     StartupWork(const StartupWork&) = delete;
     StartupWork& operator=(const StartupWork&) = delete;
@@ -92,12 +94,8 @@ class StartupWork {
     // The result of a worker, waited for; ends the program if a stop signal came meanwhile.
     template <class T> T take(std::future<T>& result);
 
-    // The textures and images made after the display opens take about 60 MB of fresh memory:
-    // that much of the heap is warmed.
-    static constexpr std::size_t kWarmBytes = std::size_t(64) << 20;
-
     std::atomic<bool> stop_{false};
-    HeapWarmup warm_{kWarmBytes};
+    HeapWarmup& warm_;
     std::future<bool> warmed_;
     std::future<AudioSampleRef> mainSong_;
     std::future<SoundRef> endSong_;
