@@ -6,7 +6,6 @@
 // directory, which are removed again once loaded.
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/light.h"
 #include "engine/mesh.h"
 #include "engine/sprite.h"
@@ -68,7 +67,6 @@ PixmapRef glow() {
 
 int main() {
     PlatformInit();
-    InitEngineModule();
     Graphics3D(800, 600, 0, 2, 60); // mode 2: a window
 
     CameraRef camera = CreateCamera(nullptr);
