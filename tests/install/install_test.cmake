@@ -1,16 +1,19 @@
-# The installed package as a program outside the project meets it.
+# The installed package as a program outside the project meets it, for both kinds of library.
 #
-# The static libraries of this build: install the build into a fresh prefix, check that only
-# public headers and the two libraries went in, with the examples, build the consumer program
-# with find_package (every installed header also compiled alone) and again with one g++ line
-# through pkg-config, run both, and build the installed examples against the package.
+# This build, installed into a fresh prefix: only public headers and the two libraries go in,
+# with the examples; the consumer program builds with find_package (every installed header also
+# compiled alone) and with one g++ line through pkg-config, and runs; the installed examples
+# build against the package.
 #
-# The shared libraries, and a parent project: a parent with targets of its own named engine and
-# platform adds the source tree with add_subdirectory and BUILD_SHARED_LIBS on. It gets the
-# engine and platform alone as shared libraries, keeps its own build type, and its program runs
-# against them in the build tree. That build, installed, gives the shared package: versioned
-# libraries with their sonames, and programs built with find_package and with pkg-config (in
-# C++23, the program's own choice of standard) that run against the installed libraries.
+# Then a parent project with targets of its own named engine and platform adds the source tree
+# with add_subdirectory, building the other kind of library than this build (shared when this
+# build is static, as it is by default). It gets the engine and platform alone, keeps its own
+# build type, and its program runs against them in its build tree. That build, installed, is
+# checked as the first was, its programs built in C++23 (the program's own choice of standard).
+#
+# Shared libraries are installed as the versioned file, the link named for the soname (major
+# and minor version) and the link for the linker; pkg-config lists the libraries they link
+# themselves as private.
 #
 # Needs a display for the runs (the suite runs under xvfb-run).
 #   -DBUILD_DIR=<project build>  -DSOURCE_DIR=<this folder>  -DPROJECT_DIR=<source root>
@@ -39,19 +42,48 @@ function(expect_files dir expected what)
   endif()
 endfunction()
 
-# A consumer built with find_package against `prefix` in `build`, then run.
-function(build_with_find_package prefix build)
-  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${build} -DCMAKE_PREFIX_PATH=${prefix}
-      -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
-      "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}" ${ARGN})
-  run(${CMAKE_COMMAND} --build ${build} --parallel ${jobs})
-  run(${build}/consumer)
-  message(STATUS "find_package (${prefix}): ${last_output}")
+# The installed tree under `prefix` holds public headers only, under include/lapiz3d, and the
+# two libraries of the kind `shared` says (not the test library).
+function(check_installed prefix shared)
+  foreach(internal engine/global.h engine/b3d.h engine/octree.h platform/internal.h
+                   platform/testing.h platform/input_keymap.h platform/saved_framebuffer.h)
+    if(EXISTS ${prefix}/include/lapiz3d/${internal})
+      message(FATAL_ERROR "installed an internal header: ${internal}")
+    endif()
+  endforeach()
+  file(GLOB top RELATIVE ${prefix}/include ${prefix}/include/*)
+  if(NOT top STREQUAL "lapiz3d")
+    message(FATAL_ERROR "the include folder holds more than lapiz3d/: ${top}")
+  endif()
+
+  set(expected "")
+  foreach(layer engine platform)
+    set(name liblapiz3d_${layer})
+    if(NOT shared)
+      list(APPEND expected ${name}.a)
+      continue()
+    endif()
+    list(APPEND expected ${name}.so ${name}.so.${soversion} ${name}.so.${version})
+    run(${READELF} -d ${prefix}/lib/${name}.so.${version})
+    if(NOT last_output MATCHES "SONAME[^\n]*\\[${name}\\.so\\.${soversion}\\]")
+      message(FATAL_ERROR "${name}: no soname of version ${soversion}:\n${last_output}")
+    endif()
+  endforeach()
+  list(SORT expected)
+  expect_files(${prefix} "${expected}" "the libraries" *.a *.so*)
 endfunction()
 
-# A consumer built with one g++ line through pkg-config against `prefix`, into `program`, then
-# run. ARGN: the program's own flags (its C++ standard, its rpath).
-function(build_with_pkg_config prefix program)
+# Consumers built against `prefix` (libraries shared or not) into `work`, and run: with
+# find_package (ARGN: more settings), then with one g++ line through pkg-config in the C++
+# standard `std`. A program built against shared libraries finds them through its run path.
+function(check_consumers prefix shared work std)
+  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${work}/cmake-build
+      -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
+      "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}" ${ARGN})
+  run(${CMAKE_COMMAND} --build ${work}/cmake-build --parallel ${jobs})
+  run(${work}/cmake-build/consumer)
+  message(STATUS "find_package (${prefix}): ${last_output}")
+
   set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
   run(pkg-config --cflags lapiz3d)
   if(last_output MATCHES "-std=")
@@ -61,44 +93,53 @@ function(build_with_pkg_config prefix program)
   string(STRIP "${last_output}" flags)
   separate_arguments(flags UNIX_COMMAND "${flags}")
   separate_arguments(extra UNIX_COMMAND "${EXTRA_FLAGS}")
-  run(${CXX} ${extra} ${ARGN} ${SOURCE_DIR}/consumer/main.cpp -o ${program} ${flags})
-  run(${program})
+  run(${CXX} ${extra} -std=${std} ${SOURCE_DIR}/consumer/main.cpp -o ${work}/consumer-pc
+      ${flags} -Wl,-rpath,${prefix}/lib)
+  run(${work}/consumer-pc)
   message(STATUS "pkg-config (${prefix}): ${last_output}")
+
+  # Static libraries need the system libraries on every program's link line, shared ones only
+  # for a static link.
+  run(pkg-config --libs lapiz3d)
+  lapiz_matches(listed "${last_output}" "-lpng")
+  if(listed STREQUAL shared)
+    message(FATAL_ERROR "pkg-config --libs of libraries with shared=${shared}: ${last_output}")
+  endif()
+  run(pkg-config --libs --static lapiz3d)
+  if(NOT last_output MATCHES "-lpng" OR NOT last_output MATCHES "-lvorbisfile")
+    message(FATAL_ERROR "pkg-config --static lists no system libraries: ${last_output}")
+  endif()
+endfunction()
+
+# Sets `var` to ON or OFF, as `text` matches `regex` or not.
+function(lapiz_matches var text regex)
+  set(${var} OFF PARENT_SCOPE)
+  if(text MATCHES "${regex}")
+    set(${var} ON PARENT_SCOPE)
+  endif()
 endfunction()
 
 cmake_host_system_information(RESULT jobs QUERY NUMBER_OF_LOGICAL_CORES)
 find_program(READELF readelf REQUIRED)
+file(STRINGS ${PROJECT_DIR}/CMakeLists.txt version_line REGEX "^project\\(lapiz3d VERSION")
+string(REGEX MATCH "([0-9]+)\\.([0-9]+)\\.[0-9]+" version "${version_line}")
+set(soversion ${CMAKE_MATCH_1}.${CMAKE_MATCH_2})
+file(STRINGS ${BUILD_DIR}/CMakeCache.txt cached REGEX "^BUILD_SHARED_LIBS:BOOL=")
+string(TOUPPER "${cached}" cached)
+lapiz_matches(shared "${cached}" "=(ON|TRUE|YES|1)$")
+lapiz_matches(other_kind "${shared}" "OFF")
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 
-# ---- The static libraries ----
+# ---- This build ----
 set(prefix ${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-
-# Only what programs use: no declarations meant for inside a layer, no test seams.
-foreach(internal engine/global.h engine/b3d.h engine/octree.h platform/internal.h
-                 platform/testing.h platform/input_keymap.h platform/saved_framebuffer.h)
-  if(EXISTS ${prefix}/include/lapiz3d/${internal})
-    message(FATAL_ERROR "installed an internal header: ${internal}")
-  endif()
-endforeach()
-# The two libraries and not the test library.
-expect_files(${prefix} "liblapiz3d_engine.a;liblapiz3d_platform.a" "the libraries" *.a *.so*)
-file(GLOB top RELATIVE ${prefix}/include ${prefix}/include/*)
-if(NOT top STREQUAL "lapiz3d")
-  message(FATAL_ERROR "the include folder holds more than lapiz3d/: ${top}")
-endif()
+check_installed(${prefix} ${shared})
 # The examples to start from, with the files they load and their build.
 expect_files(${prefix}/share/lapiz3d/examples
              "CMakeLists.txt;character.b3d;character.cpp;glow.png;leaves.png;overlay.cpp;scene.cpp;walk.cpp"
              "the examples" *)
-
-build_with_find_package(${prefix} ${WORK_DIR}/cmake-build -DLAPIZ_CHECK_HEADERS=ON)
-build_with_pkg_config(${prefix} ${WORK_DIR}/consumer-pc -std=c++20)
-run(pkg-config --libs --static lapiz3d)
-if(NOT last_output MATCHES "-lpng" OR NOT last_output MATCHES "-lvorbisfile")
-  message(FATAL_ERROR "pkg-config --static lists no system libraries: ${last_output}")
-endif()
+check_consumers(${prefix} ${shared} ${WORK_DIR} c++20 -DLAPIZ_CHECK_HEADERS=ON)
 
 # The installed examples build against the package found from where they lie, and their files
 # land where the programs look (examples/ beside them).
@@ -114,9 +155,9 @@ foreach(file character scene walk overlay examples/character.b3d examples/glow.p
   endif()
 endforeach()
 
-# ---- A parent project, and the shared libraries ----
+# ---- A parent project, building the other kind ----
 set(parent ${WORK_DIR}/parent)
-file(WRITE ${parent}/own.cpp "int OwnEngine() { return 0; }\nint main() { return 0; }\n")
+file(WRITE ${parent}/own.cpp "int main() { return 0; }\n")
 file(WRITE ${parent}/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)
 project(parent LANGUAGES C CXX)
 # Targets of the parent's own, named as the layers are.
@@ -130,7 +171,7 @@ if(NOT CMAKE_BUILD_TYPE STREQUAL \"\")
 endif()
 ")
 run(${CMAKE_COMMAND} -S ${parent} -B ${parent}/build -DCMAKE_CXX_COMPILER=${CXX}
-    -DBUILD_SHARED_LIBS=ON "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
+    -DBUILD_SHARED_LIBS=${other_kind} "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
     "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}" "-DCMAKE_SHARED_LINKER_FLAGS=${EXTRA_FLAGS}")
 run(${CMAKE_COMMAND} --build ${parent}/build --target help)
 foreach(target engine platform lapiz3d_engine lapiz3d_platform consumer)
@@ -149,42 +190,17 @@ if(cache MATCHES "GTest_DIR")
   message(FATAL_ERROR "add_subdirectory looked for the test framework")
 endif()
 
-# The program runs in the build tree against the shared libraries there.
+# The program runs in the build tree, against the shared libraries there when they are shared.
 run(${CMAKE_COMMAND} --build ${parent}/build --parallel ${jobs})
 run(${READELF} -d ${parent}/build/consumer)
-if(NOT last_output MATCHES "NEEDED[^\n]*liblapiz3d_engine\\.so\\.")
-  message(FATAL_ERROR "the parent's program does not link the shared engine:\n${last_output}")
+lapiz_matches(linked "${last_output}" "NEEDED[^\n]*liblapiz3d_engine\\.so\\.")
+if(NOT linked STREQUAL other_kind)
+  message(FATAL_ERROR "the parent's program, shared=${other_kind}:\n${last_output}")
 endif()
 run(${parent}/build/consumer)
-message(STATUS "add_subdirectory, shared: ${last_output}")
+message(STATUS "add_subdirectory, shared=${other_kind}: ${last_output}")
 
-# Installed: each library as the versioned file, the link named for its soname and the link
-# for the linker, no static library; the soname carries the major and minor version.
-set(prefix ${WORK_DIR}/prefix-shared)
+set(prefix ${WORK_DIR}/prefix-other)
 run(${CMAKE_COMMAND} --install ${parent}/build --prefix ${prefix})
-file(STRINGS ${PROJECT_DIR}/CMakeLists.txt version_line REGEX "^project\\(lapiz3d VERSION")
-string(REGEX MATCH "([0-9]+)\\.([0-9]+)\\.[0-9]+" version "${version_line}")
-set(soversion ${CMAKE_MATCH_1}.${CMAKE_MATCH_2})
-set(expected "")
-foreach(layer engine platform)
-  list(APPEND expected liblapiz3d_${layer}.so liblapiz3d_${layer}.so.${soversion}
-       liblapiz3d_${layer}.so.${version})
-  run(${READELF} -d ${prefix}/lib/liblapiz3d_${layer}.so.${version})
-  if(NOT last_output MATCHES "SONAME[^\n]*\\[liblapiz3d_${layer}\\.so\\.${soversion}\\]")
-    message(FATAL_ERROR "liblapiz3d_${layer}: no soname of version ${soversion}:\n${last_output}")
-  endif()
-endforeach()
-list(SORT expected)
-expect_files(${prefix} "${expected}" "the shared libraries" *.a *.so*)
-
-build_with_find_package(${prefix} ${WORK_DIR}/cmake-build-shared)
-build_with_pkg_config(${prefix} ${WORK_DIR}/consumer-pc-shared -std=c++23
-                      -Wl,-rpath,${prefix}/lib)
-run(pkg-config --libs lapiz3d)
-if(last_output MATCHES "-lpng")
-  message(FATAL_ERROR "pkg-config links the shared libraries' own libraries: ${last_output}")
-endif()
-run(pkg-config --libs --static lapiz3d)
-if(NOT last_output MATCHES "-lpng" OR NOT last_output MATCHES "-lvorbisfile")
-  message(FATAL_ERROR "pkg-config --static lists no system libraries: ${last_output}")
-endif()
+check_installed(${prefix} ${other_kind})
+check_consumers(${prefix} ${other_kind} ${WORK_DIR}/other c++23)
