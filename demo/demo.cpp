@@ -2,7 +2,6 @@
 
 #include "demo/flash.h"
 #include "demo/globals.h"
-#include "demo/heap_warmup.h"
 #include "demo/logo.h"
 #include "demo/media.h"
 #include "demo/sequencer.h"
@@ -18,7 +17,6 @@
 #include "demo/tscroll.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/light.h"
 #include "platform/display.h"
 #include "platform/error.h"
@@ -31,14 +29,11 @@ void DemoStartup(const StartupObserver& observer) {
     const auto done = [&observer](std::string_view step) {
         if (observer) observer(step);
     };
-    // The textures and images made below take about 60 MB of fresh memory on this thread: warm
-    // that much of the heap while the display opens (see HeapWarmup).
-    HeapWarmup warm(std::size_t(64) << 20);
     CheckDemoMedia();
     done("CheckDemoMedia");
 
-    // Songs, images and textures decoded on threads of their own while the display opens; taken
-    // (and checked) where they are needed.
+    // Songs, images and textures decoded and the heap warmed on threads of their own while the
+    // display opens; taken (and checked) where they are needed.
     StartupWork work;
     // A start-up image taken from the work, uploaded and checked, with its handle where one is
     // given.
@@ -47,9 +42,6 @@ void DemoStartup(const StartupObserver& observer) {
         if (hx != 0 || hy != 0) SetImageHandle(loaded, hx, hy);
         return loaded;
     };
-
-    InitEngineModule();
-    done("InitEngineModule");
 
     // The element types' collections, before the display opens.
     tpieza::lista_piezas = CreateList<tpiezaRef>();
@@ -62,7 +54,7 @@ void DemoStartup(const StartupObserver& observer) {
 
     Graphics3D(800, 600, 32, 1, 60);
     done("Graphics3D");
-    warm.Release();
+    work.ReleaseWarmHeap();
     HideMouse();
     done("HideMouse");
     // Every image file of the show decoded by now: one that does not is refused here, before

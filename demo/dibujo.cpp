@@ -17,12 +17,6 @@ PuntoDibujo LeePuntoDibujo(const StreamRef& archivo, int bytes) {
     return p;
 }
 
-int BytesRegistroDibujo(std::string_view archivo) {
-    for (const DibujoScroll& d : kDibujosScroll)
-        if (archivo == d.archivo) return kBytesTrazo;
-    return kBytesPunto;
-}
-
 std::string ProblemaPuntoDibujo(const PuntoDibujo& p) {
     if (p.x >= 0 && p.x < kAnchoDibujo && p.y >= 0 && p.y < kAltoDibujo) return "";
     return "point (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ") off the " +

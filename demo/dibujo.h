@@ -5,8 +5,9 @@
 // no terminator; consecutive pairs are screen points (x, y) in drawing order. The phase-4
 // drawings hold records of 16 bytes (a pair that is read and dropped, then the point
 // stamped); the trail and greeting files hold one 8-byte point per record. Start-up refuses a
-// file that is empty, ends in a cut record or has a point off the screen (FindDemoMediaProblems,
-// media.h), so the readers meet whole records of points on the screen only.
+// file that ends in a cut record, holds other than its drawing's number of records (kDibujos)
+// or has a point off the screen (FindDemoMediaProblems, media.h), so the readers meet the whole
+// drawing, of points on the screen only.
 //
 // Every step runs inside a 2D block (Begin2D .. End2D) of its phase's frame. The files are
 // opened through MustOpenFile (media.h): one that cannot be opened ends the program naming it.
@@ -25,6 +26,39 @@ inline constexpr int kBytesPunto = 8;
 inline constexpr int kAnchoDibujo = 800;
 inline constexpr int kAltoDibujo = 600;
 
+// A line drawing of the show: its file, the bytes in one of its records and how many records
+// it holds. The show knows its drawings: start-up refuses a file that holds any other number of
+// records (FindDemoMediaProblems, media.h), so a file cut on a record boundary, which would be
+// drawn short, is named at once. The media generator (tools/mediagen) writes each drawing to
+// this count and fails when its drawing comes out otherwise.
+struct DibujoDelShow {
+    std::string_view archivo;
+    int bytes;
+    int registros;
+};
+// In the order the show first opens them: the four phase-4 drawings, the two trails of phases 6
+// and 9, the greetings 0 to 16 of phase 8.
+inline constexpr std::array<DibujoDelShow, 23> kDibujos = {{
+    {"media/verde.lap", kBytesTrazo, 236},    {"media/naranja.lap", kBytesTrazo, 214},
+    {"media/rosa.lap", kBytesTrazo, 222},     {"media/rojo.lap", kBytesTrazo, 228},
+    {"media/estela.lap", kBytesPunto, 1000},  {"media/estela2.lap", kBytesPunto, 1000},
+    {"media/saludo0.lap", kBytesPunto, 327},  {"media/saludo1.lap", kBytesPunto, 338},
+    {"media/saludo2.lap", kBytesPunto, 328},  {"media/saludo3.lap", kBytesPunto, 322},
+    {"media/saludo4.lap", kBytesPunto, 309},  {"media/saludo5.lap", kBytesPunto, 320},
+    {"media/saludo6.lap", kBytesPunto, 276},  {"media/saludo7.lap", kBytesPunto, 350},
+    {"media/saludo8.lap", kBytesPunto, 303},  {"media/saludo9.lap", kBytesPunto, 334},
+    {"media/saludo10.lap", kBytesPunto, 323}, {"media/saludo11.lap", kBytesPunto, 301},
+    {"media/saludo12.lap", kBytesPunto, 276}, {"media/saludo13.lap", kBytesPunto, 334},
+    {"media/saludo14.lap", kBytesPunto, 290}, {"media/saludo15.lap", kBytesPunto, 281},
+    {"media/saludo16.lap", kBytesPunto, 292},
+}};
+// The entry of kDibujos for `archivo` ("media/..."); null for a file that is none of them.
+constexpr const DibujoDelShow* BuscaDibujo(std::string_view archivo) {
+    for (const DibujoDelShow& d : kDibujos)
+        if (d.archivo == archivo) return &d;
+    return nullptr;
+}
+
 // The point a record stamps.
 struct PuntoDibujo {
     int x = 0;
@@ -33,9 +67,6 @@ struct PuntoDibujo {
 // The next record of `archivo`, `bytes` long (kBytesTrazo: where the pen came from is read and
 // dropped first; kBytesPunto: the point alone). Every reader of the files reads through it.
 PuntoDibujo LeePuntoDibujo(const StreamRef& archivo, int bytes);
-// Bytes in one record of the line drawing `archivo`: kBytesTrazo for the phase-4 drawings,
-// kBytesPunto for the others.
-int BytesRegistroDibujo(std::string_view archivo);
 // What is wrong with a point read from a file ("" for a point on the screen): "point (812, 40)
 // off the 800 x 600 screen".
 std::string ProblemaPuntoDibujo(const PuntoDibujo& p);
@@ -51,6 +82,14 @@ inline constexpr std::array<DibujoScroll, 4> kDibujosScroll = {{
     {"media/rosa.lap", 200, 0, 200},
     {"media/rojo.lap", 200, 0, 0},
 }};
+static_assert(
+    [] {
+        for (const DibujoScroll& d : kDibujosScroll)
+            if (const DibujoDelShow* e = BuscaDibujo(d.archivo); !e || e->bytes != kBytesTrazo)
+                return false;
+        return true;
+    }(),
+    "every phase-4 drawing is one of the show's drawings, of 16-byte records");
 // Frames the phase-4 reader waits before each drawing after the first, and after the last.
 inline constexpr int kPausaDibujo = 60;
 inline constexpr int kPausaFinal = 350;

@@ -119,7 +119,7 @@ extern float saludosvely; // 0.0
 
 // ---- Phases 9 to 11 ----
 
-extern StreamRef escenario;  // the scene file, opened by the hand-over into phase 9
+extern StreamRef escenario;  // the scene file, open from the hand-over into phase 9 to phase 10
 extern float camaraangx;     // 0.0: pitch of the orbiting camera
 extern float camaraangy;     // 0.0: yaw of the orbiting camera
 extern float camaraangyvel;  // 1.0: turning speed of the orbit, degrees per frame

@@ -1,9 +1,8 @@
 #include "demo/heap_warmup.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <pthread.h>
-#include <system_error>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -17,6 +16,8 @@ constexpr int kFreeKept = 128 << 20;       // M_TRIM_THRESHOLD
 // The block is taken in pieces no larger than the heap serves, so that none is mapped apart.
 constexpr std::size_t kPiece = std::size_t(16) << 20;
 #endif
+// What is touched between two looks at the stop request.
+constexpr std::size_t kTouchStep = std::size_t(1) << 20;
 
 } // namespace
 
@@ -32,14 +33,6 @@ HeapWarmup::HeapWarmup(std::size_t bytes) {
         pieces_.push_back({at, size});
         left -= size;
     }
-    try {
-        toucher_ = std::thread([pieces = pieces_] {
-            pthread_setname_np(pthread_self(), kThreadName);
-            for (const Piece& p : pieces) std::memset(p.at, 0, p.size);
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had: the block is handed back untouched, as if never taken.
-    }
 #else
     (void)bytes;
 #endif
@@ -49,8 +42,16 @@ HeapWarmup::~HeapWarmup() {
     Release();
 }
 
+void HeapWarmup::Touch(const std::function<bool()>& stop) {
+    for (const Piece& p : pieces_) {
+        for (std::size_t done = 0; done < p.size; done += kTouchStep) {
+            if (stop && stop()) return;
+            std::memset(static_cast<char*>(p.at) + done, 0, std::min(kTouchStep, p.size - done));
+        }
+    }
+}
+
 void HeapWarmup::Release() {
-    if (toucher_.joinable()) toucher_.join();
     for (const Piece& p : pieces_) std::free(p.at);
     pieces_.clear();
 }

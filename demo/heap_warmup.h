@@ -3,18 +3,17 @@
 // program).
 #pragma once
 
-#include "platform/error.h"
-
 #include <cstddef>
-#include <thread>
+#include <functional>
 #include <vector>
 
 // A page of fresh memory costs a fault on its first touch, and on a virtual machine a fault can
 // take ten microseconds or more: the tens of megabytes of textures a program makes at start-up
 // then cost the main thread over a hundred milliseconds in faults alone. A warm-up takes a block
-// of the heap and touches it on a thread of its own while the main thread does other work;
-// Release() hands the block back to the heap, where the main thread's next large allocations
-// (the GL driver's textures among them) find pages that are already there.
+// of the heap, which another thread touches (Touch, one of the start-up workers) while the main
+// thread does other work; Release() hands the block back to the heap, where the main thread's
+// next large allocations (the GL driver's textures among them) find pages that are already
+// there.
 //
 // Under the GNU C library, large allocations otherwise get fresh pages of their own: from the
 // first warm-up on, allocations up to 32 MiB come from the heap, and up to 128 MiB of freed
@@ -26,16 +25,19 @@
 // done.
 class HeapWarmup {
   public:
+    // Takes the block (touching none of it).
     explicit HeapWarmup(std::size_t bytes);
     ~HeapWarmup(); // releases the block if that was not done
     HeapWarmup(const HeapWarmup&) = delete;
     HeapWarmup& operator=(const HeapWarmup&) = delete;
 
-    // Waits for the touching to end and frees the block into the heap. Once only.
-    void Release();
+    // Touches the block a megabyte at a time, asking `stop` (when given) before each: once it
+    // says true the rest is left untouched. Meant for another thread than the one that goes on
+    // to Release; the two must not overlap.
+    void Touch(const std::function<bool()>& stop = {});
 
-    // The name of the thread that touches the block.
-    static constexpr const char* kThreadName = "heap-warmup";
+    // Frees the block into the heap. Once only; nothing after that.
+    void Release();
 
     // The block's pieces, for the tests (empty once released or when nothing was done).
     struct Piece {
@@ -46,10 +48,4 @@ class HeapWarmup {
 
   private:
     std::vector<Piece> pieces_;
-    std::thread toucher_;
-    // The program may end during start-up (no display, bad media) while the block is touched:
-    // the toucher is joined first, so that no thread of ours outlives the exit.
-    BeforeExit joinOnExit_{[this] {
-        if (toucher_.joinable()) toucher_.join();
-    }};
 };

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 #include <utility>
 
@@ -37,18 +38,15 @@ const std::vector<std::string>& DemoMediaFiles() {
         // The scroller's six images, then the sky cube's six faces.
         for (int i = 0; i < tscroll::kQuads; ++i) f.push_back(tscroll::archivo(i));
         for (int i = 0; i < tcubo::kCaras; ++i) f.push_back(tcubo::archivo(i));
+        // The giant piece's texture, the rest of start-up, then the block pieces' texture
+        // (first piece, phase 2).
         for (const char* name :
-             {// The giant piece's texture, then the rest of start-up.
-              tpiezagigante::kArchivo, "media/ticker.png", "media/creditos.png",
-              "media/scrollkolumo.png", "media/halvrenstudios.png",
-              // The block pieces' texture (first piece, phase 2).
-              "media/pieza.png",
-              // Line drawings: phase 4's four drawings, the two trail pens of phases 6 and 9.
-              "media/verde.lap", "media/naranja.lap", "media/rosa.lap", "media/rojo.lap",
-              "media/estela.lap", "media/estela2.lap"})
+             {tpiezagigante::kArchivo, "media/ticker.png", "media/creditos.png",
+              "media/scrollkolumo.png", "media/halvrenstudios.png", "media/pieza.png"})
             f.push_back(name);
-        // The greetings of phase 8, then the scene file of phase 9.
-        for (int n = 0; n <= 16; ++n) f.push_back("media/saludo" + std::to_string(n) + ".lap");
+        // The line drawings (phase 4's four, the two trail pens of phases 6 and 9, the
+        // greetings of phase 8), then the scene file of phase 9.
+        for (const DibujoDelShow& d : kDibujos) f.emplace_back(d.archivo);
         f.push_back("media/escenario1.esc");
         return f;
     }();
@@ -57,21 +55,33 @@ const std::vector<std::string>& DemoMediaFiles() {
 
 namespace {
 
-// Why a file of `bytes`-byte records would read wrong: "" when it holds `least` records or more,
-// whole ones only, and `judge` (which reads one record from the stream and says what is wrong
-// with it, "" for nothing) finds nothing; else "is empty", "ends in a cut record", "holds 3 of
-// the 16 records read" or "has a bad record 7: " and what `judge` said.
+// How many records of a file the show takes: at least `least`, at most `most`, and what it does
+// with them ("read", "drawn"), for the messages.
+struct RecordsWanted {
+    std::int64_t least;
+    std::int64_t most;
+    const char* use;
+};
+
+// Why a file of `bytes`-byte records would read wrong: "" when it holds as many whole records as
+// `wanted` says and `judge` (which reads one record from the stream and says what is wrong with
+// it, "" for nothing) finds nothing; else "is empty", "ends in a cut record", "holds 3 of the 16
+// records read", "holds 1200 records, not the 1000 drawn" or "has a bad record 7: " and what
+// `judge` said.
 template <class Judge>
-std::string recordsProblem(const std::string& path, int bytes, int least, Judge judge) {
+std::string recordsProblem(const std::string& path, int bytes, RecordsWanted wanted, Judge judge) {
     const StreamRef file = OpenFile(path, true, false);
     if (!file) return "cannot be read";
     const std::int64_t size = StreamSize(file);
     if (size == 0) return "is empty";
     if (size % bytes != 0) return "ends in a cut record";
     const std::int64_t count = size / bytes;
-    if (count < least)
-        return "holds " + std::to_string(count) + " of the " + std::to_string(least) +
-               " records read";
+    if (count < wanted.least)
+        return "holds " + std::to_string(count) + " of the " + std::to_string(wanted.least) +
+               " records " + wanted.use;
+    if (count > wanted.most)
+        return "holds " + std::to_string(count) + " records, not the " +
+               std::to_string(wanted.most) + " " + wanted.use;
     for (std::int64_t n = 1; n <= count; ++n)
         if (std::string why = judge(file); !why.empty())
             return "has a bad record " + std::to_string(n) + ": " + why;
@@ -95,14 +105,16 @@ std::vector<MediaProblem> FindDemoMediaProblems(const std::string& root) {
             AudioFileInfo info;
             why = ProbeAudioFile(path, &info);
             if (why.empty() && file == kMainSongFile) why = MainSongTooShort(info.claimedFrames);
-        } else if (file.ends_with(".lap")) {
-            const int bytes = BytesRegistroDibujo(file);
-            why = recordsProblem(path, bytes, 1, [bytes](const StreamRef& s) {
-                return ProblemaPuntoDibujo(LeePuntoDibujo(s, bytes));
-            });
+        } else if (const DibujoDelShow* d = BuscaDibujo(file)) {
+            const int bytes = d->bytes;
+            why = recordsProblem(path, bytes, {d->registros, d->registros, "drawn"},
+                                 [bytes](const StreamRef& s) {
+                                     return ProblemaPuntoDibujo(LeePuntoDibujo(s, bytes));
+                                 });
         } else if (file.ends_with(".esc")) {
             why = recordsProblem(
-                path, kBytesRegistroEscena, kRegistrosEscena,
+                path, kBytesRegistroEscena,
+                {kRegistrosEscena, std::numeric_limits<std::int64_t>::max(), "read"},
                 [](const StreamRef& s) { return ProblemaRegistroEscena(LeeRegistroEscena(s)); });
         }
         if (!why.empty()) problems.push_back({file, why});

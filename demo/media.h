@@ -35,7 +35,8 @@ struct MediaProblem {
 // (CheckImageFile), songs whose headers are refused (ProbeAudioFile), a main song that claims
 // too short a length (MainSongTooShort), and line drawings and scene files, read whole through
 // the readers the show uses (dibujo.h, escena.h), that are empty, end in a cut record, hold
-// fewer records than are read or hold a record out of range. Of images and songs only headers
+// other than the drawing's records (kDibujos) or fewer than are read (the scene file), or hold
+// a record out of range. Of images and songs only headers
 // and checksums are read, so the check stays cheap; start-up decodes the images on its worker
 // threads (startup_work.h).
 std::vector<MediaProblem> FindDemoMediaProblems(const std::string& root = "");

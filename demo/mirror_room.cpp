@@ -13,7 +13,6 @@
 #include "demo/tpieza.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/pivot.h"
 #include "platform/random.h"
 
@@ -77,9 +76,9 @@ void FondoEspejo() {
     // Under a sky cube that covers the whole view with opaque texels the background cannot
     // show: it is left out (a full-screen blend cheaper).
     if (cubo && cubo->TapaLaVista(camara)) return;
-    TGlobal::Begin2D();
+    Begin2D();
     pon_fondo(0.5f, 255, 255, 255);
-    TGlobal::End2D();
+    End2D();
 }
 
 void ActualizaEspejo(int invertido) {
@@ -91,10 +90,10 @@ void ActualizaEspejo(int invertido) {
 }
 
 void CierreFaseEspejo(int flashDesde, const ImageRef& disenio, int x, int y) {
-    TGlobal::Begin2D();
+    Begin2D();
     if (ticks > float(flashDesde) && flash) flash->activa(1.0f, 0.5f, 0.15f);
     pon_disenio(disenio, x, y);
     if (flash) flash->actualiza();
     pon_fps();
-    TGlobal::End2D();
+    End2D();
 }

@@ -11,7 +11,6 @@
 #include "demo/tfuegoestela.h"
 #include "demo/tpieza.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "platform/audio.h"
 #include "platform/error.h"
 #include "platform/image2d.h"
@@ -106,12 +105,12 @@ void RebotaHalvren() {
 }
 
 void parte11() {
-    TGlobal::Begin2D();
+    Begin2D();
     CapaKolumo(kFondoKolumo);
-    TGlobal::End2D();
+    End2D();
     RenderWorld();
 
-    TGlobal::Begin2D();
+    Begin2D();
     LanzaFuegos();
     tfuegoestela::actualiza();
     CapaKolumo(kMedioKolumo);
@@ -119,7 +118,7 @@ void parte11() {
     RebotaHalvren();
     CapaKolumo(kFrenteKolumo);
     pon_fps();
-    TGlobal::End2D();
+    End2D();
     // Before the flip: the frame loop's own test comes after it.
     if (KeyHit(Key::Escape) != 0) End();
 }

@@ -20,7 +20,6 @@
 #include "demo/tscroll.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/pivot.h"
 #include "platform/random.h"
 
@@ -43,12 +42,12 @@ void PasoCamaraScroll() {
 }
 
 void parte4() {
-    TGlobal::Begin2D();
+    Begin2D();
     pon_fondo(0.5f, 255, 255, 255);
     lee_dibujo_scroll();
     // The dots are drawn here, under the 3D scene.
     tlapiz::actualiza(ALPHABLEND, 1.0f);
-    TGlobal::End2D();
+    End2D();
 
     if (BeatHit(sincScrollPow, sincScrollPow_pos)) {
         scrollcamvel = AddF(scrollcamvel, 1.5);
@@ -83,13 +82,13 @@ void parte4() {
 
     RenderWorld();
 
-    TGlobal::Begin2D();
+    Begin2D();
     pon_marco();
     // A fall step of 0.625: the held flash drops away within two frames once released.
     if (ticks >= float(kFlashFinal) && flash) flash->activa(1.0f, 0.125f, 0.625f);
     if (flash) flash->actualiza();
     pon_fps();
-    TGlobal::End2D();
+    End2D();
 }
 
 void BuildScrollerRow() {

@@ -22,7 +22,6 @@
 #include "demo/tscroll.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "platform/random.h"
 
 namespace {

@@ -22,7 +22,6 @@
 #include "demo/tpluma.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/light.h"
 #include "engine/pivot.h"
 #include "platform/mathfn.h"
@@ -85,7 +84,7 @@ void AvanzaVistasLaterales() {
 }
 
 void parte6() {
-    TGlobal::Begin2D();
+    Begin2D();
     pon_fondo(0.8f, 255, 255, 255);
     SetBlend(ALPHABLEND);
     SetRotation(0);
@@ -97,7 +96,7 @@ void parte6() {
         SetColor(240, 120, 0);
         DrawImage(creditos, col.x, float(col.y), col.cuadro);
     }
-    TGlobal::End2D();
+    End2D();
 
     if (BeatHit(sincHamClap, sinchamclap_pos)) {
         if (flash) flash->activa(0.7f, 0.125f, 0.06125f);
@@ -119,7 +118,7 @@ void parte6() {
     }
     AvanzaVistasLaterales();
 
-    TGlobal::Begin2D();
+    Begin2D();
     SetBlend(ALPHABLEND);
     SetRotation(0);
     SetAlpha(1);
@@ -130,7 +129,7 @@ void parte6() {
     if (ticks > float(kFlashFinal) && flash) flash->activa(1.0f, 0.5f, 0.15f);
     if (flash) flash->actualiza();
     pon_fps();
-    TGlobal::End2D();
+    End2D();
 }
 
 void entra_parte6() {

@@ -21,7 +21,6 @@
 #include "demo/tpluma.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/light.h"
 #include "engine/pivot.h"
 #include "platform/mathfn.h"

@@ -22,7 +22,6 @@
 #include "demo/tpluma.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/light.h"
 #include "platform/random.h"
 
@@ -36,9 +35,9 @@ constexpr int kFlashFinal = 3470;
 } // namespace
 
 void parte8() {
-    TGlobal::Begin2D();
+    Begin2D();
     pon_fondo(0.5f, 0, 48, 96);
-    TGlobal::End2D();
+    End2D();
 
     if (BeatHit(sincSaludosPow, sincSaludosPow_pos)) {
         saludosvelx = Rnd(-0.5f, 0.5f);
@@ -71,12 +70,12 @@ void parte8() {
 
     RenderWorld();
 
-    TGlobal::Begin2D();
+    Begin2D();
     lee_saludo();
     if (ticks > float(kFlashFinal) && flash) flash->activa(1.0f, 0.5f, 0.15f);
     if (flash) flash->actualiza();
     pon_fps();
-    TGlobal::End2D();
+    End2D();
 }
 
 void entra_parte8() {

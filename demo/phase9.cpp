@@ -19,7 +19,6 @@
 #include "demo/tpluma.h"
 #include "engine/camera.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "engine/pivot.h"
 #include "platform/image2d.h"
 #include "platform/mathfn.h"
@@ -77,9 +76,9 @@ void VistasConstructor() {
 }
 
 void parte9() {
-    TGlobal::Begin2D();
+    Begin2D();
     pon_fondo(0.5f, 255, 255, 255);
-    TGlobal::End2D();
+    End2D();
 
     // The ease runs before the beat, so a jolt shows at its full 24 pixels in its own frame.
     tamcreditos = EaseF(tamcreditos, 0.0, kAmortiguaSacudida);
@@ -90,7 +89,7 @@ void parte9() {
     ActualizaConstruccion();
     VistasConstructor();
 
-    TGlobal::Begin2D();
+    Begin2D();
     SetBlend(ALPHABLEND);
     SetRotation(0);
     SetAlpha(1.0f);
@@ -101,7 +100,7 @@ void parte9() {
     if (ticks > float(kFlashFinal) && flash) flash->activa(0.6f, 0.125f, 0.125f);
     if (flash) flash->actualiza();
     pon_fps();
-    TGlobal::End2D();
+    End2D();
 }
 
 void entra_parte9() {

@@ -128,8 +128,11 @@ void entra_parte9();
 // Phase 9, one frame: background, the jolt eased and the beats (jolt; the next piece of the
 // scene file built, with particles and a new camera orbit), the orbit turned, pieces and
 // particles updated, four quarter views and the main view, tickers, trail pens, the closing
-// flash (from tick 3955), flash. Its hand-over into phase 10 is only the change of `parte`.
+// flash (from tick 3955), flash.
 void parte9();
+// Hand-over from phase 9 to phase 10: the scene file and the two trail files are closed; the
+// rest of phase 9's state (camera, viewport, pieces, particles, pen dots) stays.
+void entra_parte10();
 // Phase 10, one frame: background, the camera backing away from the construction along its
 // last line of sight, pieces and particles updated, RenderWorld through phase 9's main viewport,
 // frame overlay, flash.

@@ -17,7 +17,6 @@
 #include "demo/tpieza.h"
 #include "demo/tscroll.h"
 #include "engine/commands.h"
-#include "engine/global.h"
 #include "platform/random.h"
 
 namespace {
@@ -42,12 +41,12 @@ void Marco() {
 // Steps 1 to 6 of a phase-2 frame, which phase 3 repeats: background, the logo bouncing on
 // sincTuntaraTun, the flying pieces, RenderWorld.
 void LogoYPiezas() {
-    TGlobal::Begin2D();
+    Begin2D();
     Fondo();
     if (logo) logo->rebota();
     // The beat kicks the logo up; rebota eases it back toward 1 in the following frames.
     if (BeatHit(sincTuntaraTun, sincTuntaraTun_pos) && logo) logo->escala = 1.1f;
-    TGlobal::End2D();
+    End2D();
     SpawnAndMoveFlyingPieces();
     RenderWorld();
 }
@@ -91,31 +90,31 @@ void SpawnAndMoveFlyingPieces() {
 }
 
 void parte1() {
-    TGlobal::Begin2D();
+    Begin2D();
     Fondo();
     if (logo) logo->zoomin();
-    TGlobal::End2D();
+    End2D();
     RenderWorld();
-    TGlobal::Begin2D();
+    Begin2D();
     Marco();
-    TGlobal::End2D();
+    End2D();
 }
 
 void parte2() {
     LogoYPiezas();
-    TGlobal::Begin2D();
+    Begin2D();
     Marco();
-    TGlobal::End2D();
+    End2D();
 }
 
 void parte3() {
     LogoYPiezas();
-    TGlobal::Begin2D();
+    Begin2D();
     // Each word is tested on its own; once shown it is drawn every frame, over those before it.
     for (std::size_t i = 0; i < titulo.size(); ++i) {
         if (ticks > float(kTituloDesde[i]) && titulo[i]) titulo[i]->pinta();
     }
     if (ticks > float(kFlashFinal) && flash) flash->activa(1.0f, 0.5f, 0.15f);
     Marco();
-    TGlobal::End2D();
+    End2D();
 }

@@ -108,6 +108,7 @@ const PhaseTable& DemoPhases() {
         p[8].frame = parte8;
         p[9].entra = entra_parte9;
         p[9].frame = parte9;
+        p[10].entra = entra_parte10;
         p[10].frame = parte10;
         p[11].entra = entra_parte11;
         p[11].frame = parte11;

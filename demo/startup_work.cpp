@@ -6,6 +6,8 @@
 #include "demo/tscroll.h"
 #include "engine/commands.h"
 #include "engine/texture.h"
+#include "platform/error.h"
+#include "platform/input.h"
 #include "platform/pixmap.h"
 
 #include <algorithm>
@@ -92,13 +94,20 @@ template <class T, class Work> std::future<T> start(std::vector<std::thread>& th
 } // namespace
 
 StartupWork::StartupWork() {
+    const LoadGivenUp stop = [this] { return stopped(); };
+    warmed_ = start<bool>(threads_, [this, stop] {
+        warm_.Touch(stop);
+        return true;
+    });
     // The two songs take longest to decode: they have threads of their own.
-    mainSong_ = start<AudioSampleRef>(threads_, [] { return LoadAudioSample(kMainSongFile); });
-    endSong_ = start<SoundRef>(threads_, [] { return LoadSound(kEndSongFile, 1); });
+    mainSong_ =
+        start<AudioSampleRef>(threads_, [stop] { return LoadAudioSample(kMainSongFile, stop); });
+    endSong_ = start<SoundRef>(
+        threads_, [stop] { return LoadSound(LoadAudioSample(kEndSongFile, stop), 1); });
     imageWork_ = start<Decoded<ImageRef>>(threads_, [this, mask = MaskColor()] {
         Decoded<ImageRef> done;
         for (const StartupImage& i : kStartupImages) {
-            if (stop_) break;
+            if (stopped()) break;
             PixmapRef pixmap = LoadPixmap(i.file);
             if (!pixmap) done.undecodable.push_back(i.file);
             done.made[i.file] = PrepareImage(pixmap, i.cells, i.flags, mask);
@@ -108,13 +117,13 @@ StartupWork::StartupWork() {
     textureWork_ = start<Decoded<PreparedTextureRef>>(threads_, [this] {
         Decoded<PreparedTextureRef> done;
         for (const auto& [file, flags] : startupTextures()) {
-            if (stop_) break;
+            if (stopped()) break;
             PreparedTextureRef prepared = PrepareTexture(file, flags);
             if (!prepared->pixmap) done.undecodable.push_back(file);
             done.made[file] = std::move(prepared);
         }
         for (const std::string& file : imagesOnlyChecked()) {
-            if (stop_) break;
+            if (stopped()) break;
             if (!LoadPixmap(file)) done.undecodable.push_back(file);
         }
         return done;
@@ -131,11 +140,29 @@ void StartupWork::Finish() {
         if (t.joinable()) t.join();
 }
 
+bool StartupWork::stopped() const {
+    return stop_ || StopSignalWaiting();
+}
+
+template <class T> T StartupWork::take(std::future<T>& result) {
+    T taken = result.get();
+    // What a worker handed over may be cut short by the stop: the program ends before anything
+    // uses it, as it would at the first look at Escape.
+    if (StopSignalWaiting()) End();
+    return taken;
+}
+
+void StartupWork::ReleaseWarmHeap() {
+    if (!warmed_.valid()) return;
+    take(warmed_);
+    warm_.Release();
+}
+
 void StartupWork::collect() {
     if (collected_) return;
     collected_ = true;
-    images_ = imageWork_.get();
-    textures_ = textureWork_.get();
+    images_ = take(imageWork_);
+    textures_ = take(textureWork_);
 }
 
 std::vector<MediaProblem> StartupWork::DecodeProblems() {
@@ -153,11 +180,11 @@ std::vector<MediaProblem> StartupWork::DecodeProblems() {
 }
 
 AudioSampleRef StartupWork::TakeMainSong() {
-    return mainSong_.valid() ? mainSong_.get() : nullptr;
+    return mainSong_.valid() ? take(mainSong_) : nullptr;
 }
 
 SoundRef StartupWork::TakeEndSong() {
-    return endSong_.valid() ? endSong_.get() : nullptr;
+    return endSong_.valid() ? take(endSong_) : nullptr;
 }
 
 ImageRef StartupWork::TakeImage(const std::string& file) {

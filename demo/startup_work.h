@@ -1,5 +1,6 @@
 // The start-up's work that needs no display, done on threads of its own while the main thread
-// opens the display: the two songs decoded, the start-up images made (decoded, converted,
+// opens the display: the heap warmed for the textures that follow (HeapWarmup), the two songs
+// decoded, the start-up images made (decoded, converted,
 // masked and their transparent tiles found), the textures that start-up loads prepared with
 // their mipmap levels (PrepareTexture), and every other image file the show will load decoded
 // once, so that one that does not decode is refused before the show starts. The workers call
@@ -8,10 +9,15 @@
 //
 // The object owns every one of those threads. It joins them when it goes, and also when the
 // program ends through End or RuntimeError while it lives (a start-up that fails, say for want
-// of a display): the workers are then asked to stop between files and the main thread waits
-// for them before anything else of the process is torn down.
+// of a display, or media refused): the workers are then asked to stop, between files and
+// between chunks of a song's decoding and of the warm-up, and the main thread waits for them
+// before anything else of the process is torn down. A stop signal (StopSignalWaiting, input.h)
+// has them stop the same way at once, and the main thread, when it next takes something from
+// them, ends the program as a press of Escape would (End): a stop asked for during start-up
+// takes effect within a few tenths of a second, not once the songs are decoded.
 #pragma once
 
+#include "demo/heap_warmup.h"
 #include "demo/media.h"
 #include "engine/handles.h"
 #include "platform/audio.h"
@@ -30,6 +36,10 @@ class StartupWork {
   public:
     // Starts every worker. The images are masked with the mask colour of this moment.
     StartupWork();
+
+    // Waits for the heap's warm-up (see HeapWarmup) and hands its block back to the heap, for
+    // the allocations of the textures and images made after the display opens. Once.
+    void ReleaseWarmHeap();
     ~StartupWork();
     StartupWork(const StartupWork&) = delete;
     StartupWork& operator=(const StartupWork&) = delete;
@@ -77,8 +87,18 @@ class StartupWork {
     };
     // Waits for both and keeps what they made (once).
     void collect();
+    // Whether the workers are to stop: asked by Finish, or a stop signal waits.
+    bool stopped() const;
+    // The result of a worker, waited for; ends the program if a stop signal came meanwhile.
+    template <class T> T take(std::future<T>& result);
+
+    // The textures and images made after the display opens take about 60 MB of fresh memory:
+    // that much of the heap is warmed.
+    static constexpr std::size_t kWarmBytes = std::size_t(64) << 20;
 
     std::atomic<bool> stop_{false};
+    HeapWarmup warm_{kWarmBytes};
+    std::future<bool> warmed_;
     std::future<AudioSampleRef> mainSong_;
     std::future<SoundRef> endSong_;
     std::future<Decoded<ImageRef>> imageWork_;

@@ -2,7 +2,7 @@
 // rocket among them that bursts into 144 sparks of its colour at the end of its life.
 //
 // A list-kept element type (the conventions are in tpieza.h); both functions are type-level.
-// All drawing goes through the 2D layer, so actualiza runs between TGlobal::Begin2D and End2D.
+// All drawing goes through the 2D layer, so actualiza runs between Begin2D and End2D.
 #pragma once
 
 #include "platform/collections.h"

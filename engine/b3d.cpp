@@ -127,14 +127,20 @@ class FileBytes {
     void skip(std::uint64_t n) { pos += std::size_t(std::min<std::uint64_t>(n, left())); }
     // True where a list chunk ends: the next four bytes spell a content tag, or the file ends.
     bool listOver() { return eof() || isContentTag(peek()); }
-    // The entries of `size` bytes from the position on that a list chunk holds: up to where the
-    // next four bytes spell a content tag or the file ends (the last may be cut short there).
+    // The whole entries of `size` bytes from the position on that a list chunk holds: up to
+    // where the next four bytes spell a content tag or the file ends (an entry the end cuts
+    // short does not count).
     std::size_t countEntries(std::uint64_t size) {
         std::size_t n = 0;
-        for (std::size_t at = pos; at < size_ && !isContentTag(wordAt(at)); ++n) {
-            at += std::size_t(std::min<std::uint64_t>(size, size_ - at));
+        for (std::size_t at = pos; size_ - at >= size && !isContentTag(wordAt(at)); ++n) {
+            at += std::size_t(size);
         }
         return n;
+    }
+    // True when a chunk whose content of `length` bytes starts at the position runs past the
+    // end of the file.
+    bool runsPastEnd(std::int32_t length) const {
+        return length > 0 && std::uint64_t(length) > std::uint64_t(left());
     }
 
   private:
@@ -260,7 +266,7 @@ class B3DLoader {
     MeshRef Run() {
         const StreamRef stream = OpenStream("littleendian::" + file_, true, false);
         if (!stream) {
-            Warning("ERROR: File not found: " + file_);
+            Warning("File not found: " + file_);
             return nullptr;
         }
         MeshRef result;
@@ -274,9 +280,13 @@ class B3DLoader {
             fail("not enough memory for what the file asks");
         }
         CloseStream(stream);
+        if (!failed_ && cut_) {
+            warn("chunks run past the end of the file (cut short?); only what is whole was "
+                 "loaded");
+        }
         if (!failed_) {
             result = std::dynamic_pointer_cast<TMesh>(root_);
-            if (!result) report("ERROR: Model file holds no mesh: " + file_);
+            if (!result) report("Model file holds no mesh: " + file_);
         }
         if (!result) freeMade();
         return result;
@@ -295,14 +305,14 @@ class B3DLoader {
     // per file.
     static void report(const std::string& line) { Warning(line); }
     void fail(const std::string& reason) {
-        if (!failed_) report("ERROR: Invalid b3d file: " + file_ + " (" + reason + ")");
+        if (!failed_) report("Invalid b3d file: " + file_ + " (" + reason + ")");
         failed_ = true;
     }
     void warn(const std::string& what) { report("WARNING: b3d file " + file_ + ": " + what); }
     // Entities made by a load that fails (or makes no mesh) are taken out of the scene again.
     void freeMade() {
         for (const EntityRef& e : made_) {
-            if (e && e->brush) e->FreeEntity();
+            if (e && !e->freed) e->FreeEntity();
         }
         made_.clear();
     }
@@ -397,15 +407,17 @@ class B3DLoader {
 
     bool readHeader() {
         const std::uint32_t tag = in_.peek();
-        in_.skip(8); // tag and length
+        in_.skip(4);
+        const std::int32_t length = readInt();
+        cut_ = in_.runsPastEnd(length);
         const std::int32_t version = readInt();
         if (tag != kBB3D) {
-            report("ERROR: Invalid b3d file: " + file_);
+            report("Invalid b3d file: " + file_);
             failed_ = true;
             return false;
         }
         if (version / 100 > 0) {
-            report("ERROR: Invalid b3d file version: " + file_);
+            report("Invalid b3d file version: " + file_);
             failed_ = true;
             return false;
         }
@@ -422,6 +434,7 @@ class B3DLoader {
                 // Only a node's length is used (and checked there); list chunks end where their
                 // entries stop.
                 const std::int32_t length = readInt();
+                if (in_.runsPastEnd(length)) cut_ = true;
                 const int old_level = level_;
                 if (tag == kNODE && !nest(length)) return;
                 if (level_ != old_level) updateParent(old_level);
@@ -937,6 +950,7 @@ class B3DLoader {
     const EntityRef call_parent_;
     FileBytes in_;
     bool failed_ = false;
+    bool cut_ = false; // a chunk's stated length runs past the end of the file
 
     // The tags of the chunk being read and of the one before it (0 after bytes of no chunk).
     std::uint32_t cur_tag_ = 0, prev_tag_ = 0;

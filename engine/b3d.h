@@ -45,10 +45,10 @@
 //   count outside 0..kMaxFrames, a vertex list of more than 2^31 - 1 vertices, memory running
 //   out.
 // - Safe partial result (reported on the error stream once per kind and load): a file that ends
-// early keeps what was
-//   read; triangles naming a vertex outside their list, weights naming one outside the mesh's
-//   list, keys for a negative frame, and brush or texture ids outside their tables are dropped (an
-//   id that names nothing means no brush or texture).
+//   early, before the end its chunks state (the header's included), keeps the whole entries read
+//   and is named as cut short; triangles naming a vertex outside their list, weights naming one
+//   outside the mesh's list, keys for a negative frame, and brush or texture ids outside their
+//   tables are dropped (an id that names nothing means no brush or texture).
 #pragma once
 
 #include "engine/handles.h"

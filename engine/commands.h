@@ -24,7 +24,8 @@
 // its arguments unchanged to that operation on its first argument (the receiver, dispatched by
 // its own kind) or to the type function of that name. Commands that act return nothing;
 // commands that query return the operation's result. A null receiver makes a command a no-op
-// that returns 0, 0.0, an empty string or null.
+// that returns 0, 0.0, an empty string or null. An entity once freed (FreeEntity) is to every
+// command what a null handle is, as receiver and as any other argument (a freed parent is none).
 //
 // The engine's own files include the command headers they use (`engine/commands_<group>.h`),
 // which name the engine's types through engine/handles.h only.

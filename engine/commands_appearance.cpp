@@ -3,41 +3,42 @@
 #include "engine/mesh.h"
 
 void EntityColor(const EntityRef& entity, float red, float green, float blue) {
-    if (entity) entity->EntityColor(red, green, blue);
+    if (Live(entity)) entity->EntityColor(red, green, blue);
 }
 
 void EntityAlpha(const EntityRef& entity, float alpha) {
-    if (entity) entity->EntityAlpha(alpha);
+    if (Live(entity)) entity->EntityAlpha(alpha);
 }
 
 void EntityShininess(const EntityRef& entity, float shininess) {
-    if (entity) entity->EntityShininess(shininess);
+    if (Live(entity)) entity->EntityShininess(shininess);
 }
 
 void EntityTexture(const EntityRef& entity, const TextureRef& texture, int frame, int index) {
-    if (auto* mesh = dynamic_cast<TMesh*>(entity.get())) mesh->EntityTexture(texture, frame, index);
+    if (auto* mesh = dynamic_cast<TMesh*>(Live(entity).get()))
+        mesh->EntityTexture(texture, frame, index);
 }
 
 void EntityBlend(const EntityRef& entity, int blend) {
-    if (entity) entity->EntityBlend(blend);
+    if (Live(entity)) entity->EntityBlend(blend);
 }
 
 void EntityFX(const EntityRef& entity, int fx) {
-    if (entity) entity->EntityFX(fx);
+    if (Live(entity)) entity->EntityFX(fx);
 }
 
 void EntityAutoFade(const EntityRef& entity, float near_distance, float far_distance) {
-    if (entity) entity->EntityAutoFade(near_distance, far_distance);
+    if (Live(entity)) entity->EntityAutoFade(near_distance, far_distance);
 }
 
 void PaintEntity(const EntityRef& entity, const BrushRef& brush) {
-    if (auto* mesh = dynamic_cast<TMesh*>(entity.get())) mesh->PaintEntity(brush);
+    if (auto* mesh = dynamic_cast<TMesh*>(Live(entity).get())) mesh->PaintEntity(brush);
 }
 
 void EntityOrder(const EntityRef& entity, int order) {
-    if (entity) entity->EntityOrder(order);
+    if (Live(entity)) entity->EntityOrder(order);
 }
 
 void MeshCullRadius(const EntityRef& entity, float radius) {
-    if (entity) entity->MeshCullRadius(radius);
+    if (Live(entity)) entity->MeshCullRadius(radius);
 }

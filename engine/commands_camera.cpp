@@ -19,47 +19,47 @@ int truncateToInt(float v) {
 } // namespace
 
 CameraRef CreateCamera(const EntityRef& parent) {
-    return TCamera::CreateCamera(parent);
+    return TCamera::CreateCamera(Live(parent));
 }
 
 void CameraViewport(const CameraRef& camera, int x, int y, int width, int height) {
-    if (camera) camera->CameraViewport(x, y, width, height);
+    if (Live(camera)) camera->CameraViewport(x, y, width, height);
 }
 
 void CameraScissor(const CameraRef& camera, int x, int y, int width, int height) {
-    if (camera) camera->CameraScissor(x, y, width, height);
+    if (Live(camera)) camera->CameraScissor(x, y, width, height);
 }
 
 void CameraClsColor(const CameraRef& camera, float red, float green, float blue) {
-    if (camera) camera->CameraClsColor(red, green, blue);
+    if (Live(camera)) camera->CameraClsColor(red, green, blue);
 }
 
 void CameraClsMode(const CameraRef& camera, int cls_color, int cls_zbuffer) {
-    if (camera) camera->CameraClsMode(cls_color, cls_zbuffer);
+    if (Live(camera)) camera->CameraClsMode(cls_color, cls_zbuffer);
 }
 
 void CameraRange(const CameraRef& camera, float near_range, float far_range) {
-    if (camera) camera->CameraRange(near_range, far_range);
+    if (Live(camera)) camera->CameraRange(near_range, far_range);
 }
 
 void CameraZoom(const CameraRef& camera, float zoom) {
-    if (camera) camera->CameraZoom(zoom);
+    if (Live(camera)) camera->CameraZoom(zoom);
 }
 
 void CameraFogMode(const CameraRef& camera, int mode) {
-    if (camera) camera->CameraFogMode(mode);
+    if (Live(camera)) camera->CameraFogMode(mode);
 }
 
 void CameraFogColor(const CameraRef& camera, float red, float green, float blue) {
-    if (camera) camera->CameraFogColor(red, green, blue);
+    if (Live(camera)) camera->CameraFogColor(red, green, blue);
 }
 
 void CameraFogRange(const CameraRef& camera, float near_range, float far_range) {
-    if (camera) camera->CameraFogRange(near_range, far_range);
+    if (Live(camera)) camera->CameraFogRange(near_range, far_range);
 }
 
 void CameraProject(const CameraRef& camera, float x, float y, float z) {
-    if (camera) camera->CameraProject(x, y, z);
+    if (Live(camera)) camera->CameraProject(x, y, z);
 }
 
 float ProjectedX() {
@@ -75,26 +75,26 @@ float ProjectedZ() {
 }
 
 int EntityInView(const EntityRef& entity, const CameraRef& camera) {
-    if (!camera) return 0;
+    if (!Live(camera)) return 0;
     // Truncated, but an entity partly inside (a value between 0 and 1) still counts as seen.
-    const float value = camera->EntityInView(entity);
+    const float value = camera->EntityInView(Live(entity));
     return value > 0.0f ? std::max(truncateToInt(value), 1) : 0;
 }
 
 LightRef CreateLight(int light_type, const EntityRef& parent) {
-    return TLight::CreateLight(light_type, parent);
+    return TLight::CreateLight(light_type, Live(parent));
 }
 
 void LightRange(const LightRef& light, float range) {
-    if (light) light->LightRange(range);
+    if (Live(light)) light->LightRange(range);
 }
 
 void LightColor(const LightRef& light, float red, float green, float blue) {
-    if (light) light->LightColor(red, green, blue);
+    if (Live(light)) light->LightColor(red, green, blue);
 }
 
 void LightConeAngles(const LightRef& light, float inner_angle, float outer_angle) {
-    if (light) light->LightConeAngles(inner_angle, outer_angle);
+    if (Live(light)) light->LightConeAngles(inner_angle, outer_angle);
 }
 
 int LightMesh(const MeshRef& /*mesh*/, float /*red*/, float /*green*/, float /*blue*/,

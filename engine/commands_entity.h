@@ -5,7 +5,8 @@
 // queries are engine-internal and not commands); otherwise values are relative to the parent.
 // Child numbers count from 1. Positions are in world units, angles in degrees (positive pitch
 // turns the nose down, positive yaw turns left), z points into the screen. A null entity makes
-// a command a no-op returning 0, 0.0, "" or null.
+// a command a no-op returning 0, 0.0, "" or null; so does an entity that has been freed, wherever
+// it is given (a freed parent counts as none).
 #pragma once
 
 #include "engine/handles.h"
@@ -19,7 +20,8 @@ PivotRef CreatePivot(const EntityRef& parent);
 // A copy of the entity (of its own kind) and its descendants under parent (null: at the top
 // level); a mesh copy shares its source's surfaces. Null for a light once eight lights exist.
 EntityRef CopyEntity(const EntityRef& entity, const EntityRef& parent);
-// Removes the entity and its descendants from the scene.
+// Removes the entity and its descendants from the scene for good: afterwards every command
+// treats each of them as a null handle, so none can be copied or placed back in the scene.
 void FreeEntity(const EntityRef& entity);
 // Moves the entity under parent (null: to the top level); global 1 keeps its world position,
 // rotation and scale, any other value makes them its local ones (it moves with the parent). A

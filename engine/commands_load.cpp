@@ -2,9 +2,9 @@
 #include "engine/mesh.h"
 
 MeshRef LoadMesh(const std::string& file, const EntityRef& parent) {
-    return TMesh::LoadMesh(file, parent);
+    return TMesh::LoadMesh(file, Live(parent));
 }
 
 MeshRef LoadAnimMesh(const std::string& file, const EntityRef& parent) {
-    return TMesh::LoadAnimMesh(file, parent);
+    return TMesh::LoadAnimMesh(file, Live(parent));
 }

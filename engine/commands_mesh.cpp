@@ -3,88 +3,88 @@
 #include "engine/surface.h"
 
 MeshRef CreateMesh(const EntityRef& parent) {
-    return TMesh::CreateMesh(parent);
+    return TMesh::CreateMesh(Live(parent));
 }
 
 MeshRef CreateCube(const EntityRef& parent) {
-    return TMesh::CreateCube(parent);
+    return TMesh::CreateCube(Live(parent));
 }
 
 MeshRef CreateSphere(int segments, const EntityRef& parent) {
-    return TMesh::CreateSphere(segments, parent);
+    return TMesh::CreateSphere(segments, Live(parent));
 }
 
 MeshRef CreateCylinder(int segments, int solid, const EntityRef& parent) {
-    return TMesh::CreateCylinder(segments, solid, parent);
+    return TMesh::CreateCylinder(segments, solid, Live(parent));
 }
 
 MeshRef CreateCone(int segments, int solid, const EntityRef& parent) {
-    return TMesh::CreateCone(segments, solid, parent);
+    return TMesh::CreateCone(segments, solid, Live(parent));
 }
 
 MeshRef CopyMesh(const MeshRef& mesh, const EntityRef& parent) {
-    return mesh ? mesh->CopyMesh(parent) : nullptr;
+    return Live(mesh) ? mesh->CopyMesh(Live(parent)) : nullptr;
 }
 
 void AddMesh(const MeshRef& mesh, const MeshRef& dest_mesh) {
-    if (mesh) mesh->AddMesh(dest_mesh);
+    if (Live(mesh)) mesh->AddMesh(Live(dest_mesh));
 }
 
 void FlipMesh(const MeshRef& mesh) {
-    if (mesh) mesh->FlipMesh();
+    if (Live(mesh)) mesh->FlipMesh();
 }
 
 void PaintMesh(const MeshRef& mesh, const BrushRef& brush) {
-    if (mesh) mesh->PaintMesh(brush);
+    if (Live(mesh)) mesh->PaintMesh(brush);
 }
 
 void FitMesh(const MeshRef& mesh, float x, float y, float z, float width, float height, float depth,
              int uniform) {
-    if (mesh) mesh->FitMesh(x, y, z, width, height, depth, uniform);
+    if (Live(mesh)) mesh->FitMesh(x, y, z, width, height, depth, uniform);
 }
 
 void ScaleMesh(const MeshRef& mesh, float x, float y, float z) {
-    if (mesh) mesh->ScaleMesh(x, y, z);
+    if (Live(mesh)) mesh->ScaleMesh(x, y, z);
 }
 
 void RotateMesh(const MeshRef& mesh, float pitch, float yaw, float roll) {
-    if (mesh) mesh->RotateMesh(pitch, yaw, roll);
+    if (Live(mesh)) mesh->RotateMesh(pitch, yaw, roll);
 }
 
 void PositionMesh(const MeshRef& mesh, float x, float y, float z) {
-    if (mesh) mesh->PositionMesh(x, y, z);
+    if (Live(mesh)) mesh->PositionMesh(x, y, z);
 }
 
 void UpdateNormals(const MeshRef& mesh) {
-    if (mesh) mesh->UpdateNormals();
+    if (Live(mesh)) mesh->UpdateNormals();
 }
 
 float MeshWidth(const MeshRef& mesh) {
-    return mesh ? mesh->MeshWidth() : 0.0f;
+    return Live(mesh) ? mesh->MeshWidth() : 0.0f;
 }
 
 float MeshHeight(const MeshRef& mesh) {
-    return mesh ? mesh->MeshHeight() : 0.0f;
+    return Live(mesh) ? mesh->MeshHeight() : 0.0f;
 }
 
 float MeshDepth(const MeshRef& mesh) {
-    return mesh ? mesh->MeshDepth() : 0.0f;
+    return Live(mesh) ? mesh->MeshDepth() : 0.0f;
 }
 
 int CountSurfaces(const MeshRef& mesh) {
-    return mesh ? mesh->CountSurfaces() : 0;
+    return Live(mesh) ? mesh->CountSurfaces() : 0;
 }
 
 SurfaceRef GetSurface(const MeshRef& mesh, int surf_no) {
-    return mesh ? mesh->GetSurface(surf_no) : nullptr;
+    return Live(mesh) ? mesh->GetSurface(surf_no) : nullptr;
 }
 
 SurfaceRef FindSurface(const MeshRef& mesh, const BrushRef& brush) {
-    return mesh ? mesh->FindSurface(brush) : nullptr;
+    return Live(mesh) ? mesh->FindSurface(brush) : nullptr;
 }
 
 SurfaceRef CreateSurface(const MeshRef& mesh, const BrushRef& brush) {
-    return mesh ? mesh->CreateSurface(brush) : nullptr;
+    return Live(mesh) ? mesh->CreateSurface(brush) : nullptr;
 }
 
 void PaintSurface(const SurfaceRef& surface, const BrushRef& brush) {

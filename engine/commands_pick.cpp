@@ -1,19 +1,20 @@
 #include "engine/commands_pick.h"
 #include "engine/camera.h"
 #include "engine/entity.h"
+#include "engine/mesh.h"
 #include "engine/octree.h"
 #include "engine/pick.h"
 
 void EntityPickMode(const EntityRef& entity, int mode, int obscurer) {
-    if (entity) entity->EntityPickMode(mode, obscurer);
+    if (Live(entity)) entity->EntityPickMode(mode, obscurer);
 }
 
 EntityRef CameraPick(const CameraRef& camera, float x, float y) {
-    return camera ? camera->CameraPick(x, y) : nullptr;
+    return Live(camera) ? camera->CameraPick(x, y) : nullptr;
 }
 
 EntityRef EntityPick(const EntityRef& entity, float range) {
-    return TPick::EntityPick(entity, range);
+    return TPick::EntityPick(Live(entity), range);
 }
 
 EntityRef LinePick(float x, float y, float z, float dx, float dy, float dz, float radius) {
@@ -21,7 +22,7 @@ EntityRef LinePick(float x, float y, float z, float dx, float dy, float dz, floa
 }
 
 int EntityVisible(const EntityRef& src_entity, const EntityRef& dest_entity) {
-    return TPick::EntityVisible(src_entity, dest_entity);
+    return TPick::EntityVisible(Live(src_entity), Live(dest_entity));
 }
 
 float PickedX() {
@@ -56,5 +57,5 @@ int PickedTriangle() {
 }
 
 void CreateOctree(const MeshRef& mesh, int max_polys, int max_levels) {
-    TOctree::CreateOctree(mesh, max_polys, max_levels);
+    TOctree::CreateOctree(Live(mesh), max_polys, max_levels);
 }

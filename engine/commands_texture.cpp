@@ -1,6 +1,8 @@
 #include "engine/commands_texture.h"
 
 #include "engine/brush.h"
+#include "engine/camera.h"
+#include "engine/mesh.h"
 #include "engine/texture.h"
 
 TextureRef CreateTexture(int width, int height, int flags, int frames) {
@@ -88,7 +90,7 @@ CubeFace GetCubeFace(int face) {
 std::array<CubeFaceTexels, 6> CubeMapTexelsRead(const TextureRef& texture, const MeshRef& mesh,
                                                 const CameraRef& camera) {
     if (!texture) return {};
-    return texture->CubeMapTexelsRead(mesh, camera);
+    return texture->CubeMapTexelsRead(Live(mesh), Live(camera));
 }
 
 void BackBufferToTex(const TextureRef& texture) {
@@ -140,7 +142,7 @@ void BrushFX(const BrushRef& brush, int fx) {
 }
 
 BrushRef GetEntityBrush(const EntityRef& entity) {
-    return TBrush::GetEntityBrush(entity);
+    return TBrush::GetEntityBrush(Live(entity));
 }
 
 BrushRef GetSurfaceBrush(const SurfaceRef& surface) {

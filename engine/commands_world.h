@@ -6,7 +6,8 @@
 // Opens the display, width x height pixels: full screen at depth bits per pixel for mode 1
 // (with a non-zero depth), a window otherwise; rate is the refresh rate in hertz asked of a
 // full-screen mode and the frame rate Flip holds to. A display that cannot be opened ends the
-// program with the cause.
+// program with the cause. Called again, at another size say, it keeps the window and its GL
+// context (the textures stay), and the process's memory stays where it was.
 void Graphics3D(int width, int height, int depth, int mode, int rate);
 // Anti-aliasing with 2 (for 1 or 2), 3, 4, 5, 6, 8, 9, 12 or 16 jitter samples per frame;
 // 0 or any other value switches it off. Without an accumulation buffer it has no effect.

@@ -39,6 +39,7 @@ TEntity::~TEntity() = default;
 
 int TEntity::FreeEntity() {
     EntityRef keep = self(); // the list link may hold the last reference
+    freed = true;
     if (TLinkRef<EntityRef> link = entity_link.lock()) link->Remove();
     if (EntityRef p = parent.lock()) {
         if (keep) p->child_list.Remove(keep);
@@ -81,7 +82,9 @@ bool TEntity::IsSelfOrAncestorOf(const TEntity* candidate) const {
     return false;
 }
 
-int TEntity::AddParent(const EntityRef& new_parent) {
+int TEntity::AddParent(const EntityRef& given_parent) {
+    if (freed) return 0;
+    const EntityRef& new_parent = Live(given_parent);
     if (new_parent && IsSelfOrAncestorOf(new_parent.get())) return 0;
     EntityRef me = self();
     parent = new_parent;
@@ -92,9 +95,10 @@ int TEntity::AddParent(const EntityRef& new_parent) {
     return 0;
 }
 
-int TEntity::EntityParent(const EntityRef& new_parent, int global) {
+int TEntity::EntityParent(const EntityRef& given_parent, int global) {
     EntityRef me = self();
-    if (!me) return 0;
+    if (!me || freed) return 0;
+    const EntityRef& new_parent = Live(given_parent);
     if (new_parent && IsSelfOrAncestorOf(new_parent.get())) return 0;
 
     const float gx = EntityX(1), gy = EntityY(1), gz = EntityZ(1);

@@ -9,6 +9,9 @@
 //   FreeEntity, AddParent and EntityParent keep consistent with the parent's child list: an
 //   entity is in its parent's `child_list` exactly when its `parent` is that entity.
 // - A null handle given to an operation that takes an entity is a safe no-op returning 0/null.
+// - A freed entity (`freed`) is inert for good: the commands resolve every entity they are
+//   given through Live, so one freed acts as a null handle, and it takes no parent and no
+//   children again (AddParent, EntityParent), so it never re-enters the scene.
 //
 // The entity list
 // - `TEntity::entity_list` is a type-level std::shared_ptr<TList<EntityRef>>. It holds a new
@@ -83,6 +86,8 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     float fade_alpha = 0.0f;
     // Entity-wide material; a new brush with its defaults. Null once the entity has been freed.
     BrushRef brush;
+    // True once FreeEntity has run; it never goes back.
+    bool freed = false;
     // Culling and bounding radius; negative when fixed by MeshCullRadius.
     float cull_radius = 0.0f;
     // Collision ellipsoid radii.
@@ -154,22 +159,24 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
 
     // ---- Scene graph ----
 
-    // Removes the entity from entity_list and from its parent, drops its matrix (all zero) and
-    // brush, then frees each child through the child's own FreeEntity, so the subtree goes
-    // depth-first, each entity before its descendants. Returns 0.
+    // Marks the entity freed, removes it from entity_list and from its parent, drops its matrix
+    // (all zero) and brush, then frees each child through the child's own FreeEntity, so the
+    // subtree goes depth-first, each entity before its descendants. Returns 0.
     virtual int FreeEntity();
     // Inserts the entity into list at its place by `order` and, when list is entity_list,
     // keeps the link in `entity_link`. A null list is a no-op. Returns 0.
     int EntityListAdd(const EntityListRef& list);
     // Sets the parent; with a parent, copies its `mat` and appends the entity to the end of its
     // child list. Does not leave a former parent's list (callers do that first). A parent that
-    // is the entity itself or one of its descendants is refused (nothing changes). Returns 0.
+    // is the entity itself or one of its descendants is refused (nothing changes), a freed one
+    // counts as none, and a freed entity takes no parent. Returns 0.
     int AddParent(const EntityRef& parent);
     // Moves the entity under new_parent (null: to the top level). Global 1 keeps its world
     // position, rotation and scale; any other value makes the former world values the local
     // ones, so it moves with the new parent; to the top level it always keeps its world values.
     // The matrices of the entity and its descendants are current afterwards. A parent that
-    // would make a cycle (the entity itself or one of its descendants) is refused. Returns 0.
+    // would make a cycle (the entity itself or one of its descendants) is refused; a freed
+    // new_parent counts as none, and a freed entity does not move. Returns 0.
     virtual int EntityParent(const EntityRef& new_parent, int global);
     virtual EntityRef GetParent() const { return parent.lock(); }
     virtual int CountChildren() const { return child_list.Count(); }
@@ -380,3 +387,11 @@ class TEntity : public std::enable_shared_from_this<TEntity> {
     // True when candidate is this entity or one of its descendants.
     bool IsSelfOrAncestorOf(const TEntity* candidate) const;
 };
+
+// The handle a command acts on: the handle itself while its entity is live, a null handle for a
+// freed entity (and for null). Every command passes the entities it is given through it, so a
+// freed entity gets what a null handle gets.
+template <class T> const std::shared_ptr<T>& Live(const std::shared_ptr<T>& handle) {
+    static const std::shared_ptr<T> none;
+    return handle && handle->freed ? none : handle;
+}

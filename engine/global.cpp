@@ -148,8 +148,14 @@ int jitterTableStart(int samples) {
 bool moduleReady = false;
 
 // The filter every texture gets from GraphicsInit on: colour and mipmapped.
+// The rule that every texture is coloured and mipmapped, once: a display opened again (a new
+// size) finds it there, and the rule list does not grow with each opening.
 void addDefaultTextureFilter() {
-    TTexture::TextureFilter("", COLORTEXTURE | MIPMAPPEDTEXTURE);
+    constexpr int kDefaultFlags = COLORTEXTURE | MIPMAPPEDTEXTURE;
+    if (TTextureFilter::filter_list)
+        for (const TextureFilterRef& filter : *TTextureFilter::filter_list)
+            if (filter && filter->text.empty() && filter->flags == kDefaultFlags) return;
+    TTexture::TextureFilter("", kDefaultFlags);
 }
 // The display context whose GL stacks hold the 2D layer's saved state; 0 while none does.
 unsigned savedContext = 0;
@@ -283,6 +289,10 @@ int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
     TGlobal::mode = mode;
     TGlobal::rate = rate;
     if (mode != 1) TGlobal::depth = 0;
+    // A display opened again keeps its context where it can: the 2D layer's level saved by the
+    // last opening comes off the stacks first, or each opening would pile up another. (A bad
+    // size is refused before anything changes.)
+    if (width > 0 && height > 0 && stateSaved()) restore2DState();
     SetGraphicsDriver(GL2DDriver(), GRAPHICS_BACKBUFFER);
     // A display that cannot be opened ends the program inside Graphics, naming the cause.
     if (!Graphics(width, height, TGlobal::depth, rate,

@@ -4,7 +4,9 @@
 // equal and still has room for all of its vertices, and into a new surface with a copy of its
 // brush when none has. So no vertex or triangle is lost to a surface's vertex limit. Partners
 // are found through a table keyed by the brush's values, so the work grows with the surfaces,
-// not with their square.
+// not with their square. A brush that does not compare equal to itself (a NaN among its
+// values) has no partner: its surfaces stay out of the table, where they would all share one
+// key and every later one would be compared with each of them in vain.
 #include "engine/brush.h"
 #include "engine/entity.h"
 #include "engine/mesh.h"
@@ -49,6 +51,11 @@ std::uint64_t brushKey(const BrushRef& brush) {
         mix(h, std::uint64_t(std::uint32_t(t->coords)));
     }
     return h;
+}
+
+// False for a brush that no brush compares equal to, itself included.
+bool canMerge(const BrushRef& brush) {
+    return TBrush::CompareBrushes(brush, brush) == 1;
 }
 
 // One collapse into dest: the surfaces of dest that are merge partners, by brush, in list order.
@@ -98,12 +105,14 @@ class Collapse {
             if (!link) break;
             last_ = link;
             ++indexed_;
-            if (const SurfaceRef& s = link->Value()) partners_[brushKey(s->brush)].push_back(s);
+            const SurfaceRef& s = link->Value();
+            if (s && canMerge(s->brush)) partners_[brushKey(s->brush)].push_back(s);
         }
     }
 
     void merge(const TSurface& src) {
-        const auto bucket = partners_.find(brushKey(src.brush));
+        const auto bucket =
+            canMerge(src.brush) ? partners_.find(brushKey(src.brush)) : partners_.end();
         if (bucket != partners_.end()) {
             for (const SurfaceRef& target : bucket->second) {
                 if (TBrush::CompareBrushes(src.brush, target->brush) != 1) continue;

@@ -22,7 +22,7 @@ MeshRef TMesh::LoadAnimMesh(const std::string& file, const EntityRef& parent) {
         }
     }
     if (FileType(name) == 0) {
-        Warning("ERROR: File not found: " + name + " (a cube stands in for the model)");
+        Warning("File not found: " + name + " (a cube stands in for the model)");
         return CreateCube(nullptr);
     }
     return TModel::LoadAnimB3D(name, parent);

@@ -44,7 +44,7 @@ long long FullTreeNodes(int max_levels, long long limit) {
 }
 
 void RefuseBuild(int max_polys, int max_levels) {
-    DebugLog("ERROR: CreateOctree: max_polys " + std::to_string(max_polys) + ", max_levels " +
+    DebugLog("CreateOctree: max_polys " + std::to_string(max_polys) + ", max_levels " +
              std::to_string(max_levels) + " needs more than " +
              std::to_string(TOctree::kMaxExplicitNodes) +
              " nodes; no octree built, the mesh keeps its previous one");

@@ -146,7 +146,7 @@ void deleteNames(TTexture& t) {
 
 bool displayReady(const std::string& what) {
     if (GraphicsOpen()) return true;
-    Warning("ERROR: No display for texture: " + what +
+    Warning("No display for texture: " + what +
             " (textures, and models with textures, load after Graphics3D)");
     return false;
 }
@@ -200,7 +200,9 @@ LoadStart startLoad(std::string file, int flags, const std::string& folder,
         pixmap = decodeFile(inFolder(folder, file));
     }
     if (!pixmap) {
-        Warning("ERROR: Cannot load texture: " + file);
+        const std::string found = inFolder(folder, file);
+        Warning("Cannot load texture: " + asked +
+                (found == asked ? "" : " (found as " + found + ")"));
         return result;
     }
     tex->pixmap = pixmap;
@@ -215,7 +217,7 @@ bool squareFaces(int w, int h) {
 }
 
 void badFrames(const std::string& file) {
-    Warning("ERROR: Texture frames do not fit the image: " + file);
+    Warning("Texture frames do not fit the image: " + file);
 }
 
 // LoadCubeMapTexture, with the file decoded ahead where `prepared` is given (see startLoad).
@@ -232,7 +234,7 @@ TextureRef loadCube(const std::string& file, int flags, const std::string& folde
         return nullptr;
     }
     if (!squareFaces(faceW, faceH)) {
-        Warning("ERROR: Cube map faces are not square: " + tex->file);
+        Warning("Cube map faces are not square: " + tex->file);
         return nullptr;
     }
     tex->no_frames = 1;
@@ -375,7 +377,7 @@ TextureRef TTexture::LoadPreparedTexture(const PreparedTextureRef& prepared) {
 TextureRef TTexture::CreateCubeMapTexture(int width, int height, int flags) {
     if (width <= 0 || height <= 0 || std::int64_t(width) * 6 > INT_MAX) return nullptr;
     if (!squareFaces(width, height)) {
-        Warning("ERROR: Cube map faces are not square");
+        Warning("Cube map faces are not square");
         return nullptr;
     }
     if (!displayReady("created cube map")) return nullptr;
@@ -592,13 +594,18 @@ int TTexture::MipmapHeight(int level) const {
 }
 
 int TTexture::FileFind(std::string& file, const std::string& folder) {
-    if (FileType(inFolder(folder, file)) != 0) return 1;
+    const std::string asked = file;
+    const std::string first = inFolder(folder, file);
+    if (FileType(first) != 0) return 1;
     for (const char* separator : {"\\", "/"}) {
         int at;
         while ((at = Instr(file, separator)) != 0) file = Right(file, int(file.size()) - at);
     }
-    if (FileType(inFolder(folder, file)) != 0) return 1;
-    Warning("ERROR: Cannot find texture: " + file);
+    const std::string second = inFolder(folder, file);
+    if (FileType(second) != 0) return 1;
+    std::string tried = first;
+    if (second != first) tried += ", then " + second;
+    Warning("Cannot find texture: " + asked + " (looked for " + tried + ")");
     return 0;
 }
 

@@ -174,8 +174,8 @@ class TTexture {
     // not starting with "/" is taken relative to folder, or to the working directory when folder
     // is empty (a model's textures are looked up beside the model without changing the working
     // directory). On success returns 1 and leaves the name found in `file` (still relative to
-    // folder); otherwise logs "ERROR: Cannot find texture: " + bare name and returns 0 (`file`
-    // holds the bare name).
+    // folder); otherwise warns "Cannot find texture: " + the name as given, followed by the
+    // paths looked for, and returns 0 (`file` holds the bare name).
     static int FileFind(std::string& file, const std::string& folder = {});
     // The absolute form of a name: names with a colon, or starting with "/", as they are,
     // others after the working directory, or after folder's absolute form (symbolic links

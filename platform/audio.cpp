@@ -280,6 +280,11 @@ AudioSampleRef CreateStaticAudioSample(void* samples, int length, int hertz, int
 
 namespace {
 
+// Whether the load is no longer wanted (see LoadAudioSample).
+bool givenUp(const LoadGivenUp& stop) {
+    return stop && stop();
+}
+
 // An Ogg Vorbis file opened for decoding, checked to hold one or two channels at a usable
 // rate, the same in every link of a chained file (a change part-way would play part of the
 // song with the wrong shape or speed). Opening reads the header pages of every link and the
@@ -459,13 +464,14 @@ std::string seconds(std::int64_t frames, int hertz) {
 // a stream under the serial number of the one before as one too, and those are passed over) or
 // cannot be decoded.
 AudioSampleRef decodeSong(SongFile& song, const SongPages& pages, std::uintmax_t fileBytes,
-                          std::string& why) {
+                          const LoadGivenUp& stop, std::string& why) {
     auto store = std::make_shared<std::vector<std::uint8_t>>();
     store->reserve(reservation(song, fileBytes));
 
     const std::size_t frameBytes = std::size_t(2 * song.channels());
     char buffer[16384];
     for (;;) {
+        if (givenUp(stop)) return nullptr;
         int link = 0;
         const long got = ov_read(song.vf(), buffer, sizeof buffer, 0, 2, 1, &link);
         if (got == 0) break;
@@ -506,7 +512,7 @@ constexpr std::int64_t kMostParts = 4;
 // after the part are not `first + frames` (its positions and its audio disagree, so the part
 // would not join the next where one pass does), or (last) it goes on past its claimed end.
 bool decodePart(const std::string& path, std::int64_t first, std::int64_t frames, bool last,
-                std::uint8_t* to) {
+                const LoadGivenUp& stop, std::uint8_t* to) {
     SongFile part(path);
     if (!part.problem.empty() || ov_streams(part.vf()) != 1) return false;
     if (first > 0 && ov_pcm_seek(part.vf(), first) != 0) return false;
@@ -515,6 +521,7 @@ bool decodePart(const std::string& path, std::int64_t first, std::int64_t frames
     std::int64_t left = frames * frameBytes;
     int link = 0;
     while (left > 0) {
+        if (givenUp(stop)) return false;
         const int want = int(std::min<std::int64_t>(left, 16384));
         const long got = ov_read(part.vf(), reinterpret_cast<char*>(to), want, 0, 2, 1, &link);
         if (got <= 0) return false;
@@ -542,14 +549,15 @@ int partsFor(SongFile& song, const SongPages& pages, std::uintmax_t fileBytes) {
 
 // The song in parts on threads of their own (see kLeastPartFrames); null when any part fails,
 // and the song is then decoded in one pass.
-AudioSampleRef decodeSongInParts(const std::string& path, SongFile& song, int parts) {
+AudioSampleRef decodeSongInParts(const std::string& path, SongFile& song, int parts,
+                                 const LoadGivenUp& stop) {
     const std::int64_t frames = song.claimedFrames();
     const std::int64_t frameBytes = 2 * song.channels();
     auto store = std::make_shared<std::vector<std::uint8_t>>(std::size_t(frames * frameBytes));
     std::vector<std::future<bool>> rest;
     const auto start = [&](int k) { return frames * k / parts; };
     const auto decode = [&](int k) {
-        return decodePart(path, start(k), start(k + 1) - start(k), k == parts - 1,
+        return decodePart(path, start(k), start(k + 1) - start(k), k == parts - 1, stop,
                           store->data() + start(k) * frameBytes);
     };
     bool ok = true;
@@ -564,7 +572,7 @@ AudioSampleRef decodeSongInParts(const std::string& path, SongFile& song, int pa
 }
 
 // An Ogg Vorbis song, or null with the reason in `why`.
-AudioSampleRef loadOggSong(const std::string& path, std::string& why) {
+AudioSampleRef loadOggSong(const std::string& path, const LoadGivenUp& stop, std::string& why) {
     SongFile song(path);
     if (!song.problem.empty()) {
         why = song.problem;
@@ -589,13 +597,22 @@ AudioSampleRef loadOggSong(const std::string& path, std::string& why) {
     if (ec) fileBytes = 0;
     AudioSampleRef sample;
     const int parts = partsFor(song, pages, fileBytes);
-    if (parts > 1) sample = decodeSongInParts(path, song, parts);
-    if (!sample) sample = decodeSong(song, pages, fileBytes, why);
-    if (sample && sample->length < pages.statedFrames) {
+    if (parts > 1) sample = decodeSongInParts(path, song, parts, stop);
+    if (!sample && !givenUp(stop)) sample = decodeSong(song, pages, fileBytes, stop, why);
+    // The length the pages state counts from each link's first position, which need not be 0.
+    // The decoder trims a stream's end only within its last block, so a song of streams under
+    // serial numbers of their own decodes to exactly that length; more means the last page
+    // states less than the song holds. Streams joined under one serial number decode a little
+    // more at each join, where the decoder overlaps them.
+    std::int64_t stated = pages.statedFrames;
+    for (int link = 0; link < ov_streams(song.vf()); ++link)
+        stated -= song.vf()->pcmlengths ? song.vf()->pcmlengths[2 * link] : 0;
+    const bool joins = pages.starts > ov_streams(song.vf());
+    if (sample && (sample->length < stated || (sample->length > stated && !joins))) {
         why = "decodes to " + std::to_string(sample->length) + " frames (" +
-              seconds(sample->length, song.hertz()) + ") of the " +
-              std::to_string(pages.statedFrames) + " (" +
-              seconds(pages.statedFrames, song.hertz()) + ") its last page states";
+              seconds(sample->length, song.hertz()) + ")" +
+              (sample->length < stated ? " of the " : ", more than the ") + std::to_string(stated) +
+              " (" + seconds(stated, song.hertz()) + ") its last page states";
         return nullptr;
     }
     return sample;
@@ -699,16 +716,17 @@ std::string ProbeAudioFile(const std::string& path, AudioFileInfo* info) {
     return song.problem;
 }
 
-AudioSampleRef LoadAudioSample(const std::string& path) {
+AudioSampleRef LoadAudioSample(const std::string& path, const LoadGivenUp& stop) {
     std::string why;
     AudioSampleRef sample;
     try {
         std::vector<std::uint8_t> wave;
-        sample = isWaveFile(path, wave) ? loadWaveSound(wave, why) : loadOggSong(path, why);
+        sample = isWaveFile(path, wave) ? loadWaveSound(wave, why) : loadOggSong(path, stop, why);
     } catch (const std::bad_alloc&) {
         why = "is too large for the memory there is";
         sample = nullptr;
     }
+    if (givenUp(stop)) return nullptr; // given up on, not refused: nothing to say
     if (!sample) Warning("Sound " + path + " " + why + ": not loaded");
     return sample;
 }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,13 +67,19 @@ AudioSampleRef CreateStaticAudioSample(void* samples, int length, int hertz, int
 // SF_STEREO16LE at the file's rate (a WAVE file of more than two channels is mixed down to two,
 // through SDL's converter). A song is refused when it is damaged: pages lost or spoilt (a gap
 // in its data), a file cut short (its stream has no last page, or a WAVE data chunk states more
-// than the file holds), or decoding to fewer frames than its last page states. Null for those,
+// than the file holds), or decoding to another length than its last page states, counted from
+// the stream's first position (which need not be 0). Null for those,
 // for a missing, unreadable or corrupt file, one with more than two channels, a chained file
 // whose links differ in channels or rate, or a song too large for the memory available; each
 // refusal is named through Warning ("Sound <path> <why>: not loaded"). Memory is reserved by
 // what the file can hold, not by the length it claims. The PCM is always what decoding the file
 // in one pass from the start gives, however the work is divided.
-AudioSampleRef LoadAudioSample(const std::string& path);
+//
+// A load may be given up on: `stop` (when given) is asked between chunks of decoding, a few
+// thousand frames each, on every thread of the load, so it must be safe to call from any
+// thread. Once it says true the load ends within a chunk and returns null, warning of nothing.
+using LoadGivenUp = std::function<bool()>;
+AudioSampleRef LoadAudioSample(const std::string& path, const LoadGivenUp& stop = {});
 
 // What the headers of an Ogg Vorbis file say, without decoding its audio.
 struct AudioFileInfo {

@@ -15,6 +15,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -54,6 +55,7 @@ struct Display {
     bool cursorHidden = false;
     bool swapKeepsFrame = false; // the swap copies the back buffer and leaves it as it was
     bool exitHookSet = false;
+    XServerHold xServer; // connected while the video layer is up on X11
     FrameKeeper keeper;
     FlipExtras extras;
 };
@@ -270,11 +272,12 @@ std::string invisibleDriverCause() {
 // connects. Otherwise an X server may accept no connections for a moment while it resets after
 // its last client has gone (as a virtual X server does by default between test programs), and
 // the video layer then falls back to drawing off-screen; so while a display is named and no
-// driver is forced, the display is asked for again for up to a second before giving up.
-std::string startVideo() {
+// driver is forced, the display is asked for again for up to a second before giving up. Once
+// the video layer is up on X11 the connection stays held (for what it tells of a crash) until
+// the video layer stops.
+std::string startVideo(XServerHold& x) {
     const char* forced = SDL_GetHint(SDL_HINT_VIDEODRIVER); // the variable of that name too
     const bool unforced = !(forced && *forced);
-    XServerHold x;
     const bool onlyX = unforced && isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY");
     if (onlyX) {
         if (std::string cause = x.Reach(); !cause.empty()) return cause;
@@ -287,7 +290,13 @@ std::string startVideo() {
             cause = SDL_GetError();
         } else {
             cause = invisibleDriverCause();
-            if (cause.empty()) return "";
+            if (cause.empty()) {
+                if (VideoOnX11())
+                    x.Reach(); // the server is there (the video layer has just reached it)
+                else
+                    x.Release();
+                return "";
+            }
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
         }
         if (!mayRetry || attempt == kAttempts) return cause;
@@ -319,6 +328,7 @@ void paceFrame(Display& d) {
 void PlatformInit() {
     ClockNowMs(); // the clock counts from here at the latest
     CatchStopSignals();
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool ChangeToExecutableDir() {
@@ -352,10 +362,13 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
     // extensions out unless the user has chosen an override of their own.
     setenv("MESA_EXTENSION_OVERRIDE", "-GL_EXT_framebuffer_sRGB -GL_ARB_framebuffer_sRGB", 0);
 
-    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
-        if (const std::string cause = startVideo(); !cause.empty()) failOpen(cause);
-    }
     EndProgramOnLostDisplay();
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        if (const std::string cause = startVideo(d.xServer); !cause.empty()) {
+            d.xServer.Release();
+            failOpen(cause);
+        }
+    }
 
     d.width = width;
     d.height = height;
@@ -373,6 +386,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
         std::string cause;
         if (!openWindow(d, flags, cause)) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            d.xServer.Release();
             failOpen(cause);
         }
     }
@@ -426,6 +440,7 @@ void EndGraphics() {
     d.vsyncConfirmed = false;
     d.swapKeepsFrame = false;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    d.xServer.Release();
     ResetInputState();
 }
 

@@ -11,8 +11,10 @@
 // copied aside before the swap and back after it.
 #pragma once
 
-// Platform start-up: starts the clock and makes the interrupt and termination signals count as
-// presses of Escape (CatchStopSignals in input.h). Call it first in main.
+// Platform start-up: starts the clock, makes the interrupt, termination and hang-up signals
+// count as presses of Escape (CatchStopSignals in input.h) and ignores the broken-pipe signal,
+// so that a message written to a closed pipe (standard error read by a program that has ended)
+// is lost instead of ending the program. Call it first in main.
 void PlatformInit();
 // Makes the folder that holds the running executable the working directory, so that relative
 // paths such as "media/fondo.png" resolve beside the program wherever it was started from;

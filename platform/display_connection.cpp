@@ -6,24 +6,78 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <netdb.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <string>
 
 namespace {
 
+std::string lostMessage(const char* name) {
+    return std::string("Lost the connection to the display") +
+           (name && *name ? std::string(" ") + name : std::string());
+}
+
 int onConnectionLost(::Display* x) {
-    const char* name = x ? XDisplayString(x) : nullptr;
-    FatalErrorNow(std::string("Lost the connection to the display") +
-                  (name && *name ? std::string(" ") + name : std::string()));
+    FatalErrorNow(lostMessage(x ? XDisplayString(x) : nullptr));
+}
+
+// What the crash check needs, made before any crash: the held connection's socket (-1 while
+// none is held) and the line to write. The handler reads them only.
+std::atomic<int> watchedSocket{-1};
+char crashMessage[256];
+std::size_t crashMessageLength = 0;
+struct sigaction segvBefore, busBefore;
+bool crashCheckInstalled = false;
+
+// Whether the server has closed the connection on `fd`, on which nothing is ever sent or read:
+// it has something to read then (its end), and before that nothing.
+bool serverClosed(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0) return false;
+    if (p.revents & (POLLHUP | POLLERR)) return true;
+    char byte = 0;
+    const ssize_t got = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+// Runs on a segmentation fault or bus error, on the thread that had it: only calls that are
+// safe in a signal handler.
+void onCrash(int signal, siginfo_t* info, void*) {
+    const int saved = errno;
+    const int fd = watchedSocket.load();
+    if (fd >= 0 && serverClosed(fd)) {
+        ssize_t written = write(STDERR_FILENO, crashMessage, crashMessageLength);
+        (void)written;
+        _exit(-1);
+    }
+    // A fault of the program: put back what was there before and let it happen again (a fault
+    // returns to the instruction that faulted), or raise the signal again if it was sent.
+    sigaction(signal, signal == SIGSEGV ? &segvBefore : &busBefore, nullptr);
+    if (info && info->si_code <= 0) raise(signal);
+    errno = saved;
+}
+
+void installCrashCheck() {
+    if (crashCheckInstalled) return;
+    crashCheckInstalled = true;
+    struct sigaction action {};
+    action.sa_sigaction = onCrash;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigaction(SIGSEGV, &action, &segvBefore);
+    sigaction(SIGBUS, &action, &busBefore);
 }
 
 bool xRequestFailed = false;
@@ -122,7 +176,14 @@ bool xServerListens(std::string name) {
 } // namespace
 
 XServerHold::~XServerHold() {
-    if (display_) XCloseDisplay(display_);
+    Release();
+}
+
+void XServerHold::Release() {
+    if (!display_) return;
+    watchedSocket = -1;
+    XCloseDisplay(display_);
+    display_ = nullptr;
 }
 
 std::string XServerHold::Reach() {
@@ -134,7 +195,14 @@ std::string XServerHold::Reach() {
     constexpr int kAttempts = 50;
     for (int attempt = 1;; ++attempt) {
         display_ = openWithoutBrokenPipe();
-        if (display_) return "";
+        if (display_) {
+            const std::string message = lostMessage(XDisplayString(display_)) + "\n";
+            crashMessageLength = std::min(message.size(), sizeof crashMessage);
+            std::memcpy(crashMessage, message.data(), crashMessageLength);
+            installCrashCheck();
+            watchedSocket = ConnectionNumber(display_);
+            return "";
+        }
         if (!xServerListens(name))
             return "the display " + name +
                    " named by DISPLAY cannot be reached: no X server "
@@ -153,7 +221,7 @@ bool VideoOnX11() {
 }
 
 void EndProgramOnLostDisplay() {
-    if (VideoOnX11()) XSetIOErrorHandler(onConnectionLost);
+    XSetIOErrorHandler(onConnectionLost);
 }
 
 X11Window X11WindowOf(SDL_Window* window) {

@@ -3,10 +3,13 @@
 
 #include <string>
 
-// Under X11, from now on a lost connection to the X server (the server ended or unreachable)
-// ends the program at once with "Lost the connection to the display <name>" on standard error
-// and exit status -1, instead of the system's default, which runs the exit handlers: those close
-// the display and would wait forever on the dead connection. Elsewhere nothing happens.
+// From now on a lost connection to the X server (the server ended or unreachable) ends the
+// program at once with "Lost the connection to the display <name>" on standard error and exit
+// status -1, instead of Xlib's default, which writes a message of its own and runs the exit
+// handlers: those close the display and could wait forever on the dead connection, or crash in
+// the GL driver. Called before anything touches X (Xlib's handler is the process's, whatever
+// the connection), so that a loss while the video layer starts is met the same way; while an
+// XServerHold is connected, a crash that comes of the loss is too (see XServerHold).
 void EndProgramOnLostDisplay();
 // Whether SDL's video runs on X11.
 bool VideoOnX11();
@@ -15,8 +18,16 @@ struct SDL_Window;
 struct _XDisplay; // Xlib's display connection
 
 // A connection of the platform's own to the X server that DISPLAY names, made before the video
-// layer starts and held while it does: a virtual X server resets when its last client goes, and
-// holding a connection keeps it from resetting in between. Closed when the object goes.
+// layer starts and held while the video layer is up: a virtual X server resets when its last
+// client goes, and holding a connection keeps it from resetting in between.
+//
+// It also tells a lost display from a fault of the program. Parts of the GL driver talk to the
+// server without going through Xlib's error handling and crash on a connection that has died
+// under them (a server killed while a context or window is made). While the hold is connected,
+// a segmentation fault or bus error looks at it (nothing is ever sent or read on it, so it has
+// something to read only once the server has closed it): when the server is gone, the program
+// ends as on any lost connection (message and status -1); otherwise the crash goes on as it
+// would have. Closed when the object goes.
 class XServerHold {
   public:
     XServerHold() = default;
@@ -29,6 +40,8 @@ class XServerHold {
     // the connection (a server resetting after its last client went) it asks again for up to
     // a second. Why it cannot connect, naming the display; "" once connected.
     std::string Reach();
+    // Closes the connection (the crash check with it); Reach may connect again.
+    void Release();
 
   private:
     _XDisplay* display_ = nullptr;

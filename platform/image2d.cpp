@@ -1,6 +1,7 @@
 #include "platform/image2d.h"
 
 #include "platform/display.h"
+#include "platform/error.h"
 #include "platform/gl_state.h"
 #include "platform/internal.h"
 
@@ -367,8 +368,21 @@ TImage::~TImage() {
     }
 }
 
+namespace {
+
+// The image file decoded; a file that cannot be is named on the warning channel, as a texture
+// or a sound is.
+PixmapRef imageFile(const std::string& path) {
+    std::string why;
+    PixmapRef pixmap = LoadPixmap(path, &why);
+    if (!pixmap) Warning("Image " + path + " " + why + ": not loaded");
+    return pixmap;
+}
+
+} // namespace
+
 ImageRef LoadImage(const std::string& path, int flags) {
-    return LoadImage(LoadPixmap(path), flags);
+    return LoadImage(imageFile(path), flags);
 }
 
 ImageRef LoadImage(const PixmapRef& pixmap, int flags) {
@@ -379,7 +393,7 @@ ImageRef LoadImage(const PixmapRef& pixmap, int flags) {
 ImageRef LoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first, int count,
                        int flags) {
     if (cellWidth <= 0 || cellHeight <= 0 || first < 0 || count <= 0) return nullptr;
-    return LoadAnimImage(LoadPixmap(path), cellWidth, cellHeight, first, count, flags);
+    return LoadAnimImage(imageFile(path), cellWidth, cellHeight, first, count, flags);
 }
 
 ImageRef LoadAnimImage(const PixmapRef& pixmap, int cellWidth, int cellHeight, int first, int count,

@@ -103,14 +103,14 @@ class TImage {
 };
 
 // Loads an image file (PNG, JPEG, BMP, TGA) as one frame. Null when the file cannot be read or
-// decoded.
+// decoded, which is said once on the warning channel ("Image <path> <why>: not loaded").
 ImageRef LoadImage(const std::string& path, int flags);
 // The same from a pixmap in memory (copied; the pixmap is not changed). Null for a null pixmap.
 ImageRef LoadImage(const PixmapRef& pixmap, int flags);
 // Loads an image file cut into count frames of cellWidth x cellHeight pixels, taken from the
 // grid of cells row by row, left to right and top to bottom, beginning at cell first. Null when
-// the file cannot be read, a size or count is not positive, first is negative, or the image
-// holds fewer than first + count whole cells.
+// the file cannot be read (said as LoadImage says it), a size or count is not positive, first
+// is negative, or the image holds fewer than first + count whole cells.
 ImageRef LoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int first, int count,
                        int flags);
 // The same from a pixmap in memory (copied; the pixmap is not changed). Null for a null pixmap.

@@ -57,8 +57,8 @@ InputState& input() {
     return state;
 }
 
-// Interrupt and termination signals caught and not yet delivered as Escape presses. Written by
-// the signal handler, which may run on any thread, so a lock-free atomic.
+// Interrupt, termination and hang-up signals caught and not yet delivered as Escape presses.
+// Written by the signal handler, which may run on any thread, so a lock-free atomic.
 std::atomic<int> stopRequests{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
@@ -286,8 +286,11 @@ void CatchStopSignals() {
     sigemptyset(&action.sa_mask);
     // SA_RESETHAND: the second signal of a kind finds the default action again.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP}) sigaction(stop, &action, nullptr);
+}
+
+bool StopSignalWaiting() {
+    return stopRequests.load(std::memory_order_relaxed) > 0;
 }
 
 int KeyHit(int key) {

@@ -152,14 +152,19 @@ int KeyDown(int key);
 // Forgets all pending presses and held keys.
 void FlushKeys();
 
-// Stop requests: from this call on, an interrupt signal (SIGINT, Ctrl+C in a terminal) or a
-// termination signal (SIGTERM) counts as one press of Escape, delivered by the next event pump
-// of an open display (one pending before the display opens waits for it), as closing the
-// window does; so the program ends where Escape ends it. Each kind of signal is taken this way
-// once: a second one of the same kind ends the process as the system does by default, for a
-// program that does not test Escape. It replaces whatever was set for these signals before,
-// ignoring included. PlatformInit calls it; in-process tests do not.
+// Stop requests: from this call on, an interrupt signal (SIGINT, Ctrl+C in a terminal), a
+// termination signal (SIGTERM) or a hang-up (SIGHUP, its terminal closed) counts as one press
+// of Escape, delivered by the next event pump of an open display (one pending before the
+// display opens waits for it), as closing the window does; so the program ends where Escape
+// ends it. Each kind of signal is taken this way once: a second one of the same kind ends the
+// process as the system does by default, for a program that does not test Escape. It replaces
+// whatever was set for these signals before, ignoring included. PlatformInit calls it;
+// in-process tests do not.
 void CatchStopSignals();
+// Whether a stop signal caught as above waits for an event pump to deliver it. It reads one
+// atomic value, so any thread may ask, as often as it likes: long work (a start-up's) asks it
+// to stop at once instead of at the program's next look at Escape.
+bool StopSignalWaiting();
 
 // Pointer position across the window in pixels, 0 at the left edge.
 int MouseX();

@@ -72,14 +72,16 @@ PixmapRef CreatePixmap(int width, int height, int format, int align = 4);
 // when their alpha tells something, else as PF_RGB888 (grey TGA images as PF_I8): an alpha
 // that is 255 everywhere, or 0 everywhere (a common way of writing 32-bit files without alpha),
 // gives an opaque PF_RGB888 image. Supported beyond PNG: baseline and progressive JPEG (grey or
-// colour; CMYK is refused), BMP (1, 4 and 8-bit palettised, run-length coded 4 and 8-bit,
-// 16, 24 and 32-bit, bit fields in the usual layouts, alpha mask included, bottom-up and
-// top-down) and TGA (uncompressed and run-length coded, true colour of 15, 16, 24 or 32 bits,
-// 8-bit grey, 8-bit colour-mapped; origin bits honoured). A missing, unreadable, truncated or
-// corrupt file yields null, and so does a PNG file whose image data the PNG library complains about
-// (a failed check of the compressed data, more or less data than the image holds); nothing is
-// printed. `why`, when given, receives a short reason for a null result ("cannot be read",
-// "is cut short", "has damaged image data (...)", ...), and "" for a decoded image.
+// colour; CMYK is refused, and so are progressive scans that repeat or come out of order and
+// files of more than 100 scans, each of which would cost a pass over the image), BMP (1, 4 and
+// 8-bit palettised, run-length coded 4 and 8-bit, 16, 24 and 32-bit, bit fields in the usual
+// layouts, alpha mask included, bottom-up and top-down) and TGA (uncompressed and run-length coded,
+// true colour of 15, 16, 24 or 32 bits, 8-bit grey, 8-bit colour-mapped; origin bits honoured). A
+// missing, unreadable, truncated or corrupt file yields null, and so does a PNG file whose image
+// data the PNG library complains about (a failed check of the compressed data, more or less data
+// than the image holds); nothing is printed. `why`, when given, receives a short reason for a null
+// result ("cannot be read", "is cut short", "has damaged image data (...)", ...), and "" for a
+// decoded image.
 PixmapRef LoadPixmap(const std::string& path, std::string* why = nullptr);
 // The same from memory.
 PixmapRef LoadPixmapFromMemory(const std::uint8_t* data, std::size_t size,

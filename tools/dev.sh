@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # One entry point for a fresh Debian 12 machine.
 #   tools/dev.sh run    install what is missing, build, run the program
-#   tools/dev.sh test   install what is missing, build, run the whole test suite headless
+#   tools/dev.sh test   install what is missing, build, run the whole test suite headless, then
+#                       the fuzz targets for a short while (see fuzz)
+#   tools/dev.sh fuzz [SECONDS]
+#                       build the libFuzzer targets with clang (build-fuzz/) and run each for
+#                       SECONDS (default 30) on its seed corpus in tools/fuzz/corpus, all at
+#                       once; fails when one finds a crash, a sanitizer report or a failed check
 #   tools/dev.sh install [PREFIX]
 #                       install what is missing, build the engine and platform in build/ (what
 #                       run built is used as it is) and install them with their headers, CMake
@@ -28,6 +33,8 @@ packages+=(libfreetype-dev fonts-dejavu-core hershey-fonts-data)
 case "$mode" in
 run | install) ;;
 reference) packages+=(doxygen) ;;
+fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+test) packages+=(libgtest-dev xvfb xauth clang-14 libclang-rt-14-dev) ;;
 *) packages+=(libgtest-dev xvfb xauth) ;;
 esac
 
@@ -73,6 +80,45 @@ if [ "$mode" = install ]; then
     exit 0
 fi
 
+# Builds the fuzz targets with clang in their own folder and runs each for $1 seconds on its
+# seed corpus, all at once. New inputs go to a scratch folder, so the committed corpora stay as
+# they are; each target's output is shown only when it fails, and the input that failed is
+# left in the build folder.
+run_fuzzers() {
+    local seconds=$1 fuzz_build=${FUZZ_BUILD_DIR:-$root/build-fuzz} scratch status=0 target
+    CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$fuzz_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DLAPIZ_TESTS=OFF -DLAPIZ_FUZZ=ON
+    cmake --build "$fuzz_build" -j "$(nproc)" --target fuzz_b3d fuzz_song fuzz_image
+    scratch=$(mktemp -d)
+    local -A pids
+    for target in b3d song image; do
+        mkdir "$scratch/$target"
+        UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+            LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
+            "$fuzz_build/bin/fuzz_$target" -max_total_time="$seconds" -timeout=25 \
+            -rss_limit_mb=2048 -artifact_prefix="$fuzz_build/" \
+            "$scratch/$target" "$root/tools/fuzz/corpus/$target" \
+            >"$scratch/$target.log" 2>&1 &
+        pids[$target]=$!
+    done
+    for target in b3d song image; do
+        if wait "${pids[$target]}"; then
+            echo "fuzz_$target: $(grep -E '^Done [0-9]+ runs' "$scratch/$target.log" || echo done)"
+        else
+            status=1
+            echo "fuzz_$target FAILED (the input is kept in $fuzz_build/); the end of its output:"
+            tail -n 80 "$scratch/$target.log"
+        fi
+    done
+    rm -rf "$scratch"
+    return $status
+}
+
+if [ "$mode" = fuzz ]; then
+    run_fuzzers "${2:-30}"
+    exit
+fi
+
 tests=ON
 sanitize=OFF
 [ "$mode" = run ] && tests=OFF
@@ -95,8 +141,9 @@ test | sanitize)
     export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     # Always the same virtual screen, so pixel read-backs see one renderer and one size.
-    exec xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
+    xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
         ctest --test-dir "$build" --output-on-failure --timeout 300 -j "$(nproc)"
+    [ "$mode" = sanitize ] || run_fuzzers "${FUZZ_SECONDS:-30}"
     ;;
 demo-check)
     export SDL_AUDIODRIVER=dummy LP_NUM_THREADS=2
@@ -106,7 +153,7 @@ demo-check)
     exec xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" "$build/bin/bench_demo" "${@:2}"
     ;;
 *)
-    echo "usage: $0 run|test|install [PREFIX]|reference|sanitize|demo-check" >&2
+    echo "usage: $0 run|test|fuzz [SECONDS]|install [PREFIX]|reference|sanitize|demo-check" >&2
     exit 2
     ;;
 esac

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -71,6 +72,19 @@ double OpaqueShareShown(const testseam::FrameCapture& shot, const TPixmap& sourc
     return counted ? double(same) / double(counted) : 0.0;
 }
 
+// The files of the media folder this process holds open, by name ("estela.lap"), sorted.
+std::vector<std::string> OpenMediaFiles() {
+    std::vector<std::string> open;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::filesystem::path target = std::filesystem::read_symlink(fd.path(), ec);
+        if (!ec && target.parent_path().filename() == "media")
+            open.push_back(target.filename().string());
+    }
+    std::sort(open.begin(), open.end());
+    return open;
+}
+
 TEST_F(DemoRunTest, LatePhasesMatchTheirReferencesAndReasonedProperties) {
     DemoStartup();
     ASSERT_TRUE(StartRunAtPhase(9));
@@ -106,6 +120,9 @@ TEST_F(DemoRunTest, LatePhasesMatchTheirReferencesAndReasonedProperties) {
         EXPECT_EQ(tpieza::lista_piezas->Count(), built);
         EXPECT_EQ(tparticula::lista_particulas->Count(), 5 * recent);
         EXPECT_EQ(sincConstructorClap_pos, built);
+        // Phase 9 reads the scene file and the two trails.
+        EXPECT_EQ(OpenMediaFiles(),
+                  (std::vector<std::string>{"escenario1.esc", "estela.lap", "estela2.lap"}));
         // The main view is the last viewport set, lowered by the jolt.
         TCamera& cam = *camara;
         EXPECT_EQ(cam.vwidth, 800);
@@ -164,6 +181,7 @@ TEST_F(DemoRunTest, LatePhasesMatchTheirReferencesAndReasonedProperties) {
         // phase 8's end tick in this one.
         EXPECT_EQ(ticks, kStart);
         EXPECT_EQ(poscreditos, 240.0f);
+        EXPECT_EQ(OpenMediaFiles(), std::vector<std::string>{});
         EXPECT_TRUE(tpieza::lista_piezas->IsEmpty());
         const auto sparks = tfuegoestela::lista_fuegoestela->ToVector();
         ASSERT_FALSE(sparks.empty());
@@ -196,6 +214,8 @@ TEST_F(DemoRunTest, LatePhasesMatchTheirReferencesAndReasonedProperties) {
             ++phase10Frames;
             if (phase10Frames == 1) {
                 lastPhase9Dist = camaradist; // the frame of the hand-over drew phase 9
+                // ... and closed every file it read.
+                EXPECT_EQ(OpenMediaFiles(), std::vector<std::string>{});
             } else if (phase10Frames == 2) {
                 // The first frame of phase 10 starts from phase 9's last values.
                 EXPECT_NEAR(camaradist, lastPhase9Dist + 0.2f, 1e-4);

@@ -55,6 +55,7 @@ class Child {
         std::string stderrPath;        // standard error goes here; /dev/null when empty
         bool ignoreInterrupts = false; // SIGINT ignored, as a shell starts a background job
         int inheritFd = -1;            // a descriptor the child keeps open
+        int stderrFd = -1;             // standard error goes here instead of to stderrPath
     };
 
     explicit Child(const Options& o) {
@@ -79,7 +80,8 @@ class Child {
 
         pid_ = fork();
         if (pid_ != 0) return;
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = o.stderrFd >= 0 ? o.stderrFd
+                                        : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (err >= 0) dup2(err, STDERR_FILENO);
         const int null = open("/dev/null", O_RDWR);
         if (null >= 0) {
@@ -91,7 +93,7 @@ class Child {
         action.sa_handler = o.ignoreInterrupts ? SIG_IGN : SIG_DFL;
         sigaction(SIGINT, &action, nullptr);
         action.sa_handler = SIG_DFL;
-        sigaction(SIGTERM, &action, nullptr);
+        for (const int sig : {SIGTERM, SIGHUP, SIGPIPE}) sigaction(sig, &action, nullptr);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -296,8 +298,9 @@ TEST_F(DemoProcessTest, StopSignalsEndTheRunningDemoAsEscapeDoes) {
     };
     StartServer();
     if (IsSkipped()) return;
-    for (const Case c : {Case{"interrupt", SIGINT, false}, Case{"termination", SIGTERM, false},
-                         Case{"interrupt ignored on start", SIGINT, true}}) {
+    for (const Case c :
+         {Case{"interrupt", SIGINT, false}, Case{"termination", SIGTERM, false},
+          Case{"hang-up", SIGHUP, false}, Case{"interrupt ignored on start", SIGINT, true}}) {
         SCOPED_TRACE(c.name);
         StartDemo(c.ignoredOnStart);
         WaitForFrames();
@@ -310,6 +313,31 @@ TEST_F(DemoProcessTest, StopSignalsEndTheRunningDemoAsEscapeDoes) {
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
             << Describe(*status) << "; it wrote: " << ReadFile(errors());
         std::printf("[ %s ] ended %.3f s after the signal\n", c.name, took.count());
+    }
+}
+
+// A stop signal while the demo starts (its display opening, its songs decoding) ends it with
+// status 0, as Escape at its first frame would, without waiting for the start-up's work.
+TEST_F(DemoProcessTest, AStopSignalDuringStartUpEndsTheDemoAsEscapeDoes) {
+    StartServer();
+    if (IsSkipped()) return;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        StartDemo();
+        const auto until = SteadyClock::now() + kStartLimit;
+        while (SteadyClock::now() < until && demo_->running() &&
+               WindowsMade(display_).value_or(0) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(demo_->running()) << "the demo ended first: " << ReadFile(errors());
+        const auto sent = SteadyClock::now();
+        demo_->signal(signal);
+        const std::optional<int> status = demo_->waitEnd(kEndLimit);
+        const Seconds took = SteadyClock::now() - sent;
+        ASSERT_TRUE(status) << "still running " << kEndLimit.count() << " s after the signal";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+            << Describe(*status) << "; it wrote: " << ReadFile(errors());
+        std::printf("[ %s during start-up ] ended %.3f s after the signal\n", strsignal(signal),
+                    took.count());
     }
 }
 
@@ -329,6 +357,42 @@ TEST_F(DemoProcessTest, LosingTheDisplayEndsTheDemoWithAMessage) {
         << written;
 }
 
+// The X server killed while the demo's display opens: as soon as the demo has started (before
+// or while it connects) and as soon as a window of its is made (while the video layer and the
+// GL driver make the window and its context). Wherever the loss falls, the demo ends with a
+// message of its own and status -1: never a crash in the GL driver or Xlib's own message.
+TEST_F(DemoProcessTest, LosingTheDisplayWhileItOpensEndsTheDemoWithAMessage) {
+    for (const bool onceAWindowIsMade : {false, true}) {
+        SCOPED_TRACE(onceAWindowIsMade ? "killed once a window is made" : "killed at once");
+        StartServer();
+        if (IsSkipped()) return;
+        StartDemo();
+        if (onceAWindowIsMade) {
+            const auto until = SteadyClock::now() + kStartLimit;
+            while (SteadyClock::now() < until && demo_->running() &&
+                   WindowsMade(display_).value_or(0) == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ASSERT_TRUE(demo_->running()) << "the demo ended first: " << ReadFile(errors());
+        }
+        server_->signal(SIGKILL);
+        ASSERT_TRUE(server_->waitEnd(kEndLimit)) << "the X server did not end";
+        const std::optional<int> status = demo_->waitEnd(kEndLimit);
+        ASSERT_TRUE(status) << "still running " << kEndLimit.count() << " s after its display went";
+        const std::string written = ReadFile(errors());
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 255)
+            << Describe(*status) << "; it wrote: " << written;
+        const std::string lost = "Lost the connection to the display " + display_ + "\n";
+        if (onceAWindowIsMade)
+            EXPECT_TRUE(EndsWith(written, lost)) << written;
+        else
+            EXPECT_TRUE(EndsWith(written, lost) ||
+                        written.starts_with("Unable to open the display: "))
+                << written;
+        server_.reset();
+        demo_.reset();
+    }
+}
+
 TEST_F(DemoProcessTest, WithNoDisplayTheDemoRefusesToStart) {
     Child demo(DemoOptions(std::nullopt, false));
     const std::optional<int> status = demo.waitEnd(kEndLimit);
@@ -339,6 +403,21 @@ TEST_F(DemoProcessTest, WithNoDisplayTheDemoRefusesToStart) {
     // The video layer may say something of its own first.
     const std::string written = ReadFile(errors());
     EXPECT_TRUE(EndsWith(written, message)) << written;
+}
+
+// Its standard error a pipe that no one reads any more: the refusal written there is lost, and
+// the demo still ends as it refuses (status -1), not killed by the broken pipe.
+TEST_F(DemoProcessTest, ARefusalWrittenToAClosedPipeStillEndsTheDemoWithItsStatus) {
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    close(fds[0]);
+    Child::Options options = DemoOptions(std::nullopt, false);
+    options.stderrFd = fds[1];
+    Child demo(options);
+    close(fds[1]);
+    const std::optional<int> status = demo.waitEnd(kEndLimit);
+    ASSERT_TRUE(status) << "still running " << kEndLimit.count() << " s later";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 255) << Describe(*status);
 }
 
 TEST_F(DemoProcessTest, ADisplayThatCannotBeReachedIsNamedOnceAndTheDemoEnds) {

@@ -110,6 +110,44 @@ TEST_F(EngineWorldTest, Graphics3DOpensTheDisplayWithBackDepthAndAccumulationBuf
     EXPECT_EQ(TTextureFilter::filter_list->First()->flags, 9);
 }
 
+// The display opened again at other sizes (its window and context kept) keeps the one default
+// filter and one saved level of the 2D layer on each GL stack. A rule added at each opening
+// would grow the list without end, and those small blocks, left among the GL driver's freed
+// frame buffers of each size, kept the heap from ever using them again (the process grew by
+// about 140 kB per opening); a level pushed at each would overflow the stacks.
+TEST_F(EngineWorldTest, OpeningTheDisplayAgainKeepsOneDefaultTextureFilterAndOneSavedLevel) {
+    EnsureEngine();
+    const auto defaults = [] {
+        int count = 0;
+        for (const TextureFilterRef& filter : *TTextureFilter::filter_list)
+            count += filter->text.empty() && filter->flags == (COLORTEXTURE | MIPMAPPEDTEXTURE);
+        return count;
+    };
+    ASSERT_EQ(defaults(), 1);
+    const int filters = CountList(TTextureFilter::filter_list);
+    for (const auto& [width, height] : {std::pair{640, 480}, {700, 500}, {kWidth, kHeight}}) {
+        TGlobal::Graphics3D(width, height, 32, 2, 60);
+        EXPECT_EQ(GraphicsWidth(), width);
+        EXPECT_EQ(defaults(), 1);
+        EXPECT_EQ(CountList(TTextureFilter::filter_list), filters);
+        EXPECT_EQ(Get(GL_ATTRIB_STACK_DEPTH), 1);
+        EXPECT_EQ(Get(GL_CLIENT_ATTRIB_STACK_DEPTH), 1);
+        EXPECT_EQ(Get(GL_MODELVIEW_STACK_DEPTH), 2);
+        EXPECT_EQ(Get(GL_PROJECTION_STACK_DEPTH), 2);
+        EXPECT_TRUE(TGlobal::StateSaved());
+    }
+    // Opened again from the 2D layer (after Begin2D) the same.
+    TGlobal::Begin2D();
+    TGlobal::Graphics3D(kWidth, kHeight, 32, 2, 60);
+    EXPECT_EQ(Get(GL_ATTRIB_STACK_DEPTH), 1);
+    EXPECT_EQ(Get(GL_MODELVIEW_STACK_DEPTH), 2);
+    EXPECT_EQ(GLErrors(), "");
+    // Cleared by the program, the rule comes back with the next opening.
+    ClearTextureFilters();
+    TGlobal::Graphics3D(kWidth, kHeight, 32, 2, 60);
+    EXPECT_EQ(defaults(), 1);
+}
+
 TEST_F(EngineWorldTest, ADisplayThatCannotBeOpenedIsAFatalErrorNamingTheCause) {
     struct Fatal {
         std::string message;

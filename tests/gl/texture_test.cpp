@@ -331,9 +331,10 @@ TEST_F(TextureTest, BadFilesAndFrameGeometryGiveNullWithoutReadingOutside) {
     EXPECT_FALSE(LoadTexture("missing.png", 0));
     const std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(Listed(), listed);
-    EXPECT_NE(log.find("ERROR: Cannot load texture: broken.png"), std::string::npos);
-    EXPECT_NE(log.find("ERROR: Texture frames do not fit the image: grid.png"), std::string::npos);
-    EXPECT_NE(log.find("ERROR: Cannot find texture: missing.png"), std::string::npos);
+    EXPECT_NE(log.find("Cannot load texture: broken.png"), std::string::npos);
+    EXPECT_NE(log.find("Texture frames do not fit the image: grid.png"), std::string::npos);
+    EXPECT_NE(log.find("Cannot find texture: missing.png (looked for missing.png)"),
+              std::string::npos);
     // The largest geometry that fits: all eight frames.
     TextureRef all = LoadAnimTexture(file, 0, 16, 16, 0, 8);
     ASSERT_TRUE(all);

@@ -38,6 +38,19 @@ std::optional<unsigned long> ShownWindowPixel(const std::string& displayName) {
     return pixel;
 }
 
+std::optional<unsigned> WindowsMade(const std::string& displayName) {
+    ::Display* x = XOpenDisplay(displayName.c_str());
+    if (!x) return std::nullopt;
+    std::optional<unsigned> made;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count)) made = count;
+    if (children) XFree(children);
+    XCloseDisplay(x);
+    return made;
+}
+
 namespace {
 Atom checkAtom(::Display* x) {
     return XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", False);

@@ -9,6 +9,10 @@
 // nothing while no window is shown or the server cannot be reached.
 std::optional<unsigned long> ShownWindowPixel(const std::string& displayName);
 
+// How many windows, shown or not, the clients of the X server named have made on its screen
+// (the root window's children); nothing when the server cannot be reached.
+std::optional<unsigned> WindowsMade(const std::string& displayName);
+
 // The mark a window manager leaves on the root window of an X server: the check property naming
 // a window of its own, which names itself.
 enum class WindowManagerMark {

@@ -3,7 +3,8 @@
 # This build, installed into a fresh prefix: only public headers and the two libraries go in,
 # with the examples; the consumer program builds with find_package (every installed header also
 # compiled alone) and with one g++ line through pkg-config, and runs; the installed examples
-# build against the package.
+# build against the package; the demo's and the examples' sources find every header they
+# include among the installed ones.
 #
 # Then a parent project with targets of its own named engine and platform adds the source tree
 # with add_subdirectory, building the other kind of library than this build (shared when this
@@ -154,6 +155,19 @@ foreach(file character scene walk overlay examples/character.b3d examples/glow.p
     message(FATAL_ERROR "the installed examples' build made no ${file}")
   endif()
 endforeach()
+
+# The demo and the examples are programs on the public header: their sources (all but the
+# demo's frame-capture runner, which is the tests') find every header they include among the
+# installed ones or in their own folder.
+set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
+run(pkg-config --cflags lapiz3d)
+string(STRIP "${last_output}" cflags)
+separate_arguments(cflags UNIX_COMMAND "${cflags}")
+file(COPY ${PROJECT_DIR}/demo DESTINATION ${WORK_DIR}/demo-root FILES_MATCHING PATTERN "*.h")
+file(GLOB demo_sources ${PROJECT_DIR}/demo/*.cpp)
+list(REMOVE_ITEM demo_sources ${PROJECT_DIR}/demo/capture.cpp)
+file(GLOB example_sources ${PROJECT_DIR}/examples/*.cpp)
+run(${CXX} -std=c++20 -MM ${cflags} -I${WORK_DIR}/demo-root ${demo_sources} ${example_sources})
 
 # ---- A parent project, building the other kind ----
 set(parent ${WORK_DIR}/parent)

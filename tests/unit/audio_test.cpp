@@ -1,11 +1,13 @@
 #include "platform/audio.h"
 
 #include "audio_fixture.h"
+#include "one_pass_pcm.h"
 #include "platform/testing.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -285,32 +287,12 @@ TEST_F(AudioTest, AClaimBeyondTheDataIsRefusedOnceDecoded) {
         << loaded.warning;
 }
 
-// The PCM of an Ogg file read in one pass from the start, gaps in the data skipped: what
-// decoding a song must give, however it divides the work.
-std::vector<std::uint8_t> OnePassPcm(const std::string& path) {
-    OggVorbis_File vf;
-    if (ov_fopen(path.c_str(), &vf) != 0) return {};
-    std::vector<std::uint8_t> pcm;
-    char buffer[4096];
-    for (int link = 0;;) {
-        const long got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &link);
-        if (got == 0) break;
-        if (got == OV_HOLE) continue;
-        if (got < 0) {
-            pcm.clear();
-            break;
-        }
-        pcm.insert(pcm.end(), buffer, buffer + got);
-    }
-    ov_clear(&vf);
-    return pcm;
-}
-
 // Long songs decode in parts on several threads. The PCM is that of one pass from the start
 // whatever the file's positions say: where they disagree with its audio (two streams under one
 // serial number one after the other, pages left out, repeated or renumbered, a first audio page
-// whose position is wrong), the song decodes in one pass instead. A song that decodes to less
-// than its last page states, with a gap, or cut short is refused, naming why.
+// whose position is wrong), the song decodes in one pass instead. A song whose positions start
+// past 0 is as long as they say from there. A song that decodes to less or more than its last
+// page states, with a gap, or cut short is refused, naming why.
 TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
     // Noise, so that the song spans many pages.
     const auto song = [](int channels, int hertz, int seconds, std::uint32_t seed) {
@@ -349,14 +331,22 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
     const Bytes repeated =
         edited([&](auto& p) { p.insert(p.begin() + std::ptrdiff_t(middle), p[middle]); }, true);
     // The page before the one that holds the song's middle frame, where a part starts,
-    // repeated: the two copies end at one position, and a part put past it may start from
-    // either (from the second, it leaves out the audio one pass plays twice).
+    // repeated: the two copies end at one position, and a part put past it could start from
+    // either (from the second, it would leave out the audio one pass plays twice).
     std::size_t halfway = firstAudio;
     while (OggGranule(pages[halfway]) <= 44100 * 7 / 2) ++halfway;
     const Bytes repeatedAtAPart = edited(
         [&](auto& p) { p.insert(p.begin() + std::ptrdiff_t(halfway - 1), p[halfway - 1]); }, true);
     const Bytes halved = edited(
         [&](auto& p) { SetOggGranule(p[firstAudio], OggGranule(p[firstAudio]) / 2); }, false);
+    // Every audio page's position three seconds on: the stream starts at 3 s, as the format
+    // allows, and holds what it held.
+    const Bytes startsLater = edited(
+        [&](auto& p) {
+            for (std::size_t i = firstAudio; i < p.size(); ++i)
+                if (OggGranule(p[i]) > 0) SetOggGranule(p[i], OggGranule(p[i]) + 44100 * 3);
+        },
+        false);
     // Pages from 40% to 50% of the song cut out; a page in the middle spoilt (its checksum
     // fails); a kilobyte of the first audio pages spoilt.
     Bytes cutOut = stereo;
@@ -373,8 +363,9 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
     ASSERT_TRUE(SetLastGranule(longClaim, 44100 * 9));
     const Bytes half(stereo.begin(), stereo.begin() + std::ptrdiff_t(stereo.size() / 2));
 
-    // The loads refused for decoding short end with the length the last page states.
+    // The loads refused for decoding short or long end with the length the last page states.
     const char* const kShort = " (7.0 s) its last page states: not loaded\n";
+    const char* const kMore = ", more than the 308700 (7.0 s) its last page states: not loaded\n";
     const struct {
         const char* what;
         Bytes bytes;
@@ -386,11 +377,14 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
         {"mono, 22,050 Hz", mono, 22050 * 13, false, nullptr},
         {"two songs under one serial number", join(stereo, other), 44100 * 12, true, nullptr},
         {"a song joined to itself", join(stereo, stereo), 44100 * 14, true, nullptr},
-        {"a page repeated, the later ones renumbered", repeated, 0, false, nullptr},
-        {"the same where a part starts", repeatedAtAPart, 0, false, nullptr},
-        {"claims less than it holds", shortClaim, 0, false, nullptr},
+        // One pass plays the repeated page's audio twice: more than the positions state.
+        {"a page repeated, the later ones renumbered", repeated, 0, false, kMore},
+        {"the same where a part starts", repeatedAtAPart, 0, false, kMore},
+        {"positions that start at 3 s", startsLater, 44100 * 7, false, nullptr},
         {"the first audio page's position halved", halved, 0, false, kShort},
         {"a page left out, the later ones renumbered", leftOut, 0, false, kShort},
+        {"claims less than it holds", shortClaim, 0, false,
+         " (7.0 s), more than the 220500 (5.0 s) its last page states: not loaded\n"},
         {"claims more", longClaim, 0, false,
          " (7.0 s) of the 396900 (9.0 s) its last page states: not loaded\n"},
         {"pages cut out", cutOut, 0, false, "has a gap in its data at 2."},
@@ -422,6 +416,47 @@ TEST_F(AudioTest, SongsDecodeToTheirOnePassPcmOrAreRefused) {
             EXPECT_LT(loaded.sample->length, c.frames + 1024);
         } else if (c.frames) {
             EXPECT_EQ(loaded.sample->length, c.frames);
+        }
+    }
+}
+
+// A load that is given up on ends within a chunk of decoding on every thread of the load and
+// returns null, warning of nothing; asked never, it decodes the song and has asked at least once
+// per chunk. A long song of one stream decodes in parts, a chained one in one pass.
+TEST_F(AudioTest, ALoadGivenUpOnEndsWithinAChunkAndSaysNothing) {
+    constexpr int kFrames = 308700; // 7 s: four parts
+    const auto song = OggBytes(Tone(kFrames, 44100, {440.0, 660.0}, 5000.0), 2, 44100, 0.1f);
+    auto chained = song;
+    const auto second = OggBytes(Tone(4410, 44100, {330.0, 550.0}, 5000.0), 2, 44100, 0.1f, 7);
+    chained.insert(chained.end(), second.begin(), second.end());
+    constexpr int kMostThreads = 4;
+    constexpr int kChunkFrames = 16384 / 4; // the most one chunk of 16-bit stereo holds
+    for (const auto& [name, bytes] : {std::pair{"in parts", song}, {"in one pass", chained}}) {
+        SCOPED_TRACE(name);
+        TempFile file("given_up.ogg");
+        ASSERT_TRUE(WriteBytes(file.path(), bytes));
+        for (const int after : {-1, 0, 3}) {
+            SCOPED_TRACE("given up after " + std::to_string(after) + " looks (-1: never)");
+            std::atomic<int> asked{0};
+            const LoadGivenUp stop = [&] {
+                const int before = asked.fetch_add(1);
+                return after >= 0 && before >= after;
+            };
+            testseam::ForgetWarnings();
+            testing::internal::CaptureStderr();
+            const AudioSampleRef sample = LoadAudioSample(file.path(), stop);
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+            if (after < 0) {
+                ASSERT_NE(sample, nullptr);
+                EXPECT_GE(sample->length, kFrames);
+                EXPECT_GE(asked, kFrames / kChunkFrames);
+            } else {
+                EXPECT_EQ(sample, nullptr);
+                // After the look that said stop, each other thread of the load looks once
+                // more at most, and the load itself twice on its way out: nowhere near one look
+                // per chunk of the song.
+                EXPECT_LE(asked, after + 1 + (kMostThreads - 1) + 2);
+            }
         }
     }
 }

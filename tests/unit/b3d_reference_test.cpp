@@ -436,3 +436,25 @@ TEST_F(B3DReference, LoadedNormalsAndCollapseEqualTheReferencesOnLargerModels) {
     ASSERT_TRUE(flat);
     expectSameSurfaces(*flat, *referenceCollapse(*tree), "collapsed");
 }
+
+TEST_F(B3DReference, BrushesThatCompareEqualToNothingCollapseAsAddMeshLeavesThem) {
+    // 300 one-triangle parts in turn in a plain brush, one with a NaN red and one with a NaN
+    // alpha: the plain ones merge, each of the others keeps a surface of its own, as AddMesh
+    // leaves them.
+    std::vector<B3DBrush> brushes(3, B3DBrush{});
+    brushes[1].red = std::nanf("");
+    brushes[2].alpha = std::nanf("");
+    B3DWriter w;
+    w.Header().Brus(0, brushes).Node("kit");
+    for (int i = 0; i < 300; ++i) {
+        w.Node("part" + std::to_string(i), {float(i % 20), 0, float(i / 20)}).Mesh(-1);
+        w.Vrts(0, 0, 0, {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}).Tris(i % 3, {{0, 1, 2}}).End().End();
+    }
+    const std::string file = tmp_.write("nan.b3d", w.Finish());
+    MeshRef tree = LoadAnimMesh(file, nullptr);
+    MeshRef flat = LoadMesh(file, nullptr);
+    ASSERT_TRUE(tree && flat);
+    expectSameSurfaces(*flat, *referenceCollapse(*tree), "collapsed");
+    EXPECT_EQ(flat->CountSurfaces(), 1 + 200);
+    EXPECT_EQ(flat->GetSurface(1)->CountTriangles(), 100) << "the plain parts, merged";
+}

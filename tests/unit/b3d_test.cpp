@@ -303,7 +303,7 @@ TEST_F(B3DTest, TexturesAreLookedUpBesideTheModel) {
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(LoadAnimMesh("quad.b3d", nullptr));
     log = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(reported("ERROR: Cannot find texture: quad.png"));
+    EXPECT_TRUE(reported("Cannot find texture: quad.png (looked for quad.png)"));
 }
 
 TEST_F(B3DTest, ALoadNeverChangesTheWorkingDirectory) {
@@ -332,7 +332,7 @@ TEST_F(B3DTest, ALoadNeverChangesTheWorkingDirectory) {
     for (const char* found : {"quad.png", "tex/sub.png", "bare.png"}) {
         EXPECT_TRUE(reported(std::string("No display for texture: ") + found)) << log;
     }
-    EXPECT_TRUE(reported("ERROR: Cannot find texture: gone.png")) << log;
+    EXPECT_TRUE(reported("Cannot find texture: gone.png (looked for ../models/gone.png)")) << log;
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
 }
 
@@ -367,7 +367,7 @@ TEST_F(B3DTest, TextureNamesResolveAgainstAFolderAsIfItWereTheWorkingDirectory) 
     std::string missing = "only_here.png";
     EXPECT_EQ(TTexture::FileFind(missing, "../models"), 0) << "not looked for in the working one";
     log = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(log, "ERROR: Cannot find texture: only_here.png\n");
+    EXPECT_EQ(log, "Cannot find texture: only_here.png (looked for ../models/only_here.png)\n");
 
     // The absolute name is the folder's own, links resolved, as the working directory would
     // name it once entered.
@@ -940,8 +940,8 @@ TEST_F(B3DTest, AMissingModelIsACubeAndSaysSoOncePerFile) {
         EXPECT_EQ(m->CountSurfaces(), 1) << "a cube stands in";
     }
     const std::string line =
-        "ERROR: File not found: " + tmp_.path("gone.b3d") + " (a cube stands in for the model)\n";
-    EXPECT_EQ(log, line + "ERROR: File not found: " + tmp_.path("other.b3d") +
+        "File not found: " + tmp_.path("gone.b3d") + " (a cube stands in for the model)\n";
+    EXPECT_EQ(log, line + "File not found: " + tmp_.path("other.b3d") +
                        " (a cube stands in for the model)\n");
 }
 

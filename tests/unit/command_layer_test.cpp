@@ -1,6 +1,6 @@
 // The command layer as a whole: every command with its argument list and result type, each
 // family reaching its operations, forwarding by the receiver's kind with the stated exceptions,
-// and null handles on every command that takes a receiver.
+// and null handles, and freed entities, on every command that takes a receiver.
 #include "engine/commands.h"
 #include "engine/sprite.h"
 #include "engine/texture.h"
@@ -421,7 +421,7 @@ template <class R> bool none(const R& r) {
 #__VA_ARGS__, [&] { return none(__VA_ARGS__); }                                            \
     }
 
-TEST_F(CommandLayerTest, NullHandlesOnEveryReceiverAreSafeNoOps) {
+TEST_F(CommandLayerTest, NullAndFreedHandlesOnEveryReceiverAreSafeNoOps) {
     // A small scene that every command must leave exactly as it is.
     MeshRef mesh = CreateCube(nullptr);
     PositionEntity(mesh, 1, 2, 3, 0);
@@ -435,11 +435,12 @@ TEST_F(CommandLayerTest, NullHandlesOnEveryReceiverAreSafeNoOps) {
     const std::vector<std::uint16_t> tris = surf->tris;
     const std::vector<float> coords = surf->vert_coords;
 
-    const EntityRef e;
-    const CameraRef c;
-    const LightRef l;
-    const MeshRef m;
-    const SpriteRef sp;
+    // Null handles first; then the same calls on entities of each kind that have been freed.
+    EntityRef e;
+    CameraRef c;
+    LightRef l;
+    MeshRef m;
+    SpriteRef sp;
     const SurfaceRef s;
     const BrushRef b;
     const TextureRef t;
@@ -589,6 +590,16 @@ TEST_F(CommandLayerTest, NullHandlesOnEveryReceiverAreSafeNoOps) {
         ANSWERS_NONE(GetSurfaceBrush(s)),
     };
     for (const NullCase& nc : cases) EXPECT_TRUE(nc.run()) << nc.call;
+
+    m = CreateCube(nullptr);
+    NameEntity(m, "freed");
+    CreatePivot(m);
+    e = m;
+    c = CreateCamera(m);
+    l = CreateLight(1, nullptr);
+    sp = CreateSprite(nullptr);
+    for (const EntityRef& freed : std::vector<EntityRef>{m, l, sp}) FreeEntity(freed);
+    for (const NullCase& nc : cases) EXPECT_TRUE(nc.run()) << nc.call << " on a freed entity";
 
     // Nothing in the scene moved.
     EXPECT_EQ(listed(), (std::vector<EntityRef>{mesh, cam, light}));

@@ -2,6 +2,7 @@
 #include "demo/media.h"
 
 #include "demo/beat_tables.h"
+#include "demo/dibujo.h"
 #include "demo/music.h"
 
 #include "audio_fixture.h"
@@ -156,8 +157,8 @@ void Overwrite(std::vector<std::uint8_t>& file, std::size_t at,
 }
 
 // Line drawings and the scene file are read whole, through the readers of the show: a file that
-// is empty, ends in a cut record, holds too few records or a record out of range is refused by
-// name, and its own damage alone.
+// is empty, ends in a cut record, holds other than its drawing's records or too few (the scene
+// file), or a record out of range is refused by name, and its own damage alone.
 TEST_F(DemoMediaTest, DamagedLineDrawingsAndSceneFilesAreRefusedByName) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
@@ -170,6 +171,17 @@ TEST_F(DemoMediaTest, DamagedLineDrawingsAndSceneFilesAreRefusedByName) {
         {"media/verde.lap", [](Bytes& b) { b.clear(); }, "is empty"},
         {"media/saludo0.lap", [](Bytes& b) { b.clear(); }, "is empty"},
         {"media/estela.lap", [](Bytes& b) { b.resize(b.size() - 3); }, "ends in a cut record"},
+        // Cut on a record boundary: whole records, but fewer or more than the drawing has.
+        {"media/estela.lap", [](Bytes& b) { b.resize(b.size() / 2); },
+         "holds 500 of the 1000 records drawn"},
+        {"media/verde.lap", [](Bytes& b) { b.resize(b.size() - 16); },
+         "holds 235 of the 236 records drawn"},
+        {"media/saludo16.lap",
+         [](Bytes& b) {
+             const Bytes more = Int32s({400, 300});
+             b.insert(b.end(), more.begin(), more.end());
+         },
+         "holds 293 records, not the 292 drawn"},
         // Half a phase-4 record: a whole trail record, but not a whole one of this file.
         {"media/rojo.lap", [](Bytes& b) { b.resize(b.size() - 8); }, "ends in a cut record"},
         {"media/saludo3.lap",
@@ -218,6 +230,36 @@ TEST_F(DemoMediaTest, DamagedLineDrawingsAndSceneFilesAreRefusedByName) {
     }
 }
 
+// Every line drawing cut on a record boundary, to half of its records and to 95%, is refused by
+// name: the show knows how many records each of its drawings holds.
+TEST_F(DemoMediaTest, EveryDrawingCutOnARecordBoundaryIsRefusedByName) {
+    ASSERT_EQ(std::count_if(DemoMediaFiles().begin(), DemoMediaFiles().end(),
+                            [](const std::string& f) { return f.ends_with(".lap"); }),
+              std::ptrdiff_t(kDibujos.size()));
+    TempDir tmp;
+    std::filesystem::create_directories(tmp.dir() / "media");
+    for (const std::string& f : DemoMediaFiles())
+        std::filesystem::create_symlink(kMedia.parent_path() / f, tmp.dir() / f);
+    for (const DibujoDelShow& d : kDibujos) {
+        const std::string file(d.archivo);
+        const std::vector<std::uint8_t> whole = ReadAll(kMedia.parent_path() / file);
+        ASSERT_EQ(whole.size(), std::size_t(d.registros) * std::size_t(d.bytes)) << file;
+        for (const int percent : {50, 95}) {
+            const int kept = d.registros * percent / 100;
+            SCOPED_TRACE(file + " cut to " + std::to_string(kept) + " records");
+            std::filesystem::remove(tmp.dir() / file);
+            tmp.write(file, std::vector<std::uint8_t>(
+                                whole.begin(), whole.begin() + std::ptrdiff_t(kept * d.bytes)));
+            EXPECT_EQ(FindDemoMediaProblems(tmp.dir().string()),
+                      (std::vector<MediaProblem>{
+                          {file, "holds " + std::to_string(kept) + " of the " +
+                                     std::to_string(d.registros) + " records drawn"}}));
+        }
+        std::filesystem::remove(tmp.dir() / file);
+        std::filesystem::create_symlink(kMedia.parent_path() / file, tmp.dir() / file);
+    }
+}
+
 // The main song must carry the clock a second past the last phase threshold.
 TEST_F(DemoMediaTest, MainSongMustPlayPastTheLastThreshold) {
     const std::int64_t needed = std::int64_t(beat_tables::kLastTick + 30) * 1470;
@@ -254,6 +296,31 @@ TEST_F(DemoMediaTest, MainSongMustPlayPastTheLastThreshold) {
                                      : "Cannot load music: " + path);
         }
     }
+}
+
+// A song whose last page states half of what it holds is refused naming the file: the main song
+// by the start-up check (its stated length ends before the show), the end song when it loads.
+TEST_F(DemoMediaTest, ASongStatingLessThanItHoldsIsRefusedNamingIt) {
+    TempDir tmp;
+    std::filesystem::create_directories(tmp.dir() / "media");
+    for (const std::string& f : DemoMediaFiles())
+        std::filesystem::create_symlink(kMedia.parent_path() / f, tmp.dir() / f);
+    for (const char* song : {kMainSongFile, "media/kolumo.ogg"}) {
+        AudioFileInfo info;
+        ASSERT_EQ(ProbeAudioFile((kMedia.parent_path() / song).string(), &info), "");
+        std::vector<std::uint8_t> bytes = ReadAll(kMedia.parent_path() / song);
+        ASSERT_TRUE(SetLastGranule(bytes, info.claimedFrames / 2));
+        std::filesystem::remove(tmp.dir() / song);
+        tmp.write(song, bytes);
+    }
+    const std::vector<MediaProblem> problems = FindDemoMediaProblems(tmp.dir().string());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].file, kMainSongFile);
+    EXPECT_TRUE(problems[0].why.starts_with("ends at tick 2")) << problems[0].why;
+    InDir(tmp.dir(), [] {
+        EXPECT_EQ(ExitMessage([] { MustLoadSound("media/kolumo.ogg", 1); }),
+                  "Cannot load sound: media/kolumo.ogg");
+    });
 }
 
 TEST_F(DemoMediaTest, CheckedLoadersEndTheProgramNamingTheFile) {

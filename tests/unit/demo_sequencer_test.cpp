@@ -78,7 +78,7 @@ TEST_F(SequencerTest, EveryDemoPhaseHasAFrameAndAMissingOneRunsNothing) {
     const PhaseTable& demo = DemoPhases();
     for (int p = 1; p <= kPhaseCount; ++p) EXPECT_TRUE(demo[std::size_t(p)].frame) << p;
     for (int p = 4; p <= kPhaseCount; ++p)
-        EXPECT_EQ(bool(demo[std::size_t(p)].entra), p != 10) << "set-up of phase " << p;
+        EXPECT_TRUE(demo[std::size_t(p)].entra) << "set-up of phase " << p;
 
     std::vector<std::string> log;
     const PhaseTable phases = RecordingPhases(log, 3);

@@ -61,9 +61,9 @@ namespace {
 TEST(WarningTest, EachMessageIsWrittenOnceAsALine) {
     testseam::ForgetWarnings();
     ::testing::internal::CaptureStderr();
-    Warning("ERROR: Cannot find texture: a.png");
-    Warning("ERROR: Cannot find texture: b.png");
-    Warning("ERROR: Cannot find texture: a.png");
+    Warning("Cannot find texture: a.png");
+    Warning("Cannot find texture: b.png");
+    Warning("Cannot find texture: a.png");
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i)
         threads.emplace_back([] {
@@ -71,7 +71,7 @@ TEST(WarningTest, EachMessageIsWrittenOnceAsALine) {
         });
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "ERROR: Cannot find texture: a.png\nERROR: Cannot find texture: b.png\n"
+              "Cannot find texture: a.png\nCannot find texture: b.png\n"
               "from a thread\n");
     testseam::ForgetWarnings();
     ::testing::internal::CaptureStderr();

@@ -1,5 +1,6 @@
 #include "platform/pixmap.h"
 
+#include "image_writer.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -18,45 +19,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-void put16(Bytes& b, unsigned v) {
-    b.push_back(std::uint8_t(v));
-    b.push_back(std::uint8_t(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-
-// BMP file and info headers (40-byte info header unless told otherwise).
-Bytes bmpHeader(std::int32_t w, std::int32_t h, unsigned bpp, std::uint32_t compression,
-                std::uint32_t offBits, std::uint32_t colours = 0, std::uint32_t infoSize = 40) {
-    Bytes b = {'B', 'M'};
-    put32(b, 0); // file size: not needed
-    put32(b, 0);
-    put32(b, offBits);
-    put32(b, infoSize);
-    put32(b, std::uint32_t(w));
-    put32(b, std::uint32_t(h));
-    put16(b, 1);
-    put16(b, bpp);
-    put32(b, compression);
-    put32(b, 0);
-    put32(b, 2835);
-    put32(b, 2835);
-    put32(b, colours);
-    put32(b, 0);
-    return b;
-}
-
-Bytes tgaHeader(unsigned type, unsigned w, unsigned h, unsigned bpp, unsigned descriptor) {
-    Bytes b = {0, 0, std::uint8_t(type), 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    put16(b, w);
-    put16(b, h);
-    b.push_back(std::uint8_t(bpp));
-    b.push_back(std::uint8_t(descriptor));
-    return b;
-}
+using namespace imagewriter;
 
 // Writes a PNG with libpng directly (not through the code under test).
 Bytes encodePng(int w, int h, int colorType, int depth, const std::vector<Bytes>& rows,
@@ -79,32 +42,6 @@ Bytes encodePng(int w, int h, int colorType, int depth, const std::vector<Bytes>
     for (const Bytes& row : rows) png_write_row(png, row.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return out;
-}
-
-Bytes encodeJpeg(int w, int h, int components, const Bytes& pixels) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buf = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buf, &size);
-    cinfo.image_width = JDIMENSION(w);
-    cinfo.image_height = JDIMENSION(h);
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<std::uint8_t*>(&pixels[cinfo.next_scanline * w * components]);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    Bytes out(buf, buf + size);
-    std::free(buf);
     return out;
 }
 
@@ -754,6 +691,51 @@ TEST(PixmapTest, JpegDecodesColourAndGrey) {
     ASSERT_TRUE(g);
     EXPECT_EQ(g->format, PF_I8);
     EXPECT_NEAR(g->PixelPtr(3, 3)[0], 90, 3);
+}
+
+// A progressive scan costs the decoder a pass over the whole image for as little as a dozen
+// bytes, so a small file of repeated scans would keep it busy for seconds: scans that repeat or
+// come out of order are refused, and so is a file of more scans than any encoder writes.
+TEST(PixmapTest, JpegProgressiveScansThatRepeatAreRefused) {
+    TempDir tmp;
+    Bytes rgb(64 * 64 * 3);
+    for (std::size_t i = 0; i < rgb.size(); ++i) rgb[i] = std::uint8_t(i * 7 % 251);
+    const Bytes sequential = encodeJpeg(64, 64, 3, rgb);
+    const Bytes progressive = encodeJpeg(64, 64, 3, rgb, true);
+    // First passes at full precision, which later scans cannot refine: DC, then each
+    // component's AC coefficients.
+    const Bytes fullPasses = encodeJpeg(64, 64, 3, rgb, false,
+                                        {{3, {0, 1, 2}, 0, 0, 0, 0},
+                                         {1, {0}, 1, 63, 0, 0},
+                                         {1, {1}, 1, 63, 0, 0},
+                                         {1, {2}, 1, 63, 0, 0}});
+    ASSERT_EQ(jpegScans(progressive).size(), 10u);
+    ASSERT_EQ(jpegScans(fullPasses).size(), 4u);
+    // The same coefficients in another order: the same pixels.
+    expectSamePixels(load(sequential), load(progressive));
+    expectSamePixels(load(sequential), load(fullPasses));
+    // Up to 100 scans decode, a full-precision pass repeated included.
+    expectSamePixels(load(sequential), load(repeatScan(fullPasses, 2, 96)));
+
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"the last refinement twice", repeatScan(progressive, 9, 1),
+         "has progressive scans that repeat or come out of order (Inconsistent progression"},
+        {"a first pass 2000 times", repeatScan(progressive, 2, 1999),
+         "has progressive scans that repeat or come out of order (Inconsistent progression"},
+        {"101 scans", repeatScan(fullPasses, 2, 97), "has too many scans (more than 100)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string why;
+        EXPECT_FALSE(LoadPixmapFromMemory(c.bytes.data(), c.bytes.size(), &why));
+        EXPECT_TRUE(why.starts_with(c.why)) << why;
+        EXPECT_EQ(CheckImageFile(tmp.write("scans.jpg", c.bytes)), why);
+    }
 }
 
 TEST(PixmapTest, BadFilesYieldNullWithAReason) {

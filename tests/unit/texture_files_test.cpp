@@ -132,7 +132,7 @@ TEST(TextureFiles, FileFindFallsBackToTheBareName) {
     }
 }
 
-TEST(TextureFiles, FileFindOfAMissingFileLogsTheBareName) {
+TEST(TextureFiles, FileFindOfAMissingFileNamesItAsAskedAndWhereItLooked) {
     TempDir tmp;
     InDir in(tmp.dir().string());
     std::string name = "maps/none.png";
@@ -141,7 +141,8 @@ TEST(TextureFiles, FileFindOfAMissingFileLogsTheBareName) {
     EXPECT_EQ(TTexture::FileFind(name), 0);
     const std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(name, "none.png");
-    EXPECT_EQ(log, "ERROR: Cannot find texture: none.png\n");
+    EXPECT_EQ(log,
+              "Cannot find texture: maps/none.png (looked for maps/none.png, then none.png)\n");
 }
 
 TEST(TextureFiles, FileAbsPrefixesRelativeNamesOnly) {
@@ -250,7 +251,9 @@ TEST_F(TextureListsTest, AMissingFileGivesNullAndAddsNothing) {
     EXPECT_FALSE(TTexture::LoadTexture("gone.png", CUBEMAPTEXTURE)); // the cube-map path
     const std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(CountList(TTexture::tex_list), 0);
-    EXPECT_EQ(log, "ERROR: Cannot find texture: gone.png\n") << "said once for the file";
+    EXPECT_EQ(log, "Cannot find texture: textures\\gone.png (looked for textures\\gone.png, then "
+                   "gone.png)\nCannot find texture: gone.png (looked for gone.png)\n")
+        << "said once for each name asked for";
 }
 
 TEST_F(TextureListsTest, WithoutADisplayNothingIsMade) {

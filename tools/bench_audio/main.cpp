@@ -8,10 +8,8 @@
 // media/musica.ogg beside the program)
 #include "platform/audio.h"
 #include "platform/display.h"
+#include "tests/unit/one_pass_pcm.h"
 #include "tools/bench_timing.h"
-
-#define OV_EXCLUDE_STATIC_CALLBACKS
-#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,24 +26,9 @@ using benchtime::percentile;
 
 // Frames of the file decoded in one pass from the start; -1 when it cannot be decoded.
 long long decodeOnePass(const std::string& path) {
-    OggVorbis_File vf;
-    if (ov_fopen(path.c_str(), &vf) != 0) return -1;
-    const vorbis_info* info = ov_info(&vf, -1);
-    const long long frameBytes = 2LL * (info ? info->channels : 1);
-    std::vector<char> pcm;
-    char buffer[16384];
-    for (int link = 0;;) {
-        const long got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &link);
-        if (got == 0) break;
-        if (got == OV_HOLE) continue;
-        if (got < 0) {
-            ov_clear(&vf);
-            return -1;
-        }
-        pcm.insert(pcm.end(), buffer, buffer + got);
-    }
-    ov_clear(&vf);
-    return (long long)pcm.size() / frameBytes;
+    int channels = 0;
+    const std::vector<std::uint8_t> pcm = OnePassPcm(path, &channels);
+    return channels ? (long long)pcm.size() / (2LL * channels) : -1;
 }
 
 } // namespace

@@ -19,6 +19,10 @@
 //   surfaces   2,000 one-triangle surfaces in one mesh without normals, each in its own
 //              material and followed by an empty brush list chunk; also LoadMesh
 //   parts      1,000 child nodes of one triangle each, each in its own material; also LoadMesh
+//   oneplain   32,000 child nodes of one triangle each, all in one plain material; also LoadMesh
+//   onenan     the same with a NaN red in the material, which compares equal to nothing, so
+//              LoadMesh's collapse merges none of the triangles; its LoadMesh time against
+//              oneplain's is what to watch
 // Usage: bench_b3d [repetitions [model ...]]   (default 20, every model)
 #include "engine/animation.h"
 #include "engine/commands.h"
@@ -245,6 +249,20 @@ Bytes partsModel() {
     return w.Finish();
 }
 
+// 32,000 child nodes of one triangle each, all in one material whose red is `red`.
+Bytes oneMaterialParts(float red) {
+    constexpr int kParts = 32000;
+    B3DBrush brush;
+    brush.red = red;
+    B3DWriter w;
+    w.Header().Brus(0, {brush}).Node("kit");
+    for (int i = 0; i < kParts; ++i) {
+        w.Node("part" + std::to_string(i), {float(i % 200), 0, float(i / 200)}).Mesh(-1);
+        w.Vrts(0, 0, 0, {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}).Tris(0, {{0, 1, 2}}).End().End();
+    }
+    return w.Finish();
+}
+
 std::string writeFile(const std::filesystem::path& dir, const std::string& name,
                       const Bytes& bytes) {
     const std::filesystem::path path = dir / (name + ".b3d");
@@ -328,10 +346,15 @@ int main(int argc, char** argv) {
         std::function<Bytes()> make;
         bool collapse; // also timed through LoadMesh
     };
-    const Model models[] = {{"hostile", hostileModel, false}, {"character", characterModel, false},
-                            {"static", staticModel, false},   {"long", longModel, false},
-                            {"smooth", smoothModel, true},    {"surfaces", surfacesModel, true},
-                            {"parts", partsModel, true}};
+    const Model models[] = {{"hostile", hostileModel, false},
+                            {"character", characterModel, false},
+                            {"static", staticModel, false},
+                            {"long", longModel, false},
+                            {"smooth", smoothModel, true},
+                            {"surfaces", surfacesModel, true},
+                            {"parts", partsModel, true},
+                            {"oneplain", [] { return oneMaterialParts(0.5f); }, true},
+                            {"onenan", [] { return oneMaterialParts(std::nanf("")); }, true}};
     bool ok = true;
     double total_ms = 0.0;
     for (const Model& m : models) {

@@ -1,5 +1,6 @@
 // The line drawings (".lap": little-endian int32 screen points) and the scene file (".esc":
 // records of seven little-endian floats).
+#include "demo/dibujo.h"
 #include "tools/mediagen/lettering.h"
 #include "tools/mediagen/media.h"
 #include "tools/mediagen/scene.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 namespace mediagen {
 namespace {
@@ -53,9 +55,25 @@ void CheckOnScreen(const std::vector<Point>& pts, const std::string& name) {
         Check(x >= 0 && y >= 0 && x <= 799 && y <= 599, name + ": a point lies off screen");
 }
 
+// The records the show expects of the drawing `name` (kDibujos, demo/dibujo.h).
+int ShowRecords(const std::string& name) {
+    const DibujoDelShow* d = BuscaDibujo("media/" + name);
+    Check(d != nullptr, name + " is not one of the show's drawings");
+    return d->registros;
+}
+
+// A drawing's points, checked: on the screen and as many as the show expects.
+void CheckDrawing(const std::vector<Point>& pts, const std::string& name) {
+    CheckOnScreen(pts, name);
+    const int expected = ShowRecords(name);
+    Check(int(pts.size()) == expected, name + ": " + std::to_string(pts.size()) +
+                                           " points made, the show expects " +
+                                           std::to_string(expected) + " (demo/dibujo.h)");
+}
+
 // Phase-4 files: 16-byte records; the first pair (not drawn) holds where the pen came from.
-void WritePenFile(const std::string& path, const std::vector<Point>& pts) {
-    CheckOnScreen(pts, path);
+void WritePenFile(const std::string& dir, const std::string& name, const std::vector<Point>& pts) {
+    CheckDrawing(pts, name);
     std::vector<std::uint8_t> out;
     Point prev = pts.front();
     for (auto p : pts) {
@@ -65,18 +83,19 @@ void WritePenFile(const std::string& path, const std::vector<Point>& pts) {
         PutI32(out, std::int32_t(std::lround(p.second)));
         prev = p;
     }
-    WriteFile(path, out);
+    WriteFile(dir + "/" + name, out);
 }
 
 // Trail and greeting files: 8-byte records.
-void WritePointFile(const std::string& path, const std::vector<Point>& pts) {
-    CheckOnScreen(pts, path);
+void WritePointFile(const std::string& dir, const std::string& name,
+                    const std::vector<Point>& pts) {
+    CheckDrawing(pts, name);
     std::vector<std::uint8_t> out;
     for (auto [x, y] : pts) {
         PutI32(out, std::int32_t(std::lround(x)));
         PutI32(out, std::int32_t(std::lround(y)));
     }
-    WriteFile(path, out);
+    WriteFile(dir + "/" + name, out);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -228,33 +247,34 @@ std::vector<Job> DrawingJobs() {
     return {
         {"phase-4 drawings",
          [](const std::string& d) {
-             WritePenFile(d + "/verde.lap", DotsNear(GreenStrokes(), 236));
-             WritePenFile(d + "/naranja.lap", DotsNear(OrangeStrokes(), 214));
-             WritePenFile(d + "/rosa.lap", DotsNear(PinkStrokes(), 222));
-             WritePenFile(d + "/rojo.lap", DotsNear(RedStrokes(), 228));
+             for (const auto& [name, strokes] :
+                  {std::pair{"verde.lap", GreenStrokes()},
+                   std::pair{"naranja.lap", OrangeStrokes()}, std::pair{"rosa.lap", PinkStrokes()},
+                   std::pair{"rojo.lap", RedStrokes()}})
+                 WritePenFile(d, name, DotsNear(strokes, ShowRecords(name)));
          }},
         {"trails",
          [](const std::string& d) {
-             WritePointFile(d + "/estela.lap",
+             WritePointFile(d, "estela.lap",
                             EvenClosedCurve(
                                 [](float t) {
                                     return Point{400 + 330 * std::sin(3 * t + kPi / 2),
                                                  300 + 230 * std::sin(2 * t)};
                                 },
-                                1000));
-             WritePointFile(d + "/estela2.lap",
+                                ShowRecords("estela.lap")));
+             WritePointFile(d, "estela2.lap",
                             EvenClosedCurve(
                                 [](float t) {
                                     return Point{400 + 290 * std::cos(t) + 60 * std::cos(7 * t),
                                                  300 + 190 * std::sin(t) - 60 * std::sin(7 * t)};
                                 },
-                                1000));
+                                ShowRecords("estela2.lap")));
          }},
         {"greetings",
          [](const std::string& d) {
              const StrokeFont font(kScriptStrokeFont);
              for (int i = 0; i < 17; ++i)
-                 WritePointFile(d + "/saludo" + std::to_string(i) + ".lap",
+                 WritePointFile(d, "saludo" + std::to_string(i) + ".lap",
                                 Greeting(font, kGreetings[i]));
          }},
         {"escenario1.esc",
