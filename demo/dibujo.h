@@ -84,9 +84,12 @@ inline constexpr std::array<DibujoScroll, 4> kDibujosScroll = {{
 }};
 static_assert(
     [] {
-        for (const DibujoScroll& d : kDibujosScroll)
-            if (const DibujoDelShow* e = BuscaDibujo(d.archivo); !e || e->bytes != kBytesTrazo)
-                return false;
+        for (const DibujoScroll& d : kDibujosScroll) {
+            bool found = false;
+            for (const DibujoDelShow& e : kDibujos)
+                found = found || (e.archivo == d.archivo && e.bytes == kBytesTrazo);
+            if (!found) return false;
+        }
         return true;
     }(),
     "every phase-4 drawing is one of the show's drawings, of 16-byte records");

@@ -1,11 +1,11 @@
 // The start-up's work that needs no display, done on threads of its own while the main thread
 // opens the display: the heap warmed for the textures that follow (HeapWarmup), the two songs
-// decoded, the start-up images made (decoded, converted,
-// masked and their transparent tiles found), the textures that start-up loads prepared with
-// their mipmap levels (PrepareTexture), and every other image file the show will load decoded
-// once, so that one that does not decode is refused before the show starts. The workers call
-// neither GL nor anything that reads the engine's lists or the display's state; the main thread
-// takes each result where it needs it, waiting for it there.
+// decoded, the start-up images made (decoded, converted, masked and their transparent tiles
+// found), the textures that start-up loads prepared with their mipmap levels (PrepareTexture),
+// and every other image file the show will load decoded once, so that one that does not decode
+// is refused before the show starts. The workers call neither GL nor anything that reads the
+// engine's lists or the display's state; the main thread takes each result where it needs it,
+// waiting for it there.
 //
 // The object owns every one of those threads. It joins them when it goes, and also when the
 // program ends through End or RuntimeError while it lives (a start-up that fails, say for want
@@ -36,13 +36,13 @@ class StartupWork {
   public:
     // Starts every worker. The images are masked with the mask colour of this moment.
     StartupWork();
+    ~StartupWork();
+    StartupWork(const StartupWork&) = delete;
+    StartupWork& operator=(const StartupWork&) = delete;
 
     // Waits for the heap's warm-up (see HeapWarmup) and hands its block back to the heap, for
     // the allocations of the textures and images made after the display opens. Once.
     void ReleaseWarmHeap();
-    ~StartupWork();
-    StartupWork(const StartupWork&) = delete;
-    StartupWork& operator=(const StartupWork&) = delete;
 
     // The image files that the workers decode (the start-up images, the prepared textures and
     // the other images of DemoMediaFiles), each once, with what became of them: waits for the

@@ -75,7 +75,7 @@ void installCrashCheck() {
     struct sigaction action {};
     action.sa_sigaction = onCrash;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    action.sa_flags = SA_SIGINFO;
     sigaction(SIGSEGV, &action, &segvBefore);
     sigaction(SIGBUS, &action, &busBefore);
 }
