@@ -52,6 +52,7 @@ void DemoStartup(const StartupObserver& observer) {
     tfuegoestela::lista_fuegoestela = CreateList<tfuegoestelaRef>();
     done("collections");
 
+    GraphicsHeapPolicy(false); // the heap's settings are the warm-up's
     Graphics3D(800, 600, 32, 1, 60);
     done("Graphics3D");
     work.ReleaseWarmHeap();

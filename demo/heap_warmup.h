@@ -1,6 +1,6 @@
-// Warming the heap for a burst of large allocations: the demo program's own allocator policy,
-// which a library must not set (the engine and the platform leave process-wide state to the
-// program).
+// Warming the heap for a burst of large allocations: the demo program's own allocator policy.
+// The display's opening would set the same two settings (GraphicsHeapPolicy); the demo tells it
+// not to and keeps its own.
 #pragma once
 
 #include <cstddef>

@@ -7,6 +7,7 @@
 #include "engine/global.h"
 #include "engine/math/vector.h"
 #include "engine/mesh.h"
+#include "engine/skinning.h"
 #include "engine/surface.h"
 
 #include <algorithm>
@@ -81,19 +82,40 @@ KeySpan keysIn(const TAnimationKeys::Track* track, int first, int last) {
     return {lo, hi};
 }
 
-// The value of one kind of key at frame (f its whole frame number) within first..last: the rest
-// value when the range holds no key of the kind; before the range's first key that key's value,
-// after its last key the last key's value; else the blend of the keys around the frame.
+// The first key of the sorted keys b..e (at least one) whose frame is after f. Tracks mostly hold
+// a key a frame or keys evenly spaced: the key at or before f is guessed from the first and last
+// keys' frames, and searched for only when the guess is wrong (fewer keys read than a search).
+const TAnimKey* firstKeyAfter(const TAnimKey* b, const TAnimKey* e, int f) {
+    const int low = b->frame, high = (e - 1)->frame;
+    if (f < low) return b;
+    if (f >= high) return e;
+    // Here low <= f < high, so there are at least two keys.
+    const std::ptrdiff_t n = e - b;
+    const double share = (double(f) - double(low)) / (double(high) - double(low));
+    const std::ptrdiff_t g =
+        std::clamp(std::ptrdiff_t(share * double(n - 1)), std::ptrdiff_t(0), n - 2);
+    if (b[g].frame <= f && f < b[g + 1].frame) return b + g + 1;
+    return std::upper_bound(b, e, f, [](int v, const TAnimKey& k) { return v < k.frame; });
+}
+
+// The value of one kind of key at frame (f its whole frame number, first <= f <= last) within
+// first..last: the rest value when the range holds no key of the kind; before the range's first
+// key that key's value, after its last key the last key's value; else the blend of the keys
+// around the frame. One search: the first key after f is within the range's keys or just past
+// them, and its neighbours tell where the range starts and ends.
 template <class Value, class Read, class Blend>
 Value keyedValue(const TAnimationKeys::Track* track, float frame, int f, int first, int last,
                  const Value& rest, Read read, Blend blend) {
-    const KeySpan span = keysIn(track, first, last);
-    if (span.Empty()) return rest;
-    const TAnimKey* next = std::upper_bound(span.begin, span.end, f,
-                                            [](int g, const TAnimKey& k) { return g < k.frame; });
-    if (next == span.begin) return read(*span.begin);
+    if (!track || track->empty() || first > last) return rest;
+    const TAnimKey* b = track->data();
+    const TAnimKey* e = b + track->size();
+    const TAnimKey* next = firstKeyAfter(b, e, f);
+    const bool rangeStarts = next == b || (next - 1)->frame < first; // no range key before f
+    const bool rangeEnds = next == e || next->frame > last;          // no range key after f
+    if (rangeStarts && rangeEnds) return rest;
+    if (rangeStarts) return read(*next);
     const TAnimKey* prev = next - 1;
-    if (next == span.end) return read(*prev);
+    if (rangeEnds) return read(*prev);
     const float dprev = frame - float(prev->frame);
     const float dnext = float(next->frame) - frame;
     const float sum = dprev + dnext;
@@ -193,11 +215,13 @@ int TAnimation::AnimateMesh(const EntityRef& entity, float frame, int first, int
     if (!mesh || mesh->anim == 0) return 0;
     mesh->anim_render = 1;
     Touched touched = newTouched(*mesh);
+    const SkinPose skin(*mesh);
     frame = clampFrame(frame, first, last);
     const int f = frameIndex(frame, first, last);
 
-    for (const BoneRef& bone : mesh->bones) {
-        if (!bone) continue;
+    // Posing changes no list: the bones are walked without holding their links.
+    mesh->bones.ForEachWhileUnchanged([&](const BoneRef& bone) {
+        if (!bone) return;
         const TAnimationKeys* keys = bone->keys.get();
 
         const Position pos = keyedValue(keys ? &keys->position : nullptr, frame, f, first, last,
@@ -218,8 +242,8 @@ int TAnimation::AnimateMesh(const EntityRef& entity, float frame, int first, int
         bone->pose_qz = rot.z;
 
         poseBone(*mesh, *bone, pos, rot, scale);
-        VertexDeform(mesh, bone, touched);
-    }
+        skin.Deform(*bone, touched);
+    });
     return 0;
 }
 
@@ -228,9 +252,10 @@ int TAnimation::AnimateMesh2(const EntityRef& entity, float t, int first, int la
     if (!mesh || mesh->anim == 0) return 0;
     mesh->anim_render = 1;
     Touched touched = newTouched(*mesh);
+    const SkinPose skin(*mesh);
 
-    for (const BoneRef& bone : mesh->bones) {
-        if (!bone) continue;
+    mesh->bones.ForEachWhileUnchanged([&](const BoneRef& bone) {
+        if (!bone) return;
         const TAnimationKeys* keys = bone->keys.get();
 
         Position pos = restPosition(*bone);
@@ -245,8 +270,8 @@ int TAnimation::AnimateMesh2(const EntityRef& entity, float t, int first, int la
                         keyRotation(*k), t);
         }
         poseBone(*mesh, *bone, pos, rot, scale);
-        VertexDeform(mesh, bone, touched);
-    }
+        skin.Deform(*bone, touched);
+    });
     return 0;
 }
 
@@ -256,10 +281,11 @@ int TGlobal::UpdateWorld(float anim_speed_factor) {
     TCollision::UpdateCollisions();
     if (!TEntity::entity_list) return 0;
 
-    for (const EntityRef& e : *TEntity::entity_list) {
-        if (!e || e->anim == 0 || e->anim_update != 1) continue;
+    // Posing adds and removes no entities.
+    TEntity::entity_list->ForEachWhileUnchanged([anim_speed_factor](const EntityRef& e) {
+        if (!e || e->anim == 0 || e->anim_update != 1) return;
         // A sequence number that names no sequence (set directly) leaves the entity alone.
-        if (!e->HasAnimSeq(e->anim_seq)) continue;
+        if (!e->HasAnimSeq(e->anim_seq)) return;
         const int first = e->anim_seqs_first[std::size_t(e->anim_seq)];
         const int last = e->anim_seqs_last[std::size_t(e->anim_seq)];
 
@@ -274,7 +300,7 @@ int TGlobal::UpdateWorld(float anim_speed_factor) {
             e->anim_time += (1.0f - e->anim_time) / float(e->anim_trans);
             TAnimation::AnimateMesh2(e, e->anim_time, first, last);
             if (last_step) e->anim_time = float(first);
-            continue;
+            return;
         }
 
         TAnimation::AnimateMesh(e, e->anim_time, first, last);
@@ -314,7 +340,7 @@ int TGlobal::UpdateWorld(float anim_speed_factor) {
         default: // -1 (SetAnimTime) and unknown modes: posed again at the same time
             break;
         }
-    }
+    });
     return 0;
 }
 

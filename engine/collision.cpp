@@ -186,8 +186,23 @@ int TCollision::UpdateCollisions() {
     if (!TEntity::entity_list) return 0;
     // Snapshots: nothing in the pass adds or removes entities or rules, and the loops must not
     // depend on the list links staying put while entities are repositioned.
-    const std::vector<EntityRef> entities = TEntity::entity_list->ToVector();
     const std::vector<CollisionRef> rules = list ? list->ToVector() : std::vector<CollisionRef>{};
+    const auto keepOldPosition = [](TEntity& ent) {
+        ent.old_x = ent.EntityX(1);
+        ent.old_y = ent.EntityY(1);
+        ent.old_z = ent.EntityZ(1);
+    };
+    if (rules.empty()) {
+        // Nothing moves: the pass only forgets the last collisions and keeps the positions.
+        TEntity::entity_list->ForEachWhileUnchanged([&](const EntityRef& ent) {
+            if (!ent) return;
+            ent->no_collisions = 0;
+            ent->collision.clear();
+            keepOldPosition(*ent);
+        });
+        return 0;
+    }
+    const std::vector<EntityRef> entities = TEntity::entity_list->ToVector();
 
     for (const EntityRef& ent : entities) {
         if (!ent) continue;
@@ -216,9 +231,7 @@ int TCollision::UpdateCollisions() {
                 }
             }
         }
-        ent->old_x = ent->EntityX(1);
-        ent->old_y = ent->EntityY(1);
-        ent->old_z = ent->EntityZ(1);
+        keepOldPosition(*ent);
     }
     return 0;
 }

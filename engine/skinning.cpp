@@ -1,4 +1,6 @@
 // Skinning: moving the animated surfaces' vertices by the bones, and tidying the weights.
+#include "engine/skinning.h"
+
 #include "engine/animation.h"
 
 #include "engine/bone.h"
@@ -12,37 +14,9 @@
 
 namespace {
 
-// A surface of the mesh and the animated surface at the same place of anim_surf_list.
-struct SurfacePair {
-    const TSurface* surf = nullptr;
-    TSurface* anim = nullptr;
-};
+// More vertices than any array can hold here: sizes are kept as int below it.
+constexpr std::size_t kMostVerts = std::size_t(1) << 30;
 
-// The pair that holds vertex id: with one surface (or none) the first pair whatever the id;
-// with several, the first pair whose surface's vmin..vmax range holds the id, else the last
-// pair. A pair is formed only where both lists have an entry; without one the result is empty.
-SurfacePair pairFor(const TMesh& mesh, int id) {
-    SurfacePair found;
-    auto a = mesh.anim_surf_list.begin();
-    for (const SurfaceRef& s : *mesh.surf_list) {
-        if (a == mesh.anim_surf_list.end()) break;
-        const SurfaceRef& anim = *a;
-        ++a;
-        if (!s || !anim) continue;
-        found = SurfacePair{s.get(), anim.get()};
-        if (mesh.no_surfs <= 1 || (s->vmin <= id && id <= s->vmax)) return found;
-    }
-    return found;
-}
-
-// M applied to the point p as M x T(p) gives it: the translation column of that product.
-std::array<float, 3> transformPoint(const TMatrix& m, float x, float y, float z) {
-    TMatrix t = m.Copy();
-    t.Translate(x, y, z);
-    return {t.grid[3][0], t.grid[3][1], t.grid[3][2]};
-}
-
-// mat x inv_mat of the bone.
 TMatrix skinMatrix(const TBone& bone) {
     TMatrix m = bone.mat.Copy();
     m.Multiply(bone.inv_mat);
@@ -55,136 +29,139 @@ std::size_t influenceCount(const TBone& bone) {
     return std::min({n, bone.verts_id.size(), bone.verts_w.size()});
 }
 
-// True when the animated surface's position array holds vertex id.
-bool holds(const TSurface& anim, int id) {
-    return id >= 0 && anim.vert_coords.size() >= std::size_t(id) * 3 + 3;
-}
-
-void storePosition(TSurface& anim, int id, float x, float y, float z) {
-    float* v = anim.vert_coords.data() + std::size_t(id) * 3;
-    v[0] = x;
-    v[1] = y;
-    v[2] = -z;
-}
-
-// The surfaces of a mesh with a skin map and their animated companions, by index.
-class MappedSurfaces {
-  public:
-    explicit MappedSurfaces(const TMesh& mesh) : map_(*mesh.skin_map) {
-        auto a = mesh.anim_surf_list.begin();
-        for (const SurfaceRef& s : *mesh.surf_list) {
-            TSurface* anim = nullptr;
-            if (a != mesh.anim_surf_list.end()) {
-                anim = a->get();
-                ++a;
-            }
-            surfs_.push_back(s.get());
-            anims_.push_back(anim);
-        }
-    }
-
-    // Calls f(surface, animated, vertex) for every place of listed vertex id whose surface and
-    // animated surface both hold it.
-    template <class F> void ForEachPlace(int id, F f) const {
-        if (id < 0 || id >= map_.Count()) return;
-        const std::size_t from = std::size_t(map_.first[std::size_t(id)]);
-        const std::size_t to = std::size_t(map_.first[std::size_t(id) + 1]);
-        for (std::size_t i = from; i < to && i < map_.places.size(); ++i) {
-            const TSkinMap::Place& p = map_.places[i];
-            if (p.surface < 0 || std::size_t(p.surface) >= surfs_.size()) continue;
-            const TSurface* s = surfs_[std::size_t(p.surface)];
-            TSurface* a = anims_[std::size_t(p.surface)];
-            if (!s || !a || !s->HasVertex(p.vertex) || !holds(*a, p.vertex)) continue;
-            f(*s, *a, p.vertex);
-        }
-    }
-
-  private:
-    const TSkinMap& map_;
-    std::vector<const TSurface*> surfs_;
-    std::vector<TSurface*> anims_;
-};
-
-// Moves listed vertex id to m applied to its bind position, times w, added to its animated
-// position when `add` holds; every place of the vertex gets the same value.
-void deformMapped(const MappedSurfaces& surfaces, const TMatrix& m, int id, float w, bool add) {
-    bool have = false;
-    float value[3] = {0.0f, 0.0f, 0.0f};
-    surfaces.ForEachPlace(id, [&](const TSurface& s, TSurface& a, int v) {
-        if (!have) {
-            const auto q = transformPoint(m, s.VertexX(v), s.VertexY(v), s.VertexZ(v));
-            float base[3] = {0.0f, 0.0f, 0.0f};
-            if (add) {
-                const float* p = a.vert_coords.data() + std::size_t(v) * 3;
-                base[0] = p[0];
-                base[1] = p[1];
-                base[2] = -p[2];
-            }
-            for (int k = 0; k < 3; ++k) value[k] = base[k] + q[std::size_t(k)] * w;
-            have = true;
-        }
-        storePosition(a, v, value[0], value[1], value[2]);
-    });
+// m applied to a bind position (z stored negated), in command coordinates: the translation
+// column of m x T(p), as TMatrix::Translate computes it.
+void apply(const TMatrix& m, const float* bind, float q[3]) {
+    const float x = bind[0], y = bind[1], z = -bind[2];
+    for (int j = 0; j < 3; ++j)
+        q[j] = m.grid[0][j] * x + m.grid[1][j] * y + m.grid[2][j] * z + m.grid[3][j];
 }
 
 } // namespace
 
-int TAnimation::VertexDeform(const MeshRef& mesh, const BoneRef& bone, Touched& touched) {
-    if (!mesh || !bone) return 0;
-    const TMatrix m = skinMatrix(*bone);
-    const std::size_t count = influenceCount(*bone);
-    if (mesh->skin_map) {
-        const MappedSurfaces surfaces(*mesh);
-        for (std::size_t i = 0; i < count; ++i) {
-            const int id = bone->verts_id[i];
-            const float w = bone->verts_w[i];
-            if (w == 0.0f || id < 0 || std::size_t(id) >= touched.size()) continue;
-            deformMapped(surfaces, m, id, w, touched[std::size_t(id)] != 0);
-            touched[std::size_t(id)] = 1;
+SkinPose::SkinPose(const TMesh& mesh) : map_(mesh.skin_map.get()), surfs_(mesh.no_surfs) {
+    auto a = mesh.anim_surf_list.begin();
+    for (const SurfaceRef& s : *mesh.surf_list) {
+        TSurface* anim = nullptr;
+        if (a != mesh.anim_surf_list.end()) {
+            anim = a->get();
+            ++a;
+        } else if (!map_) {
+            break; // no pair beyond the end of the animated list
         }
-        return 0;
+        Arrays arrays;
+        if (s && anim) {
+            arrays.bind = s->vert_coords.data();
+            arrays.anim = anim->vert_coords.data();
+            arrays.bind_verts = int(std::min(
+                {std::size_t(std::max(s->no_verts, 0)), s->vert_coords.size() / 3, kMostVerts}));
+            arrays.bind_size = int(std::min(s->vert_coords.size() / 3, kMostVerts));
+            arrays.anim_verts = int(std::min(anim->vert_coords.size() / 3, kMostVerts));
+            arrays.vmin = s->vmin;
+            arrays.vmax = s->vmax;
+        }
+        // With the map, places name surfaces by their index in the list: every index has an
+        // entry (one that holds nothing without a pair). Without it only pairs count.
+        if (map_ || (s && anim)) pairs_.push_back(arrays);
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        const int id = bone->verts_id[i];
-        const float w = bone->verts_w[i];
-        if (w == 0.0f) continue;
-        if (id < 0 || std::size_t(id) >= touched.size()) continue;
-        const SurfacePair pair = pairFor(*mesh, id);
-        if (!pair.surf || !pair.surf->HasVertex(id) || !holds(*pair.anim, id)) continue;
+}
 
-        const auto q = transformPoint(m, pair.surf->VertexX(id), pair.surf->VertexY(id),
-                                      pair.surf->VertexZ(id));
-        float bx = 0.0f, by = 0.0f, bz = 0.0f;
-        if (touched[std::size_t(id)] != 0) {
-            const float* v = pair.anim->vert_coords.data() + std::size_t(id) * 3;
-            bx = v[0];
-            by = v[1];
-            bz = -v[2];
+void SkinPose::Deform(const TBone& bone, TAnimation::Touched& touched) const {
+    const TMatrix m = skinMatrix(bone);
+    const std::size_t count = influenceCount(bone);
+    const int* ids = bone.verts_id.data();
+    const float* weights = bone.verts_w.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        const int id = ids[i];
+        const float w = weights[i];
+        if (w == 0.0f || id < 0 || std::size_t(id) >= touched.size()) continue;
+        const bool add = touched[std::size_t(id)] != 0;
+        if (map_) {
+            deformMapped(m, id, w, add);
+        } else {
+            const Arrays* a = pairFor(id);
+            if (!a || !a->Holds(id)) continue;
+            move(*a, id, m, w, add);
         }
-        storePosition(*pair.anim, id, bx + q[0] * w, by + q[1] * w, bz + q[2] * w);
         touched[std::size_t(id)] = 1;
     }
+}
+
+void SkinPose::DeformWhole(const TBone& bone) const {
+    const TMatrix m = skinMatrix(bone);
+    const std::size_t count = influenceCount(bone);
+    for (std::size_t i = 0; i < count; ++i) {
+        const int id = bone.verts_id[i];
+        if (map_) {
+            deformMapped(m, id, 1.0f, false);
+            continue;
+        }
+        // Here the bind array's size alone bounds the vertex, not no_verts.
+        const Arrays* a = pairFor(id);
+        if (a && id >= 0 && id < a->bind_size && id < a->anim_verts) move(*a, id, m, 1.0f, false);
+    }
+}
+
+// The animated position of vertex v becomes m applied to its bind position, times w, added to
+// what it holds when add.
+void SkinPose::move(const Arrays& a, int v, const TMatrix& m, float w, bool add) {
+    float q[3];
+    apply(m, a.bind + std::size_t(v) * 3, q);
+    float* p = a.anim + std::size_t(v) * 3;
+    float base[3] = {0.0f, 0.0f, 0.0f};
+    if (add) {
+        base[0] = p[0];
+        base[1] = p[1];
+        base[2] = -p[2];
+    }
+    p[0] = base[0] + q[0] * w;
+    p[1] = base[1] + q[1] * w;
+    p[2] = -(base[2] + q[2] * w);
+}
+
+// Every place of listed vertex id gets the value computed at its first place that both arrays
+// hold.
+void SkinPose::deformMapped(const TMatrix& m, int id, float w, bool add) const {
+    if (id < 0 || id >= map_->Count()) return;
+    const std::size_t from = std::size_t(map_->first[std::size_t(id)]);
+    const std::size_t to =
+        std::min(std::size_t(map_->first[std::size_t(id) + 1]), map_->places.size());
+    const float* value = nullptr;
+    for (std::size_t i = from; i < to; ++i) {
+        const TSkinMap::Place& place = map_->places[i];
+        if (place.surface < 0 || std::size_t(place.surface) >= pairs_.size()) continue;
+        const Arrays& a = pairs_[std::size_t(place.surface)];
+        if (!a.Holds(place.vertex)) continue;
+        float* p = a.anim + std::size_t(place.vertex) * 3;
+        if (!value) {
+            move(a, place.vertex, m, w, add);
+            value = p;
+        } else {
+            p[0] = value[0];
+            p[1] = value[1];
+            p[2] = value[2];
+        }
+    }
+}
+
+// The pair that holds vertex id of a mesh without a map: with one surface (or none) the first
+// pair whatever the id; with several, the first pair whose vmin..vmax range holds the id, else
+// the last pair.
+const SkinPose::Arrays* SkinPose::pairFor(int id) const {
+    if (pairs_.empty()) return nullptr;
+    if (surfs_ <= 1) return &pairs_.front();
+    for (const Arrays& a : pairs_)
+        if (a.vmin <= id && id <= a.vmax) return &a;
+    return &pairs_.back();
+}
+
+int TAnimation::VertexDeform(const MeshRef& mesh, const BoneRef& bone, Touched& touched) {
+    if (mesh && bone) SkinPose(*mesh).Deform(*bone, touched);
     return 0;
 }
 
 int TAnimation::VertexDeform1(const MeshRef& mesh, const BoneRef& bone, Touched& /*touched*/) {
-    if (!mesh || !bone) return 0;
-    const TMatrix m = skinMatrix(*bone);
-    const std::size_t count = influenceCount(*bone);
-    if (mesh->skin_map) {
-        const MappedSurfaces surfaces(*mesh);
-        for (std::size_t i = 0; i < count; ++i)
-            deformMapped(surfaces, m, bone->verts_id[i], 1.0f, false);
-        return 0;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const int id = bone->verts_id[i];
-        const SurfacePair pair = pairFor(*mesh, id);
-        if (!pair.surf || !holds(*pair.surf, id) || !holds(*pair.anim, id)) continue;
-        const float* p = pair.surf->vert_coords.data() + std::size_t(id) * 3;
-        const auto q = transformPoint(m, p[0], p[1], -p[2]);
-        storePosition(*pair.anim, id, q[0], q[1], q[2]);
-    }
+    if (mesh && bone) SkinPose(*mesh).DeformWhole(*bone);
     return 0;
 }
 

@@ -14,6 +14,10 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
@@ -55,7 +59,9 @@ struct Display {
     bool cursorHidden = false;
     bool swapKeepsFrame = false; // the swap copies the back buffer and leaves it as it was
     bool exitHookSet = false;
-    XServerHold xServer; // connected while the video layer is up on X11
+    bool heapPolicy = true;      // GraphicsHeapPolicy
+    bool heapPolicyDone = false; // the first Graphics has opened a display
+    XServerHold xServer;         // connected while the video layer is up on X11
     FrameKeeper keeper;
     FlipExtras extras;
 };
@@ -304,6 +310,17 @@ std::string startVideo(XServerHold& x) {
     }
 }
 
+// The heap settings of GraphicsHeapPolicy, once, when the first display has opened.
+void applyHeapPolicy(Display& d) {
+    if (d.heapPolicyDone) return;
+    d.heapPolicyDone = true;
+    if (!d.heapPolicy) return;
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+#endif
+}
+
 void closeAtExit() {
     EndGraphics();
 }
@@ -345,6 +362,10 @@ GraphicsDriver GL2DDriver() {
 void SetGraphicsDriver(GraphicsDriver driver, int defaultFlags) {
     display().driver = driver;
     display().defaultFlags = defaultFlags;
+}
+
+void GraphicsHeapPolicy(bool set) {
+    display().heapPolicy = set;
 }
 
 bool Graphics(int width, int height, int depth, int hertz, int flags) {
@@ -390,6 +411,7 @@ bool Graphics(int width, int height, int depth, int hertz, int flags) {
             failOpen(cause);
         }
     }
+    applyHeapPolicy(d);
     if (!d.exitHookSet) {
         std::atexit(closeAtExit);
         d.exitHookSet = true;

@@ -48,6 +48,18 @@ enum GraphicsFlags : int {
 // the connection to the X server afterwards ends the program at once with a message and exit
 // status -1 (see FatalErrorNow). Returns true.
 bool Graphics(int width, int height, int depth = 0, int hertz = 60, int flags = -1);
+// Whether the first Graphics of the process sets the C library's heap for the GL driver (true
+// unless the program says otherwise before it). A software GL driver (Mesa's llvmpipe) builds
+// each frame's scene in 64 KB heap blocks, about 2 KB a draw, and frees them once the frame is
+// drawn; with the C library's default trimming those pages go back to the system every frame
+// and are faulted in again the next, which from a few thousand draws a frame costs more than
+// the drawing. So under the GNU C library that Graphics keeps up to 128 MB of freed heap for
+// reuse (M_TRIM_THRESHOLD) and serves blocks up to 32 MB from the heap (M_MMAP_THRESHOLD: the
+// most that the library's own adjustment, which setting either value turns off, would reach).
+// These are process-wide; a program with an allocator policy of its own calls
+// GraphicsHeapPolicy(false) before Graphics and keeps it. Called after that Graphics it
+// changes nothing.
+void GraphicsHeapPolicy(bool set);
 // Closes the display (and restores the desktop's display mode after full screen). GL objects
 // made for it are gone: images loaded before are drawn as nothing afterwards.
 void EndGraphics();

@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -63,6 +65,40 @@ TEST_F(PoseTest, PositionIsLinearAndRotationSphericalBetweenKeys) {
     want.grid[3][1] = -4.0f;
     want.grid[3][2] = 12.0f;
     expectMatrixNear(bone->mat, want, 0.0f, "bone matrix");
+}
+
+// Keys a frame apart next to keys far apart (where a guess of the key from the track's ends is
+// wrong), over ranges holding all, some or none of them: each pose as the rule gives it.
+TEST_F(PoseTest, UnevenlySpacedKeysOverRangesThatCutTheTrack) {
+    const std::vector<std::pair<int, float>> keys = {
+        {0, 0.0f}, {1, 4.0f}, {2, 6.0f}, {9, -8.0f}, {10, 2.0f}};
+    for (const auto& [frame, x] : keys) posKey(bone, frame, x, 0.0f, 0.0f);
+    // The rule: the range's keys only; before its first that key, after its last that key,
+    // between two the linear blend; none in the range, the rest position (x 1).
+    const auto expected = [&keys](float frame, int first, int last) {
+        std::vector<std::pair<int, float>> in;
+        for (const auto& k : keys)
+            if (k.first >= first && k.first <= last) in.push_back(k);
+        if (in.empty()) return 1.0f;
+        frame = std::clamp(frame, float(first), float(last));
+        if (frame <= float(in.front().first)) return in.front().second;
+        for (std::size_t i = 1; i < in.size(); ++i) {
+            if (frame < float(in[i].first)) {
+                const float t =
+                    (frame - float(in[i - 1].first)) / float(in[i].first - in[i - 1].first);
+                return in[i - 1].second + (in[i].second - in[i - 1].second) * t;
+            }
+        }
+        return in.back().second;
+    };
+    const int ranges[][2] = {{0, 10}, {1, 9}, {3, 8}, {2, 10}, {0, 1}};
+    for (const auto& r : ranges) {
+        for (float frame = -1.0f; frame <= 11.0f; frame += 0.5f) {
+            TAnimation::AnimateMesh(mesh, frame, r[0], r[1]);
+            EXPECT_NEAR(bone->pose_x, expected(frame, r[0], r[1]), 1e-5f)
+                << "frame " << frame << " of " << r[0] << ".." << r[1];
+        }
+    }
 }
 
 TEST_F(PoseTest, KindsWithoutKeysOrWithOneKeyInTheRange) {

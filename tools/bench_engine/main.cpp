@@ -1,9 +1,10 @@
-// Engine benchmark: N textured, lit cubes (one 256x256 mipmapped texture, one directional
-// light plus ambient light, linear fog) in a cubic grid 3 units apart, seen by a camera whose
+// Engine benchmark, in two parts.
+//
+// In one process: N textured, lit cubes (one 256x256 mipmapped texture, one directional light
+// plus ambient light, linear fog) in a cubic grid 3 units apart, seen by a camera whose
 // viewport is W x H pixels at the top left of an 800x600 display. Every frame turns each cube by
 // (1, 1, 0), renders the world and flips without waiting for the display. A small viewport
 // makes filling pixels cost next to nothing, so the frame is the engine's own per-entity work.
-//
 // Beside it runs a plain fixed-function GL loop drawing the same scene: the camera's projection
 // and view, the same light, fog, material and texture set once per frame, then one glDrawElements
 // per cube from the cube's own arrays under its matrix, in the order the cubes were made: the
@@ -15,11 +16,22 @@
 //       plain GL: frames F, ms/frame median X p99 Y
 //       engine / plain GL: median R p99 S
 //
-//     bench_engine                          the four standard configurations: 1,000, 4,000 and
-//                                           16,000 cubes in 32x32, and 1,000 cubes in 800x600
-//     bench_engine CUBES WxH [CUBES WxH]... the configurations given
+// As processes of their own (tools/bench_engine/processes.h): the same cube scenes, and a crowd
+// of animated models, each drawn by bench_engine_program (a program that uses only the engine's
+// public header) and, when it was built, by bench_engine_peer (another engine), alternating, a
+// process per scene, program and round: the allocator's state is each program's own.
+//
+//     bench_engine                          in one process the four standard configurations
+//                                           (1,000, 4,000 and 16,000 cubes in 32x32, 1,000 in
+//                                           800x600); as processes 1,000, 4,000, 16,000 and
+//                                           64,000 cubes and 1,000 animated models in 32x32
+//     bench_engine CUBES WxH [CUBES WxH]... the cube configurations given, in both parts
 //     --frames N                            timed frames of each loop per configuration
-// Run it under an X display (xvfb-run for a headless machine).
+//     --rounds R                            rounds of the processes (default 5)
+//     --crowd N                             animated models of the crowd (0: none)
+//     --only loops|processes                one part alone
+// Run it under an X display (xvfb-run for a headless machine). Under the other configuration
+// the processes inherit it (taskset, LP_NUM_THREADS).
 #include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/global.h"
@@ -30,6 +42,9 @@
 #include "platform/display.h"
 #include "platform/pixmap.h"
 #include "platform/testing.h"
+#include "tools/bench_engine/processes.h"
+#include "tools/bench_engine/scene_args.h"
+#include "tools/bench_timing.h"
 
 #include <GL/glew.h>
 #include <unistd.h>
@@ -39,33 +54,22 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
 
-// A 256x256 texture image: an 8x8 checkerboard of two warm tones with a darker border per
-// square, written as a PNG so that the engine loads (and mipmaps) it as it would any file.
+// The cubes' 256x256 texture image (benchscene::CheckerPixel), written as a PNG so that the engine
+// loads (and mipmaps) it as it would any file.
 std::string writeTextureImage() {
     PixmapRef p = CreatePixmap(256, 256, PF_RGBA8888);
     for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 256; ++x) {
-            const bool odd = ((x / 32) + (y / 32)) % 2 == 1;
-            const bool border = x % 32 < 2 || y % 32 < 2;
-            std::uint32_t rgb = odd ? 0xd08040u : 0xf0d0a0u;
-            if (border) rgb = 0x603020u;
-            p->WritePixel(x, y, 0xff000000u | rgb);
-        }
+        for (int x = 0; x < 256; ++x) p->WritePixel(x, y, benchscene::CheckerPixel(x, y));
     const auto path = std::filesystem::temp_directory_path() /
                       ("bench_engine_" + std::to_string(::getpid()) + ".png");
     if (!SavePixmapPNG(p, path.string())) return "";
     return path.string();
-}
-
-double percentile(std::vector<double> sorted, double q) {
-    std::sort(sorted.begin(), sorted.end());
-    const std::size_t i = std::size_t(q * double(sorted.size() - 1) + 0.5);
-    return sorted[std::min(i, sorted.size() - 1)];
 }
 
 struct Timing {
@@ -73,7 +77,7 @@ struct Timing {
 };
 
 Timing timing(const std::vector<double>& times) {
-    return {percentile(times, 0.5), percentile(times, 0.99)};
+    return {benchtime::percentile(times, 0.5), benchtime::percentile(times, 0.99)};
 }
 
 struct Config {
@@ -149,9 +153,9 @@ void run(const Config& config, const TextureRef& texture, int timedFrames) {
     const int warmUp = std::max(5, timedFrames / 10);
     CameraRef camera = CreateCamera(nullptr);
     CameraViewport(camera, 0, 0, config.width, config.height);
-    int side = 1;
-    while (side * side * side < config.cubes) ++side;
-    const float extent = float(side) * 3.0f;
+    benchscene::Scene grid;
+    grid.count = config.cubes;
+    const float extent = grid.Extent();
     PositionEntity(camera, 0, 0, -extent * 1.5f, 0);
     CameraClsColor(camera, 40, 50, 70);
     CameraFogMode(camera, LINEARFOG);
@@ -162,12 +166,11 @@ void run(const Config& config, const TextureRef& texture, int timedFrames) {
     std::vector<MeshRef> cubes;
     cubes.reserve(std::size_t(config.cubes));
     for (int n = 0; n < config.cubes; ++n) {
-        const int i = n % side, j = (n / side) % side, k = n / (side * side);
         MeshRef cube = CreateCube(nullptr);
         EntityTexture(cube, texture, 0, 0);
-        const float half = float(side - 1) / 2.0f;
-        PositionEntity(cube, (float(i) - half) * 3, (float(j) - half) * 3, (float(k) - half) * 3,
-                       0);
+        float at[3];
+        grid.Place(n, at);
+        PositionEntity(cube, at[0], at[1], at[2], 0);
         cubes.push_back(cube);
     }
 
@@ -213,21 +216,42 @@ void run(const Config& config, const TextureRef& texture, int timedFrames) {
 }
 
 int usage(const char* why) {
-    std::fprintf(stderr, "bench_engine: %s\nusage: bench_engine [--frames N] [CUBES WxH]...\n",
+    std::fprintf(stderr,
+                 "bench_engine: %s\nusage: bench_engine [--frames N] [--rounds R] [--crowd N] "
+                 "[--only loops|processes] [CUBES WxH]...\n",
                  why);
     return 2;
 }
+
+bool runLoops(const std::vector<Config>& configs, const std::function<int(int)>& framesFor);
 
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<Config> configs;
     int frames = 0; // 0: by the cube count
+    int rounds = 5, crowd = 1000;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        const auto count = [&](int& value, int least) {
+            return i + 1 < argc && std::sscanf(argv[++i], "%d", &value) == 1 && value >= least;
+        };
         if (arg == "--frames") {
-            if (i + 1 >= argc || std::sscanf(argv[++i], "%d", &frames) != 1 || frames < 1)
-                return usage("bad value for --frames");
+            if (!count(frames, 1)) return usage("bad value for --frames");
+            continue;
+        }
+        if (arg == "--rounds") {
+            if (!count(rounds, 1)) return usage("bad value for --rounds");
+            continue;
+        }
+        if (arg == "--crowd") {
+            if (!count(crowd, 0)) return usage("bad value for --crowd");
+            continue;
+        }
+        if (arg == "--only") {
+            only = i + 1 < argc ? argv[++i] : "";
+            if (only != "loops" && only != "processes") return usage("bad value for --only");
             continue;
         }
         Config c;
@@ -239,8 +263,45 @@ int main(int argc, char** argv) {
         ++i;
         configs.push_back(c);
     }
-    if (configs.empty())
-        configs = {{1000, 32, 32}, {4000, 32, 32}, {16000, 32, 32}, {1000, 800, 600}};
+    const bool given = !configs.empty();
+    if (!given) configs = {{1000, 32, 32}, {4000, 32, 32}, {16000, 32, 32}, {1000, 800, 600}};
+    // Timed frames: fewer for more entities.
+    const auto framesFor = [frames](int entities, int least, int most) {
+        return frames > 0 ? frames : std::clamp(most * 1000 / entities, least, most);
+    };
+    if (only != "processes" && !runLoops(configs, [&](int n) { return framesFor(n, 20, 300); }))
+        return 1;
+    if (only == "loops") return 0;
+
+    std::vector<benchscene::Scene> scenes;
+    std::vector<Config> processConfigs = configs;
+    if (!given) processConfigs = {{1000, 32, 32}, {4000, 32, 32}, {16000, 32, 32}, {64000, 32, 32}};
+    for (const Config& c : processConfigs) {
+        benchscene::Scene s;
+        s.count = c.cubes;
+        s.width = c.width;
+        s.height = c.height;
+        s.frames = framesFor(c.cubes, 10, 100);
+        scenes.push_back(s);
+    }
+    if (crowd > 0) {
+        benchscene::Scene s;
+        s.crowd = true;
+        s.count = crowd;
+        s.frames = framesFor(crowd, 10, 100);
+        std::error_code error;
+        const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+        s.model = (self.parent_path() / "examples" / "character.b3d").string();
+        scenes.push_back(s);
+    }
+    benchprocs::RunScenes(scenes, rounds);
+    return 0;
+}
+
+namespace {
+
+// The first part: the engine and the plain loop in this process.
+bool runLoops(const std::vector<Config>& configs, const std::function<int(int)>& framesFor) {
 
     PlatformInit();
     InitEngineModule();
@@ -253,16 +314,19 @@ int main(int argc, char** argv) {
     std::filesystem::remove(image, ignored);
     if (!texture) {
         std::fprintf(stderr, "bench_engine: the texture could not be made\n");
-        return 1;
+        return false;
     }
     AmbientLight(60, 60, 60);
     LightRef light = CreateLight(1, nullptr);
     RotateEntity(light, 35, -30, 0, 0);
 
-    for (const Config& c : configs)
-        run(c, texture, frames > 0 ? frames : std::clamp(300 * 1000 / c.cubes, 20, 300));
+    for (const Config& c : configs) run(c, texture, framesFor(c.cubes));
     std::printf("frame kept across Flip by %s\n",
                 testseam::SwapKeepsFrame() ? "the swap" : "copies");
+    FreeTexture(texture);
+    FreeEntity(light);
     EndGraphics();
-    return 0;
+    return true;
 }
+
+} // namespace
