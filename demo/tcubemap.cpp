@@ -5,7 +5,6 @@
 #include "platform/mathfn.h"
 #include "platform/random.h"
 
-#include <algorithm>
 #include <array>
 
 void AbultaSuperficie(const SurfaceRef& superficie, float bulto) {
@@ -18,7 +17,6 @@ void AbultaSuperficie(const SurfaceRef& superficie, float bulto) {
                      AddF(VertexY(superficie, v), dy), AddF(VertexZ(superficie, v), dz));
     }
 }
-
 
 tcubemapRef tcubemap::crea() {
     auto c = std::make_shared<tcubemap>();
@@ -101,9 +99,11 @@ int tcubemap::actualiza(int invertido, const CameraRef& vista) {
         // Only the texels the sphere can show; the face's row 0 is the display row
         // kTamanio - 1 from the top.
         const CubeFaceTexels& r = vistos[std::size_t(cara)];
-        if (enPartes)
-            CameraScissor(camara, r.x0, kTamanio - 1 - r.y1, std::max(r.x1 - r.x0 + 1, 0),
-                          std::max(r.y1 - r.y0 + 1, 0));
+        if (enPartes) {
+            // A face the sphere does not read keeps what it holds.
+            if (r.x0 > r.x1 || r.y0 > r.y1) continue;
+            CameraScissor(camara, r.x0, kTamanio - 1 - r.y1, r.x1 - r.x0 + 1, r.y1 - r.y0 + 1);
+        }
         RenderWorldToCubeTex(textura);
     }
     CameraScissor(camara, 0, 0, -1, -1);

@@ -52,8 +52,9 @@ class tcubemap {
     //
     // With a viewing camera `vista` (the one that shows the sphere afterwards), each face
     // renders only the rectangle of texels that the sphere drawn by that camera can read
-    // (CubeMapTexelsRead); null renders the whole faces, as does a sphere drawn from both
-    // sides, which reads nearly every texel.
+    // (CubeMapTexelsRead) and skips a face it reads nothing of (that face keeps what it held);
+    // null renders the whole faces, as does a sphere drawn from both sides, which reads nearly
+    // every texel.
     int actualiza(int invertido, const CameraRef& vista);
 };
 

@@ -281,29 +281,52 @@ int TCamera::ExtractFrustum() {
     return 0;
 }
 
-void TCamera::ExtractFrustumFrom(const float P[16], const float M[16]) {
-    float clip[16];
+namespace {
+
+// The combined matrix (projection x model-view), column-major.
+void clipMatrix(const float P[16], const float M[16], float (&clip)[16]) {
     for (int i = 0; i < 16; ++i) {
         const int c = 4 * (i / 4);
         const int r = i % 4;
         clip[i] =
             M[c + 0] * P[r + 0] + M[c + 1] * P[r + 4] + M[c + 2] * P[r + 8] + M[c + 3] * P[r + 12];
     }
+}
+
+// The plane where sign x row `row` + w x row 3 of the combined matrix is 0, with its normal
+// made a unit one (positive on the side where that sum is).
+void planeOf(const float (&clip)[16], int row, float sign, float w, float (&plane)[4]) {
+    for (int e = 0; e < 4; ++e) plane[e] = w * clip[4 * e + 3] + sign * clip[4 * e + row];
+    const float len = float(std::sqrt(double(plane[0]) * plane[0] + double(plane[1]) * plane[1] +
+                                      double(plane[2]) * plane[2]));
+    for (float& e : plane) e /= len;
+}
+
+} // namespace
+
+void TCamera::ExtractFrustumFrom(const float P[16], const float M[16]) {
+    float clip[16];
+    clipMatrix(P, M, clip);
     // Row 3 of the combined matrix plus or minus row 0 (x), 1 (y) or 2 (z).
     static constexpr struct {
         int row;
         float sign;
     } kPlanes[6] = {{0, -1.0f}, {0, 1.0f}, {1, 1.0f}, {1, -1.0f}, {2, -1.0f}, {2, 1.0f}};
-    for (int k = 0; k < 6; ++k) {
-        float plane[4];
-        for (int e = 0; e < 4; ++e) {
-            plane[e] = clip[4 * e + 3] + kPlanes[k].sign * clip[4 * e + kPlanes[k].row];
-        }
-        const float len =
-            float(std::sqrt(double(plane[0]) * plane[0] + double(plane[1]) * plane[1] +
-                            double(plane[2]) * plane[2]));
-        for (int e = 0; e < 4; ++e) frustum[k][e] = plane[e] / len;
-    }
+    for (int k = 0; k < 6; ++k) planeOf(clip, kPlanes[k].row, kPlanes[k].sign, 1.0f, frustum[k]);
+    if (!scissored || vwidth <= 0 || vheight <= 0) return;
+    // The scissor box in normalised device coordinates of the viewport, a pixel wider on every
+    // side than the pixel centres it holds, so that no rounding of the rasteriser can put a
+    // fragment inside from a point outside.
+    const auto ndc = [](int at, int origin, int size) {
+        return 2.0f * float(at - origin) / float(size) - 1.0f;
+    };
+    const float left = ndc(sx - 1, vx, vwidth), right = ndc(sx + swidth + 1, vx, vwidth);
+    const float bottom = ndc(sy - 1, vy, vheight), top = ndc(sy + sheight + 1, vy, vheight);
+    // x >= left w, x <= right w, y >= bottom w, y <= top w in clip coordinates.
+    planeOf(clip, 0, 1.0f, -left, scissor_frustum[0]);
+    planeOf(clip, 0, -1.0f, right, scissor_frustum[1]);
+    planeOf(clip, 1, 1.0f, -bottom, scissor_frustum[2]);
+    planeOf(clip, 1, -1.0f, top, scissor_frustum[3]);
 }
 
 float TCamera::EntityInFrustum(const EntityRef& entity) const {
@@ -317,6 +340,18 @@ float TCamera::EntityInFrustum(const EntityRef& entity) const {
         if (d <= -radius) return 0.0f;
     }
     return d + radius;
+}
+
+bool TCamera::SphereInScissor(const TSphere& sphere) const {
+    if (!scissored) return true;
+    // A box or viewport of no width or height lets nothing through.
+    if (swidth <= 0 || sheight <= 0 || vwidth <= 0 || vheight <= 0) return false;
+    const float x = sphere.centre.x, y = sphere.centre.y, z = sphere.centre.z;
+    for (const float(&plane)[4] : scissor_frustum) {
+        const float d = plane[0] * x + plane[1] * y + plane[2] * -z + plane[3];
+        if (d <= -sphere.radius) return false;
+    }
+    return true;
 }
 
 float TCamera::EntityInView(const EntityRef& entity) {

@@ -51,6 +51,10 @@ class TCamera : public TEntity {
     // The six frustum planes (a, b, c, d) of the last Update in the order right, left, bottom,
     // top, far, near; unit normals pointing into the frustum.
     float frustum[6][4]{};
+    // While scissored: the four planes (a, b, c, d) of the last Update that bound the part of
+    // the frustum seen through the scissor box (a pixel wider on every side), in the order
+    // left, right, bottom, top; unit normals pointing inwards.
+    float scissor_frustum[4][4]{};
 
     // Every camera, ordered by entity order (largest first). An empty list from static
     // initialisation on; the engine module's initialiser makes one only if it is null.
@@ -117,6 +121,10 @@ class TCamera : public TEntity {
     // frustum of the last Update, else its distance beyond the near plane plus its radius,
     // which is above 0 for an entity any part of which is inside. 0 for a null entity.
     float EntityInFrustum(const EntityRef& entity) const;
+    // False when the sphere (command coordinates) lies wholly outside the part of the frustum
+    // that the scissor box of the last Update lets through, so that nothing of what it bounds
+    // can reach a pixel of the pass; true while not scissored.
+    bool SphereInScissor(const TSphere& sphere) const;
 
     // Jittered perspective and frustum projections (pixel jitter pixdx/pixdy, eye offset
     // eyedx/eyedy, focus distance): set the GL projection, then select and reset the model-view

@@ -212,6 +212,11 @@ int TGlobal::RenderCamera(const CameraRef& cam, int target_y) {
     renderListOrder(o);
     TSprite::UpdateSprites(cam, o.drawn);
     nearestOpaqueFirst(*cam, o);
+    // A scissored pass leaves out the meshes that lie wholly outside the box: they would draw
+    // nothing. The order of the others is the one worked out above for all.
+    if (cam->scissored)
+        std::erase_if(o.drawn,
+                      [&cam](const TMesh* m) { return !cam->SphereInScissor(m->CullSphere()); });
     {
         MeshDrawPass pass;
         const std::size_t n = o.drawn.size();

@@ -4,6 +4,7 @@
 // Unless a test says otherwise the camera sits at the origin looking along +z with zoom 1 on
 // the whole 800x600 display, so a point (x, y) at distance z lands on pixel
 // (400 + 400 x / z, 300 - 400 y / z), counted from the top left.
+#include "engine/camera.h"
 #include "engine/commands.h"
 #include "engine/mesh.h"
 #include "engine/pivot.h"
@@ -717,6 +718,64 @@ TEST_F(RenderTest, CameraScissorLimitsDrawingAndClearingNotTheProjection) {
     const testseam::FrameCapture lifted = render();
     EXPECT_TRUE(RectIs(lifted, 0, 0, kWidth, 200, Rgb(255, 0, 0)));
     EXPECT_TRUE(RectIs(lifted, 300, 250, 200, 150, kWhite));
+}
+
+// A scissored pass leaves out the meshes wholly outside its box, and only those: small quads
+// that reach across each edge of the box by a fraction of a pixel, or stop just short of it,
+// draw inside the box exactly what the whole view draws there.
+TEST_F(RenderTest, ScissoredPassLeavesOutOnlyMeshesOutsideTheBox) {
+    CameraRef cam = camera(0, 0, 0);
+    // At distance 4, 100 pixels a unit: window x = 400 + 100 x, row from the top = 300 - 100 y.
+    // The box is x 250..449, rows 300..449.
+    constexpr float kZ = 4.0f;
+    const auto wx = [](float px) { return (px - 400.0f) / 100.0f; };
+    const auto wy = [](float row) { return (300.0f - row) / 100.0f; };
+    std::vector<MeshRef> near_edges;
+    int shade = 40;
+    const auto add = [&](float x0, float r0, float x1, float r1) {
+        MeshRef m = quad(wx(x0), wy(r1), wx(x1), wy(r0), kZ);
+        EntityColor(m, float(shade), 255.0f, float(255 - shade));
+        shade += 9;
+        near_edges.push_back(m);
+    };
+    for (const float at : {-0.6f, -0.4f, 0.4f, 0.6f}) {
+        add(449.0f + at, 360, 451.0f + at, 362); // across or at the right edge (450)
+        add(249.0f + at, 370, 251.0f + at, 372); // the left edge (250)
+        add(330, 299.0f + at, 332, 301.0f + at); // the top edge (row 300)
+        add(340, 449.0f + at, 342, 451.0f + at); // the bottom edge (row 450)
+    }
+    const testseam::FrameCapture whole = render();
+    CameraScissor(cam, 250, 300, 200, 150);
+    const testseam::FrameCapture part = render();
+    int lit = 0;
+    for (int y = 300; y < 450; ++y)
+        for (int x = 250; x < 450; ++x) {
+            ASSERT_EQ(part.Pixel(x, y), whole.Pixel(x, y)) << x << "," << y;
+            lit += whole.Pixel(x, y) != kBlack;
+        }
+    EXPECT_GE(lit, 8) << "the quads reaching in show";
+    // Every quad above reaches within a pixel of the box; ones further out are left out, as
+    // is everything from an empty box, and nothing while the camera is not scissored.
+    for (const MeshRef& m : near_edges) EXPECT_TRUE(cam->SphereInScissor(m->CullSphere()));
+    const struct {
+        float x0, r0;
+        bool in;
+    } kCases[] = {{460, 360, false}, {230, 360, false}, {330, 280, false},
+                  {330, 460, false}, {445, 445, true},  {255, 305, true}};
+    for (const auto& c : kCases) {
+        MeshRef m = quad(wx(c.x0), wy(c.r0 + 2), wx(c.x0 + 2), wy(c.r0), kZ);
+        m->GetBounds();
+        EXPECT_EQ(cam->SphereInScissor(m->CullSphere()), c.in) << c.x0 << "," << c.r0;
+        FreeEntity(m);
+    }
+    CameraScissor(cam, 250, 300, 0, 150);
+    render();
+    EXPECT_FALSE(cam->SphereInScissor(near_edges[0]->CullSphere()));
+    CameraScissor(cam, 0, 0, -1, -1);
+    render();
+    MeshRef far = quad(wx(700), wy(50), wx(702), wy(48), kZ);
+    far->GetBounds();
+    EXPECT_TRUE(cam->SphereInScissor(far->CullSphere()));
 }
 
 TEST_F(RenderTest, CamerasRenderInListOrderIntoTheirViewports) {
