@@ -1,6 +1,7 @@
 # Installing the engine for programs outside this project:
 #   include/lapiz3d/engine/..., include/lapiz3d/platform/...   the public headers
-#   lib/liblapiz3d_engine.a, lib/liblapiz3d_platform.a          the libraries
+#   lib/liblapiz3d_engine.a, lib/liblapiz3d_platform.a          the libraries (static), or
+#   lib/liblapiz3d_engine.so.0.9.0 and its links, the same for the platform   (BUILD_SHARED_LIBS)
 #   lib/cmake/lapiz3d/                                          find_package(lapiz3d CONFIG)
 #   lib/pkgconfig/lapiz3d.pc                                    pkg-config lapiz3d
 # The headers sit in a folder of the project's own name, so "engine/commands.h" is reached
@@ -11,7 +12,7 @@ include(CMakePackageConfigHelpers)
 set(LAPIZ_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/lapiz3d)
 set(LAPIZ_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/lapiz3d)
 
-foreach(target engine platform)
+foreach(target lapiz3d_engine lapiz3d_platform)
   target_include_directories(${target} PUBLIC $<INSTALL_INTERFACE:${LAPIZ_INSTALL_INCLUDEDIR}>)
 endforeach()
 
@@ -24,11 +25,18 @@ foreach(layer ENGINE PLATFORM)
   endforeach()
 endforeach()
 
-install(TARGETS engine platform EXPORT lapiz3dTargets
+install(TARGETS lapiz3d_engine lapiz3d_platform EXPORT lapiz3dTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(EXPORT lapiz3dTargets NAMESPACE lapiz3d:: DESTINATION ${LAPIZ_INSTALL_CMAKEDIR})
 
+# What the package must find for a program: everything the libraries link when they are static,
+# only what their headers use when they are shared.
+if(BUILD_SHARED_LIBS)
+  set(LAPIZ_SHARED ON)
+else()
+  set(LAPIZ_SHARED OFF)
+endif()
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/lapiz3dConfig.cmake.in
                               ${PROJECT_BINARY_DIR}/lapiz3dConfig.cmake
                               INSTALL_DESTINATION ${LAPIZ_INSTALL_CMAKEDIR})
@@ -47,6 +55,15 @@ foreach(part ${libdir_parts})
 endforeach()
 if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
   set(LAPIZ_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+endif()
+# Static libraries need every system library on the program's link line, so all are plain
+# requirements; shared ones need only those their headers use (the others are private, for
+# pkg-config --static).
+set(LAPIZ_PC_PUBLIC "sdl2 gl glu glew")
+set(LAPIZ_PC_PRIVATE "SDL2_image x11 libpng libjpeg zlib vorbisfile vorbisenc vorbis ogg")
+if(NOT BUILD_SHARED_LIBS)
+  string(APPEND LAPIZ_PC_PUBLIC " ${LAPIZ_PC_PRIVATE}")
+  set(LAPIZ_PC_PRIVATE "")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/lapiz3d.pc.in ${PROJECT_BINARY_DIR}/lapiz3d.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/lapiz3d.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

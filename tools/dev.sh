@@ -8,9 +8,12 @@
 #                       SECONDS (default 30) on its seed corpus in tools/fuzz/corpus, all at
 #                       once; fails when one finds a crash, a sanitizer report or a failed check
 #   tools/dev.sh install [PREFIX]
-#                       install what is missing, build the engine and platform alone
-#                       (build-engine/) and install them with their headers, CMake package and
-#                       pkg-config module under PREFIX (default /usr/local)
+#                       install what is missing, build the engine and platform in build/ (what
+#                       run built is used as it is) and install them with their headers, CMake
+#                       package, pkg-config module and the examples under PREFIX (default
+#                       /usr/local)
+#   tools/dev.sh reference  install Doxygen if missing, write the command reference to
+#                       build/reference/
 #   tools/dev.sh sanitize   the same suite built with AddressSanitizer and UBSan (build-asan/)
 #   tools/dev.sh demo-check [bench_demo options]
 #                       the whole demo run headless through bench_demo under AddressSanitizer and
@@ -26,9 +29,10 @@ build=${BUILD_DIR:-$root/build}
 packages=(build-essential cmake pkg-config
           libsdl2-dev libsdl2-image-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
           libglew-dev libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev libx11-dev)
-[ "$mode" = install ] || packages+=(libfreetype-dev fonts-dejavu-core hershey-fonts-data)
+packages+=(libfreetype-dev fonts-dejavu-core hershey-fonts-data)
 case "$mode" in
 run | install) ;;
+reference) packages+=(doxygen) ;;
 fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
 test) packages+=(libgtest-dev xvfb xauth clang-14 libclang-rt-14-dev) ;;
 *) packages+=(libgtest-dev xvfb xauth) ;;
@@ -47,15 +51,33 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
+# install and reference take build/ as run or test left it (its settings too, BUILD_SHARED_LIBS
+# among them), or configure it as run does.
+if [ "$mode" = install ] || [ "$mode" = reference ]; then
+    settings=()
+    [ -f "$build/CMakeCache.txt" ] || settings=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAPIZ_TESTS=OFF)
+    cmake -S "$root" -B "$build" "${settings[@]}"
+fi
+if [ "$mode" = reference ]; then
+    cmake --build "$build" --target reference
+    echo "The command reference: $build/reference/index.html"
+    exit 0
+fi
 if [ "$mode" = install ]; then
     prefix=${2:-/usr/local}
-    build=${BUILD_DIR:-$root/build-engine}
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLAPIZ_ENGINE_ONLY=ON
-    cmake --build "$build" -j "$(nproc)"
+    # What is installed, and no more.
+    cmake --build "$build" -j "$(nproc)" --target lapiz3d_engine lapiz3d_platform example_media
     install_sudo=$sudo
     # A prefix of the user's own needs no sudo.
     mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ] && install_sudo=
-    exec $install_sudo cmake --install "$build" --prefix "$prefix"
+    $install_sudo cmake --install "$build" --prefix "$prefix"
+    # Shared libraries in a system folder are found through the loader's cache.
+    if [ -n "$install_sudo" ] || [ "$(id -u)" -eq 0 ]; then
+        if find "$prefix"/lib* -maxdepth 2 -name 'liblapiz3d_engine.so*' | grep -q .; then
+            $install_sudo ldconfig
+        fi
+    fi
+    exit 0
 fi
 
 # Builds the fuzz targets with clang in their own folder and runs each for $1 seconds on its
@@ -131,7 +153,7 @@ demo-check)
     exec xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" "$build/bin/bench_demo" "${@:2}"
     ;;
 *)
-    echo "usage: $0 run|test|fuzz [SECONDS]|install [PREFIX]|sanitize|demo-check" >&2
+    echo "usage: $0 run|test|fuzz [SECONDS]|install [PREFIX]|reference|sanitize|demo-check" >&2
     exit 2
     ;;
 esac
