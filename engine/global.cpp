@@ -306,19 +306,19 @@ void ResetEngine() {
     TQuendor2D::old_mouse_y = 0;
 }
 
-int TGlobal::Graphics3D(int width, int height, int depth, int mode, int rate) {
+int TGlobal::Graphics3D(int width, int height, int bit_depth, int screen_mode, int hertz) {
     InitEngineModule(); // a no-op once the program has run it, as it should have
-    TGlobal::depth = depth;
-    TGlobal::mode = mode;
-    TGlobal::rate = rate;
-    if (mode != 1) TGlobal::depth = 0;
+    TGlobal::depth = bit_depth;
+    TGlobal::mode = screen_mode;
+    TGlobal::rate = hertz;
+    if (screen_mode != 1) TGlobal::depth = 0;
     // A display opened again keeps its context where it can: the 2D layer's level saved by the
     // last opening comes off the stacks first, or each opening would pile up another. (A bad
     // size is refused before anything changes.)
     if (width > 0 && height > 0 && stateSaved()) restore2DState();
     SetGraphicsDriver(GL2DDriver(), GRAPHICS_BACKBUFFER);
     // A display that cannot be opened ends the program inside Graphics, naming the cause.
-    if (!Graphics(width, height, TGlobal::depth, rate,
+    if (!Graphics(width, height, TGlobal::depth, hertz,
                   GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER | GRAPHICS_ACCUMBUFFER))
         RuntimeError("Unable to open the display");
     GraphicsInit();

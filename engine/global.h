@@ -55,9 +55,9 @@ class TGlobal {
     // stack the hand-over saves and restores the other three matrix stacks only; without alpha
     // in the colour buffer copies from it read alpha as 1.
 
-    // Opens the display (depth kept only for mode 1, else a window) with back, depth and
-    // accumulation buffers and sets the engine's GL state. Returns 0.
-    static int Graphics3D(int width, int height, int depth, int mode, int rate);
+    // Opens the display (bit_depth kept only for screen_mode 1, else a window) with back,
+    // depth and accumulation buffers and sets the engine's GL state. Returns 0.
+    static int Graphics3D(int width, int height, int bit_depth, int screen_mode, int hertz);
     // Switches anti-aliasing on with 2 (for 1 or 2), 3, 4, 5, 6, 8, 9, 12 or 16 jitter samples;
     // 0 switches it off keeping the sample table; any other value switches it off and sets
     // ACSIZE to 0. Returns 0.
