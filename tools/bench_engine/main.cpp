@@ -44,6 +44,7 @@
 #include "platform/testing.h"
 #include "tools/bench_engine/processes.h"
 #include "tools/bench_engine/scene_args.h"
+#include "tools/bench_engine/scene_camera.h"
 #include "tools/bench_timing.h"
 
 #include <GL/glew.h>
@@ -151,17 +152,10 @@ void drawPlainFrame(const PlainScene& scene, const Config& config,
 // Times the engine and the plain loop on one configuration and prints the result.
 void run(const Config& config, const TextureRef& texture, int timedFrames) {
     const int warmUp = std::max(5, timedFrames / 10);
-    CameraRef camera = CreateCamera(nullptr);
-    CameraViewport(camera, 0, 0, config.width, config.height);
     benchscene::Scene grid;
     grid.count = config.cubes;
     const float extent = grid.Extent();
-    PositionEntity(camera, 0, 0, -extent * 1.5f, 0);
-    CameraClsColor(camera, 40, 50, 70);
-    CameraFogMode(camera, LINEARFOG);
-    CameraFogColor(camera, 40, 50, 70);
-    CameraFogRange(camera, extent, extent * 2.5f);
-    CameraRange(camera, 1, extent * 3.0f);
+    CameraRef camera = benchscene::CreateSceneCamera(config.width, config.height, extent);
 
     std::vector<MeshRef> cubes;
     cubes.reserve(std::size_t(config.cubes));

@@ -3,6 +3,7 @@
 // runs it as a process of its own per configuration and round.
 #include "engine/commands.h"
 #include "tools/bench_engine/scene_args.h"
+#include "tools/bench_engine/scene_camera.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -45,15 +46,8 @@ int main(int argc, char** argv) {
     PlatformInit();
     if (scene.keepHeap) GraphicsHeapPolicy(false);
     Graphics3D(800, 600, 0, 2, 60);
-    CameraRef camera = CreateCamera(nullptr);
-    CameraViewport(camera, 0, 0, scene.width, scene.height);
     const float extent = scene.Extent();
-    PositionEntity(camera, 0, 0, -extent * 1.5f, 0);
-    CameraClsColor(camera, 40, 50, 70);
-    CameraFogMode(camera, LINEARFOG);
-    CameraFogColor(camera, 40, 50, 70);
-    CameraFogRange(camera, extent, extent * 2.5f);
-    CameraRange(camera, 1, extent * 3.0f);
+    CameraRef camera = benchscene::CreateSceneCamera(scene.width, scene.height, extent);
     AmbientLight(60, 60, 60);
     LightRef light = CreateLight(1, nullptr);
     RotateEntity(light, 35, -30, 0, 0);
